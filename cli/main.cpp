@@ -1,0 +1,54 @@
+// quillora-cli: the window's jobs for scripts. Prints exactly the lines the
+// window would show.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/output.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: quillora-cli COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Commands:\n"
+    "  hash PATH...   print the MD5 digest of each file, and of every file below each\n"
+    "                 folder, as the lines of a saved list: path, five spaces, digest\n"
+    "                 (or \"Could not open file\")\n"
+    "\n"
+    "Options:\n"
+    "  --help         show this text\n"
+    "  --version      show the version\n"
+    "\n"
+    "Exit status: 0 all done, 1 a file could not be opened, 2 bad usage,\n"
+    "3 stopped by an error (its text on standard error).";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace quillora::cli;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    PrintError(kUsage);
+    return kExitUsage;
+  }
+  const std::string command = args.front();
+  args.erase(args.begin());
+  int status;
+  if (command == "--help" || command == "-h") {
+    PrintLine(kUsage);
+    status = kExitOk;
+  } else if (command == "--version") {
+    PrintLine(QUILLORA_VERSION_TEXT);
+    status = kExitOk;
+  } else if (command == "hash") {
+    status = HashCommand(args);
+  } else {
+    PrintError("quillora-cli: unknown command \"" + command + "\"");
+    PrintError(kUsage);
+    status = kExitUsage;
+  }
+  FlushOutput();
+  return status;
+}

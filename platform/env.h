@@ -1,0 +1,132 @@
+// The operating-system seam. Every job reaches files, folders and the clock
+// through an Env, so tests can put a fault-injecting Env in its place where
+// the system cannot produce the case (a file that passes the readability test
+// but fails the digest's open, a disk that fills mid-write). Env's own
+// implementation is the real one; subclass it and override what you need.
+//
+// Paths are byte strings and are used exactly as given. A path that holds a
+// NUL byte names no file: every operation treats it as missing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/stream.h"
+
+namespace quillora {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+enum class EntryKind { kFile, kFolder };
+
+struct FolderEntry {
+  std::string name;  // the name alone, exact bytes
+  EntryKind kind;    // kFolder when it is (or links to) a folder; kFile otherwise
+};
+
+// Identity of a folder on its file system, used to notice link loops.
+struct FolderId {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const FolderId&) const = default;
+};
+
+// The entries of one folder, in the order the file system yields them,
+// without "." and "..".
+class FolderListing {
+ public:
+  virtual ~FolderListing() = default;
+  // Fills entry with the next entry; false when there are no more.
+  virtual bool Next(FolderEntry& entry) = 0;
+  // The listed folder's identity.
+  virtual FolderId id() const = 0;
+};
+
+// A text file being written to replace path as a whole. Bytes go to a
+// temporary file beside the target; Commit() flushes it and renames it over
+// the target. Destroyed without a Commit(), it removes the temporary file and
+// leaves the target exactly as it was. Failures raise IoError.
+class ReplacingFile {
+ public:
+  virtual ~ReplacingFile() = default;
+  virtual void Append(std::string_view bytes) = 0;
+  virtual void Commit() = 0;
+  // The temporary file's full path, so a folder walk can pass it over.
+  virtual const std::string& temp_path() const = 0;
+};
+
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // The real operating system. Lives for the whole program.
+  static Env& Default();
+
+  // The readability test: true only for a regular file that can be opened
+  // for reading (shared) right now. Never blocks; folders, FIFOs, sockets
+  // and devices never pass.
+  virtual bool IsReadableFile(const std::string& path);
+
+  // True when an entry exists at path and is not a folder.
+  virtual bool FileExists(const std::string& path);
+
+  // True when path is an existing folder (links followed).
+  virtual bool FolderExists(const std::string& path);
+
+  // Lists a folder; nullptr when it cannot be listed (no permission, gone,
+  // not a folder, name too long).
+  virtual std::unique_ptr<FolderListing> ListFolder(const std::string& path);
+
+  // Opens a file for the digest, read-only. Only a regular file opens; a
+  // failure throws SystemError carrying the system error number. Never blocks.
+  virtual std::unique_ptr<Stream> OpenForDigest(const std::string& path);
+
+  // Opens a text file for reading (others may read it meanwhile). Failure
+  // raises IoError. The stream's Read() returning -1 is a read failure.
+  virtual std::unique_ptr<Stream> OpenTextForReading(const std::string& path);
+
+  // Starts replacing the text file at path (see ReplacingFile). Fails with
+  // IoError when the folder cannot be written or an existing file at path may
+  // not be replaced (no write permission for anyone: read-only), before any
+  // byte is written.
+  virtual std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path);
+
+  // The local date and time now, and the user's time separator (":").
+  virtual LocalTime Now();
+  virtual std::string TimeSeparator();
+};
+
+// The error number OpenForDigest reports for an entry that is neither a
+// regular file nor a folder (FIFO, socket, device).
+inline constexpr int kNotRegularFile = -1000;
+
+// A failed system call, carrying its error number (errno on POSIX).
+class SystemError : public std::exception {
+ public:
+  explicit SystemError(int number) : number_(number) {}
+  int number() const { return number_; }
+  const char* what() const noexcept override { return "system error"; }
+
+ private:
+  int number_;
+};
+
+// The path made absolute against the current folder, without resolving
+// links or "..": "a.txt" in /home/u gives "/home/u/a.txt".
+std::string AbsolutePath(const std::string& path);
+
+// The folder that holds the running executable, links resolved, without a
+// trailing separator (except for the root itself).
+std::string ExecutableFolder();
+
+}  // namespace quillora

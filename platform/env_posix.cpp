@@ -1,0 +1,321 @@
+// The POSIX implementation of Env.
+#include <dirent.h>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <random>
+
+#include "platform/env.h"
+#include "platform/errors.h"
+
+namespace quillora {
+namespace {
+
+bool HasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+
+bool StatPath(const std::string& path, struct stat& st) {
+  return !HasNul(path) && ::stat(path.c_str(), &st) == 0;
+}
+
+// Opens without ever blocking (a FIFO with no writer, a terminal device).
+int OpenReadOnly(const std::string& path) {
+  if (HasNul(path)) {
+    errno = ENOENT;
+    return -1;
+  }
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+class FileStream final : public Stream {
+ public:
+  explicit FileStream(int fd) : fd_(fd) {}
+  ~FileStream() override { ::close(fd_); }
+
+  std::int64_t Size() override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return Fail();
+    return st.st_size;
+  }
+  std::int64_t Position() override {
+    const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+    return at < 0 ? Fail() : at;
+  }
+  bool Seek(std::int64_t position) override {
+    if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) return Fail(), false;
+    return true;
+  }
+  std::int64_t Read(void* buffer, std::size_t n) override {
+    ssize_t got;
+    do {
+      got = ::read(fd_, buffer, n);
+    } while (got < 0 && errno == EINTR);
+    return got < 0 ? Fail() : got;
+  }
+  int last_error() const override { return last_error_; }
+
+ private:
+  std::int64_t Fail() {
+    last_error_ = errno;
+    return -1;
+  }
+  int fd_;
+  int last_error_ = 0;
+};
+
+class PosixListing final : public FolderListing {
+ public:
+  PosixListing(DIR* dir, FolderId id) : dir_(dir), id_(id) {}
+  ~PosixListing() override { ::closedir(dir_); }
+
+  bool Next(FolderEntry& entry) override {
+    for (;;) {
+      errno = 0;
+      const dirent* d = ::readdir(dir_);
+      if (d == nullptr) return false;  // the end, or a failure that ends the listing
+      if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
+      entry.name = d->d_name;
+      entry.kind = KindOf(*d);
+      return true;
+    }
+  }
+  FolderId id() const override { return id_; }
+
+ private:
+  EntryKind KindOf(const dirent& d) const {
+#ifdef _DIRENT_HAVE_D_TYPE
+    if (d.d_type == DT_DIR) return EntryKind::kFolder;
+    if (d.d_type != DT_LNK && d.d_type != DT_UNKNOWN) return EntryKind::kFile;
+#endif
+    struct stat st;  // a link counts as what it points to
+    if (::fstatat(::dirfd(dir_), d.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) return EntryKind::kFolder;
+    return EntryKind::kFile;
+  }
+  DIR* dir_;
+  FolderId id_;
+};
+
+class PosixReplacingFile final : public ReplacingFile {
+ public:
+  PosixReplacingFile(std::string target, std::string temp, int fd)
+      : target_(std::move(target)), temp_(std::move(temp)), fd_(fd) {}
+  ~PosixReplacingFile() override {
+    if (fd_ >= 0) ::close(fd_);
+    if (!committed_) ::unlink(temp_.c_str());
+  }
+
+  void Append(std::string_view bytes) override {
+    buffer_.append(bytes);
+    if (buffer_.size() >= kFlushAt) Flush();
+  }
+
+  void Commit() override {
+    Flush();
+    if (::fsync(fd_) != 0 && errno != EINVAL) Throw(errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) Throw(errno);
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) Throw(errno);
+    committed_ = true;
+  }
+
+  const std::string& temp_path() const override { return temp_; }
+
+ private:
+  static constexpr std::size_t kFlushAt = 64 * 1024;
+
+  void Flush() {
+    std::size_t done = 0;
+    while (done < buffer_.size()) {
+      const ssize_t put = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+      if (put < 0) {
+        if (errno == EINTR) continue;
+        Throw(errno);
+      }
+      done += static_cast<std::size_t>(put);
+    }
+    buffer_.clear();
+  }
+
+  [[noreturn]] static void Throw(int number) { throw IoError::FromSystem(number); }
+
+  std::string target_, temp_;
+  int fd_;
+  std::string buffer_;
+  bool committed_ = false;
+};
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+Env& Env::Default() {
+  static Env env;
+  return env;
+}
+
+bool Env::IsReadableFile(const std::string& path) {
+  struct stat st;
+  if (!StatPath(path, st) || !S_ISREG(st.st_mode)) return false;
+  const int fd = OpenReadOnly(path);
+  if (fd < 0) return false;
+  // It may have been replaced between the stat and the open.
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  return regular;
+}
+
+bool Env::FileExists(const std::string& path) {
+  struct stat st;
+  if (StatPath(path, st)) return !S_ISDIR(st.st_mode);
+  // A dangling link is still an entry in its folder.
+  return !HasNul(path) && ::lstat(path.c_str(), &st) == 0;
+}
+
+bool Env::FolderExists(const std::string& path) {
+  struct stat st;
+  return StatPath(path, st) && S_ISDIR(st.st_mode);
+}
+
+std::unique_ptr<FolderListing> Env::ListFolder(const std::string& path) {
+  if (HasNul(path)) return nullptr;
+  const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  DIR* dir = ::fdopendir(fd);
+  if (dir == nullptr) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<PosixListing>(
+      dir, FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
+}
+
+std::unique_ptr<Stream> Env::OpenForDigest(const std::string& path) {
+  const int fd = OpenReadOnly(path);
+  if (fd < 0) throw SystemError(errno);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int number = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
+    ::close(fd);
+    throw SystemError(number);
+  }
+  ::fcntl(fd, F_SETFL, 0);  // regular file: reads block as usual
+#ifdef POSIX_FADV_SEQUENTIAL
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+  return std::make_unique<FileStream>(fd);
+}
+
+std::unique_ptr<Stream> Env::OpenTextForReading(const std::string& path) {
+  const int fd = OpenReadOnly(path);
+  if (fd < 0) throw IoError::FromSystem(errno);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw IoError(5);
+  }
+  ::fcntl(fd, F_SETFL, 0);
+  return std::make_unique<FileStream>(fd);
+}
+
+std::unique_ptr<ReplacingFile> Env::CreateReplacing(const std::string& path) {
+  if (HasNul(path) || path.empty()) throw IoError(3);
+  struct stat st;
+  mode_t mode = 0666;
+  if (::stat(path.c_str(), &st) == 0) {
+    // Refuse what may not be replaced, as a read-only file refuses a write:
+    // checked by mode bits too, since root may write anything.
+    if (S_ISDIR(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) throw IoError(5);
+    mode = st.st_mode & 07777;
+  } else if (errno != ENOENT) {
+    throw IoError::FromSystem(errno);
+  }
+  const std::string folder = FolderOf(path);
+  const std::string stem = (folder == "/" ? "/" : folder + "/") + "." + NameOf(path) + ".tmp-";
+  std::mt19937_64 random(static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                         static_cast<std::uint64_t>(::getpid()));
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[17];
+    std::snprintf(suffix, sizeof suffix, "%06llx", static_cast<unsigned long long>(random() & 0xffffff));
+    std::string temp = stem + suffix;
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      if (mode != 0666) ::fchmod(fd, mode);
+      return std::make_unique<PosixReplacingFile>(path, std::move(temp), fd);
+    }
+    if (errno != EEXIST) throw IoError::FromSystem(errno);
+  }
+  throw IoError::FromSystem(EEXIST);
+}
+
+LocalTime Env::Now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  ::localtime_r(&now, &tm);
+  return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+std::string Env::TimeSeparator() {
+  // The separator of the user's time format ("%H:%M:%S" gives ":"), read from
+  // the user's own settings whatever locale the process runs in.
+  std::string separator = ":";
+  const locale_t user = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
+  if (user == static_cast<locale_t>(0)) return separator;
+  const std::string format = ::nl_langinfo_l(T_FMT, user);
+  ::freelocale(user);
+  for (std::size_t i = 0; i + 2 < format.size(); ++i) {
+    if (format[i] == '%' && (format[i + 1] == 'H' || format[i + 1] == 'I') && format[i + 2] != '%') {
+      separator = std::string(1, format[i + 2]);
+      break;
+    }
+  }
+  return separator;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  std::string cwd;
+  for (std::size_t size = 256;; size *= 2) {
+    cwd.resize(size);
+    if (::getcwd(cwd.data(), size) != nullptr) break;
+    if (errno != ERANGE) return path;
+  }
+  cwd.resize(std::strlen(cwd.c_str()));
+  if (cwd.back() != '/') cwd += '/';
+  return cwd + path;
+}
+
+std::string ExecutableFolder() {
+  std::string exe(4096, '\0');
+  const ssize_t n = ::readlink("/proc/self/exe", exe.data(), exe.size());
+  if (n <= 0) return ".";
+  exe.resize(static_cast<std::size_t>(n));
+  return FolderOf(exe);
+}
+
+}  // namespace quillora

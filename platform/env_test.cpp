@@ -1,0 +1,207 @@
+#include "platform/env.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/errors.h"
+#include "testing/temp_tree.h"
+
+namespace quillora {
+namespace {
+
+using namespace std::string_literals;
+using testing::TempTree;
+
+class EnvTest : public ::testing::Test {
+ protected:
+  Env& env = Env::Default();
+  TempTree tree;
+};
+
+TEST_F(EnvTest, OnlyRegularFilesPassTheReadabilityTest) {
+  const std::string file = tree.Write("a.txt", "abc");
+  const std::string folder = tree.Folder("sub");
+  const std::string fifo = tree.At("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const std::string socket_path = tree.At("sock");
+  const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", socket_path.c_str());
+  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::symlink(file.c_str(), tree.At("link").c_str()), 0);
+
+  EXPECT_TRUE(env.IsReadableFile(file));
+  EXPECT_TRUE(env.IsReadableFile(tree.At("link"))) << "a link to a file is the file";
+  EXPECT_FALSE(env.IsReadableFile(folder));
+  EXPECT_FALSE(env.IsReadableFile(fifo)) << "must not block either";
+  EXPECT_FALSE(env.IsReadableFile(socket_path));
+  EXPECT_FALSE(env.IsReadableFile("/dev/null"));
+  EXPECT_FALSE(env.IsReadableFile(tree.At("missing")));
+  EXPECT_FALSE(env.IsReadableFile(file + "\0.txt"s)) << "a NUL must not cut the path short";
+  ::close(s);
+}
+
+TEST_F(EnvTest, ReadabilityTestAsAnUnprivilegedUser) {
+  const std::string locked = tree.Write("locked", "x");
+  const std::string open = tree.Write("open", "x");
+  ::chmod(locked.c_str(), 0);
+  Env& real = env;
+  EXPECT_EQ(testing::RunUnprivileged([&] { return real.IsReadableFile(locked) ? 1 : 0; }), 0);
+  EXPECT_EQ(testing::RunUnprivileged([&] { return real.IsReadableFile(open) ? 0 : 1; }), 0);
+}
+
+TEST_F(EnvTest, ExistenceTests) {
+  const std::string file = tree.Write("a", "");
+  const std::string folder = tree.Folder("d");
+  ASSERT_EQ(::symlink("nowhere", tree.At("dangling").c_str()), 0);
+  EXPECT_TRUE(env.FileExists(file));
+  EXPECT_FALSE(env.FileExists(folder));
+  EXPECT_TRUE(env.FileExists(tree.At("dangling"))) << "the entry exists even if its target does not";
+  EXPECT_FALSE(env.FileExists(tree.At("none")));
+  EXPECT_FALSE(env.FileExists(file + "\0"s));
+  EXPECT_TRUE(env.FolderExists(folder));
+  EXPECT_TRUE(env.FolderExists(folder + "/"));
+  EXPECT_FALSE(env.FolderExists(file));
+  EXPECT_FALSE(env.FolderExists(folder + "\0x"s));
+}
+
+TEST_F(EnvTest, ListingGivesNamesAsBytesWithTheirKind) {
+  tree.Write("plain", "");
+  tree.Write("caf\xE9", "");  // not valid UTF-8
+  tree.Folder("sub");
+  ASSERT_EQ(::symlink(tree.At("sub").c_str(), tree.At("tosub").c_str()), 0);
+  ASSERT_EQ(::mkfifo(tree.At("fifo").c_str(), 0644), 0);
+
+  auto listing = env.ListFolder(tree.path());
+  ASSERT_NE(listing, nullptr);
+  std::vector<std::pair<std::string, EntryKind>> seen;
+  FolderEntry entry;
+  while (listing->Next(entry)) seen.emplace_back(entry.name, entry.kind);
+  std::sort(seen.begin(), seen.end());
+  const std::vector<std::pair<std::string, EntryKind>> expected = {
+      {"caf\xE9", EntryKind::kFile}, {"fifo", EntryKind::kFile},  {"plain", EntryKind::kFile},
+      {"sub", EntryKind::kFolder},   {"tosub", EntryKind::kFolder},
+  };
+  EXPECT_EQ(seen, expected);
+
+  EXPECT_EQ(env.ListFolder(tree.At("plain")), nullptr);
+  EXPECT_EQ(env.ListFolder(tree.At("none")), nullptr);
+  auto via_link = env.ListFolder(tree.At("tosub"));
+  auto direct = env.ListFolder(tree.At("sub"));
+  ASSERT_TRUE(via_link && direct);
+  EXPECT_EQ(via_link->id(), direct->id()) << "a link to a folder has the folder's identity";
+}
+
+TEST_F(EnvTest, ReplacingFileKeepsTheOldFileUntilCommit) {
+  const std::string target = tree.Write("out.txt", "old");
+  {
+    auto file = env.CreateReplacing(target);
+    file->Append("new content");
+    EXPECT_EQ(testing::ReadFile(target), "old");
+    EXPECT_EQ(testing::ReadFile(file->temp_path()), "") << "buffered until commit";
+  }
+  EXPECT_EQ(testing::ReadFile(target), "old") << "no commit, no change";
+  auto listing = env.ListFolder(tree.path());
+  FolderEntry entry;
+  int count = 0;
+  while (listing->Next(entry)) ++count;
+  EXPECT_EQ(count, 1) << "the temporary file is gone";
+
+  auto file = env.CreateReplacing(target);
+  file->Append("new");
+  file->Commit();
+  EXPECT_EQ(testing::ReadFile(target), "new");
+  file.reset();
+  EXPECT_EQ(testing::ReadFile(target), "new");
+}
+
+TEST_F(EnvTest, ReplacingRefusesReadOnlyTargetsAndUnwritableFolders) {
+  const std::string readonly = tree.Write("ro.txt", "keep");
+  ::chmod(readonly.c_str(), 0444);
+  try {
+    env.CreateReplacing(readonly);
+    FAIL();
+  } catch (const IoError& e) {
+    EXPECT_EQ(e.code(), 5);
+  }
+  EXPECT_THROW(env.CreateReplacing(tree.Folder("dir")), IoError);
+  try {
+    env.CreateReplacing(tree.At("no/such/folder.txt"));
+    FAIL();
+  } catch (const IoError& e) {
+    EXPECT_EQ(e.code(), 2);
+  }
+  const std::string closed = tree.Folder("closed");
+  ::chmod(closed.c_str(), 0555);
+  EXPECT_EQ(testing::RunUnprivileged([&] {
+              try {
+                Env::Default().CreateReplacing(closed + "/x.txt");
+                return 1;
+              } catch (const IoError& e) {
+                return e.code() == 5 ? 0 : 2;
+              }
+            }),
+            0);
+}
+
+TEST_F(EnvTest, ReplacingKeepsTheModeOfTheFileItReplaces) {
+  const std::string target = tree.Write("m.txt", "x");
+  ::chmod(target.c_str(), 0640);
+  auto file = env.CreateReplacing(target);
+  file->Commit();
+  struct stat st;
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(EnvTest, DigestOpenNeverBlocksAndRefusesNonFiles) {
+  ASSERT_EQ(::mkfifo(tree.At("fifo").c_str(), 0644), 0);
+  try {
+    env.OpenForDigest(tree.At("fifo"));
+    FAIL();
+  } catch (const SystemError& e) {
+    EXPECT_EQ(SystemErrorMessage(e.number()), "Not a regular file");
+  }
+  try {
+    env.OpenForDigest(tree.path());
+    FAIL();
+  } catch (const SystemError& e) {
+    EXPECT_EQ(e.number(), EISDIR);
+  }
+}
+
+TEST_F(EnvTest, TextReadingReportsTableCodes) {
+  try {
+    env.OpenTextForReading(tree.At("none"));
+    FAIL();
+  } catch (const IoError& e) {
+    EXPECT_EQ(e.code(), 2);
+  }
+  auto stream = env.OpenTextForReading(tree.Write("t", "hello"));
+  char buffer[16];
+  EXPECT_EQ(stream->Read(buffer, sizeof buffer), 5);
+  EXPECT_EQ(stream->Read(buffer, sizeof buffer), 0);
+}
+
+TEST(Paths, AbsolutePathAndExecutableFolder) {
+  TempTree tree;
+  ASSERT_EQ(::chdir(tree.path().c_str()), 0);
+  EXPECT_EQ(AbsolutePath("x/y.txt"), tree.path() + "/x/y.txt");
+  EXPECT_EQ(AbsolutePath("/abs"), "/abs");
+  ASSERT_EQ(::chdir("/"), 0);
+  EXPECT_EQ(AbsolutePath("a"), "/a");
+  const std::string folder = ExecutableFolder();
+  EXPECT_TRUE(Env::Default().FolderExists(folder)) << folder;
+  EXPECT_NE(folder.back(), '/');
+}
+
+}  // namespace
+}  // namespace quillora

@@ -1,0 +1,51 @@
+// Errors that reach the user. Every failure the core raises carries the exact
+// text the user must see; the window's error report adds the final full stop.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace quillora {
+
+// Base of every error the core raises on purpose. what() is the user's text.
+class Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A failed operation on a text file (check file, saved list): creating,
+// writing, reading or closing it. The code follows the text-file error table:
+// 2 file not found, 3 invalid filename, 4 too many open files, 5 access denied,
+// 100 read beyond end of file, 101 disk full, 106 invalid numeric input;
+// anything else is the system's own code.
+class IoError : public Error {
+ public:
+  // An error of the table (or "I/O error <code>" for any other code).
+  explicit IoError(int code);
+  // The error for a failed system call: a mapped error number gets its table
+  // code and text; any other is "I/O error <number>" (EIO is 5 on Linux, and
+  // must not read as "File access denied").
+  static IoError FromSystem(int system_error);
+  int code() const { return code_; }
+
+ private:
+  IoError(int code, const std::string& message) : Error(message), code_(code) {}
+  int code_;
+};
+
+// The message of a text-file error code: "File not found", ..., "I/O error 32".
+std::string IoErrorMessage(int code);
+
+// Maps a system error number (errno on POSIX) to the text-file error code,
+// or 0 when it has no counterpart in the table.
+int IoErrorCodeFromSystem(int system_error);
+
+// The system's own message for a system error number, without a final full
+// stop ("No such file or directory").
+std::string SystemErrorMessage(int system_error);
+
+// Adds the full stop of the error report: when the text is not empty and its
+// last character sorts after "." (byte order), a "." is appended.
+std::string WithFullStop(std::string text);
+
+}  // namespace quillora

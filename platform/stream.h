@@ -1,0 +1,26 @@
+// A readable, seekable byte stream: what the digest engine reads from.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quillora {
+
+class Stream {
+ public:
+  virtual ~Stream() = default;
+
+  // Total size in bytes, or -1 when it cannot be taken.
+  virtual std::int64_t Size() = 0;
+  // Current read position, or -1 when it cannot be taken.
+  virtual std::int64_t Position() = 0;
+  // Moves the read position; false on failure.
+  virtual bool Seek(std::int64_t position) = 0;
+  // Reads up to n bytes into buffer. Returns the count read, 0 at the end,
+  // or -1 on failure (errno-style detail in last_error()).
+  virtual std::int64_t Read(void* buffer, std::size_t n) = 0;
+  // The system error number of the last failed call, 0 if none failed.
+  virtual int last_error() const { return 0; }
+};
+
+}  // namespace quillora

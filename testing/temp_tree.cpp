@@ -1,0 +1,84 @@
+#include "testing/temp_tree.h"
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+namespace quillora::testing {
+
+namespace fs = std::filesystem;
+
+TempTree::TempTree() {
+  std::string pattern = (fs::temp_directory_path() / "quillora-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  ::chmod(pattern.c_str(), 0755);
+  root_ = pattern;
+}
+
+TempTree::~TempTree() {
+  // Give back every right first, so tests that took rights away still clean up.
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(root_, fs::directory_options::skip_permission_denied, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_directory(ec) && !it->is_symlink(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  }
+  fs::remove_all(root_, ec);
+}
+
+std::string TempTree::At(std::string_view relative) const { return root_ + "/" + std::string(relative); }
+
+std::string TempTree::Write(std::string_view relative, std::string_view bytes) {
+  const std::string full = At(relative);
+  fs::create_directories(fs::path(full).parent_path());
+  std::ofstream out(full, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + full);
+  return full;
+}
+
+std::string TempTree::Folder(std::string_view relative) {
+  const std::string full = At(relative);
+  fs::create_directories(full);
+  return full;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in.good()) << "cannot read " << path;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+int RunUnprivileged(const std::function<int()>& body) {
+  if (::geteuid() != 0) return body();
+  const pid_t child = ::fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+        ::setresuid(kNobody, kNobody, kNobody) != 0)
+      ::_exit(255);
+    ::_exit(body() & 0xff);
+  }
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  const int code = WEXITSTATUS(status);
+  return code == 255 ? -1 : code;
+}
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(n, '\0');
+  for (char& ch : bytes) ch = static_cast<char>(random() & 0xff);
+  return bytes;
+}
+
+}  // namespace quillora::testing
