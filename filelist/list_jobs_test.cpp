@@ -1,0 +1,206 @@
+#include "filelist/list_jobs.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "md5/md5.h"
+#include "platform/errors.h"
+#include "testing/temp_tree.h"
+
+namespace quillora {
+namespace {
+
+using testing::TempTree;
+
+constexpr const char* kDigestOfA = "0cc175b9c0f1b6a831c399e269772661";
+constexpr const char* kDigestOfB = "92eb5ffee6ae2fec3ad71c777531578f";
+
+// Records the rows as the window's list would hold them, and every event in
+// order ("+path", "=digest", "pump").
+class RecordingSink : public ListSink {
+ public:
+  RowId AppendRow(const std::string& path) override {
+    rows.push_back({path, std::nullopt});
+    events.push_back("+" + path);
+    return rows.size() - 1;
+  }
+  void SetDigest(RowId row, const std::string& text) override {
+    rows.at(row).second = text;
+    events.push_back("=" + text);
+  }
+  void Pump() override { events.push_back("pump"); }
+
+  std::vector<std::pair<std::string, std::optional<std::string>>> rows;
+  std::vector<std::string> events;
+};
+
+// Lists folders in name order, so tests can state the walk's order; can make
+// the digest's open fail for chosen paths (a file another program holds).
+class OrderedEnv : public Env {
+ public:
+  std::unique_ptr<FolderListing> ListFolder(const std::string& path) override {
+    auto real = Env::ListFolder(path);
+    if (!real) return nullptr;
+    class Sorted : public FolderListing {
+     public:
+      explicit Sorted(FolderListing& from) : id_(from.id()) {
+        FolderEntry e;
+        while (from.Next(e)) entries_.push_back(e);
+        std::sort(entries_.begin(), entries_.end(), [](auto& a, auto& b) { return a.name < b.name; });
+      }
+      bool Next(FolderEntry& e) override {
+        if (at_ == entries_.size()) return false;
+        e = entries_[at_++];
+        return true;
+      }
+      FolderId id() const override { return id_; }
+
+     private:
+      std::vector<FolderEntry> entries_;
+      std::size_t at_ = 0;
+      FolderId id_;
+    };
+    return std::make_unique<Sorted>(*real);
+  }
+  std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
+    if (std::count(locked.begin(), locked.end(), path)) throw SystemError(EBUSY);
+    return Env::OpenForDigest(path);
+  }
+  std::vector<std::string> locked;
+};
+
+class ListJobsTest : public ::testing::Test {
+ protected:
+  TempTree tree;
+  OrderedEnv env;
+  RecordingSink sink;
+};
+
+TEST_F(ListJobsTest, FolderScanIsDepthFirstAndSkipsOnlyTheExactCheckFileName) {
+  tree.Write("a.txt", "a");
+  tree.Write("CheckSum.md5", "x");
+  tree.Write("checksum.md5", "b");
+  tree.Write("s/b.txt", "b");
+  tree.Write("s/CheckSum.md5", "x");
+  tree.Write("s/t/a.txt", "a");
+  tree.Folder("s/empty");
+  tree.Write("z.txt", "a");
+
+  AddFolderToList(env, tree.path(), sink);
+  using Row = std::pair<std::string, std::optional<std::string>>;
+  const std::vector<Row> expected = {
+      {tree.At("a.txt"), kDigestOfA},   {tree.At("checksum.md5"), kDigestOfB}, {tree.At("s/b.txt"), kDigestOfB},
+      {tree.At("s/t/a.txt"), kDigestOfA}, {tree.At("z.txt"), kDigestOfA},
+  };
+  EXPECT_EQ(sink.rows, expected);
+}
+
+TEST_F(ListJobsTest, TrailingSeparatorGivesSingleSeparatorInRows) {
+  tree.Write("a.txt", "a");
+  AddFolderToList(env, tree.path() + "/", sink);
+  ASSERT_EQ(sink.rows.size(), 1u);
+  EXPECT_EQ(sink.rows[0].first, tree.At("a.txt"));
+  EXPECT_EQ(JoinPath("/", "x"), "/x");
+  EXPECT_EQ(JoinPath("/d", "x"), "/d/x");
+}
+
+TEST_F(ListJobsTest, ScanAbsorbsOneEntrysDigestErrorAndGoesOn) {
+  const std::string locked = tree.Write("a.txt", "a");
+  tree.Write("b.txt", "b");
+  env.locked.push_back(locked);
+  AddFolderToList(env, tree.path(), sink);
+  ASSERT_EQ(sink.rows.size(), 2u);
+  EXPECT_EQ(sink.rows[0].second, std::nullopt) << "the row stays without a second column";
+  EXPECT_EQ(sink.rows[1].second, kDigestOfB);
+}
+
+TEST_F(ListJobsTest, ScanLeavesOutWhatCannotBeReadWhereAPickShowsIt) {
+  tree.Write("open.txt", "a");
+  const std::string locked = tree.Write("locked.txt", "a");
+  ::chmod(locked.c_str(), 0);
+  ASSERT_EQ(::mkfifo(tree.At("fifo").c_str(), 0644), 0);
+  const std::string closed = tree.Folder("closed");
+  tree.Write("closed/inner.txt", "a");
+  ::chmod(closed.c_str(), 0);
+
+  // Counted in the child; only the count comes back.
+  const int rows = testing::RunUnprivileged([&] {
+    RecordingSink child;
+    AddFolderToList(Env::Default(), tree.path(), child);
+    return child.rows.size() == 1 && child.rows[0].first == tree.At("open.txt") ? 0 : 1;
+  });
+  EXPECT_EQ(rows, 0);
+  const int picked = testing::RunUnprivileged([&] {
+    RecordingSink child;
+    AddPickedFile(Env::Default(), locked, child);
+    return child.rows.size() == 1 && child.rows[0].second == std::string(kCouldNotOpenFile) ? 0 : 1;
+  });
+  EXPECT_EQ(picked, 0);
+}
+
+TEST_F(ListJobsTest, LinkLoopEnds) {
+  tree.Write("d/a.txt", "a");
+  ASSERT_EQ(::symlink(tree.At("d").c_str(), tree.At("d/again").c_str()), 0);
+  ASSERT_EQ(::symlink(tree.path().c_str(), tree.At("d/up").c_str()), 0);
+  AddFolderToList(env, tree.path(), sink);
+  EXPECT_EQ(sink.rows.size(), 1u);
+}
+
+TEST_F(ListJobsTest, PickAppendsFirstThenPumpsAroundTheDigest) {
+  const std::string a = tree.Write("a.txt", "a");
+  AddPickedFile(env, a, sink);
+  const std::vector<std::string> expected = {"+" + a, "pump", std::string("=") + kDigestOfA, "pump"};
+  EXPECT_EQ(sink.events, expected);
+
+  sink.events.clear();
+  AddPickedFile(env, tree.At("typed-but-missing"), sink);
+  EXPECT_EQ(sink.rows.back().second, std::string(kCouldNotOpenFile));
+}
+
+TEST_F(ListJobsTest, PickDigestErrorEndsTheJobWithTheRowLeftBare) {
+  const std::string a = tree.Write("a.txt", "a");
+  env.locked.push_back(a);
+  try {
+    AddPickedFile(env, a, sink);
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + a + "\". " + SystemErrorMessage(EBUSY));
+  }
+  ASSERT_EQ(sink.rows.size(), 1u);
+  EXPECT_EQ(sink.rows[0].second, std::nullopt);
+}
+
+TEST_F(ListJobsTest, DropsDigestFilesScanFoldersAndNameTheRest) {
+  const std::string a = tree.Write("a.txt", "a");
+  tree.Write("d/CheckSum.md5", "x");
+  tree.Write("d/b.txt", "b");
+  ASSERT_EQ(::mkfifo(tree.At("fifo").c_str(), 0644), 0);
+
+  for (const std::string& path : {a, tree.At("d"), tree.At("missing"), tree.At("fifo")})
+    AddDroppedPath(env, path, sink);
+  using Row = std::pair<std::string, std::optional<std::string>>;
+  const std::vector<Row> expected = {
+      {a, kDigestOfA},
+      {tree.At("d/b.txt"), kDigestOfB},
+      {tree.At("missing"), std::string(kCouldNotOpenFile)},
+      {tree.At("fifo"), std::string(kCouldNotOpenFile)},
+  };
+  EXPECT_EQ(sink.rows, expected);
+}
+
+TEST_F(ListJobsTest, NamesThatAreNotUtf8KeepTheirBytes) {
+  const std::string odd = tree.Write("caf\xE9.txt", "a");
+  AddFolderToList(env, tree.path(), sink);
+  ASSERT_EQ(sink.rows.size(), 1u);
+  EXPECT_EQ(sink.rows[0].first, odd);
+  EXPECT_EQ(sink.rows[0].second, kDigestOfA);
+}
+
+}  // namespace
+}  // namespace quillora
