@@ -150,9 +150,10 @@ void WipeState(DigestState& state) {
   for (std::size_t i = 0; i < sizeof state; ++i) p[i] = 0;
 }
 
-// Large files are read in bigger blocks than streams: a 4096-byte read costs
-// a tenth of the hashing time on its own.
-constexpr std::size_t kFileBlock = 256 * 1024;
+// Files are read in larger blocks than generic streams: 4096-byte reads cost a
+// few percent of the hashing time on their own. 64 KiB measured best of
+// 4 KiB to 1 MiB on a 1 GiB cached file, and still fits the L2 cache.
+constexpr std::size_t kFileBlock = 64 * 1024;
 constexpr std::size_t kStreamBlock = 4096;
 
 [[noreturn]] void ThrowFileError(const std::string& path, int number) {
