@@ -1,8 +1,5 @@
 #include "md5/md5.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -11,15 +8,11 @@
 
 #include <gtest/gtest.h>
 
-using namespace std::string_literals;
 
-#include "platform/errors.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
 namespace {
-
-using testing::TempTree;
 
 std::string Hex(const DigestBytes& d) { return LowerAscii(DigestToHex(d)); }
 
@@ -151,79 +144,6 @@ TEST(Md5Stream, AFailedReadEndsTheDigestQuietly) {
   stream.Seek(17);
   EXPECT_EQ(DigestOfStream(stream), DigestOfBuffer(bytes.data(), 4096)) << "the bytes read before the failure";
   EXPECT_EQ(stream.Position(), 17);
-}
-
-std::string Md5sum(const std::string& path) {
-  const std::string command = "md5sum '" + path + "'";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return "";
-  char line[128] = {};
-  const bool ok = std::fgets(line, sizeof line, pipe) != nullptr;
-  ::pclose(pipe);
-  return ok ? std::string(line, 32) : "";
-}
-
-TEST(Md5File, AgreesWithMd5sumOverManySizes) {
-  TempTree tree;
-  for (std::size_t size : {0, 1, 55, 56, 64, 4095, 4096, 4097, 65536, 262143, 262144, 262145, 1000003}) {
-    std::string name = "f";
-    name += std::to_string(size);
-    const std::string path = tree.Write(name, testing::RandomBytes(size, size + 1));
-    EXPECT_EQ(LowerAscii(FileDigestText(path)), Md5sum(path)) << size << " bytes";
-  }
-}
-
-TEST(Md5File, OpenErrorsNameTheAbsolutePath) {
-  TempTree tree;
-  ASSERT_EQ(::chdir(tree.path().c_str()), 0);
-  try {
-    FileDigestText("missing.bin");
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Cannot open file \"" + tree.path() + "/missing.bin\". No such file or directory");
-  }
-  tree.Folder("dir");
-  EXPECT_THROW(FileDigestText(tree.At("dir")), Error);
-  ASSERT_EQ(::mkfifo(tree.At("fifo").c_str(), 0644), 0);
-  EXPECT_THROW(FileDigestText(tree.At("fifo")), Error) << "a FIFO without a writer must not block";
-  EXPECT_THROW(FileDigestText(tree.At("a\0b"s)), Error);
-  ASSERT_EQ(::chdir("/"), 0);
-}
-
-TEST(Md5File, UnreadableFileRaisesForAnUnprivilegedUser) {
-  TempTree tree;
-  const std::string path = tree.Write("secret", "x");
-  ::chmod(path.c_str(), 0);
-  const int outcome = testing::RunUnprivileged([&] {
-    try {
-      FileDigestText(path);
-      return 1;
-    } catch (const Error& e) {
-      return std::string(e.what()) == "Cannot open file \"" + path + "\". Permission denied" ? 0 : 2;
-    }
-  });
-  EXPECT_EQ(outcome, 0);
-}
-
-TEST(Md5File, AReadErrorRaisesInsteadOfAPartialDigest) {
-  // /proc/self/mem opens as a file of size 0, and reading its first page fails.
-  try {
-    FileDigestText("/proc/self/mem");
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot open file \"/proc/self/mem\". Input/output error");
-  }
-}
-
-TEST(Md5File, SparseFileOverFourGiBAgreesWithMd5sum) {
-  TempTree tree;
-  const std::string path = tree.At("sparse");
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  ASSERT_EQ(::ftruncate(::fileno(f), (std::int64_t{4} << 30) + 3), 0);
-  std::fclose(f);
-  EXPECT_EQ(LowerAscii(FileDigestText(path)), Md5sum(path));
 }
 
 }  // namespace

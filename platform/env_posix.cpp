@@ -169,6 +169,40 @@ std::string NameOf(const std::string& path) {
 
 }  // namespace
 
+// The text-file table's view of errno.
+int IoErrorCodeFromSystem(int system_error) {
+  switch (system_error) {
+    case ENOENT: return 2;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case EINVAL: return 3;
+    case EMFILE:
+    case ENFILE: return 4;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: return 5;
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+      return 101;
+    default: return 0;
+  }
+}
+
+std::string SystemErrorMessage(int system_error) {
+  if (system_error == kNotRegularFile) return "Not a regular file";
+  char buffer[256];
+  // The GNU strerror_r returns its text; the POSIX one fills the buffer.
+#if defined(__GLIBC__) && defined(_GNU_SOURCE)
+  return strerror_r(system_error, buffer, sizeof buffer);
+#else
+  if (strerror_r(system_error, buffer, sizeof buffer) != 0) return "Unknown error " + std::to_string(system_error);
+  return buffer;
+#endif
+}
+
 Env& Env::Default() {
   static Env env;
   return env;

@@ -1,11 +1,12 @@
 #include "testing/temp_tree.h"
 
+#ifndef _WIN32
 #include <grp.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
-#include <cstdlib>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -18,10 +19,18 @@ namespace quillora::testing {
 namespace fs = std::filesystem;
 
 TempTree::TempTree() {
-  std::string pattern = (fs::temp_directory_path() / "quillora-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  ::chmod(pattern.c_str(), 0755);
-  root_ = pattern;
+  std::mt19937_64 random(static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path candidate = fs::temp_directory_path() / ("quillora-test-" + std::to_string(random() % 1000000000));
+    std::error_code ec;
+    if (fs::create_directory(candidate, ec)) {
+      fs::permissions(candidate, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                     fs::perms::others_read | fs::perms::others_exec, ec);
+      root_ = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a temporary folder");
 }
 
 TempTree::~TempTree() {
@@ -29,12 +38,15 @@ TempTree::~TempTree() {
   std::error_code ec;
   for (auto it = fs::recursive_directory_iterator(root_, fs::directory_options::skip_permission_denied, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (it->is_directory(ec) && !it->is_symlink(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    if (it->is_directory(ec) && !it->is_symlink(ec))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   }
   fs::remove_all(root_, ec);
 }
 
-std::string TempTree::At(std::string_view relative) const { return root_ + "/" + std::string(relative); }
+std::string TempTree::At(std::string_view relative) const {
+  return root_ + static_cast<char>(fs::path::preferred_separator) + std::string(relative);
+}
 
 std::string TempTree::Write(std::string_view relative, std::string_view bytes) {
   const std::string full = At(relative);
@@ -58,6 +70,9 @@ std::string ReadFile(const std::string& path) {
 }
 
 int RunUnprivileged(const std::function<int()>& body) {
+#ifdef _WIN32
+  return body();
+#else
   if (::geteuid() != 0) return body();
   const pid_t child = ::fork();
   if (child < 0) return -1;
@@ -72,6 +87,7 @@ int RunUnprivileged(const std::function<int()>& body) {
   if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
   const int code = WEXITSTATUS(status);
   return code == 255 ? -1 : code;
+#endif
 }
 
 std::string RandomBytes(std::size_t n, unsigned seed) {

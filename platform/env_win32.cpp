@@ -1,0 +1,285 @@
+// The Win32 implementation of Env: ANSI paths with "\" between names.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/env.h"
+#include "platform/errors.h"
+
+namespace quillora {
+namespace {
+
+// A NUL cuts an ANSI path short, and wildcards would make a listing of a
+// lookup: neither names a file.
+bool NamesNoFile(const std::string& path) { return path.find_first_of(std::string("*?\0", 3)) != std::string::npos; }
+
+DWORD Attributes(const std::string& path) {
+  return NamesNoFile(path) ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path.c_str());
+}
+
+class HandleStream final : public Stream {
+ public:
+  explicit HandleStream(HANDLE handle) : handle_(handle) {}
+  ~HandleStream() override { ::CloseHandle(handle_); }
+
+  std::int64_t Size() override {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(handle_, &size)) return Fail();
+    return size.QuadPart;
+  }
+  std::int64_t Position() override {
+    LARGE_INTEGER zero{}, at;
+    if (!::SetFilePointerEx(handle_, zero, &at, FILE_CURRENT)) return Fail();
+    return at.QuadPart;
+  }
+  bool Seek(std::int64_t position) override {
+    LARGE_INTEGER to;
+    to.QuadPart = position;
+    if (!::SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN)) return Fail(), false;
+    return true;
+  }
+  std::int64_t Read(void* buffer, std::size_t n) override {
+    DWORD got = 0;
+    const DWORD want = n > 0x40000000 ? 0x40000000 : static_cast<DWORD>(n);
+    if (!::ReadFile(handle_, buffer, want, &got, nullptr)) return Fail();
+    return got;
+  }
+  int last_error() const override { return last_error_; }
+
+ private:
+  std::int64_t Fail() {
+    last_error_ = static_cast<int>(::GetLastError());
+    return -1;
+  }
+  HANDLE handle_;
+  int last_error_ = 0;
+};
+
+FolderId IdOf(const std::string& folder) {
+  FolderId id;
+  const HANDLE h = ::CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return id;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileInformationByHandle(h, &info)) {
+    id.device = info.dwVolumeSerialNumber;
+    id.inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+  ::CloseHandle(h);
+  return id;
+}
+
+class FindListing final : public FolderListing {
+ public:
+  FindListing(HANDLE find, const WIN32_FIND_DATAA& first, FolderId id) : find_(find), next_(first), id_(id) {}
+  ~FindListing() override { ::FindClose(find_); }
+
+  bool Next(FolderEntry& entry) override {
+    while (has_next_) {
+      const WIN32_FIND_DATAA current = next_;
+      has_next_ = ::FindNextFileA(find_, &next_) != 0;
+      if (std::strcmp(current.cFileName, ".") == 0 || std::strcmp(current.cFileName, "..") == 0) continue;
+      entry.name = current.cFileName;
+      entry.kind = (current.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::kFolder : EntryKind::kFile;
+      return true;
+    }
+    return false;
+  }
+  FolderId id() const override { return id_; }
+
+ private:
+  HANDLE find_;
+  WIN32_FIND_DATAA next_;
+  bool has_next_ = true;
+  FolderId id_;
+};
+
+class Win32ReplacingFile final : public ReplacingFile {
+ public:
+  Win32ReplacingFile(std::string target, std::string temp, HANDLE handle)
+      : target_(std::move(target)), temp_(std::move(temp)), handle_(handle) {}
+  ~Win32ReplacingFile() override {
+    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+    if (!committed_) ::DeleteFileA(temp_.c_str());
+  }
+  void Append(std::string_view bytes) override {
+    buffer_.append(bytes);
+    if (buffer_.size() >= 64 * 1024) Flush();
+  }
+  void Commit() override {
+    Flush();
+    if (!::FlushFileBuffers(handle_)) Throw();
+    const HANDLE h = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    if (!::CloseHandle(h)) Throw();
+    if (!::MoveFileExA(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) Throw();
+    committed_ = true;
+  }
+  const std::string& temp_path() const override { return temp_; }
+
+ private:
+  void Flush() {
+    std::size_t done = 0;
+    while (done < buffer_.size()) {
+      DWORD put = 0;
+      if (!::WriteFile(handle_, buffer_.data() + done, static_cast<DWORD>(buffer_.size() - done), &put, nullptr))
+        Throw();
+      done += put;
+    }
+    buffer_.clear();
+  }
+  [[noreturn]] static void Throw() { throw IoError::FromSystem(static_cast<int>(::GetLastError())); }
+
+  std::string target_, temp_;
+  HANDLE handle_;
+  std::string buffer_;
+  bool committed_ = false;
+};
+
+std::string FolderOf(const std::string& path) {
+  const auto cut = path.find_last_of("\\:");
+  if (cut == std::string::npos) return ".";
+  return path.substr(0, cut + 1);  // keeps "C:\" whole
+}
+
+}  // namespace
+
+int IoErrorCodeFromSystem(int system_error) {
+  switch (system_error) {
+    case ERROR_FILE_NOT_FOUND: return 2;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME: return 3;
+    case ERROR_TOO_MANY_OPEN_FILES: return 4;
+    case ERROR_ACCESS_DENIED: return 5;
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_FULL: return 101;
+    default: return 0;
+  }
+}
+
+std::string SystemErrorMessage(int system_error) {
+  if (system_error == kNotRegularFile) return "Not a regular file";
+  char* text = nullptr;
+  const DWORD n = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      static_cast<DWORD>(system_error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message = n ? std::string(text, n) : "System error " + std::to_string(system_error);
+  if (text) ::LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+    message.pop_back();
+  if (!message.empty() && message.back() == '.') message.pop_back();  // the error report adds its own
+  return message;
+}
+
+Env& Env::Default() {
+  static Env env;
+  return env;
+}
+
+bool Env::IsReadableFile(const std::string& path) {
+  if (NamesNoFile(path)) return false;
+  const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool disk_file = ::GetFileType(h) == FILE_TYPE_DISK;  // not a device or pipe
+  ::CloseHandle(h);
+  return disk_file;
+}
+
+bool Env::FileExists(const std::string& path) {
+  if (NamesNoFile(path)) return false;
+  WIN32_FIND_DATAA data;
+  const HANDLE find = ::FindFirstFileA(path.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  ::FindClose(find);
+  return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool Env::FolderExists(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::unique_ptr<FolderListing> Env::ListFolder(const std::string& path) {
+  if (NamesNoFile(path)) return nullptr;
+  std::string folder = path;
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  WIN32_FIND_DATAA first;
+  const HANDLE find = ::FindFirstFileA((folder + "\\*.*").c_str(), &first);
+  if (find == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<FindListing>(find, first, IdOf(folder + "\\"));
+}
+
+std::unique_ptr<Stream> Env::OpenForDigest(const std::string& path) {
+  if (NamesNoFile(path)) throw SystemError(ERROR_INVALID_NAME);
+  // No sharing: the digest sees the file as nobody else can change it.
+  const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) throw SystemError(static_cast<int>(::GetLastError()));
+  if (::GetFileType(h) != FILE_TYPE_DISK) {
+    ::CloseHandle(h);
+    throw SystemError(kNotRegularFile);
+  }
+  return std::make_unique<HandleStream>(h);
+}
+
+std::unique_ptr<Stream> Env::OpenTextForReading(const std::string& path) {
+  if (NamesNoFile(path)) throw IoError(3);
+  const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) throw IoError::FromSystem(static_cast<int>(::GetLastError()));
+  return std::make_unique<HandleStream>(h);
+}
+
+std::unique_ptr<ReplacingFile> Env::CreateReplacing(const std::string& path) {
+  if (NamesNoFile(path) || path.empty()) throw IoError(3);
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+    throw IoError(5);
+  const std::string folder = FolderOf(path);
+  const std::string stem = (folder == "." ? std::string() : folder) + "~" +
+                           path.substr(folder == "." ? 0 : folder.size()) + ".tmp-";
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "%05lx", (::GetTickCount() * 2654435761u + attempt) & 0xfffff);
+    std::string temp = stem + suffix;
+    const HANDLE h = ::CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) return std::make_unique<Win32ReplacingFile>(path, std::move(temp), h);
+    if (::GetLastError() != ERROR_FILE_EXISTS) throw IoError::FromSystem(static_cast<int>(::GetLastError()));
+  }
+  throw IoError::FromSystem(ERROR_FILE_EXISTS);
+}
+
+LocalTime Env::Now() {
+  SYSTEMTIME t;
+  ::GetLocalTime(&t);
+  return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+std::string Env::TimeSeparator() {
+  char separator[8] = ":";
+  if (::GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, sizeof separator) == 0) return ":";
+  return separator;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  char buffer[MAX_PATH * 4];
+  const DWORD n = ::GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
+  return (n == 0 || n >= sizeof buffer) ? path : std::string(buffer, n);
+}
+
+std::string ExecutableFolder() {
+  char buffer[MAX_PATH * 4];
+  const DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+  std::string exe(buffer, n);
+  const auto cut = exe.find_last_of('\\');
+  if (cut == std::string::npos) return ".";
+  return cut == 2 && exe[1] == ':' ? exe.substr(0, 3) : exe.substr(0, cut);
+}
+
+}  // namespace quillora
