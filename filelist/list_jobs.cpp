@@ -1,10 +1,9 @@
 #include "filelist/list_jobs.h"
 
-#include <algorithm>
 #include <exception>
-#include <vector>
 
 #include "md5/md5.h"
+#include "platform/folder_walk.h"
 
 namespace quillora {
 namespace {
@@ -13,37 +12,6 @@ void DigestRow(Env& env, const std::string& path, ListSink::RowId row, ListSink&
   sink.Pump();
   sink.SetDigest(row, LowerAscii(FileDigestText(path, env)));
   sink.Pump();
-}
-
-std::string WithoutTrailingSeparator(const std::string& folder) {
-  if (!folder.empty() && folder.back() == kPathSeparator) return folder.substr(0, folder.size() - 1);
-  return folder;
-}
-
-void ScanFolder(Env& env, const std::string& folder, std::vector<FolderId>& ancestors, ListSink& sink) {
-  const std::string base = WithoutTrailingSeparator(folder);
-  auto listing = env.ListFolder(base.empty() ? std::string(1, kPathSeparator) : base);
-  if (!listing) return;
-  if (std::find(ancestors.begin(), ancestors.end(), listing->id()) != ancestors.end()) return;
-  ancestors.push_back(listing->id());
-
-  FolderEntry entry;
-  while (listing->Next(entry)) {
-    sink.Pump();
-    const std::string full = base + kPathSeparator + entry.name;
-    try {
-      if (entry.kind == EntryKind::kFolder) {
-        ScanFolder(env, full, ancestors, sink);
-      } else if (entry.name != kCheckFileName && env.IsReadableFile(full)) {
-        const ListSink::RowId row = sink.AppendRow(full);
-        sink.SetDigest(row, LowerAscii(FileDigestText(full, env)));
-        sink.Pump();
-      }
-    } catch (const std::exception&) {
-      // One entry's failure ends that entry only.
-    }
-  }
-  ancestors.pop_back();
 }
 
 }  // namespace
@@ -75,8 +43,20 @@ void AddDroppedPath(Env& env, const std::string& path, ListSink& sink) {
 }
 
 void AddFolderToList(Env& env, const std::string& folder, ListSink& sink) {
-  std::vector<FolderId> ancestors;
-  ScanFolder(env, folder, ancestors, sink);
+  FolderWalk walk(env, folder, /*into_sub_folders=*/true);
+  WalkEntry entry;
+  while (walk.Next(entry)) {
+    sink.Pump();
+    if (entry.kind == EntryKind::kFolder || entry.name == kCheckFileName) continue;
+    try {
+      if (!env.IsReadableFile(entry.path)) continue;
+      const ListSink::RowId row = sink.AppendRow(entry.path);
+      sink.SetDigest(row, LowerAscii(FileDigestText(entry.path, env)));
+      sink.Pump();
+    } catch (const std::exception&) {
+      // One entry's failure ends that entry only; the row stays as it is.
+    }
+  }
 }
 
 }  // namespace quillora

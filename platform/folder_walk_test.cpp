@@ -1,0 +1,86 @@
+#include "platform/folder_walk.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "testing/temp_tree.h"
+
+namespace quillora {
+namespace {
+
+using testing::TempTree;
+
+// Paths relative to base (the tree's root), a folder marked with a "/".
+std::vector<std::string> Walk(Env& env, const std::string& root, bool into, const std::string& base) {
+  std::vector<std::string> seen;
+  FolderWalk walk(env, root, into);
+  WalkEntry e;
+  while (walk.Next(e)) {
+    EXPECT_EQ(e.path, e.folder + "/" + e.name);
+    seen.push_back(e.path.substr(base.size()) + (e.kind == EntryKind::kFolder ? "/" : ""));
+  }
+  return seen;
+}
+
+// What a plain recursive scan over the same listings gives.
+void Recursive(Env& env, const std::string& folder, const std::string& root, std::vector<std::string>& out) {
+  auto listing = env.ListFolder(folder);
+  if (!listing) return;
+  FolderEntry e;
+  while (listing->Next(e)) {
+    const std::string path = folder + "/" + e.name;
+    out.push_back(path.substr(root.size()) + (e.kind == EntryKind::kFolder ? "/" : ""));
+    if (e.kind == EntryKind::kFolder) Recursive(env, path, root, out);
+  }
+}
+
+TEST(FolderWalk, SameOrderAsARecursiveScan) {
+  TempTree tree;
+  for (int i = 0; i < 5; ++i) {
+    tree.Write("f" + std::to_string(i), "");
+    tree.Write("d" + std::to_string(i) + "/x", "");
+    tree.Write("d" + std::to_string(i) + "/e/y", "");
+  }
+  tree.Folder("empty");
+  std::vector<std::string> expected;
+  Recursive(Env::Default(), tree.path(), tree.path(), expected);
+  EXPECT_EQ(Walk(Env::Default(), tree.path(), true, tree.path()), expected);
+  EXPECT_EQ(Walk(Env::Default(), tree.path() + "/", true, tree.path()), expected) << "a trailing separator changes nothing";
+  EXPECT_EQ(expected.size(), 5u + 5 * 4 + 1);
+}
+
+TEST(FolderWalk, WithoutSubFoldersOnlyTheRootsEntries) {
+  TempTree tree;
+  tree.Write("a", "");
+  tree.Write("d/b", "");
+  auto seen = Walk(Env::Default(), tree.path(), false, tree.path());
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(seen, (std::vector<std::string>{"/a", "/d/"}));
+}
+
+TEST(FolderWalk, LinkLoopsAndUnlistableFoldersEnd) {
+  TempTree tree;
+  tree.Write("d/a", "");
+  ASSERT_EQ(::symlink(tree.path().c_str(), tree.At("d/up").c_str()), 0);
+  ASSERT_EQ(::symlink(tree.At("d").c_str(), tree.At("d/self").c_str()), 0);
+  tree.Write("closed/hidden", "");
+  ::chmod(tree.At("closed").c_str(), 0);
+  const std::string root = tree.path();
+  const int outcome = testing::RunUnprivileged([&] {
+    auto seen = Walk(Env::Default(), root, true, root);
+    std::sort(seen.begin(), seen.end());
+    const std::vector<std::string> expected = {"/closed/", "/d/", "/d/a", "/d/self/", "/d/up/"};
+    return seen == expected ? 0 : 1;
+  });
+  EXPECT_EQ(outcome, 0);
+  EXPECT_TRUE(Walk(Env::Default(), tree.At("missing"), true, tree.path()).empty());
+}
+
+}  // namespace
+}  // namespace quillora
