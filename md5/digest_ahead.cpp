@@ -1,0 +1,100 @@
+#include "md5/digest_ahead.h"
+
+#include <chrono>
+
+#include "md5/md5.h"
+
+namespace quillora {
+
+unsigned DigestAhead::DefaultJobs() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : cores;
+}
+
+DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(env) {
+  if (jobs == 0) jobs = DefaultJobs();
+  // Enough queued work that no worker waits on the report, few enough that an
+  // early end throws little away.
+  max_ahead_ = max_ahead != 0 ? max_ahead : 16 * jobs;
+  if (jobs == 1) return;
+  workers_.reserve(jobs);
+  for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this] { Work(); });
+}
+
+DigestAhead::~DigestAhead() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  work_ready_.notify_all();
+  workers_.clear();  // joins
+}
+
+bool DigestAhead::HasRoom() const {
+  std::lock_guard lock(mutex_);
+  return slots_.size() < max_ahead_;
+}
+
+void DigestAhead::Submit(std::string path) {
+  {
+    std::lock_guard lock(mutex_);
+    slots_.push_back(Slot{std::move(path), std::nullopt});
+  }
+  work_ready_.notify_one();
+}
+
+AheadOutcome DigestAhead::Compute(const std::string& path) {
+  AheadOutcome outcome;
+  outcome.readable = env_.IsReadableFile(path);
+  outcome.exists = outcome.readable || env_.FileExists(path);
+  if (!outcome.readable) return outcome;
+  try {
+    outcome.digest = FileDigestText(path, env_);
+  } catch (...) {
+    outcome.error = std::current_exception();
+  }
+  return outcome;
+}
+
+void DigestAhead::Work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    work_ready_.wait(lock, [&] { return stopping_ || next_to_start_ < taken_ + slots_.size(); });
+    if (stopping_) return;
+    const std::uint64_t number = next_to_start_++;
+    const std::string path = slots_[number - taken_].path;
+    lock.unlock();
+    AheadOutcome outcome = Compute(path);
+    lock.lock();
+    // A slot leaves only once its outcome is in, so this one is still queued.
+    slots_[number - taken_].outcome = std::move(outcome);
+    outcome_ready_.notify_all();
+  }
+}
+
+AheadOutcome DigestAhead::TakeNext(const std::function<void()>& idle) {
+  std::unique_lock lock(mutex_);
+  if (slots_.empty()) return AheadOutcome{};
+  if (workers_.empty()) {
+    const std::string path = std::move(slots_.front().path);
+    slots_.pop_front();
+    ++taken_;
+    lock.unlock();
+    return Compute(path);
+  }
+  while (!slots_.front().outcome) {
+    if (outcome_ready_.wait_for(lock, std::chrono::milliseconds(20), [&] { return slots_.front().outcome.has_value(); }))
+      break;
+    if (idle) {
+      lock.unlock();
+      idle();
+      lock.lock();
+    }
+  }
+  AheadOutcome outcome = std::move(*slots_.front().outcome);
+  slots_.pop_front();
+  ++taken_;
+  return outcome;
+}
+
+}  // namespace quillora

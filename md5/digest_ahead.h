@@ -1,0 +1,73 @@
+// Digests computed ahead on worker threads and handed back strictly in the
+// order the files were queued. A job queues the next files of its walk while
+// it reports the current one; what it reports stays exactly what it would be
+// if each file were tested and digested at its turn on the caller's thread.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/env.h"
+
+namespace quillora {
+
+// What became of one queued file, all taken at one moment: a file that
+// changes or goes away meanwhile is reported as it was when it was read.
+struct AheadOutcome {
+  bool exists = false;    // an entry that is not a folder is there
+  bool readable = false;  // it passed the readability test
+  std::string digest;     // upper-case digest text, when readable and digested
+  std::exception_ptr error;  // the digest's own error, after a passed test
+};
+
+class DigestAhead {
+ public:
+  // jobs worker threads (0 means one per core). With jobs == 1 there are no
+  // threads: each file is tested and digested when it is taken, as a plain
+  // loop would. At most max_ahead files are queued and not yet taken.
+  explicit DigestAhead(Env& env, unsigned jobs = 0, std::size_t max_ahead = 0);
+  // Stops the workers and waits for them; outcomes not taken are dropped.
+  ~DigestAhead();
+  DigestAhead(const DigestAhead&) = delete;
+  DigestAhead& operator=(const DigestAhead&) = delete;
+
+  // True while another file may be queued.
+  bool HasRoom() const;
+  // Queues a file after those queued before.
+  void Submit(std::string path);
+  // The outcome of the oldest file not yet taken. While it waits, it calls
+  // idle about every 20 ms (the window stays live on a large file).
+  AheadOutcome TakeNext(const std::function<void()>& idle = {});
+
+  // The number of threads a default DigestAhead uses.
+  static unsigned DefaultJobs();
+
+ private:
+  struct Slot {
+    std::string path;
+    std::optional<AheadOutcome> outcome;
+  };
+  AheadOutcome Compute(const std::string& path);
+  void Work();
+
+  Env& env_;
+  std::size_t max_ahead_;
+  mutable std::mutex mutex_;
+  std::condition_variable work_ready_;
+  std::condition_variable outcome_ready_;
+  std::deque<Slot> slots_;       // queued and not taken, oldest first
+  std::uint64_t taken_ = 0;      // files taken so far: the number of slots_.front()
+  std::uint64_t next_to_start_ = 0;  // the number of the next file for a worker
+  bool stopping_ = false;
+  std::vector<std::jthread> workers_;
+};
+
+}  // namespace quillora
