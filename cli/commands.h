@@ -7,6 +7,11 @@
 
 namespace quillora::cli {
 
-int HashCommand(const std::vector<std::string>& args);
+// Options that every command takes.
+struct Options {
+  unsigned jobs = 0;  // digest threads; 0 means one per core, 1 means none
+};
+
+int HashCommand(const std::vector<std::string>& args, const Options& options);
 
 }  // namespace quillora::cli

@@ -42,20 +42,18 @@ class PrintingSink final : public ListSink {
 
 }  // namespace
 
-int HashCommand(const std::vector<std::string>& args) {
+int HashCommand(const std::vector<std::string>& args, const Options& options) {
   if (args.empty()) {
     PrintError("usage: quillora-cli hash PATH...");
     return kExitUsage;
   }
   PrintingSink sink;
-  for (const std::string& path : args) {
-    try {
-      AddDroppedPath(Env::Default(), path, sink);
-    } catch (const Error& e) {
-      sink.Flush();
-      PrintError(WithFullStop(e.what()));
-      return kExitFailed;
-    }
+  try {
+    AddDroppedPaths(Env::Default(), args, sink, options.jobs);
+  } catch (const Error& e) {
+    sink.Flush();
+    PrintError(WithFullStop(e.what()));
+    return kExitFailed;
   }
   sink.Flush();
   return sink.unreadable() ? kExitFindings : kExitOk;

@@ -1,5 +1,6 @@
 // quillora-cli: the window's jobs for scripts. Prints exactly the lines the
 // window would show.
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,17 +19,47 @@ constexpr const char* kUsage =
     "                 (or \"Could not open file\")\n"
     "\n"
     "Options:\n"
+    "  --jobs N       digest with N threads (default: one per core; 1: no threads)\n"
     "  --help         show this text\n"
     "  --version      show the version\n"
     "\n"
     "Exit status: 0 all done, 1 a file could not be opened, 2 bad usage,\n"
     "3 stopped by an error (its text on standard error).";
 
+// Takes --jobs N (or --jobs=N) out of args wherever it stands.
+bool TakeOptions(std::vector<std::string>& args, quillora::cli::Options& options) {
+  for (std::size_t i = 0; i < args.size();) {
+    std::string value;
+    if (args[i] == "--jobs" && i + 1 < args.size()) {
+      value = args[i + 1];
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    } else if (args[i].rfind("--jobs=", 0) == 0) {
+      value = args[i].substr(7);
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+    } else if (args[i] == "--jobs") {
+      return false;
+    } else {
+      ++i;
+      continue;
+    }
+    char* end = nullptr;
+    const unsigned long jobs = std::strtoul(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || jobs == 0 || jobs > 256) return false;
+    options.jobs = static_cast<unsigned>(jobs);
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace quillora::cli;
   std::vector<std::string> args(argv + 1, argv + argc);
+  Options options;
+  if (!TakeOptions(args, options)) {
+    PrintError("quillora-cli: --jobs takes a number from 1 to 256");
+    return kExitUsage;
+  }
   if (args.empty()) {
     PrintError(kUsage);
     return kExitUsage;
@@ -43,7 +74,7 @@ int main(int argc, char** argv) {
     PrintLine(QUILLORA_VERSION_TEXT);
     status = kExitOk;
   } else if (command == "hash") {
-    status = HashCommand(args);
+    status = HashCommand(args, options);
   } else {
     PrintError("quillora-cli: unknown command \"" + command + "\"");
     PrintError(kUsage);

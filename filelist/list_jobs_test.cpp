@@ -75,14 +75,19 @@ class OrderedEnv : public Env {
   std::vector<std::string> locked;
 };
 
-class ListJobsTest : public ::testing::Test {
+// Every case runs without threads and with several: what the sink sees must
+// not depend on how many digests are computed ahead.
+class ListJobsTest : public ::testing::TestWithParam<unsigned> {
  protected:
+  unsigned jobs() const { return GetParam(); }
   TempTree tree;
   OrderedEnv env;
   RecordingSink sink;
 };
 
-TEST_F(ListJobsTest, FolderScanIsDepthFirstAndSkipsOnlyTheExactCheckFileName) {
+INSTANTIATE_TEST_SUITE_P(Jobs, ListJobsTest, ::testing::Values(1u, 3u));
+
+TEST_P(ListJobsTest, FolderScanIsDepthFirstAndSkipsOnlyTheExactCheckFileName) {
   tree.Write("a.txt", "a");
   tree.Write("CheckSum.md5", "x");
   tree.Write("checksum.md5", "b");
@@ -92,7 +97,7 @@ TEST_F(ListJobsTest, FolderScanIsDepthFirstAndSkipsOnlyTheExactCheckFileName) {
   tree.Folder("s/empty");
   tree.Write("z.txt", "a");
 
-  AddFolderToList(env, tree.path(), sink);
+  AddFolderToList(env, tree.path(), sink, jobs());
   using Row = std::pair<std::string, std::optional<std::string>>;
   const std::vector<Row> expected = {
       {tree.At("a.txt"), kDigestOfA},   {tree.At("checksum.md5"), kDigestOfB}, {tree.At("s/b.txt"), kDigestOfB},
@@ -101,26 +106,26 @@ TEST_F(ListJobsTest, FolderScanIsDepthFirstAndSkipsOnlyTheExactCheckFileName) {
   EXPECT_EQ(sink.rows, expected);
 }
 
-TEST_F(ListJobsTest, TrailingSeparatorGivesSingleSeparatorInRows) {
+TEST_P(ListJobsTest, TrailingSeparatorGivesSingleSeparatorInRows) {
   tree.Write("a.txt", "a");
-  AddFolderToList(env, tree.path() + "/", sink);
+  AddFolderToList(env, tree.path() + "/", sink, jobs());
   ASSERT_EQ(sink.rows.size(), 1u);
   EXPECT_EQ(sink.rows[0].first, tree.At("a.txt"));
   EXPECT_EQ(JoinPath("/", "x"), "/x");
   EXPECT_EQ(JoinPath("/d", "x"), "/d/x");
 }
 
-TEST_F(ListJobsTest, ScanAbsorbsOneEntrysDigestErrorAndGoesOn) {
+TEST_P(ListJobsTest, ScanAbsorbsOneEntrysDigestErrorAndGoesOn) {
   const std::string locked = tree.Write("a.txt", "a");
   tree.Write("b.txt", "b");
   env.locked.push_back(locked);
-  AddFolderToList(env, tree.path(), sink);
+  AddFolderToList(env, tree.path(), sink, jobs());
   ASSERT_EQ(sink.rows.size(), 2u);
   EXPECT_EQ(sink.rows[0].second, std::nullopt) << "the row stays without a second column";
   EXPECT_EQ(sink.rows[1].second, kDigestOfB);
 }
 
-TEST_F(ListJobsTest, ScanLeavesOutWhatCannotBeReadWhereAPickShowsIt) {
+TEST_P(ListJobsTest, ScanLeavesOutWhatCannotBeReadWhereAPickShowsIt) {
   tree.Write("open.txt", "a");
   const std::string locked = tree.Write("locked.txt", "a");
   ::chmod(locked.c_str(), 0);
@@ -129,45 +134,46 @@ TEST_F(ListJobsTest, ScanLeavesOutWhatCannotBeReadWhereAPickShowsIt) {
   tree.Write("closed/inner.txt", "a");
   ::chmod(closed.c_str(), 0);
 
-  // Counted in the child; only the count comes back.
+  // Counted in the child; only the verdict comes back.
+  const unsigned jobs = this->jobs();
   const int rows = testing::RunUnprivileged([&] {
     RecordingSink child;
-    AddFolderToList(Env::Default(), tree.path(), child);
+    AddFolderToList(Env::Default(), tree.path(), child, jobs);
     return child.rows.size() == 1 && child.rows[0].first == tree.At("open.txt") ? 0 : 1;
   });
   EXPECT_EQ(rows, 0);
   const int picked = testing::RunUnprivileged([&] {
     RecordingSink child;
-    AddPickedFile(Env::Default(), locked, child);
+    AddPickedFiles(Env::Default(), {locked}, child, jobs);
     return child.rows.size() == 1 && child.rows[0].second == std::string(kCouldNotOpenFile) ? 0 : 1;
   });
   EXPECT_EQ(picked, 0);
 }
 
-TEST_F(ListJobsTest, LinkLoopEnds) {
+TEST_P(ListJobsTest, LinkLoopEnds) {
   tree.Write("d/a.txt", "a");
   ASSERT_EQ(::symlink(tree.At("d").c_str(), tree.At("d/again").c_str()), 0);
   ASSERT_EQ(::symlink(tree.path().c_str(), tree.At("d/up").c_str()), 0);
-  AddFolderToList(env, tree.path(), sink);
+  AddFolderToList(env, tree.path(), sink, jobs());
   EXPECT_EQ(sink.rows.size(), 1u);
 }
 
-TEST_F(ListJobsTest, PickAppendsFirstThenPumpsAroundTheDigest) {
+TEST_P(ListJobsTest, PickAppendsFirstThenPumpsAroundTheDigest) {
   const std::string a = tree.Write("a.txt", "a");
-  AddPickedFile(env, a, sink);
+  AddPickedFiles(env, {a}, sink, jobs());
   const std::vector<std::string> expected = {"+" + a, "pump", std::string("=") + kDigestOfA, "pump"};
   EXPECT_EQ(sink.events, expected);
 
   sink.events.clear();
-  AddPickedFile(env, tree.At("typed-but-missing"), sink);
+  AddPickedFiles(env, {tree.At("typed-but-missing")}, sink, jobs());
   EXPECT_EQ(sink.rows.back().second, std::string(kCouldNotOpenFile));
 }
 
-TEST_F(ListJobsTest, PickDigestErrorEndsTheJobWithTheRowLeftBare) {
+TEST_P(ListJobsTest, PickDigestErrorEndsTheJobWithTheRowLeftBare) {
   const std::string a = tree.Write("a.txt", "a");
   env.locked.push_back(a);
   try {
-    AddPickedFile(env, a, sink);
+    AddPickedFiles(env, {a}, sink, jobs());
     FAIL() << "no error";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + a + "\". " + SystemErrorMessage(EBUSY));
@@ -176,14 +182,24 @@ TEST_F(ListJobsTest, PickDigestErrorEndsTheJobWithTheRowLeftBare) {
   EXPECT_EQ(sink.rows[0].second, std::nullopt);
 }
 
-TEST_F(ListJobsTest, DropsDigestFilesScanFoldersAndNameTheRest) {
+TEST_P(ListJobsTest, AnErrorMidPickEndsItAtThatRowWhateverWasDigestedAhead) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 40; ++i) paths.push_back(tree.Write("f" + std::to_string(i), "a"));
+  env.locked.push_back(paths[7]);
+  EXPECT_THROW(AddPickedFiles(env, paths, sink, jobs()), Error);
+  ASSERT_EQ(sink.rows.size(), 8u);
+  EXPECT_EQ(sink.rows[6].second, kDigestOfA);
+  EXPECT_EQ(sink.rows[7].second, std::nullopt);
+  EXPECT_EQ(sink.events.back(), "pump") << "the pump before the failed digest is the last event";
+}
+
+TEST_P(ListJobsTest, DropsDigestFilesScanFoldersAndNameTheRest) {
   const std::string a = tree.Write("a.txt", "a");
   tree.Write("d/CheckSum.md5", "x");
   tree.Write("d/b.txt", "b");
   ASSERT_EQ(::mkfifo(tree.At("fifo").c_str(), 0644), 0);
 
-  for (const std::string& path : {a, tree.At("d"), tree.At("missing"), tree.At("fifo")})
-    AddDroppedPath(env, path, sink);
+  AddDroppedPaths(env, {a, tree.At("d"), tree.At("missing"), tree.At("fifo")}, sink, jobs());
   using Row = std::pair<std::string, std::optional<std::string>>;
   const std::vector<Row> expected = {
       {a, kDigestOfA},
@@ -194,9 +210,9 @@ TEST_F(ListJobsTest, DropsDigestFilesScanFoldersAndNameTheRest) {
   EXPECT_EQ(sink.rows, expected);
 }
 
-TEST_F(ListJobsTest, NamesThatAreNotUtf8KeepTheirBytes) {
+TEST_P(ListJobsTest, NamesThatAreNotUtf8KeepTheirBytes) {
   const std::string odd = tree.Write("caf\xE9.txt", "a");
-  AddFolderToList(env, tree.path(), sink);
+  AddFolderToList(env, tree.path(), sink, jobs());
   ASSERT_EQ(sink.rows.size(), 1u);
   EXPECT_EQ(sink.rows[0].first, odd);
   EXPECT_EQ(sink.rows[0].second, kDigestOfA);

@@ -1,0 +1,69 @@
+// Runs a job's walk ahead of its report. Items come from a source in walk
+// order; those that name a file to digest are queued on a DigestAhead as soon
+// as they are met, so the workers digest them while the report is still on
+// earlier items. The report pops items in order and takes each digest at the
+// item's turn.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+
+#include "md5/digest_ahead.h"
+
+namespace quillora {
+
+template <class Item>
+class AheadQueue {
+ public:
+  // source fills the next item and returns false at the end. digest_path
+  // returns the path to digest for an item, or nullptr for none. With one job
+  // the source is read one item at a time, at each item's turn.
+  AheadQueue(Env& env, unsigned jobs, std::function<bool(Item&)> source,
+             std::function<const std::string*(const Item&)> digest_path)
+      : ahead_(env, jobs),
+        source_(std::move(source)),
+        digest_path_(std::move(digest_path)),
+        max_items_(jobs == 1 ? 1 : 4096) {}
+
+  // The next item in walk order; false at the end.
+  bool Next(Item& item) {
+    if (owes_outcome_) ahead_.TakeNext();  // the last item's digest went unused
+    Fill();
+    if (items_.empty()) return false;
+    item = std::move(items_.front());
+    items_.pop_front();
+    owes_outcome_ = digest_path_(item) != nullptr;
+    return true;
+  }
+
+  // The outcome for the item just returned by Next (one that names a file).
+  // While the digest is still running it calls idle now and then.
+  AheadOutcome Outcome(const std::function<void()>& idle = {}) {
+    owes_outcome_ = false;
+    return ahead_.TakeNext(idle);
+  }
+
+ private:
+  void Fill() {
+    while (items_.size() < max_items_ && ahead_.HasRoom() && !source_done_) {
+      Item item;
+      if (!source_(item)) {
+        source_done_ = true;
+        break;
+      }
+      if (const std::string* path = digest_path_(item)) ahead_.Submit(*path);
+      items_.push_back(std::move(item));
+    }
+  }
+
+  DigestAhead ahead_;
+  std::function<bool(Item&)> source_;
+  std::function<const std::string*(const Item&)> digest_path_;
+  std::size_t max_items_;
+  std::deque<Item> items_;
+  bool source_done_ = false;
+  bool owes_outcome_ = false;
+};
+
+}  // namespace quillora
