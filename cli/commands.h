@@ -8,5 +8,7 @@
 namespace quillora::cli {
 
 int HashCommand(const std::vector<std::string>& args);
+int MakeCommand(const std::vector<std::string>& args);
+int VerifyCommand(const std::vector<std::string>& args);
 
 }  // namespace quillora::cli
