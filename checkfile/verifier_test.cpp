@@ -170,6 +170,9 @@ TEST_F(VerifierTest, AnUnreadableCheckFileEndsTheRunWithTheTextOfTheError) {
               }
             }),
             0);
+  const std::string fifo = tree.At("fifo.md5");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  EXPECT_THROW(VerifyCheckFile(env, fifo, sink), IoError) << "a FIFO check file must not block";
 }
 
 // Serves the check file from memory and fails its read part way, or fails the
