@@ -13,5 +13,7 @@ struct Options {
 };
 
 int HashCommand(const std::vector<std::string>& args, const Options& options);
+int MakeCommand(const std::vector<std::string>& args, const Options& options);
+int VerifyCommand(const std::vector<std::string>& args, const Options& options);
 
 }  // namespace quillora::cli

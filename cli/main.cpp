@@ -17,18 +17,27 @@ constexpr const char* kUsage =
     "  hash PATH...   print the MD5 digest of each file, and of every file below each\n"
     "                 folder, as the lines of a saved list: path, five spaces, digest\n"
     "                 (or \"Could not open file\")\n"
+    "  make [--no-subfolders] FOLDER\n"
+    "                 write FOLDER/CheckSum.md5, recording every file below FOLDER\n"
+    "                 (only FOLDER's own files with --no-subfolders), and print the\n"
+    "                 progress and completion lines\n"
+    "  verify CHECKFILE\n"
+    "                 check every file a check file records, relative to the check\n"
+    "                 file's folder, and print a verdict per file and the summary\n"
     "\n"
     "Options:\n"
     "  --jobs N       digest with N threads (default: one per core; 1: no threads)\n"
     "  --help         show this text\n"
     "  --version      show the version\n"
     "\n"
-    "Exit status: 0 all done, 1 a file could not be opened, 2 bad usage,\n"
-    "3 stopped by an error (its text on standard error).";
+    "Exit status: 0 all done (verify: every file OK); 1 a file could not be opened\n"
+    "(hash), or a file changed, is lost or could not be opened (verify); 2 bad usage\n"
+    "or an input error (its message on standard error); 3 stopped by an error (its\n"
+    "text on standard error).";
 
-// Takes --jobs N (or --jobs=N) out of args wherever it stands.
+// Takes --jobs N (or --jobs=N) out of args wherever it stands before "--".
 bool TakeOptions(std::vector<std::string>& args, quillora::cli::Options& options) {
-  for (std::size_t i = 0; i < args.size();) {
+  for (std::size_t i = 0; i < args.size() && args[i] != "--";) {
     std::string value;
     if (args[i] == "--jobs" && i + 1 < args.size()) {
       value = args[i + 1];
@@ -75,6 +84,10 @@ int main(int argc, char** argv) {
     status = kExitOk;
   } else if (command == "hash") {
     status = HashCommand(args, options);
+  } else if (command == "make") {
+    status = MakeCommand(args, options);
+  } else if (command == "verify") {
+    status = VerifyCommand(args, options);
   } else {
     PrintError("quillora-cli: unknown command \"" + command + "\"");
     PrintError(kUsage);

@@ -12,15 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "md5/file_texts.h"  // kCheckFileName, kCouldNotOpenFile
 #include "platform/env.h"
 
 namespace quillora {
-
-// The second column of a row whose file failed the readability test.
-inline constexpr std::string_view kCouldNotOpenFile = "Could not open file";
-
-// The name a check file has; folder scans pass it over (letter case counts).
-inline constexpr std::string_view kCheckFileName = "CheckSum.md5";
 
 // Receives the rows of the list as a job produces them.
 class ListSink {

@@ -1,12 +1,20 @@
 #include "md5/digest_ahead.h"
 
+#include <atomic>
 #include <chrono>
 
 #include "md5/md5.h"
 
 namespace quillora {
 
+namespace {
+std::atomic<unsigned> default_jobs{0};
+}  // namespace
+
+void DigestAhead::SetDefaultJobs(unsigned jobs) { default_jobs = jobs; }
+
 unsigned DigestAhead::DefaultJobs() {
+  if (const unsigned chosen = default_jobs; chosen != 0) return chosen;
   const unsigned cores = std::thread::hardware_concurrency();
   return cores == 0 ? 1 : cores;
 }

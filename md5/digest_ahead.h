@@ -47,8 +47,10 @@ class DigestAhead {
   // idle about every 20 ms (the window stays live on a large file).
   AheadOutcome TakeNext(const std::function<void()>& idle = {});
 
-  // The number of threads a default DigestAhead uses.
+  // The number of threads a DigestAhead made with jobs == 0 uses: one per
+  // core, unless SetDefaultJobs chose another number (0 restores it).
   static unsigned DefaultJobs();
+  static void SetDefaultJobs(unsigned jobs);
 
  private:
   struct Slot {

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Check-file throughput against md5sum, side by side in one run, best of 3,
+# with the tree in the page cache:
+#   quillora-cli make         vs  find | xargs md5sum
+#   quillora-cli verify       vs  md5sum -c --quiet
+#   verify of 1,000,000 records naming missing files, vs md5sum -c on the same
+# Usage: bench/checkfile_bench.sh [path/to/quillora-cli]   (default build/bin)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cli="$(realpath "${1:-build/bin/quillora-cli}")"
+work="${QUILLORA_BENCH_DIR:-/tmp/quillora-bench}"
+tree="$work/tree"
+command -v python3 >/dev/null || { echo "bench needs python3" >&2; exit 2; }
+
+mkdir -p "$tree"
+python3 bench/make_tree.py "$tree"
+echo "tree: $tree ($(cat "$tree.complete"))"
+echo "peer: $(md5sum --version | head -n 1)"
+
+# Seconds of the fastest of three runs of "$@".
+best_of_3() {
+  local best="" start end took
+  for _ in 1 2 3; do
+    start=$(date +%s%N)
+    "$@"
+    end=$(date +%s%N)
+    took=$(( end - start ))
+    if [ -z "$best" ] || [ "$took" -lt "$best" ]; then best=$took; fi
+  done
+  awk -v ns="$best" 'BEGIN { printf "%.3f", ns / 1e9 }'
+}
+
+report() {  # name, our seconds, peer name, peer seconds
+  awk -v a="$2" -v b="$4" -v n="$1" -v p="$3" \
+    'BEGIN { printf "%-34s %8.3f s   %-28s %8.3f s   ratio ours/peer %.2f\n", n, a, p, b, a / b }'
+}
+
+quillora_make() { "$cli" make "$tree" >/dev/null; }
+md5sum_make() {
+  (cd "$tree" && find . -type f ! -name CheckSum.md5 -print0 | xargs -0 md5sum >"$work/md5sum.txt")
+}
+quillora_verify() { "$cli" verify "$tree/CheckSum.md5" >/dev/null; }
+md5sum_verify() { (cd "$tree" && md5sum -c --quiet "$work/md5sum.txt"); }
+
+# Warm the page cache, and make the check files both verifiers read.
+cat $(find "$tree" -type f) >/dev/null
+quillora_make
+md5sum_make
+
+report "quillora-cli make" "$(best_of_3 quillora_make)" "find | xargs md5sum" "$(best_of_3 md5sum_make)"
+report "quillora-cli verify" "$(best_of_3 quillora_verify)" "md5sum -c --quiet" "$(best_of_3 md5sum_verify)"
+
+# One million records, every one naming a file that does not exist.
+missing="$work/missing"
+mkdir -p "$missing"
+if [ ! -f "$missing/CheckSum.md5" ]; then
+  awk 'BEGIN { for (i = 0; i < 1000000; i++)
+                 printf "d41d8cd98f00b204e9800998ecf8427e\tgone\\%03d\\file%07d.txt\r\n", i % 1000, i }' \
+    >"$missing/CheckSum.md5"
+  awk 'BEGIN { for (i = 0; i < 1000000; i++)
+                 printf "d41d8cd98f00b204e9800998ecf8427e  gone/%03d/file%07d.txt\n", i % 1000, i }' \
+    >"$missing/md5sum.txt"
+fi
+quillora_missing() { "$cli" verify "$missing/CheckSum.md5" >/dev/null || true; }
+md5sum_missing() { (cd "$missing" && md5sum -c --quiet md5sum.txt >/dev/null 2>&1) || true; }
+report "quillora-cli verify, 1M missing" "$(best_of_3 quillora_missing)" "md5sum -c, 1M missing" \
+  "$(best_of_3 md5sum_missing)"

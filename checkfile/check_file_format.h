@@ -1,0 +1,49 @@
+// The check file: three comment lines, an empty line, then one record per
+// file: 32 lower-case digest digits, a TAB, the file's path below the check
+// file's folder. Every line ends with CR LF. The writer's side lives here; the
+// reader's side is check_file_reader.h.
+//
+// Inside a check file, folders and names are always joined with "\", so a
+// check file made here verifies on Windows and back. The mapping to the
+// native separator happens only where a path meets the file system.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "md5/file_texts.h"  // kCheckFileName, kCouldNotOpenFile
+#include "platform/env.h"
+
+namespace quillora {
+
+inline constexpr std::string_view kCheckFileLineEnd = "\r\n";
+inline constexpr char kCheckFileSeparator = '\\';
+inline constexpr std::size_t kDigestTextLength = 32;
+
+// The text of the date comment without its ";": "2026-12-06 08:30:03", the
+// year padded to at least four digits, the other fields to two, each ":"
+// replaced by time_separator.
+std::string CheckFileDate(const LocalTime& time, std::string_view time_separator);
+
+// Lines 1 to 4 (title, web page, date comment, empty line), each with CR LF.
+std::string CheckFileHeader(const LocalTime& time, std::string_view time_separator);
+
+// One record line with its CR LF. digest_text is written as given (callers
+// pass lower case); relative_path is already in check-file form ("\").
+std::string CheckFileRecordLine(std::string_view digest_text, std::string_view relative_path);
+
+// True when a native relative path can be written so that it reads back as
+// the same path. A name holding "\" would read back as folders; CR, LF and
+// Ctrl-Z would break or end the line. Such paths cannot be recorded.
+bool CanRecordRelativePath(std::string_view native_relative_path);
+
+// The native relative path in check-file form: each native separator becomes
+// "\". Only meaningful when CanRecordRelativePath holds.
+std::string ToCheckFilePath(std::string_view native_relative_path);
+
+// A recorded relative path in native form: each "\" becomes the native
+// separator. Every other byte stays.
+std::string FromCheckFilePath(std::string_view recorded_relative_path);
+
+}  // namespace quillora

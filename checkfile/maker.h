@@ -1,0 +1,60 @@
+// The check-file maker: writes "CheckSum.md5" into a folder, recording the
+// digest of every file below it, and reports its progress line by line.
+//
+// The folder text is used exactly as typed (not trimmed). The new check file
+// is written beside the old one and renamed over it only when complete: a
+// make that fails leaves any earlier check file exactly as it was.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "checkfile/job_sink.h"
+#include "platform/env.h"
+
+namespace quillora {
+
+// What the input checks found; each front shows the message its own way.
+enum class MakeInput {
+  kReady,
+  kNoFolder,       // nothing left after trimming bytes 0 to 32 from both ends
+  kFolderMissing,  // nothing at the path, or not a folder
+};
+
+// Checks the folder text before a make. Touches nothing.
+MakeInput CheckMakeInput(Env& env, const std::string& folder_text);
+
+// The message of an input problem: "Please select or drag-and-drop a folder
+// firstly." or "The folder does not exist."; empty for kReady.
+std::string_view MakeInputMessage(MakeInput input);
+
+// The folder text with "CheckSum.md5" added after one separator (none added
+// when the text already ends with one).
+std::string CheckFilePathFor(const std::string& folder_text);
+
+// Makes the check file of folder_text, which CheckMakeInput found ready.
+// Reports to sink, in this order: for each entry of the depth-first walk in
+// listing order, the sub-folder line ("Processing folder "<full path>" ...",
+// only when include_subfolders) or the file line ("Processing file "<name>"
+// ... OK" or "... Could not open file"); then "", "Operation completed." and
+// "The MD5 checksum file is save at "<check-file path>"". Calls sink.Pump()
+// before each entry. Returns the check-file path.
+//
+// Links to files are digested as the file and recorded under the link's name.
+// Links to folders are followed, but a folder is never entered again below
+// itself, so link loops end. A file gets "Could not open file" and no record
+// when it fails the readability test (FIFOs, sockets and devices always do),
+// when its digest fails, or when its relative path cannot be recorded
+// (CanRecordRelativePath). A folder that cannot be listed adds nothing.
+//
+// Raises IoError, with no completion lines and the old check file untouched,
+// when the check file cannot be created (an existing one that is read-only
+// gives "File access denied" before any scan) or written (e.g. "Disk full").
+// Exceptions from the sink pass through the same way.
+//
+// Digests are computed ahead by `jobs` worker threads (0: one per core; 1:
+// none, each file at its turn); the lines, records and pumps stay the same.
+std::string MakeCheckFile(Env& env, const std::string& folder_text, bool include_subfolders, JobSink& sink,
+                          unsigned jobs = 0);
+
+}  // namespace quillora

@@ -1,0 +1,309 @@
+#include "checkfile/maker.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "checkfile/check_file_format.h"
+#include "md5/md5.h"
+#include "platform/errors.h"
+#include "testing/fake_clock.h"
+#include "testing/recording_sink.h"
+#include "testing/temp_tree.h"
+
+namespace quillora {
+namespace {
+
+using testing::RecordingSink;
+using testing::TempTree;
+using Lines = std::vector<std::string>;
+
+const std::string kEmptyDigest = "d41d8cd98f00b204e9800998ecf8427e";
+const std::string kHeader = CheckFileHeader({2026, 12, 6, 8, 30, 3}, ":");
+
+std::string Hex(std::string_view bytes) { return LowerAscii(DigestToHex(DigestOfText(bytes))); }
+std::string Record(std::string_view bytes, std::string_view relative) {
+  return CheckFileRecordLine(Hex(bytes), relative);
+}
+
+// The record lines of a check file, sorted: listing order is the file
+// system's, so tests with several entries compare sets.
+std::multiset<std::string> RecordsOf(const std::string& check_file) {
+  const std::string text = testing::ReadFile(check_file);
+  EXPECT_EQ(text.substr(0, kHeader.size()), kHeader);
+  std::multiset<std::string> records;
+  for (std::size_t at = kHeader.size(); at < text.size();) {
+    const std::size_t end = text.find("\r\n", at) + 2;
+    records.insert(text.substr(at, end - at));
+    at = end;
+  }
+  return records;
+}
+
+std::set<std::string> Sorted(const Lines& lines) { return {lines.begin(), lines.end()}; }
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class MakerTest : public ::testing::Test {
+ protected:
+  Lines Make(const std::string& folder, bool include_subfolders = true) {
+    sink = RecordingSink();
+    MakeCheckFile(env, folder, include_subfolders, sink);
+    return sink.lines;
+  }
+  Lines Completion(const std::string& folder) {
+    return {"", "Operation completed.", "The MD5 checksum file is save at \"" + folder + "/CheckSum.md5\""};
+  }
+
+  testing::FakeClockEnv env;
+  RecordingSink sink;
+  TempTree tree;
+};
+
+TEST_F(MakerTest, OneFileByteForByte) {
+  tree.Write("a.txt", "abc");
+  EXPECT_EQ(Make(tree.path()), (Lines{"Processing file \"a.txt\" ... OK", "", "Operation completed.",
+                                      "The MD5 checksum file is save at \"" + tree.path() + "/CheckSum.md5\""}));
+  EXPECT_EQ(testing::ReadFile(tree.At("CheckSum.md5")),
+            kHeader + "900150983cd24fb0d6963f7d28e17f72\ta.txt\r\n");
+  EXPECT_EQ(FolderEntries(tree.path()), (std::vector<std::string>{"CheckSum.md5", "a.txt"}))
+      << "the temporary file is renamed, never left behind";
+}
+
+TEST_F(MakerTest, TheDateCommentComesFromTheClock) {
+  testing::FakeClockEnv morning({2027, 3, 4, 9, 5, 7}, ":");
+  testing::FakeClockEnv night({2027, 3, 4, 23, 0, 0}, ":");
+  MakeCheckFile(morning, tree.path(), true, sink);
+  EXPECT_NE(testing::ReadFile(tree.At("CheckSum.md5")).find("\r\n;2027-03-04 09:05:07\r\n\r\n"), std::string::npos);
+  MakeCheckFile(night, tree.path(), true, sink);
+  EXPECT_NE(testing::ReadFile(tree.At("CheckSum.md5")).find("\r\n;2027-03-04 23:00:00\r\n\r\n"), std::string::npos);
+}
+
+TEST_F(MakerTest, AnEmptyFolderOrOneWithOnlyACheckFileGivesTheHeaderAlone) {
+  EXPECT_EQ(Make(tree.path()), Completion(tree.path()));
+  EXPECT_EQ(testing::ReadFile(tree.At("CheckSum.md5")), kHeader);
+  EXPECT_EQ(Make(tree.path()), Completion(tree.path())) << "the old check file is neither a record nor a line";
+  EXPECT_EQ(testing::ReadFile(tree.At("CheckSum.md5")), kHeader);
+}
+
+TEST_F(MakerTest, AFolderTextWithATrailingSeparatorGivesTheSameFile) {
+  tree.Write("a.txt", "1");
+  tree.Write("x/b.txt", "2");
+  const Lines plain = Make(tree.path());
+  const std::string without = testing::ReadFile(tree.At("CheckSum.md5"));
+  const Lines slashed = Make(tree.path() + "/");
+  EXPECT_EQ(testing::ReadFile(tree.At("CheckSum.md5")), without);
+  EXPECT_EQ(Lines(plain.begin(), plain.end() - 1), Lines(slashed.begin(), slashed.end() - 1));
+  EXPECT_EQ(slashed.back(), "The MD5 checksum file is save at \"" + tree.path() + "/CheckSum.md5\"");
+}
+
+TEST_F(MakerTest, SubFoldersAreWalkedDepthFirstWhenAsked) {
+  tree.Write("a.txt", "a");
+  tree.Write("x/y/b.bin", "b");
+  tree.Write("x/CheckSum.md5", "old");
+  tree.Write("x/checksum.md5", "lower");
+  tree.Write("x/other.md5", "other");
+  tree.Folder("empty");
+
+  const Lines lines = Make(tree.path());
+  EXPECT_EQ(RecordsOf(tree.At("CheckSum.md5")),
+            (std::multiset<std::string>{Record("a", "a.txt"), Record("b", "x\\y\\b.bin"),
+                                        Record("lower", "x\\checksum.md5"), Record("other", "x\\other.md5")}));
+  EXPECT_EQ(Sorted(lines), (std::set<std::string>{
+                               "", "Operation completed.",
+                               "The MD5 checksum file is save at \"" + tree.path() + "/CheckSum.md5\"",
+                               "Processing file \"a.txt\" ... OK", "Processing file \"b.bin\" ... OK",
+                               "Processing file \"checksum.md5\" ... OK", "Processing file \"other.md5\" ... OK",
+                               "Processing folder \"" + tree.At("x") + "\" ...",
+                               "Processing folder \"" + tree.At("x/y") + "\" ...",
+                               "Processing folder \"" + tree.At("empty") + "\" ..."}));
+  // A sub-folder's lines follow its folder line: b.bin right after x/y's.
+  const auto folder_y = std::find(lines.begin(), lines.end(), "Processing folder \"" + tree.At("x/y") + "\" ...");
+  ASSERT_NE(folder_y, lines.end());
+  EXPECT_EQ(*(folder_y + 1), "Processing file \"b.bin\" ... OK");
+  // The window is pumped before each entry met: the 8 above, CheckSum.md5 in
+  // x, and the unfinished check file itself.
+  EXPECT_EQ(sink.pumps.size(), 9u);
+
+  EXPECT_EQ(Make(tree.path(), false), (Lines{"Processing file \"a.txt\" ... OK", "", "Operation completed.",
+                                             Completion(tree.path()).back()}));
+  EXPECT_EQ(RecordsOf(tree.At("CheckSum.md5")), std::multiset<std::string>{Record("a", "a.txt")});
+}
+
+TEST_F(MakerTest, FilesThatCannotBeOpenedGetTheirLineAndNoRecord) {
+  ASSERT_EQ(::mkfifo(tree.At("fifo").c_str(), 0644), 0);
+  const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", tree.At("socket").c_str());
+  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::symlink("nowhere", tree.At("dangling").c_str()), 0);
+  tree.Write("back\\slash.txt", "cannot be written unambiguously");
+  tree.Write("line\nbreak.txt", "would split its record");
+  tree.Write("caf\xE9.txt", "not UTF-8");
+  ASSERT_EQ(::symlink(tree.At("caf\xE9.txt").c_str(), tree.At("link.txt").c_str()), 0);
+
+  const Lines lines = Make(tree.path());
+  ::close(s);
+  for (const char* name : {"fifo", "socket", "dangling", "back\\slash.txt", "line\nbreak.txt"}) {
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Processing file \"" + std::string(name) + "\" ... Could not open file"), 1)
+        << name;
+  }
+  EXPECT_EQ(RecordsOf(tree.At("CheckSum.md5")),
+            (std::multiset<std::string>{Record("not UTF-8", "caf\xE9.txt"), Record("not UTF-8", "link.txt")}))
+      << "names are bytes; a link to a file is recorded under its own name";
+}
+
+TEST_F(MakerTest, UnreadableFilesAndUnlistableFoldersAsAnUnprivilegedUser) {
+  const std::string top = tree.Folder("top");
+  ::chmod(top.c_str(), 0777);
+  tree.Write("top/open.txt", "open");
+  ::chmod(tree.Write("top/locked.txt", "locked").c_str(), 0);
+  tree.Write("top/closed/hidden.txt", "hidden");
+  ::chmod(tree.At("top/closed").c_str(), 0);
+  const std::string out = tree.Folder("out");
+  ::chmod(out.c_str(), 0777);
+
+  ASSERT_EQ(testing::RunUnprivileged([&] {
+              RecordingSink lines;
+              MakeCheckFile(Env::Default(), top, true, lines);
+              std::ofstream file(out + "/lines");
+              for (const std::string& line : lines.lines) file << line << '\n';
+              return file ? 0 : 1;
+            }),
+            0);
+  const std::string written = testing::ReadFile(out + "/lines");
+  std::set<std::string> lines;
+  for (std::size_t at = 0; at < written.size(); at = written.find('\n', at) + 1)
+    lines.insert(written.substr(at, written.find('\n', at) - at));
+  EXPECT_EQ(lines, (std::set<std::string>{"", "Operation completed.",
+                                          "Processing file \"locked.txt\" ... Could not open file",
+                                          "Processing file \"open.txt\" ... OK",
+                                          "Processing folder \"" + top + "/closed\" ...",
+                                          "The MD5 checksum file is save at \"" + top + "/CheckSum.md5\""}));
+  const std::string text = testing::ReadFile(top + "/CheckSum.md5");
+  EXPECT_EQ(text.substr(text.find("\r\n\r\n") + 4), Record("open", "open.txt"));
+}
+
+TEST_F(MakerTest, LinksToFoldersAreFollowedButNeverIntoALoop) {
+  tree.Write("top/a/f.txt", "f");
+  ASSERT_EQ(::symlink("..", tree.At("top/a/up").c_str()), 0);
+  ASSERT_EQ(::symlink(tree.At("top").c_str(), tree.At("top/a/self").c_str()), 0);
+  ASSERT_EQ(::symlink("a", tree.At("top/alias").c_str()), 0);
+
+  const Lines lines = Make(tree.At("top"));
+  EXPECT_EQ(RecordsOf(tree.At("top/CheckSum.md5")),
+            (std::multiset<std::string>{Record("f", "a\\f.txt"), Record("f", "alias\\f.txt")}));
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Processing file \"f.txt\" ... OK"), 2);
+}
+
+// Lets the readability test pass but fails the digest's open, as a file that
+// another program holds open does on Windows.
+class DigestFailsEnv : public testing::FakeClockEnv {
+ public:
+  std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
+    if (path.ends_with("/busy.txt")) throw SystemError(EBUSY);
+    return Env::OpenForDigest(path);
+  }
+};
+
+TEST_F(MakerTest, AFileWhoseDigestFailsIsReportedNotLeftOutInSilence) {
+  tree.Write("busy.txt", "busy");
+  tree.Write("fine.txt", "fine");
+  DigestFailsEnv failing;
+  MakeCheckFile(failing, tree.path(), true, sink);
+  EXPECT_EQ(Sorted(sink.lines), (std::set<std::string>{"", "Operation completed.", Completion(tree.path()).back(),
+                                                        "Processing file \"busy.txt\" ... Could not open file",
+                                                        "Processing file \"fine.txt\" ... OK"}));
+  EXPECT_EQ(RecordsOf(tree.At("CheckSum.md5")), std::multiset<std::string>{Record("fine", "fine.txt")});
+}
+
+// A check file that fills the disk after a given number of appends.
+class FullDiskEnv : public testing::FakeClockEnv {
+ public:
+  explicit FullDiskEnv(int appends_allowed) : appends_allowed_(appends_allowed) {}
+  std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override {
+    class Filling final : public ReplacingFile {
+     public:
+      Filling(std::unique_ptr<ReplacingFile> real, int allowed) : real_(std::move(real)), allowed_(allowed) {}
+      void Append(std::string_view bytes) override {
+        if (allowed_-- <= 0) throw IoError(101);
+        real_->Append(bytes);
+      }
+      void Commit() override { real_->Commit(); }
+      const std::string& temp_path() const override { return real_->temp_path(); }
+
+     private:
+      std::unique_ptr<ReplacingFile> real_;
+      int allowed_;
+    };
+    return std::make_unique<Filling>(Env::CreateReplacing(path), appends_allowed_);
+  }
+
+ private:
+  int appends_allowed_;
+};
+
+TEST_F(MakerTest, AFailedWriteStopsTheMakeAndKeepsTheOldCheckFile) {
+  for (int i = 0; i < 5; ++i) tree.Write(std::string("f") += std::to_string(i), std::to_string(i));
+  const std::string old = tree.Write("CheckSum.md5", "the old check file\r\n");
+  for (int allowed : {0, 3}) {  // the header, or the third record
+    FullDiskEnv full(allowed);
+    sink = RecordingSink();
+    try {
+      MakeCheckFile(full, tree.path(), true, sink);
+      FAIL() << "a make that could not write must not succeed";
+    } catch (const IoError& e) {
+      EXPECT_EQ(std::string(e.what()), "Disk full");
+    }
+    EXPECT_EQ(testing::ReadFile(old), "the old check file\r\n");
+    EXPECT_EQ(FolderEntries(tree.path()).size(), 6u) << "the temporary file is removed";
+    EXPECT_EQ(std::count(sink.lines.begin(), sink.lines.end(), "Operation completed."), 0);
+  }
+}
+
+TEST_F(MakerTest, AReadOnlyCheckFileStopsTheMakeBeforeAnyScan) {
+  tree.Write("a.txt", "a");
+  const std::string old = tree.Write("CheckSum.md5", "read-only");
+  ::chmod(old.c_str(), 0444);
+  try {
+    Make(tree.path());
+    FAIL();
+  } catch (const IoError& e) {
+    EXPECT_EQ(e.code(), 5);
+    EXPECT_EQ(WithFullStop(e.what()), "File access denied.");
+  }
+  EXPECT_TRUE(sink.lines.empty());
+  EXPECT_TRUE(sink.pumps.empty()) << "no scan";
+  EXPECT_EQ(testing::ReadFile(old), "read-only");
+}
+
+TEST_F(MakerTest, InputChecks) {
+  const std::string file = tree.Write("file", "");
+  EXPECT_EQ(CheckMakeInput(env, ""), MakeInput::kNoFolder);
+  EXPECT_EQ(CheckMakeInput(env, " \t\r\n\x1f "), MakeInput::kNoFolder);
+  EXPECT_EQ(CheckMakeInput(env, file), MakeInput::kFolderMissing);
+  EXPECT_EQ(CheckMakeInput(env, tree.At("none")), MakeInput::kFolderMissing);
+  EXPECT_EQ(CheckMakeInput(env, " " + tree.path()), MakeInput::kFolderMissing) << "used exactly as typed";
+  EXPECT_EQ(CheckMakeInput(env, tree.path()), MakeInput::kReady);
+  EXPECT_EQ(MakeInputMessage(MakeInput::kNoFolder), "Please select or drag-and-drop a folder firstly.");
+  EXPECT_EQ(MakeInputMessage(MakeInput::kFolderMissing), "The folder does not exist.");
+  EXPECT_EQ(CheckFilePathFor("/"), "/CheckSum.md5");
+  EXPECT_EQ(CheckFilePathFor("d"), "d/CheckSum.md5");
+}
+
+}  // namespace
+}  // namespace quillora

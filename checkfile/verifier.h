@@ -1,0 +1,54 @@
+// The check-file verifier: reads a check file of any name, recomputes the
+// digest of every file it records, reports one verdict line per record and
+// ends with the summary of verify_tally.h.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "checkfile/job_sink.h"
+#include "checkfile/verify_tally.h"
+#include "platform/env.h"
+
+namespace quillora {
+
+// What the input checks found; each front shows the message its own way.
+enum class VerifyInput {
+  kReady,
+  kNoCheckFile,       // nothing left after trimming bytes 0 to 32 from both ends
+  kCheckFileMissing,  // nothing at the path, or a folder
+};
+
+// Checks the check-file path text before a run. Touches nothing.
+VerifyInput CheckVerifyInput(Env& env, const std::string& path_text);
+
+// The message of an input problem: "Please select or drag-and-drop a check
+// file firstly." or "The check file does not exist."; empty for kReady.
+std::string_view VerifyInputMessage(VerifyInput input);
+
+// The folder the records resolve against, ending with a separator: the path
+// up to and including its last separator, or "./" (the current folder) for a
+// bare name.
+std::string BaseFolderOf(const std::string& check_file_path);
+
+// Verifies the check file at check_file_path (used exactly as given). For each
+// record, in file order, the full path is the base folder followed by the
+// relative path in native form, and the verdict line is one of
+//   OK ... "<full>"                  the digest matches (letter case ignored)
+//   File changed ... "<full>"        it does not
+//   File does not exist ... "<full>" no file there (a folder does not count;
+//                                    nor does a path holding a NUL byte)
+//   Could not open file ... "<full>" it fails the readability test (also
+//                                    every FIFO, socket and device)
+// with sink.Pump() after each. The check file is closed before the summary.
+// Returns the counts.
+//
+// Raises IoError when the check file cannot be opened or read, and the
+// digest's Error when a file that passed the readability test cannot be
+// digested; the lines reported before stay, and no summary is reported.
+//
+// Digests are computed ahead by `jobs` worker threads (0: one per core; 1:
+// none, each file at its turn); the lines and pumps stay the same.
+VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, JobSink& sink, unsigned jobs = 0);
+
+}  // namespace quillora

@@ -1,0 +1,229 @@
+#include "checkfile/verifier.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "checkfile/check_file_format.h"
+#include "checkfile/maker.h"
+#include "md5/md5.h"
+#include "platform/errors.h"
+#include "testing/fake_clock.h"
+#include "testing/recording_sink.h"
+#include "testing/string_stream.h"
+#include "testing/temp_tree.h"
+
+namespace quillora {
+namespace {
+
+using namespace std::string_literals;
+using testing::RecordingSink;
+using testing::TempTree;
+using Lines = std::vector<std::string>;
+
+std::string Hex(std::string_view bytes) { return LowerAscii(DigestToHex(DigestOfText(bytes))); }
+std::string Record(std::string_view bytes, std::string_view relative) {
+  return CheckFileRecordLine(Hex(bytes), relative);
+}
+
+class VerifierTest : public ::testing::Test {
+ protected:
+  // Writes a check file into the tree and verifies it.
+  Lines Verify(const std::string& check_file_text, const std::string& name = "CheckSum.md5") {
+    return VerifyAt(tree.Write(name, check_file_text));
+  }
+  Lines VerifyAt(const std::string& check_file) {
+    sink = RecordingSink();
+    counts = VerifyCheckFile(env, check_file, sink);
+    return sink.lines;
+  }
+  std::string Quoted(std::string_view relative) const { return "\"" + tree.At(relative) + "\""; }
+
+  Env env;
+  RecordingSink sink;
+  VerifyCounts counts;
+  TempTree tree;
+};
+
+TEST_F(VerifierTest, EachVerdictAndTheSummary) {
+  tree.Write("same.txt", "same");
+  tree.Write("sub/changed.txt", "now");
+  ASSERT_EQ(::mkfifo(tree.At("fifo").c_str(), 0644), 0);
+  const Lines lines = Verify(Record("same", "same.txt") + Record("before", "sub\\changed.txt") +
+                             Record("", "gone.txt") + Record("", "fifo") + Record("", "sub\\gone2.txt"));
+  EXPECT_EQ(lines, (Lines{
+                       "OK ... " + Quoted("same.txt"),
+                       "File changed ... " + Quoted("sub/changed.txt"),
+                       "File does not exist ... " + Quoted("gone.txt"),
+                       "Could not open file ... " + Quoted("fifo"),
+                       "File does not exist ... " + Quoted("sub/gone2.txt"),
+                       "",
+                       "Operation completes.",
+                       "5 files were verified. 2 files did not exist. 1 file could not be opened. 1 file changed. ",
+                       "",
+                       "The following files have been changed since the check file was made:",
+                       tree.At("sub/changed.txt"),
+                       "",
+                       "The following files are lost:",
+                       tree.At("gone.txt"),
+                       tree.At("sub/gone2.txt"),
+                       "",
+                       "The following files could not be opened during the MD5 checksum calculation:",
+                       tree.At("fifo"),
+                   }));
+  EXPECT_EQ(counts.unchanged, 1);
+  EXPECT_FALSE(counts.all_ok());
+  EXPECT_EQ(sink.pumps, (std::vector<std::size_t>{1, 2, 3, 4, 5})) << "after each verdict line";
+}
+
+TEST_F(VerifierTest, DigestsCompareWithoutLetterCaseAndAreNotValidated) {
+  tree.Write("a.txt", "a");
+  const std::string upper = std::string(CheckFileRecordLine(DigestToHex(DigestOfText("a")), "a.txt"));
+  const Lines lines = Verify(upper + "zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz\ta.txt\r\n");
+  EXPECT_EQ(lines[0], "OK ... " + Quoted("a.txt"));
+  EXPECT_EQ(lines[1], "File changed ... " + Quoted("a.txt"));
+}
+
+TEST_F(VerifierTest, OddRecordsAreJoinedAsTheyStandAndCountedEachTime) {
+  tree.Write("a.txt", "a");
+  tree.Write("dup.txt", "dup");
+  const Lines lines = Verify(Hex("") + "\t\r\n" +               // the base folder itself: a folder is no file
+                             Record("x", "C:\\x\\y.txt") +      // not relative: joined all the same
+                             "0123456789abcdef0123456789abcdef\ta.txt\0junk\r\n"s +  // NUL: lost, not a.txt
+                             Record("dup", "dup.txt") + Record("dup", "dup.txt"));
+  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 5),
+            (Lines{"File does not exist ... \"" + tree.path() + "/\"", "File does not exist ... " + Quoted("C:/x/y.txt"),
+                   "File does not exist ... " + Quoted("a.txt\0junk"s), "OK ... " + Quoted("dup.txt"),
+                   "OK ... " + Quoted("dup.txt")}));
+  EXPECT_EQ(lines[7], "5 files were verified. 3 files did not exist. 0 file changed. ");
+}
+
+TEST_F(VerifierTest, ACheckFileWithoutRecordsGivesOnlyTheSummary) {
+  const Lines expected = {"", "Operation completes.", "0 file was verified. 0 file changed. "};
+  EXPECT_EQ(Verify(""), expected);
+  EXPECT_EQ(Verify(";only\r\n;comments\r\n\r\n" + Hex("") + "  two-blanks.txt\r\n"), expected);
+  EXPECT_TRUE(counts.all_ok());
+}
+
+TEST_F(VerifierTest, RecordsAfterCtrlZAreIgnored) {
+  tree.Write("a.txt", "a");
+  const Lines lines = Verify(Record("a", "a.txt") + "\x1a" + Record("b", "b.txt"), "any name.txt");
+  EXPECT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[3], "1 file was verified. 0 file changed. ");
+}
+
+TEST(CountLine, SingularAndPluralForEachCount) {
+  EXPECT_EQ(CountLine({0, 0, 0, 0}), "0 file was verified. 0 file changed. ");
+  EXPECT_EQ(CountLine({1, 0, 0, 0}), "1 file was verified. 0 file changed. ");
+  EXPECT_EQ(CountLine({2, 0, 0, 0}), "2 files were verified. 0 file changed. ");
+  EXPECT_EQ(CountLine({0, 1, 0, 0}), "1 file was verified. 1 file changed. ");
+  EXPECT_EQ(CountLine({0, 2, 0, 0}), "2 files were verified. 2 files changed. ");
+  EXPECT_EQ(CountLine({0, 0, 1, 0}), "1 file was verified. 1 file did not exist. 0 file changed. ");
+  EXPECT_EQ(CountLine({0, 0, 2, 0}), "2 files were verified. 2 files did not exist. 0 file changed. ");
+  EXPECT_EQ(CountLine({0, 0, 0, 1}), "1 file was verified. 1 file could not be opened. 0 file changed. ");
+  EXPECT_EQ(CountLine({0, 0, 0, 2}), "2 files were verified. 2 files could not be opened. 0 file changed. ");
+  EXPECT_EQ(CountLine({2, 0, 1, 0}), "3 files were verified. 1 file did not exist. 0 file changed. ");
+  EXPECT_EQ(CountLine({3'000'000'000LL, 0, 0, 0}), "3000000000 files were verified. 0 file changed. ");
+}
+
+TEST_F(VerifierTest, ABareNameResolvesAgainstTheCurrentFolder) {
+  tree.Write("a.txt", "a");
+  tree.Write("CheckSum.md5", Record("a", "a.txt"));
+  const std::string before = std::filesystem::current_path();
+  ASSERT_EQ(::chdir(tree.path().c_str()), 0);
+  const Lines lines = VerifyAt("CheckSum.md5");
+  ASSERT_EQ(::chdir(before.c_str()), 0);
+  EXPECT_EQ(lines[0], "OK ... \"./a.txt\"");
+  EXPECT_EQ(BaseFolderOf("/x/y/c.md5"), "/x/y/");
+  EXPECT_EQ(BaseFolderOf("/c.md5"), "/");
+}
+
+TEST_F(VerifierTest, WhatTheMakerWritesVerifiesAfterTheFolderMoves) {
+  tree.Write("data/a.txt", "a");
+  tree.Write("data/x/y/b.bin", testing::RandomBytes(100'000));
+  tree.Write("data/caf\xE9 \t.txt", "bytes");
+  tree.Write("data/x/empty", "");
+  testing::FakeClockEnv clock;
+  MakeCheckFile(clock, tree.At("data"), true, sink);
+  std::filesystem::rename(tree.At("data"), tree.At("moved"));
+
+  const Lines lines = VerifyAt(tree.At("moved/CheckSum.md5"));
+  EXPECT_EQ(counts.unchanged, 4);
+  EXPECT_TRUE(counts.all_ok());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "OK ... " + Quoted("moved/x/y/b.bin")), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "OK ... " + Quoted("moved/caf\xE9 \t.txt")), lines.end());
+}
+
+TEST_F(VerifierTest, AnUnreadableCheckFileEndsTheRunWithTheTextOfTheError) {
+  const std::string check_file = tree.Write("CheckSum.md5", "");
+  ::chmod(check_file.c_str(), 0);
+  EXPECT_EQ(testing::RunUnprivileged([&] {
+              RecordingSink lines;
+              try {
+                VerifyCheckFile(Env::Default(), check_file, lines);
+                return 1;
+              } catch (const IoError& e) {
+                return std::string(e.what()) == "File access denied" && lines.lines.empty() ? 0 : 2;
+              }
+            }),
+            0);
+  const std::string fifo = tree.At("fifo.md5");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  EXPECT_THROW(VerifyCheckFile(env, fifo, sink), IoError) << "a FIFO check file must not block";
+}
+
+// Serves the check file from memory and fails its read part way, or fails the
+// digest's open of one file after its readability test passed.
+class FaultyEnv : public Env {
+ public:
+  std::string check_file_text;
+  std::size_t fail_read_at = static_cast<std::size_t>(-1);
+
+  std::unique_ptr<Stream> OpenTextForReading(const std::string&) override {
+    return std::make_unique<testing::StringStream>(check_file_text, 16, fail_read_at);
+  }
+  std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
+    if (path.ends_with("/busy.txt")) throw SystemError(EBUSY);
+    return Env::OpenForDigest(path);
+  }
+};
+
+TEST_F(VerifierTest, FailuresPartWayKeepTheLinesSoFarAndWriteNoSummary) {
+  tree.Write("a.txt", "a");
+  tree.Write("busy.txt", "busy");
+  FaultyEnv faulty;
+  faulty.check_file_text = Record("a", "a.txt") + Record("a", "a.txt") + Record("busy", "busy.txt");
+  faulty.fail_read_at = faulty.check_file_text.size() - 10;
+  try {
+    VerifyCheckFile(faulty, tree.At("CheckSum.md5"), sink);
+    FAIL();
+  } catch (const IoError& e) {
+    EXPECT_EQ(e.what(), "I/O error " + std::to_string(EIO));
+  }
+  EXPECT_EQ(sink.lines, (Lines{"OK ... " + Quoted("a.txt"), "OK ... " + Quoted("a.txt")}));
+
+  faulty.fail_read_at = static_cast<std::size_t>(-1);
+  sink = RecordingSink();
+  try {
+    VerifyCheckFile(faulty, tree.At("CheckSum.md5"), sink);
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"" + tree.At("busy.txt") + "\". ", 0), 0u) << e.what();
+  }
+  EXPECT_EQ(sink.lines.size(), 2u);
+}
+
+TEST_F(VerifierTest, InputChecks) {
+  EXPECT_EQ(CheckVerifyInput(env, " \t "), VerifyInput::kNoCheckFile);
+  EXPECT_EQ(CheckVerifyInput(env, tree.path()), VerifyInput::kCheckFileMissing) << "a folder is no check file";
+  EXPECT_EQ(CheckVerifyInput(env, tree.At("none.md5")), VerifyInput::kCheckFileMissing);
+  EXPECT_EQ(CheckVerifyInput(env, tree.Write("c.md5", "")), VerifyInput::kReady);
+  EXPECT_EQ(VerifyInputMessage(VerifyInput::kNoCheckFile), "Please select or drag-and-drop a check file firstly.");
+  EXPECT_EQ(VerifyInputMessage(VerifyInput::kCheckFileMissing), "The check file does not exist.");
+}
+
+}  // namespace
+}  // namespace quillora
