@@ -18,6 +18,10 @@
 namespace quillora {
 namespace {
 
+// Above this size, telling the kernel the reads are sequential pays for the
+// extra call (larger read-ahead); below it, one or two reads do it all.
+constexpr std::int64_t kLargeFile = 1 << 20;
+
 bool HasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 
 bool StatPath(const std::string& path, struct stat& st) {
@@ -39,14 +43,11 @@ int OpenReadOnly(const std::string& path) {
 
 class FileStream final : public Stream {
  public:
-  explicit FileStream(int fd) : fd_(fd) {}
+  // size: the file's size when it was opened, which is what Size() reports.
+  FileStream(int fd, std::int64_t size) : fd_(fd), size_(size) {}
   ~FileStream() override { ::close(fd_); }
 
-  std::int64_t Size() override {
-    struct stat st;
-    if (::fstat(fd_, &st) != 0) return Fail();
-    return st.st_size;
-  }
+  std::int64_t Size() override { return size_; }
   std::int64_t Position() override {
     const off_t at = ::lseek(fd_, 0, SEEK_CUR);
     return at < 0 ? Fail() : at;
@@ -70,6 +71,7 @@ class FileStream final : public Stream {
     return -1;
   }
   int fd_;
+  std::int64_t size_;
   int last_error_ = 0;
 };
 
@@ -258,11 +260,9 @@ std::unique_ptr<Stream> Env::OpenForDigest(const std::string& path) {
     ::close(fd);
     throw SystemError(number);
   }
-  ::fcntl(fd, F_SETFL, 0);  // regular file: reads block as usual
-#ifdef POSIX_FADV_SEQUENTIAL
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-#endif
-  return std::make_unique<FileStream>(fd);
+  // O_NONBLOCK means nothing to a regular file's reads, so it may stay.
+  if (st.st_size > kLargeFile) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return std::make_unique<FileStream>(fd, st.st_size);
 }
 
 std::unique_ptr<Stream> Env::OpenTextForReading(const std::string& path) {
@@ -273,8 +273,7 @@ std::unique_ptr<Stream> Env::OpenTextForReading(const std::string& path) {
     ::close(fd);
     throw IoError(5);
   }
-  ::fcntl(fd, F_SETFL, 0);
-  return std::make_unique<FileStream>(fd);
+  return std::make_unique<FileStream>(fd, st.st_size);
 }
 
 std::unique_ptr<ReplacingFile> Env::CreateReplacing(const std::string& path) {
