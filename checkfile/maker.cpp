@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "checkfile/check_file_format.h"
+#include "checkfile/input_text.h"
 #include "md5/ahead_queue.h"
 #include "md5/md5.h"
 #include "platform/folder_walk.h"
@@ -11,8 +12,6 @@
 
 namespace quillora {
 namespace {
-
-bool IsBlankOrControl(char ch) { return static_cast<unsigned char>(ch) <= 32; }
 
 std::string NameOf(const std::string& path) {
   const auto separator = path.rfind(kPathSeparator);
@@ -110,7 +109,7 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
 }  // namespace
 
 MakeInput CheckMakeInput(Env& env, const std::string& folder_text) {
-  if (std::all_of(folder_text.begin(), folder_text.end(), IsBlankOrControl)) return MakeInput::kNoFolder;
+  if (NothingTyped(folder_text)) return MakeInput::kNoFolder;
   if (!env.FolderExists(folder_text)) return MakeInput::kFolderMissing;
   return MakeInput::kReady;
 }

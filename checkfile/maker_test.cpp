@@ -16,6 +16,7 @@
 #include "md5/md5.h"
 #include "platform/errors.h"
 #include "testing/fake_clock.h"
+#include "testing/held_files_env.h"
 #include "testing/recording_sink.h"
 #include "testing/temp_tree.h"
 
@@ -210,20 +211,12 @@ TEST_F(MakerTest, LinksToFoldersAreFollowedButNeverIntoALoop) {
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "Processing file \"f.txt\" ... OK"), 2);
 }
 
-// Lets the readability test pass but fails the digest's open, as a file that
-// another program holds open does on Windows.
-class DigestFailsEnv : public testing::FakeClockEnv {
- public:
-  std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
-    if (path.ends_with("/busy.txt")) throw SystemError(EBUSY);
-    return Env::OpenForDigest(path);
-  }
-};
 
 TEST_F(MakerTest, AFileWhoseDigestFailsIsReportedNotLeftOutInSilence) {
   tree.Write("busy.txt", "busy");
   tree.Write("fine.txt", "fine");
-  DigestFailsEnv failing;
+  testing::HeldFilesEnv failing;
+  failing.held = {tree.At("busy.txt")};
   MakeCheckFile(failing, tree.path(), true, sink);
   EXPECT_EQ(Sorted(sink.lines), (std::set<std::string>{"", "Operation completed.", Completion(tree.path()).back(),
                                                         "Processing file \"busy.txt\" ... Could not open file",

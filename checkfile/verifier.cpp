@@ -5,14 +5,13 @@
 #include <memory>
 
 #include "checkfile/check_file_format.h"
+#include "checkfile/input_text.h"
 #include "checkfile/check_file_reader.h"
 #include "md5/ahead_queue.h"
 #include "md5/md5.h"
 
 namespace quillora {
 namespace {
-
-bool IsBlankOrControl(char ch) { return static_cast<unsigned char>(ch) <= 32; }
 
 void ReportVerdict(JobSink& sink, std::string_view lead, const std::string& full_path) {
   std::string line;
@@ -36,7 +35,7 @@ struct VerifyItem {
 }  // namespace
 
 VerifyInput CheckVerifyInput(Env& env, const std::string& path_text) {
-  if (std::all_of(path_text.begin(), path_text.end(), IsBlankOrControl)) return VerifyInput::kNoCheckFile;
+  if (NothingTyped(path_text)) return VerifyInput::kNoCheckFile;
   if (!env.FileExists(path_text)) return VerifyInput::kCheckFileMissing;
   return VerifyInput::kReady;
 }

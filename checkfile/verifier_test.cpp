@@ -12,6 +12,7 @@
 #include "md5/md5.h"
 #include "platform/errors.h"
 #include "testing/fake_clock.h"
+#include "testing/held_files_env.h"
 #include "testing/recording_sink.h"
 #include "testing/string_stream.h"
 #include "testing/temp_tree.h"
@@ -177,7 +178,7 @@ TEST_F(VerifierTest, AnUnreadableCheckFileEndsTheRunWithTheTextOfTheError) {
 
 // Serves the check file from memory and fails its read part way, or fails the
 // digest's open of one file after its readability test passed.
-class FaultyEnv : public Env {
+class FaultyEnv : public testing::HeldFilesEnv {
  public:
   std::string check_file_text;
   std::size_t fail_read_at = static_cast<std::size_t>(-1);
@@ -185,16 +186,13 @@ class FaultyEnv : public Env {
   std::unique_ptr<Stream> OpenTextForReading(const std::string&) override {
     return std::make_unique<testing::StringStream>(check_file_text, 16, fail_read_at);
   }
-  std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
-    if (path.ends_with("/busy.txt")) throw SystemError(EBUSY);
-    return Env::OpenForDigest(path);
-  }
 };
 
 TEST_F(VerifierTest, FailuresPartWayKeepTheLinesSoFarAndWriteNoSummary) {
   tree.Write("a.txt", "a");
   tree.Write("busy.txt", "busy");
   FaultyEnv faulty;
+  faulty.held = {tree.At("busy.txt")};
   faulty.check_file_text = Record("a", "a.txt") + Record("a", "a.txt") + Record("busy", "busy.txt");
   faulty.fail_read_at = faulty.check_file_text.size() - 10;
   try {

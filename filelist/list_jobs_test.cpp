@@ -11,6 +11,7 @@
 
 #include "md5/md5.h"
 #include "platform/errors.h"
+#include "testing/held_files_env.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -40,9 +41,8 @@ class RecordingSink : public ListSink {
   std::vector<std::string> events;
 };
 
-// Lists folders in name order, so tests can state the walk's order; can make
-// the digest's open fail for chosen paths (a file another program holds).
-class OrderedEnv : public Env {
+// Lists folders in name order, so tests can state the walk's order.
+class OrderedEnv : public testing::HeldFilesEnv {
  public:
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override {
     auto real = Env::ListFolder(path);
@@ -68,11 +68,6 @@ class OrderedEnv : public Env {
     };
     return std::make_unique<Sorted>(*real);
   }
-  std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
-    if (std::count(locked.begin(), locked.end(), path)) throw SystemError(EBUSY);
-    return Env::OpenForDigest(path);
-  }
-  std::vector<std::string> locked;
 };
 
 // Every case runs without threads and with several: what the sink sees must
@@ -118,7 +113,7 @@ TEST_P(ListJobsTest, TrailingSeparatorGivesSingleSeparatorInRows) {
 TEST_P(ListJobsTest, ScanAbsorbsOneEntrysDigestErrorAndGoesOn) {
   const std::string locked = tree.Write("a.txt", "a");
   tree.Write("b.txt", "b");
-  env.locked.push_back(locked);
+  env.held.push_back(locked);
   AddFolderToList(env, tree.path(), sink, jobs());
   ASSERT_EQ(sink.rows.size(), 2u);
   EXPECT_EQ(sink.rows[0].second, std::nullopt) << "the row stays without a second column";
@@ -171,7 +166,7 @@ TEST_P(ListJobsTest, PickAppendsFirstThenPumpsAroundTheDigest) {
 
 TEST_P(ListJobsTest, PickDigestErrorEndsTheJobWithTheRowLeftBare) {
   const std::string a = tree.Write("a.txt", "a");
-  env.locked.push_back(a);
+  env.held.push_back(a);
   try {
     AddPickedFiles(env, {a}, sink, jobs());
     FAIL() << "no error";
@@ -185,7 +180,7 @@ TEST_P(ListJobsTest, PickDigestErrorEndsTheJobWithTheRowLeftBare) {
 TEST_P(ListJobsTest, AnErrorMidPickEndsItAtThatRowWhateverWasDigestedAhead) {
   std::vector<std::string> paths;
   for (int i = 0; i < 40; ++i) paths.push_back(tree.Write("f" + std::to_string(i), "a"));
-  env.locked.push_back(paths[7]);
+  env.held.push_back(paths[7]);
   EXPECT_THROW(AddPickedFiles(env, paths, sink, jobs()), Error);
   ASSERT_EQ(sink.rows.size(), 8u);
   EXPECT_EQ(sink.rows[6].second, kDigestOfA);

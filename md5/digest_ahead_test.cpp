@@ -13,6 +13,7 @@
 
 #include "md5/md5.h"
 #include "platform/errors.h"
+#include "testing/held_files_env.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -29,16 +30,13 @@ int ThreadCount() {
   return count;
 }
 
-// Fails the digest's open for chosen paths and can slow every digest down.
-class SeamEnv : public Env {
+// Holds chosen files and can slow every digest down.
+class SeamEnv : public testing::HeldFilesEnv {
  public:
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
     if (delay.count() > 0) std::this_thread::sleep_for(delay);
-    for (const auto& p : locked)
-      if (p == path) throw SystemError(EBUSY);
-    return Env::OpenForDigest(path);
+    return HeldFilesEnv::OpenForDigest(path);
   }
-  std::vector<std::string> locked;
   std::chrono::milliseconds delay{0};
 };
 
@@ -65,7 +63,7 @@ TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
     if (i % 29 == 5) paths.push_back(tree.At("missing" + std::to_string(i)));
     if (i % 31 == 7) paths.push_back(paths.front());  // the same file again
   }
-  env.locked = {paths[10], paths[50]};
+  env.held = {paths[10], paths[50]};
   paths.push_back(tree.Folder("folder"));
 
   std::vector<std::string> expected;
