@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,9 +12,9 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTableView>
-#include <QUrl>
 
 #include "app/click_label.h"
+#include "app/drop_intake.h"
 #include "app/error_report.h"
 #include "app/file_list_model.h"
 #include "app/icons.h"
@@ -151,6 +150,7 @@ void TForm1::BuildFileMD5Page() {
   LvwFile->setSelectionMode(QAbstractItemView::ExtendedSelection);
   LvwFile->setEditTriggers(QAbstractItemView::NoEditTriggers);
   LvwFile->setWordWrap(false);
+  LvwFile->setTabKeyNavigation(false);  // Tab leaves the list, as in any list box
   LvwFile->setCornerButtonEnabled(false);
   LvwFile->setSortingEnabled(false);
   QHeaderView* rows = LvwFile->verticalHeader();
@@ -284,9 +284,7 @@ void TForm1::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TForm1::dropEvent(QDropEvent* event) {
-  std::vector<std::string> paths;
-  for (const QUrl& url : event->mimeData()->urls())
-    if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  std::vector<std::string> paths = DroppedPaths(*event->mimeData());
   event->acceptProposedAction();
   if (paths.empty()) return;
   // Handled after the desktop's drop protocol has finished, on this thread.

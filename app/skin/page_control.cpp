@@ -22,6 +22,7 @@ void TsuiPageControl::AddPage(QWidget* page, const QString& caption) {
   stack_->addWidget(page);
   tabs_->addTab(caption);
   tabs_->raise();  // the selected tab is drawn over the panel's top line
+  Layout();         // a hidden control gets its resize event only when shown
 }
 
 int TsuiPageControl::Count() const { return stack_->count(); }
@@ -30,7 +31,9 @@ void TsuiPageControl::SetCurrentIndex(int index) { tabs_->setCurrentIndex(index)
 QWidget* TsuiPageControl::CurrentPage() const { return stack_->currentWidget(); }
 QWidget* TsuiPageControl::Page(int index) const { return stack_->widget(index); }
 
-void TsuiPageControl::resizeEvent(QResizeEvent*) {
+void TsuiPageControl::resizeEvent(QResizeEvent*) { Layout(); }
+
+void TsuiPageControl::Layout() {
   const int tab_height = tabs_->sizeHint().height();
   tabs_->setGeometry(kTabIndent, kPanelTop + 1 - tab_height, width() - 2 * kTabIndent, tab_height);
   stack_->setGeometry(kPageLeft, kPageTop, width() - 2 * kPageLeft, height() - kPageTop - 3);

@@ -38,6 +38,8 @@ class TsuiPageControl : public QWidget {
   void resizeEvent(QResizeEvent*) override;
 
  private:
+  void Layout();
+
   QTabBar* tabs_;
   QStackedWidget* stack_;
 };
