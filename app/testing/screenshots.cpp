@@ -7,11 +7,13 @@
 #include <QEventLoop>
 #include <QPixmap>
 #include <QScreen>
+#include <QTableView>
 #include <QTimer>
 #include <cstdio>
 
 #include "app/UnitFrmMain.h"
 #include "app/file_dialogs.h"
+#include "app/file_list_model.h"
 #include "app/shell.h"
 #include "app/skin/page_control.h"
 #include "app/skin/skin.h"
@@ -46,6 +48,16 @@ int main(int argc, char* argv[]) {
   quillora::DesktopShell shell;
   quillora::QtFileDialogs dialogs;
   quillora::TForm1 form(shell, dialogs);
+  // A few rows, so the list shows its grid and a selection.
+  const char* samples[][2] = {
+      {"/home/anna/photos/beach.jpg", "9e107d9d372bb6826bd81d3542a419d6"},
+      {"/home/anna/photos/harbour.jpg", "e4d909c290d0fb1ca068ffaddf22cbd0"},
+      {"/home/anna/notes/empty.txt", "d41d8cd98f00b204e9800998ecf8427e"},
+      {"/home/anna/private/diary.txt", "Could not open file"},
+  };
+  for (const auto& [path, second] : samples)
+    form.LvwFileModel->SetDigest(form.LvwFileModel->AppendRow(path), second);
+  form.LvwFile->selectRow(1);
   form.show();
   bool ok = true;
   for (int page = 0; page < form.PageControl->Count(); ++page) {

@@ -37,8 +37,8 @@ echo "window $wid: ${width}x${height}"
 
 hints="$(xprop -id "$wid" WM_NORMAL_HINTS)"
 echo "$hints"
-grep -q "program specified minimum size: 507 by 339" <<<"$hints" || { echo "no fixed minimum size"; exit 1; }
-grep -q "program specified maximum size: 507 by 339" <<<"$hints" || { echo "no fixed maximum size"; exit 1; }
+grep -q "minimum size: 507 by 339" <<<"$hints" || { echo "no fixed minimum size"; exit 1; }
+grep -q "maximum size: 507 by 339" <<<"$hints" || { echo "no fixed maximum size"; exit 1; }
 
 # "Exit" is 80 x 27 at (416, 304) of the client area: click its middle.
 xdotool mousemove --window "$wid" 456 317 click 1
