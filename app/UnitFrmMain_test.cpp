@@ -109,7 +109,9 @@ TEST_F(WindowTest, EveryControlSitsWhereTheLayoutPutsIt) {
     SCOPED_TRACE(p.widget->objectName().toStdString());
     EXPECT_EQ(p.widget->parentWidget(), p.parent);
     EXPECT_EQ(p.widget->geometry(), p.rect);
-    if (auto* b = qobject_cast<const QAbstractButton*>(p.widget)) EXPECT_EQ(b->text(), p.caption);
+    if (auto* b = qobject_cast<const QAbstractButton*>(p.widget)) {
+      EXPECT_EQ(b->text(), p.caption);
+    }
   }
 
   // Labels size themselves to their text from their designed top left.
