@@ -1,0 +1,348 @@
+#include "app/UnitFrmMain.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTableView>
+
+#include "app/click_label.h"
+#include "app/drop_intake.h"
+#include "app/error_report.h"
+#include "app/file_list_model.h"
+#include "app/icons.h"
+#include "app/result_box.h"
+#include "app/shell.h"
+#include "app/skin/form.h"
+#include "app/skin/page_control.h"
+#include "app/skin/skin.h"
+#include "platform/env.h"
+#include "platform/product.h"
+
+namespace quillora {
+
+namespace {
+
+QString Text(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QWidget* NewSheet(const char* name) {
+  auto* sheet = new QWidget;
+  sheet->setObjectName(name);
+  return sheet;
+}
+
+QLabel* NewLabel(const QString& text, QWidget* parent, QPoint at) {
+  auto* label = new QLabel(text, parent);
+  label->setTextFormat(Qt::PlainText);
+  label->move(at);
+  label->adjustSize();
+  return label;
+}
+
+// Puts widgets in this order in the window's Tab chain.
+void ChainTabs(std::initializer_list<QWidget*> widgets) {
+  QWidget* previous = nullptr;
+  for (QWidget* w : widgets) {
+    if (previous) QWidget::setTabOrder(previous, w);
+    previous = w;
+  }
+}
+
+}  // namespace
+
+TForm1::TForm1(Shell& shell, FileDialogs& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      dlg(dialogs, false),
+      dlg2(dialogs, true),
+      dlgSave(dialogs),
+      shell_(&shell),
+      dialogs_(&dialogs) {
+  setObjectName("Form1");
+  setWindowTitle(QStringLiteral("Quillora"));
+  setWindowIcon(MainIcon());
+  setFixedSize(kClientWidth, kClientHeight);
+
+  suiForm1 = new skin::TsuiForm(this, skin::TsuiForm::TitleButtons::kCloseAndMinimize);
+  suiForm1->setObjectName("suiForm1");
+  suiForm1->SetCaption(windowTitle());
+
+  PageControl = new skin::TsuiPageControl(this);
+  PageControl->setObjectName("PageControl");
+  PageControl->setGeometry(8, 32, 489, 265);
+
+  SheetFileMD5 = NewSheet("SheetFileMD5");
+  SheetMaker = NewSheet("SheetMaker");
+  SheetVerifier = NewSheet("SheetVerifier");
+  SheetAbout = NewSheet("SheetAbout");
+  PageControl->AddPage(SheetFileMD5, QStringLiteral("Calculate file MD5"));
+  PageControl->AddPage(SheetMaker, QStringLiteral("Make check file"));
+  PageControl->AddPage(SheetVerifier, QStringLiteral("Verify check file"));
+  PageControl->AddPage(SheetAbout, QStringLiteral("About"));
+
+  BuildFileMD5Page();
+  BuildMakerPage();
+  BuildVerifierPage();
+  BuildAboutPage();
+
+  BtnHelp = NewButton(QStringLiteral("Help"), this, QRect(320, 304, 80, 27));
+  BtnHelp->setObjectName("BtnHelp");
+  BtnExit = NewButton(QStringLiteral("Exit"), this, QRect(416, 304, 80, 27));
+  BtnExit->setObjectName("BtnExit");
+
+  ChainTabs({PageControl->TabBar(), BtnSelectFile, BtnSave, LvwFile, BtnClear, BtnSelect, BtnMake,
+             ChkSubFolder, MemoMakeResult, EdtPath, BtnSelectCheckfile, BtnVerify,
+             MemoVerifyResult, EdtCheckfilePath, BtnHelp, BtnExit});
+
+  suiDlg = std::make_unique<TsuiMessageDialog>(this);
+  suiDlg->Position = TPosition::poScreenCenter;
+  suiDlg->UIStyle = MacOS;
+  suiDlg->Font = skin::ControlFont();
+  suiDlg->CaptionFont = skin::DialogCaptionFont();
+  suiDlg->ButtonCursor = Qt::PointingHandCursor;
+
+  dlgSave.Title = "Save MD5 Checksum";
+
+  ConnectHandlers();
+  PageControl->SetCurrentIndex(0);
+
+  if (QScreen* s = screen()) {
+    QRect r = frameGeometry();
+    r.moveCenter(s->geometry().center());
+    move(r.topLeft());
+  }
+
+  RunHandler([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() = default;
+
+QPushButton* TForm1::NewButton(const QString& caption, QWidget* parent, QRect geometry) {
+  auto* button = new QPushButton(caption, parent);
+  button->setGeometry(geometry);
+  button->setAutoDefault(false);
+  button->setFocusPolicy(Qt::StrongFocus);
+  return button;
+}
+
+void TForm1::BuildFileMD5Page() {
+  LvwFileModel = new FileListModel(this);
+  LvwFile = new QTableView(SheetFileMD5);
+  LvwFile->setObjectName("LvwFile");
+  LvwFile->setModel(LvwFileModel);
+  LvwFile->setGeometry(8, 8, 465, 177);
+  LvwFile->setFrameShape(QFrame::NoFrame);
+  LvwFile->setContentsMargins(2, 2, 2, 2);
+  LvwFile->setAutoFillBackground(true);
+  LvwFile->setBackgroundRole(QPalette::Base);
+  LvwFile->setShowGrid(true);
+  LvwFile->setGridStyle(Qt::SolidLine);
+  LvwFile->setSelectionBehavior(QAbstractItemView::SelectRows);
+  LvwFile->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  LvwFile->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  LvwFile->setWordWrap(false);
+  LvwFile->setTabKeyNavigation(false);  // Tab leaves the list, as in any list box
+  LvwFile->setCornerButtonEnabled(false);
+  LvwFile->setSortingEnabled(false);
+  QHeaderView* rows = LvwFile->verticalHeader();
+  rows->hide();
+  // Fixed row heights keep a list of a hundred thousand rows fast.
+  rows->setSectionResizeMode(QHeaderView::Fixed);
+  rows->setDefaultSectionSize(LvwFile->fontMetrics().height() + 4);
+  QHeaderView* columns = LvwFile->horizontalHeader();
+  columns->setSectionResizeMode(QHeaderView::Interactive);
+  columns->setStretchLastSection(false);
+  columns->setHighlightSections(false);
+  columns->setSectionsClickable(false);
+  columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  columns->resizeSection(0, 210);
+  columns->resizeSection(1, 255);
+
+  BtnSelectFile = NewButton(QStringLiteral("Select Files to calculate MD5"), SheetFileMD5,
+                            QRect(80, 192, 184, 27));
+  BtnSelectFile->setObjectName("BtnSelectFile");
+  BtnClear = NewButton(QStringLiteral("Delete"), SheetFileMD5, QRect(280, 192, 89, 27));
+  BtnClear->setObjectName("BtnClear");
+  BtnSave = NewButton(QStringLiteral("Save"), SheetFileMD5, QRect(384, 192, 89, 27));
+  BtnSave->setObjectName("BtnSave");
+}
+
+void TForm1::BuildMakerPage() {
+  Label1 = NewLabel(QStringLiteral("Folder : "), SheetMaker, QPoint(14, 12));
+  Label1->setObjectName("Label1");
+  EdtPath = new QLineEdit(SheetMaker);
+  EdtPath->setObjectName("EdtPath");
+  EdtPath->setGeometry(56, 9, 369, 17);
+  BtnSelect = NewButton(QStringLiteral("..."), SheetMaker, QRect(432, 8, 41, 19));
+  BtnSelect->setObjectName("BtnSelect");
+  BtnMake = NewButton(QStringLiteral("Make check file"), SheetMaker, QRect(8, 32, 97, 27));
+  BtnMake->setObjectName("BtnMake");
+  ChkSubFolder = new QCheckBox(QStringLiteral("Include sub folders"), SheetMaker);
+  ChkSubFolder->setObjectName("ChkSubFolder");
+  ChkSubFolder->setGeometry(272, 32, 112, 21);
+  ChkSubFolder->setChecked(true);
+  MemoMakeResult = NewResultBox(SheetMaker);
+  MemoMakeResult->setObjectName("MemoMakeResult");
+  MemoMakeResult->setGeometry(8, 64, 465, 153);
+}
+
+void TForm1::BuildVerifierPage() {
+  Label2 = NewLabel(QStringLiteral("Check file : "), SheetVerifier, QPoint(8, 12));
+  Label2->setObjectName("Label2");
+  EdtCheckfilePath = new QLineEdit(SheetVerifier);
+  EdtCheckfilePath->setObjectName("EdtCheckfilePath");
+  EdtCheckfilePath->setGeometry(72, 9, 337, 17);
+  BtnSelectCheckfile = NewButton(QStringLiteral("..."), SheetVerifier, QRect(416, 8, 41, 19));
+  BtnSelectCheckfile->setObjectName("BtnSelectCheckfile");
+  BtnVerify = NewButton(QStringLiteral("Verify check file"), SheetVerifier, QRect(8, 32, 97, 27));
+  BtnVerify->setObjectName("BtnVerify");
+  MemoVerifyResult = NewResultBox(SheetVerifier);
+  MemoVerifyResult->setObjectName("MemoVerifyResult");
+  MemoVerifyResult->setGeometry(8, 64, 465, 153);
+}
+
+void TForm1::BuildAboutPage() {
+  Label6 = NewLabel(QStringLiteral(QUILLORA_VERSION_TEXT), SheetAbout, QPoint(160, 16));
+  Label6->setObjectName("Label6");
+  LblWebsite = new TClickLabel(QStringLiteral("Website: ") + Text(kWebPageAddress), SheetAbout);
+  LblWebsite->setObjectName("LblWebsite");
+  LblWebsite->move(112, 180);
+  LblWebsite->adjustSize();
+  LblEmail = new TClickLabel(QStringLiteral("Support Email: ") + Text(kSupportEmail), SheetAbout);
+  LblEmail->setObjectName("LblEmail");
+  LblEmail->move(128, 201);
+  LblEmail->adjustSize();
+}
+
+void TForm1::ConnectHandlers() {
+  const auto handler = [this](QPushButton* button, void (TForm1::*method)()) {
+    connect(button, &QPushButton::clicked, this, [this, method] { RunHandler([this, method] { (this->*method)(); }); });
+  };
+  const auto job = [this](QPushButton* button, void (TForm1::*method)()) {
+    connect(button, &QPushButton::clicked, this, [this, method] { RunJob([this, method] { (this->*method)(); }); });
+  };
+  handler(BtnHelp, &TForm1::BtnHelpClick);
+  handler(BtnExit, &TForm1::BtnExitClick);
+  connect(LblWebsite, &TClickLabel::Clicked, this, [this] { RunHandler([this] { LblWebsiteClick(); }); });
+  connect(LblEmail, &TClickLabel::Clicked, this, [this] { RunHandler([this] { LblEmailClick(); }); });
+  job(BtnSelectFile, &TForm1::BtnSelectFileClick);
+  job(BtnClear, &TForm1::BtnClearClick);
+  job(BtnSave, &TForm1::BtnSaveClick);
+  job(BtnSelect, &TForm1::BtnSelectClick);
+  job(BtnMake, &TForm1::BtnMakeClick);
+  job(BtnSelectCheckfile, &TForm1::BtnSelectCheckfileClick);
+  job(BtnVerify, &TForm1::BtnVerifyClick);
+}
+
+// --- Running handlers ---------------------------------------------------------
+
+void TForm1::RunHandler(const std::function<void()>& body) { RunReportingErrors(this, body); }
+
+bool TForm1::RunJob(const std::function<void()>& body) {
+  if (Busy()) return false;
+  RunNestedJob(body);
+  return true;
+}
+
+void TForm1::RunNestedJob(const std::function<void()>& body) {
+  ++busy_depth_;
+  RunReportingErrors(this, body);
+  --busy_depth_;
+  if (busy_depth_ == 0 && close_pending_) {
+    close_pending_ = false;
+    close();
+  }
+}
+
+void TForm1::Pump() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void TForm1::PumpRepaintOnly() {
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (Busy()) {
+    // The job below us on the stack still uses the window: close when it returns.
+    close_pending_ = true;
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths = DroppedPaths(*event->mimeData());
+  event->acceptProposedAction();
+  if (paths.empty()) return;
+  // Handled after the desktop's drop protocol has finished, on this thread.
+  QMetaObject::invokeMethod(
+      this, [this, paths] { RunNestedJob([this, &paths] { FormDropFiles(paths); }); },
+      Qt::QueuedConnection);
+}
+
+// --- Window handlers ------------------------------------------------------------
+
+void TForm1::FormCreate() {
+  MemoMakeResult->setPlainText(QStringLiteral(
+      "Please select or drag-and-drop a folder to make MD5 checksum, then click \"Make check file\" button."));
+  MemoVerifyResult->setPlainText(QStringLiteral(
+      "Please select or drag-and-drop a check file, then click \"Verify check file\" to verify files integrity."));
+  setAcceptDrops(true);
+}
+
+void TForm1::BtnHelpClick() { shell_->Open("open", HelpFilePath(ExecutableFolder())); }
+
+void TForm1::BtnExitClick() { close(); }
+
+void TForm1::LblWebsiteClick() { shell_->Open("open", std::string(kWebPageAddress)); }
+
+void TForm1::LblEmailClick() { shell_->Open("", "mailto:" + std::string(kSupportEmail)); }
+
+// --- Page handlers ----------------------------------------------------------------
+
+void TForm1::BtnSelectFileClick() {
+  // The file list page's job is wired in separately.
+}
+
+void TForm1::BtnClearClick() {
+  // The file list page's job is wired in separately.
+}
+
+void TForm1::BtnSaveClick() {
+  // The file list page's job is wired in separately.
+}
+
+void TForm1::BtnSelectClick() {
+  // The maker page's job is wired in separately.
+}
+
+void TForm1::BtnMakeClick() {
+  // The maker page's job is wired in separately.
+}
+
+void TForm1::BtnSelectCheckfileClick() {
+  // The verifier page's job is wired in separately.
+}
+
+void TForm1::BtnVerifyClick() {
+  // The verifier page's job is wired in separately.
+}
+
+void TForm1::FormDropFiles(const std::vector<std::string>& /*paths*/) {
+  // Each page's drop intake is wired in separately.
+}
+
+}  // namespace quillora

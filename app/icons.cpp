@@ -1,0 +1,32 @@
+#include "app/icons.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+
+namespace quillora {
+
+namespace {
+
+QPixmap Render(const QString& resource, QSize size) {
+  QSvgRenderer renderer(resource);
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  renderer.render(&painter, QRectF(QPointF(0, 0), size));
+  painter.end();
+  return QPixmap::fromImage(image);
+}
+
+}  // namespace
+
+QIcon MainIcon() {
+  QIcon icon;
+  for (int side : {16, 24, 32, 48, 64, 128, 256})
+    icon.addPixmap(Render(":/quillora/MAINICON.svg", QSize(side, side)));
+  return icon;
+}
+
+QPixmap MsgDlgStrip() { return Render(":/quillora/MSGDLG.svg", QSize(168, 42)); }
+
+}  // namespace quillora

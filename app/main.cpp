@@ -1,0 +1,22 @@
+#include <QApplication>
+
+#include "app/UnitFrmMain.h"
+#include "app/file_dialogs.h"
+#include "app/shell.h"
+#include "app/skin/page_control.h"
+#include "app/skin/skin.h"
+
+int main(int argc, char* argv[]) {
+  quillora::skin::FixDpiBeforeApplication();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Quillora"));
+  quillora::skin::Install(app);
+
+  quillora::DesktopShell shell;
+  quillora::QtFileDialogs dialogs;
+  quillora::TForm1 form(shell, dialogs);
+  form.PageControl->SetCurrentIndex(0);
+  form.show();
+  app.exec();
+  return 0;
+}

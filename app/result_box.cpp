@@ -1,0 +1,25 @@
+#include "app/result_box.h"
+
+#include <QPlainTextEdit>
+#include <QString>
+
+namespace quillora {
+
+QPlainTextEdit* NewResultBox(QWidget* parent) {
+  auto* box = new QPlainTextEdit(parent);
+  box->setReadOnly(true);
+  box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  box->setUndoRedoEnabled(false);
+  box->setTabChangesFocus(true);  // an undo stack would grow with every line
+  return box;
+}
+
+void AppendLine(QPlainTextEdit& box, std::string_view line) {
+  box.appendPlainText(QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size())));
+}
+
+void ClearBox(QPlainTextEdit& box) { box.clear(); }
+
+}  // namespace quillora
