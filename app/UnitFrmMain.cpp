@@ -13,16 +13,25 @@
 #include <QTabBar>
 #include <QTableView>
 
+#include <optional>
+#include <utility>
+
 #include "app/click_label.h"
 #include "app/drop_intake.h"
 #include "app/error_report.h"
 #include "app/file_list_model.h"
 #include "app/icons.h"
+#include "app/path_box.h"
 #include "app/result_box.h"
 #include "app/shell.h"
 #include "app/skin/form.h"
 #include "app/skin/page_control.h"
 #include "app/skin/skin.h"
+#include "app/window_sinks.h"
+#include "checkfile/maker.h"
+#include "checkfile/verifier.h"
+#include "filelist/list_jobs.h"
+#include "filelist/saved_list.h"
 #include "platform/env.h"
 #include "platform/product.h"
 
@@ -287,10 +296,7 @@ void TForm1::dropEvent(QDropEvent* event) {
   std::vector<std::string> paths = DroppedPaths(*event->mimeData());
   event->acceptProposedAction();
   if (paths.empty()) return;
-  // Handled after the desktop's drop protocol has finished, on this thread.
-  QMetaObject::invokeMethod(
-      this, [this, paths] { RunNestedJob([this, &paths] { FormDropFiles(paths); }); },
-      Qt::QueuedConnection);
+  QueueDrop(std::move(paths));
 }
 
 // --- Window handlers ------------------------------------------------------------
@@ -313,36 +319,176 @@ void TForm1::LblEmailClick() { shell_->Open("", "mailto:" + std::string(kSupport
 
 // --- Page handlers ----------------------------------------------------------------
 
+namespace {
+
+constexpr std::string_view kMakerPrompt =
+    "Please select or drag-and-drop a folder to make MD5 checksum, then click \"Make check file\" button.";
+constexpr std::string_view kVerifierPrompt =
+    "Please select or drag-and-drop a check file, then click \"Verify check file\" to verify files integrity.";
+
+// A result box that shows only a page's prompt again.
+void ShowPrompt(QPlainTextEdit& box, std::string_view prompt) {
+  ClearBox(box);
+  AppendLine(box, prompt);
+}
+
+// The extension of a path's name, from its last "." to the end, dot included;
+// empty when the name has no dot.
+std::string_view ExtensionOf(std::string_view path) {
+  const auto name = path.find_last_of(kPathSeparator);
+  const auto dot = path.rfind('.');
+  if (dot == std::string_view::npos || (name != std::string_view::npos && dot < name)) return {};
+  return path.substr(dot);
+}
+
+}  // namespace
+
+void TForm1::ShowInputError(std::string_view text) {
+  suiDlg->Caption = QStringLiteral("Error");
+  suiDlg->Text = Text(text);
+  suiDlg->IconType = suiInformation;
+  suiDlg->ButtonCount = 1;
+  suiDlg->Button1Caption = QStringLiteral("OK");
+  suiDlg->Button1ModalResult = mrOk;  // the overwrite question may have left 6 there
+  suiDlg->Execute();
+}
+
 void TForm1::BtnSelectFileClick() {
-  // The file list page's job is wired in separately.
+  dlg2.Title = "Choose files to calculate MD5 checksum:";
+  dlg2.Filter = "All file(*.*)|*.*";
+  if (!dlg2.Execute()) return;
+  ListModelSink sink(*LvwFileModel, &TForm1::Pump);
+  AddPickedFiles(Env::Default(), dlg2.Files, sink);
 }
 
 void TForm1::BtnClearClick() {
-  // The file list page's job is wired in separately.
+  if (LvwFileModel->Count() == 0) return;
+  const QModelIndexList selected = LvwFile->selectionModel()->selectedRows();
+  if (selected.isEmpty()) {
+    ShowInputError("Please select the items you want to delete at first.");
+    return;
+  }
+  std::vector<int> rows;
+  rows.reserve(static_cast<std::size_t>(selected.size()));
+  for (const QModelIndex& index : selected) rows.push_back(index.row());
+  LvwFileModel->RemoveRowsAt(std::move(rows));
 }
 
 void TForm1::BtnSaveClick() {
-  // The file list page's job is wired in separately.
+  if (LvwFileModel->Count() == 0) return;
+  dlgSave.Title = "Save MD5 Checksum";
+  dlgSave.Filter = "Text file (*.txt)|*.txt|All files (*.*)|*.*";
+  dlgSave.DefaultExt = ".txt";
+  if (!dlgSave.Execute()) return;
+  const std::string path = dlgSave.FileName;
+  if (Env::Default().FileExists(path)) {
+    suiDlg->Caption = QStringLiteral("Overwrite");
+    suiDlg->Text = QStringLiteral("The file already exists, do you want to overwrite it?");
+    suiDlg->IconType = suiWarning;
+    suiDlg->ButtonCount = 2;
+    suiDlg->Button1Caption = QStringLiteral("Yes");
+    suiDlg->Button1ModalResult = mrYes;
+    suiDlg->Button2Caption = QStringLiteral("NO");
+    suiDlg->Button2ModalResult = mrNo;
+    // Only "Yes" replaces the file; "NO" and a close from the title bar keep it.
+    if (suiDlg->Execute() != mrYes) return;
+  }
+  std::vector<ListRow> rows;
+  rows.reserve(static_cast<std::size_t>(LvwFileModel->Count()));
+  for (const FileListModel::Row& row : LvwFileModel->Rows()) rows.push_back(ListRow{row.path, row.digest});
+  SaveList(Env::Default(), path, rows);
 }
 
 void TForm1::BtnSelectClick() {
-  // The maker page's job is wired in separately.
+  const std::optional<std::string> folder = Dialogs().ChooseFolder("Please select the folder to make checkfile.");
+  if (!folder) return;
+  SetPathText(*EdtPath, *folder);
+  ShowPrompt(*MemoMakeResult, kMakerPrompt);
 }
 
 void TForm1::BtnMakeClick() {
-  // The maker page's job is wired in separately.
+  Env& env = Env::Default();
+  const std::string folder = PathText(*EdtPath);
+  if (const MakeInput input = CheckMakeInput(env, folder); input != MakeInput::kReady) {
+    ShowInputError(MakeInputMessage(input));
+    return;
+  }
+  ClearBox(*MemoMakeResult);
+  ResultBoxSink sink(*MemoMakeResult, &TForm1::Pump);
+  MakeCheckFile(env, folder, ChkSubFolder->isChecked(), sink);
 }
 
 void TForm1::BtnSelectCheckfileClick() {
-  // The verifier page's job is wired in separately.
+  dlg.Title = "Select checkfile";
+  dlg.Filter = "Checkfile (*.md5)|*.md5|All files (*.*)|*.*";
+  if (!dlg.Execute()) return;
+  SetPathText(*EdtCheckfilePath, dlg.FileName);
+  ShowPrompt(*MemoVerifyResult, kVerifierPrompt);
 }
 
 void TForm1::BtnVerifyClick() {
-  // The verifier page's job is wired in separately.
+  Env& env = Env::Default();
+  const std::string check_file = PathText(*EdtCheckfilePath);
+  if (const VerifyInput input = CheckVerifyInput(env, check_file); input != VerifyInput::kReady) {
+    ShowInputError(VerifyInputMessage(input));
+    return;
+  }
+  ClearBox(*MemoVerifyResult);
+  // The window repaints as lines come but takes no input until the run ends;
+  // drops made meanwhile wait for it too.
+  verifying_ = true;
+  struct Done {
+    TForm1* form;
+    ~Done() { form->ReleaseHeldDrops(); }
+  } done{this};
+  ResultBoxSink sink(*MemoVerifyResult, &TForm1::PumpRepaintOnly);
+  VerifyCheckFile(env, check_file, sink);
 }
 
-void TForm1::FormDropFiles(const std::vector<std::string>& /*paths*/) {
-  // Each page's drop intake is wired in separately.
+void TForm1::FormDropFiles(const std::vector<std::string>& paths) {
+  Env& env = Env::Default();
+  QWidget* page = PageControl->CurrentPage();
+  if (page == SheetFileMD5) {
+    ListModelSink sink(*LvwFileModel, &TForm1::Pump);
+    AddDroppedPaths(env, paths, sink);
+  } else if (page == SheetMaker && !paths.empty()) {
+    if (!env.FolderExists(paths.front())) return;
+    SetPathText(*EdtPath, paths.front());
+    ShowPrompt(*MemoMakeResult, kMakerPrompt);
+    Pump();
+  } else if (page == SheetVerifier && !paths.empty()) {
+    const std::string& dropped = paths.front();
+    std::string check_file;
+    if (env.FileExists(dropped)) {
+      if (ExtensionOf(dropped) == ".md5") check_file = dropped;
+    } else if (env.FolderExists(dropped)) {
+      const std::string inside = dropped + kPathSeparator + std::string(kCheckFileName);
+      if (env.FileExists(inside)) check_file = inside;
+    }
+    if (check_file.empty()) return;
+    SetPathText(*EdtCheckfilePath, check_file);
+    ShowPrompt(*MemoVerifyResult, kVerifierPrompt);
+    Pump();
+  }
+}
+
+void TForm1::ReleaseHeldDrops() {
+  verifying_ = false;
+  for (std::vector<std::string>& paths : std::exchange(held_drops_, {})) QueueDrop(std::move(paths));
+}
+
+void TForm1::QueueDrop(std::vector<std::string> paths) {
+  // Handled after the desktop's drop protocol has finished, on this thread.
+  QMetaObject::invokeMethod(
+      this,
+      [this, paths = std::move(paths)] {
+        if (verifying_) {
+          held_drops_.push_back(paths);
+          return;
+        }
+        RunNestedJob([this, &paths] { FormDropFiles(paths); });
+      },
+      Qt::QueuedConnection);
 }
 
 }  // namespace quillora

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/file_dialogs.h"
@@ -139,11 +140,19 @@ class TForm1 : public QWidget {
   void BuildAboutPage();
   void ConnectHandlers();
   QPushButton* NewButton(const QString& caption, QWidget* parent, QRect geometry);
+  // The "Error" notice of the pages' input checks, through suiDlg.
+  void ShowInputError(std::string_view text);
+  // Hands dropped paths to FormDropFiles once the drop protocol is over;
+  // while a verify runs they wait, in order, until it ends.
+  void QueueDrop(std::vector<std::string> paths);
+  void ReleaseHeldDrops();
 
   Shell* shell_;
   FileDialogs* dialogs_;
   int busy_depth_ = 0;
   bool close_pending_ = false;
+  bool verifying_ = false;
+  std::vector<std::vector<std::string>> held_drops_;
 };
 
 }  // namespace quillora
