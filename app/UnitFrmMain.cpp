@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -274,9 +275,7 @@ void TForm1::RunNestedJob(const std::function<void()>& body) {
 
 void TForm1::Pump() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-void TForm1::PumpRepaintOnly() {
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
+void TForm1::PumpRepaintOnly() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 
 void TForm1::closeEvent(QCloseEvent* event) {
   if (Busy()) {
@@ -363,14 +362,16 @@ void TForm1::BtnSelectFileClick() {
 
 void TForm1::BtnClearClick() {
   if (LvwFileModel->Count() == 0) return;
-  const QModelIndexList selected = LvwFile->selectionModel()->selectedRows();
-  if (selected.isEmpty()) {
+  // The selection's ranges, not selectedRows(): that one takes seconds for
+  // thousands of scattered rows. Whole rows are selected, so a range's rows
+  // are selected rows.
+  std::vector<int> rows;
+  for (const QItemSelectionRange& range : LvwFile->selectionModel()->selection())
+    for (int row = range.top(); row <= range.bottom(); ++row) rows.push_back(row);
+  if (rows.empty()) {
     ShowInputError("Please select the items you want to delete at first.");
     return;
   }
-  std::vector<int> rows;
-  rows.reserve(static_cast<std::size_t>(selected.size()));
-  for (const QModelIndex& index : selected) rows.push_back(index.row());
   LvwFileModel->RemoveRowsAt(std::move(rows));
 }
 

@@ -11,8 +11,8 @@ QPlainTextEdit* NewResultBox(QWidget* parent) {
   box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  box->setUndoRedoEnabled(false);
-  box->setTabChangesFocus(true);  // an undo stack would grow with every line
+  box->setUndoRedoEnabled(false);  // an undo stack would grow with every line
+  box->setTabChangesFocus(true);
   return box;
 }
 

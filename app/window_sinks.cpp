@@ -1,14 +1,43 @@
 #include "app/window_sinks.h"
 
+#include <QPlainTextEdit>
+
 #include "app/file_list_model.h"
 #include "app/result_box.h"
 
 namespace quillora {
 
+bool PumpGate::Due() {
+  if (since_last_.isValid() && since_last_.elapsed() < 15) return false;
+  since_last_.start();
+  return true;
+}
+
 ListSink::RowId ListModelSink::AppendRow(const std::string& path) { return model_.AppendRow(path); }
 
 void ListModelSink::SetDigest(RowId row, const std::string& text) { model_.SetDigest(row, text); }
 
-void ResultBoxSink::Line(std::string_view text) { AppendLine(box_, text); }
+void ListModelSink::Pump() {
+  if (gate_.Due()) pump_();
+}
+
+void ResultBoxSink::Line(std::string_view text) {
+  if (has_pending_) pending_ += QLatin1Char('\n');
+  pending_ += QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+  has_pending_ = true;
+}
+
+void ResultBoxSink::Pump() {
+  if (!gate_.Due()) return;
+  Flush();
+  pump_();
+}
+
+void ResultBoxSink::Flush() {
+  if (!has_pending_) return;
+  box_.appendPlainText(pending_);  // one block per line, as AppendLine adds them
+  pending_.clear();
+  has_pending_ = false;
+}
 
 }  // namespace quillora

@@ -1,7 +1,16 @@
 // The window's ends of the core's jobs: the list page's model and the two
 // result boxes, each with the pump the job calls between files.
+//
+// Jobs pump between files, which on small files is thousands of times a
+// second. The sinks let the window process its queue at most once a frame
+// (15 ms): that looks the same to a person and leaves the time to the job.
+// Result-box lines gathered meanwhile are added together just before the
+// window processes its queue, so anything the queue does to the box (a drop
+// that puts the prompt back) still comes after them.
 #pragma once
 
+#include <QElapsedTimer>
+#include <QString>
 #include <functional>
 
 #include "checkfile/job_sink.h"
@@ -13,31 +22,48 @@ namespace quillora {
 
 class FileListModel;
 
+// True at most once per frame: time to let the window process its queue.
+class PumpGate {
+ public:
+  bool Due();
+
+ private:
+  QElapsedTimer since_last_;
+};
+
 // Rows go to the list's model; the pump processes the window's messages.
 class ListModelSink final : public ListSink {
  public:
   ListModelSink(FileListModel& model, std::function<void()> pump) : model_(model), pump_(std::move(pump)) {}
   RowId AppendRow(const std::string& path) override;
   void SetDigest(RowId row, const std::string& text) override;
-  void Pump() override { pump_(); }
-  void KeepAlive() override { pump_(); }
+  void Pump() override;
+  void KeepAlive() override { Pump(); }
 
  private:
   FileListModel& model_;
   std::function<void()> pump_;
+  PumpGate gate_;
 };
 
-// Lines go to a result box, one at a time.
+// Lines go to a result box, in order; all of them are in the box by the time
+// the window processes its queue and when the sink is destroyed.
 class ResultBoxSink final : public JobSink {
  public:
   ResultBoxSink(QPlainTextEdit& box, std::function<void()> pump) : box_(box), pump_(std::move(pump)) {}
+  ~ResultBoxSink() override { Flush(); }
   void Line(std::string_view text) override;
-  void Pump() override { pump_(); }
-  void KeepAlive() override { pump_(); }
+  void Pump() override;
+  void KeepAlive() override { Pump(); }
 
  private:
+  void Flush();
+
   QPlainTextEdit& box_;
   std::function<void()> pump_;
+  PumpGate gate_;
+  QString pending_;
+  bool has_pending_ = false;
 };
 
 }  // namespace quillora

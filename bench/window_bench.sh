@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# The window, offscreen, against quillora-cli on the 20,000-file tree: the
+# list's folder scan (goal: at most 1.3 x hash), the maker page (goal: at
+# most 1.2 x make), and deleting every other row of the list.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/build >/dev/null
+cmake --build build --target window_bench >/dev/null
+work="${QUILLORA_BENCH_DIR:-/tmp/quillora-bench}"
+mkdir -p "$work/tree"
+python3 bench/make_tree.py "$work/tree"
+cat $(find "$work/tree" -type f) >/dev/null
+QT_QPA_PLATFORM=offscreen build/bench/window_bench "$work/tree" "$(realpath build/bin/quillora-cli)"
