@@ -305,6 +305,10 @@ void TForm1::FormCreate() {
       "Please select or drag-and-drop a folder to make MD5 checksum, then click \"Make check file\" button."));
   MemoVerifyResult->setPlainText(QStringLiteral(
       "Please select or drag-and-drop a check file, then click \"Verify check file\" to verify files integrity."));
+  // The whole window is one drop target. Qt gives a drop to the innermost
+  // widget that accepts drops, and the edit boxes would take a file's URL as
+  // typed text (or refuse it): let every drop fall through to the window.
+  for (QWidget* child : findChildren<QWidget*>()) child->setAcceptDrops(false);
   setAcceptDrops(true);
 }
 
