@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary tree and checks that every file is
+# where the README says, and that Help, started through the launcher on the
+# PATH, finds the installed help.chm beside the real program.
+# Usage: install_test.sh BUILD_DIR
+set -euo pipefail
+build="$1"
+prefix="$(mktemp -d)"
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+fail() { echo "install_test: $*" >&2; exit 1; }
+for f in bin/quillora-cli lib/quillora/quillora lib/quillora/help.chm share/applications/quillora.desktop \
+         share/icons/hicolor/scalable/apps/quillora.svg share/man/man1/quillora-cli.1.gz; do
+  [ -e "$prefix/$f" ] || fail "missing $f"
+done
+[ -L "$prefix/bin/quillora" ] || fail "bin/quillora is not a link to the program"
+[ -x "$prefix/bin/quillora-cli" ] && [ -x "$prefix/lib/quillora/quillora" ] || fail "programs are not executable"
+
+# Help opens help.chm in the folder of the real executable, links resolved
+# (the window's own tests start it through a link to prove that part).
+real="$(readlink -f "$prefix/bin/quillora")"
+[ "$real" = "$(readlink -f "$prefix/lib/quillora/quillora")" ] || fail "the launcher leads to $real"
+[ "$(head -c 4 "$(dirname "$real")/help.chm")" = "ITSF" ] || fail "no compiled help beside $real"
+
+# The launcher's link is relative, so the tree works wherever it is unpacked.
+case "$(readlink "$prefix/bin/quillora")" in /*) fail "the launcher link is absolute" ;; esac
+
+"$prefix/bin/quillora-cli" --version | grep -qx "Quillora v6.2" || fail "quillora-cli --version"
+gzip -t "$prefix/share/man/man1/quillora-cli.1.gz" || fail "the manual page is not gzip"
+grep -qx "Exec=quillora" "$prefix/share/applications/quillora.desktop" || fail "desktop entry"
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$prefix/share/applications/quillora.desktop" || fail "desktop entry does not validate"
+fi
+echo "install_test: OK ($prefix)"
