@@ -40,6 +40,12 @@ namespace quillora {
 
 namespace {
 
+// The prompts of the maker and verifier pages' result boxes.
+constexpr std::string_view kMakerPrompt =
+    "Please select or drag-and-drop a folder to make MD5 checksum, then click \"Make check file\" button.";
+constexpr std::string_view kVerifierPrompt =
+    "Please select or drag-and-drop a check file, then click \"Verify check file\" to verify files integrity.";
+
 QString Text(std::string_view s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
@@ -301,10 +307,8 @@ void TForm1::dropEvent(QDropEvent* event) {
 // --- Window handlers ------------------------------------------------------------
 
 void TForm1::FormCreate() {
-  MemoMakeResult->setPlainText(QStringLiteral(
-      "Please select or drag-and-drop a folder to make MD5 checksum, then click \"Make check file\" button."));
-  MemoVerifyResult->setPlainText(QStringLiteral(
-      "Please select or drag-and-drop a check file, then click \"Verify check file\" to verify files integrity."));
+  MemoMakeResult->setPlainText(Text(kMakerPrompt));
+  MemoVerifyResult->setPlainText(Text(kVerifierPrompt));
   // The whole window is one drop target. Qt gives a drop to the innermost
   // widget that accepts drops, and the edit boxes would take a file's URL as
   // typed text (or refuse it): let every drop fall through to the window.
@@ -323,11 +327,6 @@ void TForm1::LblEmailClick() { shell_->Open("", "mailto:" + std::string(kSupport
 // --- Page handlers ----------------------------------------------------------------
 
 namespace {
-
-constexpr std::string_view kMakerPrompt =
-    "Please select or drag-and-drop a folder to make MD5 checksum, then click \"Make check file\" button.";
-constexpr std::string_view kVerifierPrompt =
-    "Please select or drag-and-drop a check file, then click \"Verify check file\" to verify files integrity.";
 
 // A result box that shows only a page's prompt again.
 void ShowPrompt(QPlainTextEdit& box, std::string_view prompt) {

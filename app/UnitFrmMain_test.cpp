@@ -32,10 +32,8 @@
 namespace quillora {
 namespace {
 
-const QString kMakerPrompt =
-    "Please select or drag-and-drop a folder to make MD5 checksum, then click \"Make check file\" button.";
-const QString kVerifierPrompt =
-    "Please select or drag-and-drop a check file, then click \"Verify check file\" to verify files integrity.";
+using testing::kMakerPrompt;
+using testing::kVerifierPrompt;
 
 class WindowTest : public ::testing::Test {
  protected:

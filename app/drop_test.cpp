@@ -30,10 +30,8 @@
 namespace quillora {
 namespace {
 
-const QString kMakerPrompt =
-    "Please select or drag-and-drop a folder to make MD5 checksum, then click \"Make check file\" button.";
-const QString kVerifierPrompt =
-    "Please select or drag-and-drop a check file, then click \"Verify check file\" to verify files integrity.";
+using testing::kMakerPrompt;
+using testing::kVerifierPrompt;
 // MD5 of "", "a" and "abc" (RFC 1321 test suite).
 const std::string kMd5Empty = "d41d8cd98f00b204e9800998ecf8427e";
 const std::string kMd5A = "0cc175b9c0f1b6a831c399e269772661";

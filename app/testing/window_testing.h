@@ -21,6 +21,12 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 
 namespace quillora::testing {
 
+// The prompts the maker and verifier pages show, as the tests expect them.
+inline const QString kMakerPrompt =
+    "Please select or drag-and-drop a folder to make MD5 checksum, then click \"Make check file\" button.";
+inline const QString kVerifierPrompt =
+    "Please select or drag-and-drop a check file, then click \"Verify check file\" to verify files integrity.";
+
 class RecordingShell : public Shell {
  public:
   void Open(const std::string& verb, const std::string& target) override {
