@@ -30,6 +30,7 @@ struct VerifyItem {
   std::string relative;   // native form
   std::string full_path;  // the base folder and the relative path
   std::exception_ptr read_error;  // set instead: the check file failed here
+  bool lost = false;              // no file at full_path when the record was read
 };
 
 }  // namespace
@@ -77,15 +78,18 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, JobSi
         item.read_error = nullptr;
         item.relative = FromCheckFilePath(item.record.relative_path);
         item.full_path.assign(base).append(item.relative);
+        // A missing file needs no worker: handing it over would cost more
+        // than looking.
+        item.lost = !env.FileExists(item.full_path);
         return true;
       },
-      [](const VerifyItem& item) { return item.read_error ? nullptr : &item.full_path; });
+      [](const VerifyItem& item) { return item.read_error || item.lost ? nullptr : &item.full_path; });
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   VerifyTally tally;
   VerifyItem item;
   while (queue.Next(item)) {
     if (item.read_error) std::rethrow_exception(item.read_error);
-    const AheadOutcome outcome = queue.Outcome(keep_alive);
+    const AheadOutcome outcome = item.lost ? AheadOutcome{} : queue.Outcome(keep_alive);
     const std::string& relative = item.relative;
     const std::string& full_path = item.full_path;
     if (!outcome.exists) {

@@ -55,6 +55,7 @@ class AheadQueue {
       if (const std::string* path = digest_path_(item)) ahead_.Submit(*path);
       items_.push_back(std::move(item));
     }
+    ahead_.Start();
   }
 
   DigestAhead ahead_;

@@ -23,7 +23,7 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
   if (jobs == 0) jobs = DefaultJobs();
   // Enough queued work that no worker waits on the report, few enough that an
   // early end throws little away.
-  max_ahead_ = max_ahead != 0 ? max_ahead : 16 * jobs;
+  max_ahead_ = max_ahead != 0 ? max_ahead : 64 * jobs;
   if (jobs == 1) return;
   workers_.reserve(jobs);
   for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this] { Work(); });
@@ -44,11 +44,17 @@ bool DigestAhead::HasRoom() const {
 }
 
 void DigestAhead::Submit(std::string path) {
+  std::lock_guard lock(mutex_);
+  slots_.push_back(Slot{std::move(path), std::nullopt});
+}
+
+void DigestAhead::Start() {
+  bool wake;
   {
     std::lock_guard lock(mutex_);
-    slots_.push_back(Slot{std::move(path), std::nullopt});
+    wake = idle_workers_ > 0 && next_to_start_ < taken_ + slots_.size();
   }
-  work_ready_.notify_one();
+  if (wake) work_ready_.notify_all();
 }
 
 AheadOutcome DigestAhead::Compute(const std::string& path) {
@@ -67,7 +73,9 @@ AheadOutcome DigestAhead::Compute(const std::string& path) {
 void DigestAhead::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
+    ++idle_workers_;
     work_ready_.wait(lock, [&] { return stopping_ || next_to_start_ < taken_ + slots_.size(); });
+    --idle_workers_;
     if (stopping_) return;
     const std::uint64_t number = next_to_start_++;
     const std::string path = slots_[number - taken_].path;
@@ -76,7 +84,7 @@ void DigestAhead::Work() {
     lock.lock();
     // A slot leaves only once its outcome is in, so this one is still queued.
     slots_[number - taken_].outcome = std::move(outcome);
-    outcome_ready_.notify_all();
+    if (caller_waiting_ && number == taken_) outcome_ready_.notify_one();
   }
 }
 
@@ -91,8 +99,12 @@ AheadOutcome DigestAhead::TakeNext(const std::function<void()>& idle) {
     return Compute(path);
   }
   while (!slots_.front().outcome) {
-    if (outcome_ready_.wait_for(lock, std::chrono::milliseconds(20), [&] { return slots_.front().outcome.has_value(); }))
-      break;
+    if (idle_workers_ > 0 && next_to_start_ < taken_ + slots_.size()) work_ready_.notify_all();
+    caller_waiting_ = true;
+    const bool ready =
+        outcome_ready_.wait_for(lock, std::chrono::milliseconds(20), [&] { return slots_.front().outcome.has_value(); });
+    caller_waiting_ = false;
+    if (ready) break;
     if (idle) {
       lock.unlock();
       idle();

@@ -41,8 +41,11 @@ class DigestAhead {
 
   // True while another file may be queued.
   bool HasRoom() const;
-  // Queues a file after those queued before.
+  // Queues a file after those queued before. Workers start on queued files
+  // at Start() (or when they finish one): waking a thread costs more than the
+  // whole work for a cheap file, so a caller queues a batch, then starts it.
   void Submit(std::string path);
+  void Start();
   // The outcome of the oldest file not yet taken. While it waits, it calls
   // idle about every 20 ms (the window stays live on a large file).
   AheadOutcome TakeNext(const std::function<void()>& idle = {});
@@ -69,6 +72,8 @@ class DigestAhead {
   std::uint64_t taken_ = 0;      // files taken so far: the number of slots_.front()
   std::uint64_t next_to_start_ = 0;  // the number of the next file for a worker
   bool stopping_ = false;
+  unsigned idle_workers_ = 0;    // workers waiting for a file
+  bool caller_waiting_ = false;  // TakeNext waits for the oldest outcome
   std::vector<std::jthread> workers_;
 };
 

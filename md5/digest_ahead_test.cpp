@@ -80,6 +80,7 @@ TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
     std::size_t next = 0;
     while (got.size() < paths.size()) {
       while (next < paths.size() && ahead.HasRoom()) ahead.Submit(paths[next++]);
+      ahead.Start();
       got.push_back(Describe(ahead.TakeNext()));
     }
     EXPECT_EQ(got, expected) << jobs << " jobs";
@@ -94,6 +95,7 @@ TEST(DigestAhead, EndingEarlyLeavesNoThreadBehind) {
   {
     DigestAhead ahead(env, 3, 50);
     for (int i = 0; i < 50; ++i) ahead.Submit(tree.Write("f" + std::to_string(i), "x"));
+    ahead.Start();
     ahead.TakeNext();  // then give up, as a job ended by an error does
     EXPECT_EQ(ThreadCount(), before + 3);
   }
@@ -106,6 +108,7 @@ TEST(DigestAhead, WaitingOnASlowFileKeepsCallingIdle) {
   env.delay = std::chrono::milliseconds(300);
   DigestAhead ahead(env, 2);
   ahead.Submit(tree.Write("slow", "abc"));
+  ahead.Start();
   int idles = 0;
   const AheadOutcome outcome = ahead.TakeNext([&] { ++idles; });
   EXPECT_EQ(LowerAscii(outcome.digest), "900150983cd24fb0d6963f7d28e17f72");
@@ -120,6 +123,7 @@ TEST(DigestAhead, AFileChangedAfterItWasReadIsReportedAsRead) {
   const std::string gone = tree.Write("g", "abc");
   ahead.Submit(path);
   ahead.Submit(gone);
+  ahead.Start();
   // Let the workers finish both, then change the files before taking them.
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   tree.Write("f", "something else");
