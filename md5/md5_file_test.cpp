@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -76,6 +77,48 @@ TEST(Md5File, AReadErrorRaisesInsteadOfAPartialDigest) {
     FAIL() << "no error";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot open file \"/proc/self/mem\". Input/output error");
+  }
+}
+
+// Large files are read on a second thread while they are hashed; the digest
+// and the failure rule must not change.
+TEST(Md5File, LargeFilesReadAheadDigestTheSame) {
+  TempTree tree;
+  for (std::size_t size : {(8u << 20) - 1, 8u << 20, (20u << 20) + 12345}) {
+    std::string name = "big";
+    name += std::to_string(size);
+    const std::string bytes = testing::RandomBytes(size, static_cast<unsigned>(size));
+    const std::string path = tree.Write(name, bytes);
+    EXPECT_EQ(FileDigestText(path), DigestToHex(DigestOfBuffer(bytes.data(), bytes.size()))) << size;
+  }
+}
+
+TEST(Md5File, AReadErrorPartWayThroughALargeFileRaises) {
+  // Claims 20 MiB and fails on the third read.
+  class Failing : public Stream {
+   public:
+    std::int64_t Size() override { return 20 << 20; }
+    std::int64_t Position() override { return 0; }
+    bool Seek(std::int64_t) override { return true; }
+    std::int64_t Read(void* buffer, std::size_t n) override {
+      if (++reads_ == 3) return -1;
+      std::memset(buffer, 'x', n);
+      return static_cast<std::int64_t>(n);
+    }
+    int last_error() const override { return EIO; }
+
+   private:
+    int reads_ = 0;
+  };
+  class FailingEnv : public Env {
+   public:
+    std::unique_ptr<Stream> OpenForDigest(const std::string&) override { return std::make_unique<Failing>(); }
+  } env;
+  try {
+    FileDigestText("/data/big.iso", env);
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Cannot open file \"/data/big.iso\". Input/output error");
   }
 }
 
