@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Check-file throughput against md5sum, side by side in one run, best of 3,
 # with the tree in the page cache:
-#   quillora-cli make         vs  find | xargs md5sum
-#   quillora-cli verify       vs  md5sum -c --quiet
+#   quillora-cli --jobs 1 make    vs  find | xargs md5sum (both one thread)
+#   quillora-cli --jobs 1 verify  vs  md5sum -c --quiet
 #   verify of 1,000,000 records naming missing files, vs md5sum -c on the same
 # Usage: bench/checkfile_bench.sh [path/to/quillora-cli]   (default build/bin)
 set -euo pipefail
@@ -35,11 +35,12 @@ report() {  # name, our seconds, peer name, peer seconds
     'BEGIN { printf "%-34s %8.3f s   %-28s %8.3f s   ratio ours/peer %.2f\n", n, a, p, b, a / b }'
 }
 
-quillora_make() { "$cli" make "$tree" >/dev/null; }
+# Single-threaded, as the peer is: the engine and the walk against theirs.
+quillora_make() { "$cli" --jobs 1 make "$tree" >/dev/null; }
 md5sum_make() {
   (cd "$tree" && find . -type f ! -name CheckSum.md5 -print0 | xargs -0 md5sum >"$work/md5sum.txt")
 }
-quillora_verify() { "$cli" verify "$tree/CheckSum.md5" >/dev/null; }
+quillora_verify() { "$cli" --jobs 1 verify "$tree/CheckSum.md5" >/dev/null; }
 md5sum_verify() { (cd "$tree" && md5sum -c --quiet "$work/md5sum.txt"); }
 
 # Warm the page cache, and make the check files both verifiers read.
@@ -47,8 +48,8 @@ cat $(find "$tree" -type f) >/dev/null
 quillora_make
 md5sum_make
 
-report "quillora-cli make" "$(best_of_3 quillora_make)" "find | xargs md5sum" "$(best_of_3 md5sum_make)"
-report "quillora-cli verify" "$(best_of_3 quillora_verify)" "md5sum -c --quiet" "$(best_of_3 md5sum_verify)"
+report "quillora-cli --jobs 1 make" "$(best_of_3 quillora_make)" "find | xargs md5sum" "$(best_of_3 md5sum_make)"
+report "quillora-cli --jobs 1 verify" "$(best_of_3 quillora_verify)" "md5sum -c --quiet" "$(best_of_3 md5sum_verify)"
 
 # One million records, every one naming a file that does not exist.
 missing="$work/missing"
