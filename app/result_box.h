@@ -13,7 +13,8 @@ namespace quillora {
 QPlainTextEdit* NewResultBox(QWidget* parent);
 
 // Appends line (8-bit text, decoded for display) as a new last line; an
-// empty text appends an empty line. Costs the same however long the box is.
+// empty text appends an empty line, and each "\n" in it starts another line.
+// Costs the same however long the box is.
 void AppendLine(QPlainTextEdit& box, std::string_view line);
 
 // Empties the box.

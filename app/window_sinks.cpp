@@ -1,7 +1,5 @@
 #include "app/window_sinks.h"
 
-#include <QPlainTextEdit>
-
 #include "app/file_list_model.h"
 #include "app/result_box.h"
 
@@ -22,8 +20,8 @@ void ListModelSink::Pump() {
 }
 
 void ResultBoxSink::Line(std::string_view text) {
-  if (has_pending_) pending_ += QLatin1Char('\n');
-  pending_ += QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+  if (has_pending_) pending_ += '\n';
+  pending_ += text;
   has_pending_ = true;
 }
 
@@ -35,7 +33,7 @@ void ResultBoxSink::Pump() {
 
 void ResultBoxSink::Flush() {
   if (!has_pending_) return;
-  box_.appendPlainText(pending_);  // one block per line, as AppendLine adds them
+  AppendLine(box_, pending_);  // one line of the box per "\n"-separated line
   pending_.clear();
   has_pending_ = false;
 }

@@ -10,8 +10,8 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QString>
 #include <functional>
+#include <string>
 
 #include "checkfile/job_sink.h"
 #include "filelist/list_jobs.h"
@@ -62,7 +62,7 @@ class ResultBoxSink final : public JobSink {
   QPlainTextEdit& box_;
   std::function<void()> pump_;
   PumpGate gate_;
-  QString pending_;
+  std::string pending_;  // lines not yet in the box, joined by "\n"
   bool has_pending_ = false;
 };
 

@@ -100,13 +100,6 @@ void Run(Env& env, const std::vector<std::string>& paths, bool scan_folders, Lis
 
 }  // namespace
 
-std::string JoinPath(std::string_view folder, std::string_view name) {
-  std::string path(folder);
-  if (path.empty() || path.back() != kPathSeparator) path += kPathSeparator;
-  path += name;
-  return path;
-}
-
 void AddPickedFiles(Env& env, const std::vector<std::string>& paths, ListSink& sink, unsigned jobs) {
   Run(env, paths, /*scan_folders=*/false, sink, jobs);
 }

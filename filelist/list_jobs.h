@@ -54,7 +54,4 @@ void AddDroppedPaths(Env& env, const std::vector<std::string>& paths, ListSink& 
 // nothing more.
 void AddFolderToList(Env& env, const std::string& folder, ListSink& sink, unsigned jobs = 0);
 
-// Joins a folder and a name with exactly one separator between them.
-std::string JoinPath(std::string_view folder, std::string_view name);
-
 }  // namespace quillora
