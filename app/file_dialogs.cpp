@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QDir>
+#include <QLineEdit>
 
 namespace quillora {
 
@@ -31,28 +34,75 @@ QStringList QtFilters(const std::string& filter) {
   return result;
 }
 
+// The names in an open dialog's name box: each one in double quotes when
+// there are several ("a.txt" "b.txt"), else the text itself.
+QStringList TypedNames(const QString& text) {
+  if (!text.contains('"')) return text.isEmpty() ? QStringList() : QStringList{text};
+  QStringList names;
+  const QStringList parts = text.split('"');
+  for (int i = 1; i < parts.size(); i += 2)
+    if (!parts[i].isEmpty()) names << parts[i];
+  return names;
+}
+
+// Qt's own open dialog takes several names only when they all exist, and
+// then only those it could select; this one takes the names in its name box
+// as they stand, as the program's pick expects (a name that names no file
+// becomes a row saying "Could not open file"). A typed folder still opens.
+class TypedNamesDialog : public QFileDialog {
+ public:
+  using QFileDialog::QFileDialog;
+
+  // The chosen files once accepted: the typed names made absolute.
+  QStringList chosen;
+
+  void accept() override {
+    const auto* edit = findChild<QLineEdit*>("fileNameEdit");
+    const QStringList names = edit ? TypedNames(edit->text()) : QStringList();
+    QStringList files;
+    for (const QString& name : names) files << QDir::cleanPath(directory().absoluteFilePath(name));
+    const bool opens_folder = files.size() == 1 && QFileInfo(files.front()).isDir();
+    if (fileMode() != QFileDialog::ExistingFiles || files.isEmpty() || opens_folder) {
+      QFileDialog::accept();
+      return;
+    }
+    chosen = files;
+    QDialog::accept();
+  }
+};
+
 void Prepare(QFileDialog& dialog, const FileDialogRequest& request) {
   dialog.setWindowTitle(Decode(request.title));
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   const QStringList filters = QtFilters(request.filter);
   if (!filters.isEmpty()) dialog.setNameFilters(filters);
+  if (request.filter_index >= 1 && request.filter_index <= filters.size())
+    dialog.selectNameFilter(filters[request.filter_index - 1]);
   dialog.setSizeGripEnabled(true);
   if (!request.initial_path.empty()) dialog.selectFile(Decode(request.initial_path));
 }
 
 }  // namespace
 
-std::vector<std::string> QtFileDialogs::OpenFiles(const FileDialogRequest& request,
-                                                  bool multiple) {
-  QFileDialog dialog(QApplication::activeWindow());
+OpenAnswer QtFileDialogs::OpenFiles(const FileDialogRequest& request, bool multiple) {
+  TypedNamesDialog dialog(QApplication::activeWindow());
+  dialog.setOption(QFileDialog::DontUseNativeDialog);  // so typed names reach accept() above
   Prepare(dialog, request);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(multiple ? QFileDialog::ExistingFiles : QFileDialog::AnyFile);
-  std::vector<std::string> chosen;
-  if (dialog.exec() != QDialog::Accepted) return chosen;
-  for (const QString& f : dialog.selectedFiles()) chosen.push_back(Encode(f));
-  if (!multiple && chosen.size() > 1) chosen.resize(1);
-  return chosen;
+  OpenAnswer answer;
+  answer.filter_index = request.filter_index;
+  if (dialog.exec() != QDialog::Accepted) return answer;
+  for (const QString& f : dialog.chosen.isEmpty() ? dialog.selectedFiles() : dialog.chosen)
+    answer.files.push_back(Encode(f));
+  if (!multiple && answer.files.size() > 1) answer.files.resize(1);
+  // With the filters' details hidden, the selected filter comes back without
+  // its pattern part.
+  const QString selected = dialog.selectedNameFilter();
+  const QStringList filters = dialog.nameFilters();
+  for (int i = 0; i < filters.size(); ++i)
+    if (filters[i] == selected || filters[i].startsWith(selected + QStringLiteral(" ("))) answer.filter_index = i + 1;
+  return answer;
 }
 
 std::optional<std::string> QtFileDialogs::SaveFile(const FileDialogRequest& request) {
@@ -76,11 +126,12 @@ std::optional<std::string> QtFileDialogs::ChooseFolder(const std::string& title)
 }
 
 bool TOpenDialog::Execute() {
-  FileDialogRequest request{Title, Filter, "", FileName};
-  std::vector<std::string> chosen = dialogs_->OpenFiles(request, multiple_);
-  if (chosen.empty()) return false;
-  Files = std::move(chosen);
+  FileDialogRequest request{Title, Filter, "", FileName, FilterIndex};
+  OpenAnswer answer = dialogs_->OpenFiles(request, multiple_);
+  if (answer.files.empty()) return false;
+  Files = std::move(answer.files);
   FileName = Files.front();
+  FilterIndex = answer.filter_index;
   return true;
 }
 

@@ -22,14 +22,22 @@ struct FileDialogRequest {
   std::string default_extension;
   // The path shown in the name box when the dialog opens; may be empty.
   std::string initial_path;
+  // The filter entry in force when the dialog opens, counted from 1.
+  int filter_index = 1;
+};
+
+// What the user chose in an open dialog: no files when cancelled.
+struct OpenAnswer {
+  std::vector<std::string> files;  // in the dialog's order
+  int filter_index = 1;            // the filter entry in force at the choice
 };
 
 class FileDialogs {
  public:
   virtual ~FileDialogs() = default;
-  // Open dialog. Returns the chosen files in the dialog's order; empty when
-  // the user cancelled. With multiple false, at most one file.
-  virtual std::vector<std::string> OpenFiles(const FileDialogRequest& request, bool multiple) = 0;
+  // Open dialog. With multiple false, at most one file. A typed name is
+  // taken whether or not such a file exists.
+  virtual OpenAnswer OpenFiles(const FileDialogRequest& request, bool multiple) = 0;
   // Save dialog; never asks about an existing file itself. nullopt on cancel.
   virtual std::optional<std::string> SaveFile(const FileDialogRequest& request) = 0;
   // Folder browser showing only folders. nullopt on cancel.
@@ -39,14 +47,15 @@ class FileDialogs {
 // Qt's file dialogs, modal over the active window of the program.
 class QtFileDialogs : public FileDialogs {
  public:
-  std::vector<std::string> OpenFiles(const FileDialogRequest& request, bool multiple) override;
+  OpenAnswer OpenFiles(const FileDialogRequest& request, bool multiple) override;
   std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFolder(const std::string& title) override;
 };
 
 // The window's open dialog component (`dlg`, `dlg2`): set Title and Filter,
 // call Execute(), read FileName or Files. Like its platform counterpart it
-// remembers the last choice, which the next showing starts from.
+// remembers the last choice and the filter entry in force then, which the
+// next showing starts from.
 class TOpenDialog {
  public:
   TOpenDialog(FileDialogs& dialogs, bool multiple) : dialogs_(&dialogs), multiple_(multiple) {}
@@ -55,6 +64,7 @@ class TOpenDialog {
   std::string Filter;
   std::string FileName;            // the (first) chosen file
   std::vector<std::string> Files;  // every chosen file, in the dialog's order
+  int FilterIndex = 1;             // the filter entry in force, from 1
 
   // True when the user chose something; false on cancel (nothing changes).
   bool Execute();

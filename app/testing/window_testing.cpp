@@ -6,13 +6,18 @@
 
 namespace quillora::testing {
 
-std::vector<std::string> ScriptedFileDialogs::OpenFiles(const FileDialogRequest& request,
-                                                        bool multiple) {
+OpenAnswer ScriptedFileDialogs::OpenFiles(const FileDialogRequest& request, bool multiple) {
   open_requests.push_back(request);
   open_multiple.push_back(multiple);
-  if (open_answers.empty()) return {};
-  std::vector<std::string> answer = std::move(open_answers.front());
+  OpenAnswer answer;
+  answer.filter_index = request.filter_index;
+  if (open_answers.empty()) return answer;
+  answer.files = std::move(open_answers.front());
   open_answers.pop_front();
+  if (!filter_answers.empty()) {
+    answer.filter_index = filter_answers.front();
+    filter_answers.pop_front();
+  }
   return answer;
 }
 

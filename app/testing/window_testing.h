@@ -40,6 +40,7 @@ class RecordingShell : public Shell {
 class ScriptedFileDialogs : public FileDialogs {
  public:
   std::deque<std::vector<std::string>> open_answers;   // empty vector: cancel
+  std::deque<int> filter_answers;                      // the filter entry chosen with each answer
   std::deque<std::optional<std::string>> save_answers;
   std::deque<std::optional<std::string>> folder_answers;
 
@@ -48,7 +49,7 @@ class ScriptedFileDialogs : public FileDialogs {
   std::vector<FileDialogRequest> save_requests;
   std::vector<std::string> folder_titles;
 
-  std::vector<std::string> OpenFiles(const FileDialogRequest& request, bool multiple) override;
+  OpenAnswer OpenFiles(const FileDialogRequest& request, bool multiple) override;
   std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFolder(const std::string& title) override;
 };
