@@ -14,6 +14,7 @@
 #include <QTabBar>
 #include <QTableView>
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -33,6 +34,7 @@
 #include "checkfile/verifier.h"
 #include "filelist/list_jobs.h"
 #include "filelist/saved_list.h"
+#include "md5/digest_ahead.h"
 #include "platform/env.h"
 #include "platform/product.h"
 
@@ -328,6 +330,11 @@ void TForm1::LblEmailClick() { shell_->Open("", "mailto:" + std::string(kSupport
 
 namespace {
 
+// Digest threads for the window's jobs: one per core, and never none, so
+// the window keeps processing its messages while a large file is digested,
+// also on a machine with one core.
+unsigned WindowJobs() { return std::max(2u, DigestAhead::DefaultJobs()); }
+
 // A result box that shows only a page's prompt again.
 void ShowPrompt(QPlainTextEdit& box, std::string_view prompt) {
   ClearBox(box);
@@ -360,7 +367,7 @@ void TForm1::BtnSelectFileClick() {
   dlg2.Filter = "All file(*.*)|*.*";
   if (!dlg2.Execute()) return;
   ListModelSink sink(*LvwFileModel, &TForm1::Pump);
-  AddPickedFiles(Env::Default(), dlg2.Files, sink);
+  AddPickedFiles(Env::Default(), dlg2.Files, sink, WindowJobs());
 }
 
 void TForm1::BtnClearClick() {
@@ -419,7 +426,7 @@ void TForm1::BtnMakeClick() {
   }
   ClearBox(*MemoMakeResult);
   ResultBoxSink sink(*MemoMakeResult, &TForm1::Pump);
-  MakeCheckFile(env, folder, ChkSubFolder->isChecked(), sink);
+  MakeCheckFile(env, folder, ChkSubFolder->isChecked(), sink, WindowJobs());
 }
 
 void TForm1::BtnSelectCheckfileClick() {
@@ -446,7 +453,7 @@ void TForm1::BtnVerifyClick() {
     ~Done() { form->ReleaseHeldDrops(); }
   } done{this};
   ResultBoxSink sink(*MemoVerifyResult, &TForm1::PumpRepaintOnly);
-  VerifyCheckFile(env, check_file, sink);
+  VerifyCheckFile(env, check_file, sink, WindowJobs());
 }
 
 void TForm1::FormDropFiles(const std::vector<std::string>& paths) {
@@ -454,7 +461,7 @@ void TForm1::FormDropFiles(const std::vector<std::string>& paths) {
   QWidget* page = PageControl->CurrentPage();
   if (page == SheetFileMD5) {
     ListModelSink sink(*LvwFileModel, &TForm1::Pump);
-    AddDroppedPaths(env, paths, sink);
+    AddDroppedPaths(env, paths, sink, WindowJobs());
   } else if (page == SheetMaker && !paths.empty()) {
     if (!env.FolderExists(paths.front())) return;
     SetPathText(*EdtPath, paths.front());
