@@ -8,6 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build >/dev/null
+command -v bc >/dev/null || { echo "bench needs bc (apt-get install bc)" >&2; exit 2; }
 
 file=${BENCH_FILE:-/tmp/quillora-bench-1g.bin}
 if [ ! -f "$file" ] || [ "$(stat -c %s "$file")" -ne $((1 << 30)) ]; then
