@@ -3,7 +3,7 @@
 #include <atomic>
 #include <chrono>
 
-#include "md5/md5.h"
+#include "md5/file_digest.h"
 
 namespace quillora {
 

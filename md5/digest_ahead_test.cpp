@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "md5/md5.h"
+#include "md5/file_digest.h"
 #include "platform/errors.h"
 #include "testing/held_files_env.h"
 #include "testing/temp_tree.h"

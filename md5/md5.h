@@ -1,9 +1,11 @@
-// The MD5 message digest of RFC 1321, over memory, streams and whole files.
+// The MD5 message digest of RFC 1321 over bytes in memory: the engine alone.
 //
 // The engine follows the reference structure: StartDigest, any number of
 // FeedDigest calls, then FinishDigest, over a state with a 64-byte carry
 // buffer. Each digest owns its own state; there is no global data, so
-// separate digests may run on separate threads.
+// separate digests may run on separate threads. It knows nothing of files,
+// streams or threads (md5/file_digest.h reads files) and includes nothing
+// but the standard library.
 #pragma once
 
 #include <array>
@@ -11,9 +13,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#include "platform/env.h"
-#include "platform/stream.h"
 
 namespace quillora {
 
@@ -38,27 +37,12 @@ void FeedDigest(DigestState& state, const void* data, std::size_t count);
 // afterwards and must be started again before reuse.
 DigestBytes FinishDigest(DigestState& state);
 
+// The digest of length bytes at data, or of text, in one call.
 DigestBytes DigestOfBuffer(const void* data, std::size_t length);
 DigestBytes DigestOfText(std::string_view text);
 
-// The digest of the whole stream from its first byte, read in 4096-byte
-// blocks. Reading stops at a read of 0 bytes or when the total reaches the
-// size taken at the start. A failed read counts as the end: the digest then
-// covers the bytes read so far. The stream's position is restored.
-DigestBytes DigestOfStream(Stream& stream);
-
-// The digest of a file's content. Raises Error with the text
-// "Cannot open file "<absolute path>". <system message>" when the file cannot
-// be opened, and the same form of text when a read fails part way, so a
-// partial digest is never passed off as the file's.
-DigestBytes DigestOfFile(const std::string& path, Env& env = Env::Default());
-
 // The 32-character text, two upper-case hexadecimal digits per byte.
 std::string DigestToHex(const DigestBytes& digest);
-
-// DigestToHex(DigestOfFile(path)): the upper-case digest text of a file.
-// Errors pass through unchanged.
-std::string FileDigestText(const std::string& path, Env& env = Env::Default());
 
 // Lower-cases the letters A to Z only; every other byte stays as it is.
 std::string LowerAscii(std::string text);

@@ -93,58 +93,5 @@ TEST(Md5, HexIsUpperCaseAndZeroFilled) {
   EXPECT_EQ(LowerAscii("ABCDEF0123XYZ\xC4"), "abcdef0123xyz\xC4");
 }
 
-// A stream over memory that counts its reads and can fail on one of them.
-class MemoryStream : public Stream {
- public:
-  explicit MemoryStream(std::string bytes, int fail_at_read = -1)
-      : bytes_(std::move(bytes)), fail_at_read_(fail_at_read) {}
-  std::int64_t Size() override { return static_cast<std::int64_t>(bytes_.size()); }
-  std::int64_t Position() override { return static_cast<std::int64_t>(pos_); }
-  bool Seek(std::int64_t p) override {
-    pos_ = static_cast<std::size_t>(p);
-    return true;
-  }
-  std::int64_t Read(void* buffer, std::size_t n) override {
-    if (reads_++ == fail_at_read_) return -1;
-    n = std::min(n, bytes_.size() - pos_);
-    std::memcpy(buffer, bytes_.data() + pos_, n);
-    pos_ += n;
-    return static_cast<std::int64_t>(n);
-  }
-  int reads() const { return reads_; }
-
- private:
-  std::string bytes_;
-  std::size_t pos_ = 0;
-  int fail_at_read_;
-  int reads_ = 0;
-};
-
-TEST(Md5Stream, ReadCountsAndRestoredPosition) {
-  MemoryStream empty("");
-  EXPECT_EQ(Hex(DigestOfStream(empty)), "d41d8cd98f00b204e9800998ecf8427e");
-  EXPECT_EQ(empty.reads(), 1) << "one read, returning 0 bytes";
-
-  for (int k = 1; k <= 3; ++k) {
-    const std::string bytes = testing::RandomBytes(4096 * k, k);
-    MemoryStream stream(bytes);
-    stream.Seek(123);
-    EXPECT_EQ(DigestOfStream(stream), DigestOfBuffer(bytes.data(), bytes.size()));
-    EXPECT_EQ(stream.reads(), k) << "no read after the size is met";
-    EXPECT_EQ(stream.Position(), 123);
-  }
-  MemoryStream odd(std::string(5000, 'x'));
-  DigestOfStream(odd);
-  EXPECT_EQ(odd.reads(), 2);
-}
-
-TEST(Md5Stream, AFailedReadEndsTheDigestQuietly) {
-  const std::string bytes = testing::RandomBytes(3 * 4096, 3);
-  MemoryStream stream(bytes, /*fail_at_read=*/1);
-  stream.Seek(17);
-  EXPECT_EQ(DigestOfStream(stream), DigestOfBuffer(bytes.data(), 4096)) << "the bytes read before the failure";
-  EXPECT_EQ(stream.Position(), 17);
-}
-
 }  // namespace
 }  // namespace quillora
