@@ -1,0 +1,66 @@
+# The two helpers every folder's CMakeLists.txt uses: one library per layer,
+# one test program per unit. The product build includes this file, and so
+# does the fuzz build (fuzz/), which builds the same layer libraries again
+# with its sanitizers.
+#
+# Before including it, a project sets QUILLORA_SOURCE_ROOT (the checkout's
+# top folder, the root of every #include "layer/unit.h").
+
+# Sanitizer copies of the layers: for each name in QUILLORA_VARIANTS, every
+# layer library NAME also exists as NAME_<variant>, compiled and linked with
+# QUILLORA_<variant>_FLAGS and standing on the same variant of its layers.
+# The product build makes a "tsan" variant for its ThreadSanitizer test.
+set(QUILLORA_VARIANTS "")
+
+# quillora_add_library(NAME SOURCES... [LINKS ...]): the library of one
+# layer. LINKS are the layers it stands on (and outside libraries); nothing
+# else is visible to its sources.
+function(quillora_add_library name)
+  cmake_parse_arguments(L "" "" "SOURCES;LINKS" ${ARGN})
+  add_library(${name} STATIC ${L_SOURCES})
+  target_include_directories(${name} PUBLIC ${QUILLORA_SOURCE_ROOT})
+  target_link_libraries(${name} PUBLIC ${L_LINKS})
+  foreach(variant IN LISTS QUILLORA_VARIANTS)
+    set(links "")
+    foreach(link IN LISTS L_LINKS)
+      if(TARGET ${link}_${variant})
+        list(APPEND links ${link}_${variant})
+      else()
+        list(APPEND links ${link})
+      endif()
+    endforeach()
+    add_library(${name}_${variant} STATIC EXCLUDE_FROM_ALL ${L_SOURCES})
+    target_include_directories(${name}_${variant} PUBLIC ${QUILLORA_SOURCE_ROOT})
+    target_compile_options(${name}_${variant} PUBLIC ${QUILLORA_${variant}_FLAGS})
+    target_link_options(${name}_${variant} PUBLIC ${QUILLORA_${variant}_FLAGS})
+    target_link_libraries(${name}_${variant} PUBLIC ${links})
+  endforeach()
+endfunction()
+
+# quillora_add_test(NAME SOURCES... [LIBS ...] [OWN_MAIN] [JOBS]): one test
+# executable of a unit. LIBS: the layers under test. OWN_MAIN: the sources
+# bring their own main. JOBS: run every test twice, with digests at each
+# file's turn (--jobs=1) and computed ahead by three threads (--jobs=3); the
+# results must not differ.
+function(quillora_add_test name)
+  if(NOT QUILLORA_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "OWN_MAIN;JOBS" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} quillora_testing)
+  if(NOT T_OWN_MAIN)
+    target_link_libraries(${name} PRIVATE quillora_test_main)
+  endif()
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${name} COMMAND ${name})  # run through the emulator (Wine)
+  elseif(T_JOBS)
+    foreach(jobs 1 3)
+      gtest_discover_tests(${name} EXTRA_ARGS --jobs=${jobs} TEST_PREFIX "jobs${jobs}." DISCOVERY_TIMEOUT 60
+                           PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    endforeach()
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
+endfunction()
