@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include "platform/env.h"
+#include "platform/paths.h"
 
 namespace quillora {
 
@@ -21,12 +22,6 @@ void DesktopShell::Open(const std::string& /*verb*/, const std::string& target) 
   QDesktopServices::openUrl(url);
 }
 
-std::string HelpFilePath(const std::string& exe_folder) {
-  std::string path = exe_folder;
-  if (!path.empty() && path.back() == kPathSeparator) path.pop_back();
-  path += kPathSeparator;
-  path += "help.chm";
-  return path;
-}
+std::string HelpFilePath(const std::string& exe_folder) { return JoinPath(exe_folder, "help.chm"); }
 
 }  // namespace quillora

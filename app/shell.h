@@ -23,8 +23,8 @@ class DesktopShell : public Shell {
   void Open(const std::string& verb, const std::string& target) override;
 };
 
-// The help file's path for an executable in exe_folder: the folder (one
-// trailing separator dropped) followed by "/help.chm".
+// The help file's path for an executable in exe_folder: "help.chm" joined
+// to the folder (platform/paths.h).
 std::string HelpFilePath(const std::string& exe_folder);
 
 }  // namespace quillora

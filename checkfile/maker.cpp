@@ -9,14 +9,10 @@
 #include "md5/md5.h"
 #include "platform/folder_walk.h"
 #include "platform/errors.h"
+#include "platform/paths.h"
 
 namespace quillora {
 namespace {
-
-std::string NameOf(const std::string& path) {
-  const auto separator = path.rfind(kPathSeparator);
-  return separator == std::string::npos ? path : path.substr(separator + 1);
-}
 
 // One entry of the make's walk, and what the report does with it.
 struct MakeItem {
@@ -123,12 +119,7 @@ std::string_view MakeInputMessage(MakeInput input) {
   return "";
 }
 
-std::string CheckFilePathFor(const std::string& folder_text) {
-  std::string path = folder_text;
-  if (path.empty() || path.back() != kPathSeparator) path += kPathSeparator;
-  path += kCheckFileName;
-  return path;
-}
+std::string CheckFilePathFor(const std::string& folder_text) { return JoinPath(folder_text, kCheckFileName); }
 
 std::string MakeCheckFile(Env& env, const std::string& folder_text, bool include_subfolders, JobSink& sink,
                           unsigned jobs) {

@@ -28,8 +28,8 @@ MakeInput CheckMakeInput(Env& env, const std::string& folder_text);
 // firstly." or "The folder does not exist."; empty for kReady.
 std::string_view MakeInputMessage(MakeInput input);
 
-// The folder text with "CheckSum.md5" added after one separator (none added
-// when the text already ends with one).
+// The folder text joined with "CheckSum.md5" (platform/paths.h: one
+// separator added, none when the text already ends with one).
 std::string CheckFilePathFor(const std::string& folder_text);
 
 // Makes the check file of folder_text, which CheckMakeInput found ready.

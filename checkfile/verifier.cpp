@@ -9,6 +9,7 @@
 #include "checkfile/check_file_reader.h"
 #include "md5/ahead_queue.h"
 #include "md5/md5.h"
+#include "platform/paths.h"
 
 namespace quillora {
 namespace {
@@ -51,9 +52,7 @@ std::string_view VerifyInputMessage(VerifyInput input) {
 }
 
 std::string BaseFolderOf(const std::string& check_file_path) {
-  const auto separator = check_file_path.rfind(kPathSeparator);
-  if (separator == std::string::npos) return std::string(".") + kPathSeparator;
-  return check_file_path.substr(0, separator + 1);
+  return WithTrailingSeparator(FolderOf(check_file_path));
 }
 
 VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, JobSink& sink, unsigned jobs) {

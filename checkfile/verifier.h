@@ -26,9 +26,9 @@ VerifyInput CheckVerifyInput(Env& env, const std::string& path_text);
 // file firstly." or "The check file does not exist."; empty for kReady.
 std::string_view VerifyInputMessage(VerifyInput input);
 
-// The folder the records resolve against, ending with a separator: the path
-// up to and including its last separator, or "./" (the current folder) for a
-// bare name.
+// The folder the records resolve against, ending with a separator: the
+// check file's folder (platform/paths.h) with the trailing-separator rule,
+// "./" (the current folder) for a bare name.
 std::string BaseFolderOf(const std::string& check_file_path);
 
 // Verifies the check file at check_file_path (used exactly as given). For each

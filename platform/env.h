@@ -13,15 +13,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/paths.h"  // kPathSeparator
 #include "platform/stream.h"
 
 namespace quillora {
-
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
 
 enum class EntryKind { kFile, kFolder };
 

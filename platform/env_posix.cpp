@@ -14,6 +14,7 @@
 
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "platform/paths.h"
 
 namespace quillora {
 namespace {
@@ -157,18 +158,6 @@ class PosixReplacingFile final : public ReplacingFile {
   bool committed_ = false;
 };
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 // The text-file table's view of errno.
@@ -288,8 +277,7 @@ std::unique_ptr<ReplacingFile> Env::CreateReplacing(const std::string& path) {
   } else if (errno != ENOENT) {
     throw IoError::FromSystem(errno);
   }
-  const std::string folder = FolderOf(path);
-  const std::string stem = (folder == "/" ? "/" : folder + "/") + "." + NameOf(path) + ".tmp-";
+  const std::string stem = JoinPath(FolderOf(path), "." + NameOf(path) + ".tmp-");
   std::mt19937_64 random(static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
                          static_cast<std::uint64_t>(::getpid()));
   for (int attempt = 0; attempt < 100; ++attempt) {

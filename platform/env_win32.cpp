@@ -9,6 +9,7 @@
 
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "platform/paths.h"
 
 namespace quillora {
 namespace {
@@ -140,12 +141,6 @@ class Win32ReplacingFile final : public ReplacingFile {
   bool committed_ = false;
 };
 
-std::string FolderOf(const std::string& path) {
-  const auto cut = path.find_last_of("\\:");
-  if (cut == std::string::npos) return ".";
-  return path.substr(0, cut + 1);  // keeps "C:\" whole
-}
-
 }  // namespace
 
 int IoErrorCodeFromSystem(int system_error) {
@@ -240,9 +235,7 @@ std::unique_ptr<ReplacingFile> Env::CreateReplacing(const std::string& path) {
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
     throw IoError(5);
-  const std::string folder = FolderOf(path);
-  const std::string stem = (folder == "." ? std::string() : folder) + "~" +
-                           path.substr(folder == "." ? 0 : folder.size()) + ".tmp-";
+  const std::string stem = JoinPath(FolderOf(path), "~" + NameOf(path) + ".tmp-");
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%05lx", (::GetTickCount() * 2654435761u + attempt) & 0xfffff);

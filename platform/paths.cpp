@@ -1,0 +1,54 @@
+#include "platform/paths.h"
+
+namespace quillora {
+namespace {
+
+bool IsDrive(std::string_view text, PathRules rules) {
+  if (!rules.drive_letters || text.size() < 2 || text[1] != ':') return false;
+  const char letter = static_cast<char>(text[0] | 0x20);
+  return letter >= 'a' && letter <= 'z';
+}
+
+// Where the last name of path begins: after its last separator, else after
+// its drive, else at 0.
+std::size_t NameStart(std::string_view path, PathRules rules) {
+  const auto separator = path.rfind(rules.separator);
+  if (separator != std::string_view::npos) return separator + 1;
+  return IsDrive(path, rules) ? 2 : 0;
+}
+
+}  // namespace
+
+std::string FolderOf(std::string_view path, PathRules rules) {
+  const std::size_t start = NameStart(path, rules);
+  if (start == 0) return ".";
+  std::string_view folder = path.substr(0, start);
+  if (folder.back() == rules.separator) {
+    const std::string_view cut = folder.substr(0, folder.size() - 1);
+    // The root keeps its separator: "/" and "C:\" are folders, "" and "C:" are not.
+    if (!cut.empty() && !(cut.size() == 2 && IsDrive(cut, rules))) folder = cut;
+  }
+  return std::string(folder);
+}
+
+std::string NameOf(std::string_view path, PathRules rules) { return std::string(path.substr(NameStart(path, rules))); }
+
+std::string WithTrailingSeparator(std::string_view folder, PathRules rules) {
+  std::string out(folder);
+  if (out.empty() || out.back() == rules.separator || (out.size() == 2 && IsDrive(out, rules))) return out;
+  out += rules.separator;
+  return out;
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name, PathRules rules) {
+  return WithTrailingSeparator(folder, rules).append(name);
+}
+
+std::string_view ExtensionOf(std::string_view path, PathRules rules) {
+  const std::size_t start = NameStart(path, rules);
+  const auto dot = path.rfind('.');
+  if (dot == std::string_view::npos || dot < start) return {};
+  return path.substr(dot);
+}
+
+}  // namespace quillora

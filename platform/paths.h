@@ -1,0 +1,51 @@
+// Splitting and joining paths: the one place that knows where a path's folder
+// ends and its name begins. Paths are byte strings; nothing here touches the
+// file system.
+//
+// Every function takes the rules of a path family, so the Windows rules can
+// be tested on any machine; callers use kNativePaths.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillora {
+
+struct PathRules {
+  char separator;     // between folder and name
+  bool drive_letters;  // "C:" starts a path, and "C:name" is a name on drive C
+};
+
+inline constexpr PathRules kPosixPaths{'/', false};
+inline constexpr PathRules kWin32Paths{'\\', true};
+#ifdef _WIN32
+inline constexpr PathRules kNativePaths = kWin32Paths;
+#else
+inline constexpr PathRules kNativePaths = kPosixPaths;
+#endif
+
+inline constexpr char kPathSeparator = kNativePaths.separator;
+
+// The folder that holds path's last name, without a trailing separator unless
+// that separator is the whole root ("/", "C:\"); "." when path names no
+// folder; the drive alone ("C:") for "C:name". One trailing separator of path
+// itself is cut first: the folder of "a/b/" is "a", as for "a/b".
+std::string FolderOf(std::string_view path, PathRules rules = kNativePaths);
+
+// The last name of path: what follows its last separator (or its drive).
+// Empty when path ends with a separator.
+std::string NameOf(std::string_view path, PathRules rules = kNativePaths);
+
+// The trailing-separator rule: folder ending with exactly the separators it
+// had, plus one when it has none at its end. A bare drive ("C:") and an empty
+// folder get none, so that joining a name gives "C:name" and "name".
+std::string WithTrailingSeparator(std::string_view folder, PathRules rules = kNativePaths);
+
+// name below folder: WithTrailingSeparator(folder) + name.
+std::string JoinPath(std::string_view folder, std::string_view name, PathRules rules = kNativePaths);
+
+// The extension of path's last name, from its last "." to the end, dot
+// included; empty when that name has no dot.
+std::string_view ExtensionOf(std::string_view path, PathRules rules = kNativePaths);
+
+}  // namespace quillora
