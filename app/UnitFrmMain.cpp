@@ -31,10 +31,11 @@
 #include "app/skin/skin.h"
 #include "app/window_sinks.h"
 #include "checkfile/maker.h"
+#include "checkfile/named_check_file.h"
 #include "checkfile/verifier.h"
 #include "filelist/list_jobs.h"
 #include "filelist/saved_list.h"
-#include "md5/digest_ahead.h"
+#include "md5/job_threads.h"
 #include "platform/env.h"
 #include "platform/product.h"
 
@@ -330,24 +331,10 @@ void TForm1::LblEmailClick() { shell_->Open("", "mailto:" + std::string(kSupport
 
 namespace {
 
-// Digest threads for the window's jobs: one per core, and never none, so
-// the window keeps processing its messages while a large file is digested,
-// also on a machine with one core.
-unsigned WindowJobs() { return std::max(2u, DigestAhead::DefaultJobs()); }
-
 // A result box that shows only a page's prompt again.
 void ShowPrompt(QPlainTextEdit& box, std::string_view prompt) {
   ClearBox(box);
   AppendLine(box, prompt);
-}
-
-// The extension of a path's name, from its last "." to the end, dot included;
-// empty when the name has no dot.
-std::string_view ExtensionOf(std::string_view path) {
-  const auto name = path.find_last_of(kPathSeparator);
-  const auto dot = path.rfind('.');
-  if (dot == std::string_view::npos || (name != std::string_view::npos && dot < name)) return {};
-  return path.substr(dot);
 }
 
 }  // namespace
@@ -367,7 +354,7 @@ void TForm1::BtnSelectFileClick() {
   dlg2.Filter = "All file(*.*)|*.*";
   if (!dlg2.Execute()) return;
   ListModelSink sink(*LvwFileModel, &TForm1::Pump);
-  AddPickedFiles(Env::Default(), dlg2.Files, sink, WindowJobs());
+  AddPickedFiles(Env::Default(), dlg2.Files, sink, WindowJobThreads());
 }
 
 void TForm1::BtnClearClick() {
@@ -426,7 +413,7 @@ void TForm1::BtnMakeClick() {
   }
   ClearBox(*MemoMakeResult);
   ResultBoxSink sink(*MemoMakeResult, &TForm1::Pump);
-  MakeCheckFile(env, folder, ChkSubFolder->isChecked(), sink, WindowJobs());
+  MakeCheckFile(env, folder, ChkSubFolder->isChecked(), sink, WindowJobThreads());
 }
 
 void TForm1::BtnSelectCheckfileClick() {
@@ -453,7 +440,7 @@ void TForm1::BtnVerifyClick() {
     ~Done() { form->ReleaseHeldDrops(); }
   } done{this};
   ResultBoxSink sink(*MemoVerifyResult, &TForm1::PumpRepaintOnly);
-  VerifyCheckFile(env, check_file, sink, WindowJobs());
+  VerifyCheckFile(env, check_file, sink, WindowJobThreads());
 }
 
 void TForm1::FormDropFiles(const std::vector<std::string>& paths) {
@@ -461,23 +448,16 @@ void TForm1::FormDropFiles(const std::vector<std::string>& paths) {
   QWidget* page = PageControl->CurrentPage();
   if (page == SheetFileMD5) {
     ListModelSink sink(*LvwFileModel, &TForm1::Pump);
-    AddDroppedPaths(env, paths, sink, WindowJobs());
+    AddDroppedPaths(env, paths, sink, WindowJobThreads());
   } else if (page == SheetMaker && !paths.empty()) {
     if (!env.FolderExists(paths.front())) return;
     SetPathText(*EdtPath, paths.front());
     ShowPrompt(*MemoMakeResult, kMakerPrompt);
     Pump();
   } else if (page == SheetVerifier && !paths.empty()) {
-    const std::string& dropped = paths.front();
-    std::string check_file;
-    if (env.FileExists(dropped)) {
-      if (ExtensionOf(dropped) == ".md5") check_file = dropped;
-    } else if (env.FolderExists(dropped)) {
-      const std::string inside = dropped + kPathSeparator + std::string(kCheckFileName);
-      if (env.FileExists(inside)) check_file = inside;
-    }
-    if (check_file.empty()) return;
-    SetPathText(*EdtCheckfilePath, check_file);
+    const std::optional<std::string> check_file = CheckFileNamedBy(env, paths.front());
+    if (!check_file) return;
+    SetPathText(*EdtCheckfilePath, *check_file);
     ShowPrompt(*MemoVerifyResult, kVerifierPrompt);
     Pump();
   }
