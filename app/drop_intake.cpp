@@ -1,8 +1,9 @@
 #include "app/drop_intake.h"
 
-#include <QFile>
 #include <QMimeData>
 #include <QUrl>
+
+#include "app/display_text.h"
 
 namespace quillora {
 
@@ -36,7 +37,7 @@ std::vector<std::string> DroppedPaths(const QMimeData& data) {
     return paths;
   }
   for (const QUrl& url : data.urls())
-    if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    if (url.isLocalFile()) paths.push_back(CoreBytes(url.toLocalFile()));
   return paths;
 }
 

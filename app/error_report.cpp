@@ -4,13 +4,14 @@
 #include <QMessageBox>
 #include <exception>
 
+#include "app/display_text.h"
 #include "platform/errors.h"
 
 namespace quillora {
 
 void ShowErrorReport(QWidget* parent, const std::string& text) {
   const std::string shown = WithFullStop(text);
-  QMessageBox::critical(parent, QStringLiteral("Quillora"), QString::fromLocal8Bit(shown),
+  QMessageBox::critical(parent, QStringLiteral("Quillora"), DisplayText(shown),
                         QMessageBox::Ok);
 }
 

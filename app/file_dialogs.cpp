@@ -1,27 +1,22 @@
 #include "app/file_dialogs.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QDir>
 #include <QLineEdit>
 
+#include "app/display_text.h"
+
 namespace quillora {
 
 namespace {
-
-QString Decode(const std::string& bytes) {
-  return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
-
-std::string Encode(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // "Caption|pattern|Caption|pattern" in Qt's form. The captions stay as the
 // program writes them (Qt shows them alone); "*.*" becomes "*", since on
 // this platform a file name need not hold a dot.
 QStringList QtFilters(const std::string& filter) {
-  const QStringList parts = Decode(filter).split('|');
+  const QStringList parts = DisplayText(filter).split('|');
   QStringList result;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
     QString patterns = parts[i + 1];
@@ -72,14 +67,14 @@ class TypedNamesDialog : public QFileDialog {
 };
 
 void Prepare(QFileDialog& dialog, const FileDialogRequest& request) {
-  dialog.setWindowTitle(Decode(request.title));
+  dialog.setWindowTitle(DisplayText(request.title));
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   const QStringList filters = QtFilters(request.filter);
   if (!filters.isEmpty()) dialog.setNameFilters(filters);
   if (request.filter_index >= 1 && request.filter_index <= filters.size())
     dialog.selectNameFilter(filters[request.filter_index - 1]);
   dialog.setSizeGripEnabled(true);
-  if (!request.initial_path.empty()) dialog.selectFile(Decode(request.initial_path));
+  if (!request.initial_path.empty()) dialog.selectFile(DisplayText(request.initial_path));
 }
 
 }  // namespace
@@ -94,7 +89,7 @@ OpenAnswer QtFileDialogs::OpenFiles(const FileDialogRequest& request, bool multi
   answer.filter_index = request.filter_index;
   if (dialog.exec() != QDialog::Accepted) return answer;
   for (const QString& f : dialog.chosen.isEmpty() ? dialog.selectedFiles() : dialog.chosen)
-    answer.files.push_back(Encode(f));
+    answer.files.push_back(CoreBytes(f));
   if (!multiple && answer.files.size() > 1) answer.files.resize(1);
   // With the filters' details hidden, the selected filter comes back without
   // its pattern part.
@@ -111,18 +106,18 @@ std::optional<std::string> QtFileDialogs::SaveFile(const FileDialogRequest& requ
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  QString ext = Decode(request.default_extension);
+  QString ext = DisplayText(request.default_extension);
   if (ext.startsWith('.')) ext.remove(0, 1);
   dialog.setDefaultSuffix(ext);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return Encode(dialog.selectedFiles().first());
+  return CoreBytes(dialog.selectedFiles().first());
 }
 
 std::optional<std::string> QtFileDialogs::ChooseFolder(const std::string& title) {
   const QString folder = QFileDialog::getExistingDirectory(
-      QApplication::activeWindow(), Decode(title), QString(), QFileDialog::ShowDirsOnly);
+      QApplication::activeWindow(), DisplayText(title), QString(), QFileDialog::ShowDirsOnly);
   if (folder.isEmpty()) return std::nullopt;
-  return Encode(folder);
+  return CoreBytes(folder);
 }
 
 bool TOpenDialog::Execute() {

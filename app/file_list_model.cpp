@@ -1,7 +1,8 @@
 #include "app/file_list_model.h"
 
-#include <QFile>
 #include <algorithm>
+
+#include "app/display_text.h"
 
 namespace quillora {
 
@@ -82,8 +83,8 @@ int FileListModel::columnCount(const QModelIndex& parent) const { return parent.
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= Count() || role != Qt::DisplayRole) return {};
   const Row& row = rows_[index.row()];
-  if (index.column() == 0) return QFile::decodeName(QByteArray::fromStdString(row.path));
-  if (row.digest) return QString::fromLocal8Bit(row.digest->data(), static_cast<qsizetype>(row.digest->size()));
+  if (index.column() == 0) return DisplayText(row.path);
+  if (row.digest) return DisplayText(*row.digest);
   return QString();
 }
 

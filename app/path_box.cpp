@@ -1,8 +1,9 @@
 #include "app/path_box.h"
 
-#include <QFile>
 #include <QLineEdit>
 #include <QVariant>
+
+#include "app/display_text.h"
 
 namespace quillora {
 namespace {
@@ -11,7 +12,7 @@ constexpr const char* kShown = "quilloraPathShown";
 }  // namespace
 
 void SetPathText(QLineEdit& box, const std::string& path) {
-  const QString shown = QFile::decodeName(QByteArray::fromStdString(path));
+  const QString shown = DisplayText(path);
   box.setText(shown);
   box.setProperty(kBytes, QByteArray::fromStdString(path));
   box.setProperty(kShown, shown);
@@ -20,7 +21,7 @@ void SetPathText(QLineEdit& box, const std::string& path) {
 std::string PathText(const QLineEdit& box) {
   if (box.property(kShown).toString() == box.text() && box.property(kBytes).isValid())
     return box.property(kBytes).toByteArray().toStdString();
-  return QFile::encodeName(box.text()).toStdString();
+  return CoreBytes(box.text());
 }
 
 }  // namespace quillora

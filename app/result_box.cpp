@@ -3,6 +3,8 @@
 #include <QPlainTextEdit>
 #include <QString>
 
+#include "app/display_text.h"
+
 namespace quillora {
 
 QPlainTextEdit* NewResultBox(QWidget* parent) {
@@ -17,7 +19,7 @@ QPlainTextEdit* NewResultBox(QWidget* parent) {
 }
 
 void AppendLine(QPlainTextEdit& box, std::string_view line) {
-  box.appendPlainText(QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size())));
+  box.appendPlainText(DisplayText(line));
 }
 
 void ClearBox(QPlainTextEdit& box) { box.clear(); }

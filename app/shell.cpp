@@ -1,16 +1,16 @@
 #include "app/shell.h"
 
 #include <QDesktopServices>
-#include <QFile>
 #include <QUrl>
 
+#include "app/display_text.h"
 #include "platform/env.h"
 #include "platform/paths.h"
 
 namespace quillora {
 
 void DesktopShell::Open(const std::string& /*verb*/, const std::string& target) {
-  const QString text = QFile::decodeName(QByteArray::fromStdString(target));
+  const QString text = DisplayText(target);
   QUrl url;
   if (!target.empty() && target.front() == kPathSeparator) {
     url = QUrl::fromLocalFile(text);
