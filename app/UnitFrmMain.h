@@ -134,6 +134,8 @@ class TForm1 : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // Builds every control at its designed place (UnitFrmMain_layout.cpp).
+  void BuildControls();
   void BuildFileMD5Page();
   void BuildMakerPage();
   void BuildVerifierPage();
