@@ -18,14 +18,25 @@ namespace quillora {
 
 namespace {
 
-constexpr int kTile = 42;
+// The dialog's designed measures, in pixels of its client area.
+constexpr int kTile = 42;               // one picture of the MSGDLG strip
 constexpr int kLabelTop = 64;
 constexpr int kLabelWidth = 225;
+constexpr int kLabelMinHeight = 13;     // one line of the dialog's font
 constexpr int kLabelLeftWithIcon = 88;
 constexpr int kLabelLeftWithoutIcon = 24;
 constexpr int kImageLeft = 24;
-constexpr int kImageBottom = 64 + 40;  // the picture's designed 40 x 40
-constexpr int kNarrowing = 64;
+constexpr int kImageSize = 40;          // the picture's designed place is 40 x 40
+constexpr int kImageBottom = kLabelTop + kImageSize;
+constexpr int kNarrowing = 64;          // taken off a dialog without a picture and with 1 or 2 buttons
+constexpr int kButtonWidth = 73;
+constexpr int kButtonHeight = 25;
+constexpr int kButtonsTop = 20;         // from the text's (or picture's) bottom to the buttons
+constexpr int kButtonsRight = 97;       // from the right edge to the rightmost button's left
+constexpr int kButtonStep = 93;         // from one button's left to the next one's
+constexpr int kBottomBelowText = 75;    // the client height below the text or picture
+constexpr int kDesignedBorder = 6;      // the frame thickness the designed width allows for
+constexpr int kMostButtons = 3;         // Button1 to Button3
 
 const QString kDashLine = QStringLiteral("---------------------------");
 const QString kCrLf = QStringLiteral("\r\n");
@@ -77,10 +88,10 @@ TfrmMsg::TfrmMsg(QWidget* parent)
   lbl->setWordWrap(true);
   lbl->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   lbl->setAttribute(Qt::WA_TranslucentBackground);
-  lbl->setGeometry(kLabelLeftWithIcon, kLabelTop, kLabelWidth, 13);
+  lbl->setGeometry(kLabelLeftWithIcon, kLabelTop, kLabelWidth, kLabelMinHeight);
 
   Image1->setObjectName("Image1");
-  Image1->setGeometry(kImageLeft, kLabelTop, 40, 40);
+  Image1->setGeometry(kImageLeft, kLabelTop, kImageSize, kImageSize);
 }
 
 QPushButton* TfrmMsg::AddButton(const QString& caption, TModalResult result,
@@ -132,7 +143,7 @@ void TfrmMsg::keyPressEvent(QKeyEvent* event) {
 
 void TfrmMsg::showEvent(QShowEvent* event) {
   const int thickness = suiForm->BorderThickness();
-  if (!widened_ && thickness > 6) setFixedWidth(width() + 2 * thickness);
+  if (!widened_ && thickness > kDesignedBorder) setFixedWidth(width() + 2 * thickness);
   widened_ = true;
   // Created right to left, each taking the focus in turn: the leftmost keeps it.
   if (!buttons_.empty()) buttons_.back()->setFocus(Qt::OtherFocusReason);
@@ -156,10 +167,10 @@ TfrmMsg* TsuiMessageDialog::BuildWindow() const {
   w->setFont(Font);
   w->lbl->setFont(Font);
   w->lbl->setText(Text);
-  w->lbl->resize(kLabelWidth, std::max(w->lbl->heightForWidth(kLabelWidth), 13));
+  w->lbl->resize(kLabelWidth, std::max(w->lbl->heightForWidth(kLabelWidth), kLabelMinHeight));
 
   const int b = std::max(w->lbl->geometry().bottom() + 1, kImageBottom);
-  const int count = std::clamp<int>(ButtonCount, 1, 3);
+  const int count = std::clamp<int>(ButtonCount, 1, kMostButtons);
 
   if (IconType != suiNone) {
     w->lbl->move(kLabelLeftWithIcon, kLabelTop);
@@ -169,7 +180,7 @@ TfrmMsg* TsuiMessageDialog::BuildWindow() const {
   } else {
     w->lbl->move(kLabelLeftWithoutIcon, kLabelTop);
     w->Image1->hide();
-    if (count < 3) w->resize(w->width() - kNarrowing, w->height());
+    if (count < kMostButtons) w->resize(w->width() - kNarrowing, w->height());
   }
 
   const int width = w->width();
@@ -178,10 +189,10 @@ TfrmMsg* TsuiMessageDialog::BuildWindow() const {
   for (int i = 0; i < count; ++i) {
     const int n = count - i;  // the property number this button carries
     w->AddButton(captions[n - 1], results[n - 1], ButtonCursor,
-                 QRect(width - 97 - 93 * i, b + 20, 73, 25));
+                 QRect(width - kButtonsRight - kButtonStep * i, b + kButtonsTop, kButtonWidth, kButtonHeight));
   }
 
-  w->setFixedSize(width, b + 75);
+  w->setFixedSize(width, b + kBottomBelowText);
   w->suiForm->SetCaption(Caption);
   w->suiForm->SetCaptionFont(CaptionFont);
   w->setWindowTitle(Caption);
