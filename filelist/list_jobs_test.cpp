@@ -24,7 +24,7 @@ constexpr const char* kDigestOfB = "92eb5ffee6ae2fec3ad71c777531578f";
 
 // Records the rows as the window's list would hold them, and every event in
 // order ("+path", "=digest", "pump").
-class RecordingSink : public ListSink {
+class RecordingListSink : public ListSink {
  public:
   RowId AppendRow(const std::string& path) override {
     rows.push_back({path, std::nullopt});
@@ -77,7 +77,7 @@ class ListJobsTest : public ::testing::TestWithParam<unsigned> {
   unsigned jobs() const { return GetParam(); }
   TempTree tree;
   OrderedEnv env;
-  RecordingSink sink;
+  RecordingListSink sink;
 };
 
 INSTANTIATE_TEST_SUITE_P(Jobs, ListJobsTest, ::testing::Values(1u, 3u));
@@ -130,13 +130,13 @@ TEST_P(ListJobsTest, ScanLeavesOutWhatCannotBeReadWhereAPickShowsIt) {
   // Counted in the child; only the verdict comes back.
   const unsigned jobs = this->jobs();
   const int rows = testing::RunUnprivileged([&] {
-    RecordingSink child;
+    RecordingListSink child;
     AddFolderToList(Env::Default(), tree.path(), child, jobs);
     return child.rows.size() == 1 && child.rows[0].first == tree.At("open.txt") ? 0 : 1;
   });
   EXPECT_EQ(rows, 0);
   const int picked = testing::RunUnprivileged([&] {
-    RecordingSink child;
+    RecordingListSink child;
     AddPickedFiles(Env::Default(), {locked}, child, jobs);
     return child.rows.size() == 1 && child.rows[0].second == std::string(kCouldNotOpenFile) ? 0 : 1;
   });
