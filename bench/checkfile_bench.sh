@@ -7,6 +7,7 @@
 # Usage: bench/checkfile_bench.sh [path/to/quillora-cli]   (default build/bin)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/common.sh
 cli="$(realpath "${1:-build/bin/quillora-cli}")"
 work="${QUILLORA_BENCH_DIR:-/tmp/quillora-bench}"
 tree="$work/tree"
@@ -17,22 +18,9 @@ python3 bench/make_tree.py "$tree"
 echo "tree: $tree ($(cat "$tree.complete"))"
 echo "peer: $(md5sum --version | head -n 1)"
 
-# Seconds of the fastest of three runs of "$@".
-best_of_3() {
-  local best="" start end took
-  for _ in 1 2 3; do
-    start=$(date +%s%N)
-    "$@"
-    end=$(date +%s%N)
-    took=$(( end - start ))
-    if [ -z "$best" ] || [ "$took" -lt "$best" ]; then best=$took; fi
-  done
-  awk -v ns="$best" 'BEGIN { printf "%.3f", ns / 1e9 }'
-}
-
-report() {  # name, our seconds, peer name, peer seconds
+report() {  # name, our nanoseconds, peer name, peer nanoseconds
   awk -v a="$2" -v b="$4" -v n="$1" -v p="$3" \
-    'BEGIN { printf "%-34s %8.3f s   %-28s %8.3f s   ratio ours/peer %.2f\n", n, a, p, b, a / b }'
+    'BEGIN { printf "%-34s %8.3f s   %-28s %8.3f s   ratio ours/peer %.2f\n", n, a / 1e9, p, b / 1e9, a / b }'
 }
 
 # Single-threaded, as the peer is: the engine and the walk against theirs.

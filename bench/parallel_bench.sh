@@ -7,6 +7,7 @@
 #   hash of one 1 GiB file: default jobs vs --jobs 1 (goal: no slower, 1.00)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/common.sh
 scripts/build >/dev/null
 command -v hashdeep >/dev/null || { echo "bench needs hashdeep (apt-get install hashdeep)" >&2; exit 2; }
 cli="$(realpath build/bin/quillora-cli)"
@@ -16,17 +17,6 @@ mkdir -p "$tree"
 python3 bench/make_tree.py "$tree"
 echo "tree: $tree ($(cat "$tree.complete")), $(nproc) cores"
 
-best_of_3() {
-  local best="" start end took
-  for _ in 1 2 3; do
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1 || true
-    end=$(date +%s%N)
-    took=$(( end - start ))
-    if [ -z "$best" ] || [ "$took" -lt "$best" ]; then best=$took; fi
-  done
-  echo "$best"
-}
 ratio() {  # label, quillora ns, other label, other ns, goal
   awk -v l="$1" -v q="$2" -v o="$3" -v t="$4" -v g="$5" 'BEGIN {
     r = t / q; printf "%-22s %7.3f s   %-30s %7.3f s   %.2f x as fast (goal %.2f) %s\n",
@@ -51,10 +41,7 @@ ratio "verify" "$q_verify" "hashdeep -c md5 -a -k" "$h_verify" 1.5
 ratio "verify" "$q_verify" "md5sum -c --quiet" "$m_verify" 1.8
 
 big="${BENCH_FILE:-/tmp/quillora-bench-1g.bin}"
-if [ ! -f "$big" ]; then
-  { openssl enc -aes-128-ctr -pass pass:quillora -nosalt -pbkdf2 </dev/zero 2>/dev/null || true; } | head -c $((1 << 30)) >"$big"
-fi
-cat "$big" >/dev/null
+big_file "$big"
 q_big=$(best_of_3 "$cli" hash "$big")
 q_big1=$(best_of_3 "$cli" --jobs 1 hash "$big")
 ratio "hash 1 GiB file" "$q_big" "quillora-cli --jobs 1 hash" "$q_big1" 1.0
