@@ -1,0 +1,51 @@
+#include "checkfile/named_check_file.h"
+
+#include <gtest/gtest.h>
+
+#include "testing/temp_tree.h"
+
+namespace quillora {
+namespace {
+
+using testing::TempTree;
+
+TEST(NamedCheckFile, FilesAndFoldersTheVerifierTakes) {
+  TempTree tree;
+  tree.Write("sums.md5", "");
+  tree.Write("SUMS.MD5", "");
+  tree.Write("notes.txt", "");
+  tree.Write("md5", "");
+  tree.Write("with/CheckSum.md5", "");
+  tree.Write("lower/checksum.md5", "");
+  tree.Folder("empty");
+  tree.Folder("folder.md5");
+  tree.Write("dotted.md5/CheckSum.md5", "");
+  struct Row {
+    const char* given;
+    const char* named;  // nullptr: none
+  };
+  const Row rows[] = {
+      {"sums.md5", "sums.md5"},
+      {"SUMS.MD5", nullptr},   // the extension's case counts
+      {"notes.txt", nullptr},
+      {"md5", nullptr},        // no dot, no extension
+      {"with", "with/CheckSum.md5"},
+      {"with/", "with/CheckSum.md5"},  // no doubled separator
+      {"lower", nullptr},      // nor does the check file name's
+      {"empty", nullptr},
+      {"folder.md5", nullptr},  // a folder is not a check file
+      {"dotted.md5", "dotted.md5/CheckSum.md5"},
+      {"missing.md5", nullptr},
+  };
+  for (const Row& row : rows) {
+    const std::optional<std::string> named = CheckFileNamedBy(Env::Default(), tree.At(row.given));
+    if (row.named == nullptr) {
+      EXPECT_EQ(named, std::nullopt) << row.given;
+    } else {
+      EXPECT_EQ(named, tree.At(row.named)) << row.given;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillora
