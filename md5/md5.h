@@ -47,7 +47,7 @@ DigestBytes DigestOfText(std::string_view text);
 // covers the bytes read so far. The stream's position is restored.
 DigestBytes DigestOfStream(Stream& stream);
 
-// The digest of a file's content. Raises Error with the text
+// The digest of a file's content. Raises SystemError with the text
 // "Cannot open file "<absolute path>". <system message>" when the file cannot
 // be opened, and the same form of text when a read fails part way, so a
 // partial digest is never passed off as the file's.
