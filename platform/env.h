@@ -88,8 +88,8 @@ class Env {
 
   // The readability test with its reason: 0 when path is a regular file that
   // can be opened for reading (shared) right now, else the system error
-  // number that stopped it (EISDIR for a folder, kNotRegularFile for a FIFO,
-  // socket or device). Never blocks.
+  // number that stopped it (for a folder EISDIR, on Windows ERROR_DIRECTORY;
+  // kNotRegularFile for a FIFO, socket or device). Never blocks.
   virtual int ReadabilityError(const std::string& path);
   bool IsReadableFile(const std::string& path) { return ReadabilityError(path) == 0; }
 
