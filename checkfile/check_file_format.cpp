@@ -67,10 +67,14 @@ std::string ToCheckFilePath(std::string_view native_relative_path) {
 
 std::string FromCheckFilePath(std::string_view recorded_relative_path) {
   std::string native(recorded_relative_path);
-  for (char& ch : native) {
-    if (ch == kCheckFileSeparator) ch = kPathSeparator;
-  }
+  ToNativePath(native);
   return native;
+}
+
+void ToNativePath(std::string& path, std::size_t from) {
+  for (std::size_t i = from; i < path.size(); ++i) {
+    if (path[i] == kCheckFileSeparator) path[i] = kPathSeparator;
+  }
 }
 
 }  // namespace quillora

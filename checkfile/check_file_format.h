@@ -46,4 +46,8 @@ std::string ToCheckFilePath(std::string_view native_relative_path);
 // separator. Every other byte stays.
 std::string FromCheckFilePath(std::string_view recorded_relative_path);
 
+// The same in place, on path from byte `from` on (what comes before, such as
+// a folder, stays as it is).
+void ToNativePath(std::string& path, std::size_t from = 0);
+
 }  // namespace quillora

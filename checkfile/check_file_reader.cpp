@@ -12,8 +12,23 @@ bool IsSpecial(char ch) { return ch == '\n' || ch == '\r' || ch == kEndOfInput; 
 
 }  // namespace
 
-CheckFileReader::CheckFileReader(Stream& input) : input_(input), block_(kBlockSize, '\0') {
+CheckFileReader::CheckFileReader(Stream& input, std::string path_prefix)
+    : input_(input), block_(kBlockSize, '\0'), prefix_(std::move(path_prefix)) {
   head_.reserve(kDigestTextLength);
+}
+
+void CheckFileReader::AppendPath(const char* bytes, std::size_t count) {
+  while (count > 0) {
+    if (path_.size() == kPieceSize) {
+      pieces_.push_back(std::move(path_));
+      path_ = std::string();
+      path_.reserve(kPieceSize);
+    }
+    const std::size_t take = std::min(count, kPieceSize - path_.size());
+    path_.append(bytes, take);
+    bytes += take;
+    count -= take;
+  }
 }
 
 bool CheckFileReader::Refill() {
@@ -28,8 +43,23 @@ bool CheckFileReader::EndLine(CheckRecord& record) {
   const bool is_record = state_ == LineState::kRecordPath;
   if (is_record) {
     record.digest_text.swap(head_);
-    record.relative_path.swap(path_);
+    if (prefix_.empty() && pieces_.empty()) {
+      record.relative_path.swap(path_);  // no copy, and no allocation once warm
+    } else {
+      std::size_t size = prefix_.size() + path_.size();
+      for (const std::string& piece : pieces_) size += piece.size();
+      std::string joined;
+      joined.reserve(size + (pieces_.empty() ? 0 : kPathRoom));
+      joined += prefix_;
+      for (std::string& piece : pieces_) {
+        joined += piece;
+        std::string().swap(piece);  // given back at once: the path is never held twice
+      }
+      joined += path_;
+      record.relative_path = std::move(joined);
+    }
   }
+  pieces_.clear();
   head_.clear();
   path_.clear();
   state_ = LineState::kHead;
@@ -47,7 +77,7 @@ bool CheckFileReader::Next(CheckRecord& record) {
     if (state_ == LineState::kRecordPath || state_ == LineState::kComment || state_ == LineState::kNotRecord) {
       std::size_t run = at_;
       while (run < size_ && !IsSpecial(data[run])) ++run;
-      if (state_ == LineState::kRecordPath) path_.append(data + at_, run - at_);
+      if (state_ == LineState::kRecordPath) AppendPath(data + at_, run - at_);
       at_ = run;
       if (at_ == size_) continue;
     }

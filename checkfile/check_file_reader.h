@@ -1,5 +1,8 @@
 // Reads the records of a check file, streamed: one block of input and the
 // current record are all it holds, whatever the file's size or line lengths.
+// A long record costs its own bytes and about a megabyte more, never a copy:
+// its path is gathered in pieces and joined once, each piece given back as
+// soon as it is copied.
 //
 // The rules, over bytes as they stand:
 // - lines end at LF; every CR is dropped (before an LF or anywhere else);
@@ -13,6 +16,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/stream.h"
 
@@ -20,14 +24,20 @@ namespace quillora {
 
 struct CheckRecord {
   std::string digest_text;    // the 32 characters before the TAB, as written
-  std::string relative_path;  // everything after the TAB, in check-file form ("\")
+  // The reader's path_prefix followed by everything after the TAB, the
+  // latter in check-file form ("\").
+  std::string relative_path;
 };
 
 class CheckFileReader {
  public:
   // Reads from input, which must outlive the reader. Reading starts at the
-  // stream's current position.
-  explicit CheckFileReader(Stream& input);
+  // stream's current position. Every record's relative_path starts with
+  // path_prefix, so a caller that needs the full path gets it without a
+  // second copy of a long path. A path joined from pieces has room for
+  // kPathRoom more bytes: a short lead and quotes can go around it in place.
+  explicit CheckFileReader(Stream& input, std::string path_prefix = {});
+  static constexpr std::size_t kPathRoom = 32;
   CheckFileReader(const CheckFileReader&) = delete;
   CheckFileReader& operator=(const CheckFileReader&) = delete;
 
@@ -41,8 +51,12 @@ class CheckFileReader {
 
   bool Refill();  // false at the end of input
   bool EndLine(CheckRecord& record);  // true when the finished line was a record
+  void AppendPath(const char* bytes, std::size_t count);
 
   static constexpr std::size_t kBlockSize = 64 * 1024;
+  // Big enough that the system maps each piece apart and takes it back when
+  // it is freed; small enough to be the constant in the cost of a long path.
+  static constexpr std::size_t kPieceSize = 1 << 20;
 
   Stream& input_;
   std::string block_;
@@ -51,7 +65,9 @@ class CheckFileReader {
   bool ended_ = false;
   LineState state_ = LineState::kHead;
   std::string head_;  // the first characters of the line, up to 32
-  std::string path_;
+  std::string prefix_;
+  std::string path_;                // the last piece of the path so far
+  std::vector<std::string> pieces_;  // the full pieces before it
 };
 
 }  // namespace quillora

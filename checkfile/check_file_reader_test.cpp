@@ -16,9 +16,9 @@ using Records = std::vector<std::pair<std::string, std::string>>;
 
 const std::string kDigest = "d41d8cd98f00b204e9800998ecf8427e";
 
-Records ReadAll(const std::string& bytes, std::size_t max_read) {
+Records ReadAll(const std::string& bytes, std::size_t max_read, const std::string& prefix = "") {
   testing::StringStream input(bytes, max_read);
-  CheckFileReader reader(input);
+  CheckFileReader reader(input, prefix);
   Records records;
   CheckRecord record;
   while (reader.Next(record)) records.emplace_back(record.digest_text, record.relative_path);
@@ -29,7 +29,7 @@ Records ReadAll(const std::string& bytes, std::size_t max_read) {
 // Every rule must hold wherever the input's reads happen to split it.
 class CheckFileReaderTest : public ::testing::TestWithParam<std::size_t> {
  protected:
-  Records Read(const std::string& bytes) { return ReadAll(bytes, GetParam()); }
+  Records Read(const std::string& bytes, const std::string& prefix = "") { return ReadAll(bytes, GetParam(), prefix); }
 };
 
 INSTANTIATE_TEST_SUITE_P(ReadSizes, CheckFileReaderTest, ::testing::Values(1, 3, 33, 1 << 20));
@@ -76,8 +76,10 @@ TEST_P(CheckFileReaderTest, OnlyLinesWhoseFirstTabIsThe33rdCharacterAreRecords) 
 TEST_P(CheckFileReaderTest, NoLineLengthLimit) {
   const std::string long_path(3 << 20, 'p');
   const std::string long_comment = ";" + std::string(2 << 20, 'c');
-  EXPECT_EQ(Read(long_comment + "\n" + kDigest + "\t" + long_path + "\n" + kDigest + "\tz"),
-            (Records{{kDigest, long_path}, {kDigest, "z"}}));
+  const std::string text = long_comment + "\n" + kDigest + "\t" + long_path + "\n" + kDigest + "\tz";
+  EXPECT_EQ(Read(text), (Records{{kDigest, long_path}, {kDigest, "z"}}));
+  EXPECT_EQ(Read(text, "/base/"), (Records{{kDigest, "/base/" + long_path}, {kDigest, "/base/z"}}))
+      << "a prefix goes before every path, long or short";
 }
 
 TEST(CheckFileReader, AFailedReadRaisesAfterTheRecordsBeforeIt) {

@@ -19,6 +19,13 @@ class JobSink {
   // Called now and then while the job waits for a digest that is still being
   // computed (a large file), so a window stays live meanwhile.
   virtual void KeepAlive() {}
+  // Called once for each file or folder a make leaves out of its check file
+  // (it could not be read, listed or recorded), with its full path and the
+  // reason in a few words ("Permission denied"). The lines a make reports
+  // stay the same; a front that keeps count can say so.
+  virtual void LeftOut(std::string_view path, std::string_view reason) {
+    static_cast<void>(path), static_cast<void>(reason);
+  }
 };
 
 }  // namespace quillora

@@ -17,7 +17,7 @@ namespace {
 // One entry of the make's walk, and what the report does with it.
 struct MakeItem {
   enum class Kind {
-    kPassedOver,  // a check file, our own temporary file, or a folder without the flag
+    kPassedOver,  // a check file, a check file's temporary file, or a folder without the flag
     kFolder,      // a sub-folder: its folder line
     kFile,        // a file to digest and record
     kUnrecordable,  // a file whose name cannot stand in a check file
@@ -35,11 +35,12 @@ const std::string* DigestPathOf(const MakeItem& item) {
 // entry so that files can be digested ahead while earlier lines are reported.
 class MakeSource {
  public:
-  MakeSource(Env& env, const std::string& top_folder, bool include_subfolders, const std::string& temp_path)
+  MakeSource(Env& env, const std::string& top_folder, bool include_subfolders)
       : walk_(env, top_folder, include_subfolders),
         top_length_(top_folder.size()),
-        temp_name_(NameOf(temp_path)),
         include_subfolders_(include_subfolders) {}
+
+  int root_error() const { return walk_.root_error(); }
 
   bool Next(MakeItem& item) {
     if (!walk_.Next(item.entry)) return false;
@@ -47,8 +48,8 @@ class MakeSource {
     item.relative = entry.path.substr(std::min(top_length_, entry.path.size()));
     if (entry.kind == EntryKind::kFolder) {
       item.kind = include_subfolders_ ? MakeItem::Kind::kFolder : MakeItem::Kind::kPassedOver;
-    } else if (entry.name == kCheckFileName || (item.relative == temp_name_)) {
-      // Our own unfinished check file lies in the top folder; it is never a record.
+    } else if (entry.name == kCheckFileName || IsCheckFileTemp(entry.name)) {
+      // Our own unfinished check file, or one a killed make left behind.
       item.kind = MakeItem::Kind::kPassedOver;
     } else if (!CanRecordRelativePath(item.relative)) {
       item.kind = MakeItem::Kind::kUnrecordable;
@@ -61,7 +62,6 @@ class MakeSource {
  private:
   FolderWalk walk_;
   std::size_t top_length_;
-  std::string temp_name_;
   bool include_subfolders_;
 };
 
@@ -71,7 +71,11 @@ class MakeSource {
 // but the whole make's: it passes through.
 void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_subfolders, ReplacingFile& out,
                           JobSink& sink, unsigned jobs) {
-  MakeSource source(env, top_folder, include_subfolders, out.temp_path());
+  MakeSource source(env, top_folder, include_subfolders);
+  if (const int error = source.root_error()) {
+    const bool root = top_folder.size() == 1;
+    sink.LeftOut(root ? top_folder : top_folder.substr(0, top_folder.size() - 1), SystemErrorMessage(error));
+  }
   AheadQueue<MakeItem> queue(env, jobs, [&](MakeItem& item) { return source.Next(item); }, DigestPathOf);
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   MakeItem item;
@@ -82,20 +86,24 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
         break;
       case MakeItem::Kind::kFolder:
         sink.Line("Processing folder \"" + item.entry.path + "\" ...");
+        if (item.entry.list_error != 0) sink.LeftOut(item.entry.path, SystemErrorMessage(item.entry.list_error));
         break;
       case MakeItem::Kind::kUnrecordable:
         sink.Line("Processing file \"" + item.entry.name + "\" ... " + std::string(kCouldNotOpenFile));
+        sink.LeftOut(item.entry.path, "Name cannot be written in a check file");
         break;
       case MakeItem::Kind::kFile: {
         const AheadOutcome outcome = queue.Outcome(keep_alive);
+        if (outcome.fault) std::rethrow_exception(outcome.fault);
         // A file another program holds, or one whose read failed part way,
         // is reported rather than left out in silence.
         std::string_view status = kCouldNotOpenFile;
-        if (outcome.readable && !outcome.error) {
+        if (outcome.digested()) {
           out.Append(CheckFileRecordLine(LowerAscii(outcome.digest), ToCheckFilePath(item.relative)));
           status = "OK";
         }
         sink.Line("Processing file \"" + item.entry.name + "\" ... " + std::string(status));
+        if (!outcome.digested()) sink.LeftOut(item.entry.path, SystemErrorMessage(outcome.error));
         break;
       }
     }

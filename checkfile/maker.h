@@ -41,11 +41,16 @@ std::string CheckFilePathFor(const std::string& folder_text);
 // before each entry. Returns the check-file path.
 //
 // Links to files are digested as the file and recorded under the link's name.
-// Links to folders are followed, but a folder is never entered again below
-// itself, so link loops end. A file gets "Could not open file" and no record
-// when it fails the readability test (FIFOs, sockets and devices always do),
-// when its digest fails, or when its relative path cannot be recorded
-// (CanRecordRelativePath). A folder that cannot be listed adds nothing.
+// The folder typed is followed when it is a link, but a link to a folder met
+// inside it is passed over without a line: never entered, so a link to "/"
+// or ".." records nothing outside the folder. "CheckSum.md5" and temporary
+// check files (IsCheckFileTemp) are passed over without a line. A file gets
+// "Could not open file" and no record when it fails the readability test
+// (FIFOs, sockets and devices always do), when its digest fails (also a read
+// that fails part way), or when its relative path cannot be recorded
+// (CanRecordRelativePath). A folder that cannot be listed adds nothing. Each
+// file or folder left out so is told to sink.LeftOut() with its reason, right
+// after its line.
 //
 // Raises IoError, with no completion lines and the old check file untouched,
 // when the check file cannot be created (an existing one that is read-only

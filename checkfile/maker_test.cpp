@@ -1,13 +1,17 @@
 #include "checkfile/maker.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -15,8 +19,7 @@
 #include "checkfile/check_file_format.h"
 #include "md5/md5.h"
 #include "platform/errors.h"
-#include "testing/fake_clock.h"
-#include "testing/held_files_env.h"
+#include "testing/fault_env.h"
 #include "testing/recording_sink.h"
 #include "testing/temp_tree.h"
 
@@ -69,7 +72,7 @@ class MakerTest : public ::testing::Test {
     return {"", "Operation completed.", "The MD5 checksum file is save at \"" + folder + "/CheckSum.md5\""};
   }
 
-  testing::FakeClockEnv env;
+  testing::FaultEnv env;
   RecordingSink sink;
   TempTree tree;
 };
@@ -85,8 +88,9 @@ TEST_F(MakerTest, OneFileByteForByte) {
 }
 
 TEST_F(MakerTest, TheDateCommentComesFromTheClock) {
-  testing::FakeClockEnv morning({2027, 3, 4, 9, 5, 7}, ":");
-  testing::FakeClockEnv night({2027, 3, 4, 23, 0, 0}, ":");
+  testing::FaultEnv morning, night;
+  morning.now = {2027, 3, 4, 9, 5, 7};
+  night.now = {2027, 3, 4, 23, 0, 0};
   MakeCheckFile(morning, tree.path(), true, sink);
   EXPECT_NE(testing::ReadFile(tree.At("CheckSum.md5")).find("\r\n;2027-03-04 09:05:07\r\n\r\n"), std::string::npos);
   MakeCheckFile(night, tree.path(), true, sink);
@@ -97,6 +101,9 @@ TEST_F(MakerTest, AnEmptyFolderOrOneWithOnlyACheckFileGivesTheHeaderAlone) {
   EXPECT_EQ(Make(tree.path()), Completion(tree.path()));
   EXPECT_EQ(testing::ReadFile(tree.At("CheckSum.md5")), kHeader);
   EXPECT_EQ(Make(tree.path()), Completion(tree.path())) << "the old check file is neither a record nor a line";
+  EXPECT_EQ(testing::ReadFile(tree.At("CheckSum.md5")), kHeader);
+  tree.Write(".CheckSum.md5.tmp-3e9a01", "left behind by a make that was killed");
+  EXPECT_EQ(Make(tree.path()), Completion(tree.path())) << "nor is a temporary check file";
   EXPECT_EQ(testing::ReadFile(tree.At("CheckSum.md5")), kHeader);
 }
 
@@ -117,6 +124,7 @@ TEST_F(MakerTest, SubFoldersAreWalkedDepthFirstWhenAsked) {
   tree.Write("x/CheckSum.md5", "old");
   tree.Write("x/checksum.md5", "lower");
   tree.Write("x/other.md5", "other");
+  tree.Write("x/.CheckSum.md5.tmp-77aa02", "half a check file");
   tree.Folder("empty");
 
   const Lines lines = Make(tree.path());
@@ -135,9 +143,10 @@ TEST_F(MakerTest, SubFoldersAreWalkedDepthFirstWhenAsked) {
   const auto folder_y = std::find(lines.begin(), lines.end(), "Processing folder \"" + tree.At("x/y") + "\" ...");
   ASSERT_NE(folder_y, lines.end());
   EXPECT_EQ(*(folder_y + 1), "Processing file \"b.bin\" ... OK");
-  // The window is pumped before each entry met: the 8 above, CheckSum.md5 in
-  // x, and the unfinished check file itself.
-  EXPECT_EQ(sink.pumps.size(), 9u);
+  // The window is pumped before each entry met: the 8 above, CheckSum.md5 and
+  // the old temporary file in x, and the unfinished check file itself.
+  EXPECT_EQ(sink.pumps.size(), 10u);
+  EXPECT_TRUE(sink.left_out.empty());
 
   EXPECT_EQ(Make(tree.path(), false), (Lines{"Processing file \"a.txt\" ... OK", "", "Operation completed.",
                                              Completion(tree.path()).back()}));
@@ -159,10 +168,18 @@ TEST_F(MakerTest, FilesThatCannotBeOpenedGetTheirLineAndNoRecord) {
 
   const Lines lines = Make(tree.path());
   ::close(s);
-  for (const char* name : {"fifo", "socket", "dangling", "back\\slash.txt", "line\nbreak.txt"}) {
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Processing file \"" + std::string(name) + "\" ... Could not open file"), 1)
+  const std::map<std::string, std::string> reasons = {
+      {"fifo", "Not a regular file"},
+      {"socket", "Not a regular file"},
+      {"dangling", "No such file or directory"},
+      {"back\\slash.txt", "Name cannot be written in a check file"},
+      {"line\nbreak.txt", "Name cannot be written in a check file"}};
+  for (const auto& [name, reason] : reasons) {
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Processing file \"" + name + "\" ... Could not open file"), 1)
         << name;
+    EXPECT_EQ(std::count(sink.left_out.begin(), sink.left_out.end(), tree.At(name) + ": " + reason), 1) << name;
   }
+  EXPECT_EQ(sink.left_out.size(), reasons.size());
   EXPECT_EQ(RecordsOf(tree.At("CheckSum.md5")),
             (std::multiset<std::string>{Record("not UTF-8", "caf\xE9.txt"), Record("not UTF-8", "link.txt")}))
       << "names are bytes; a link to a file is recorded under its own name";
@@ -183,6 +200,7 @@ TEST_F(MakerTest, UnreadableFilesAndUnlistableFoldersAsAnUnprivilegedUser) {
               MakeCheckFile(Env::Default(), top, true, lines);
               std::ofstream file(out + "/lines");
               for (const std::string& line : lines.lines) file << line << '\n';
+              for (const std::string& left : lines.left_out) file << "left out " << left << '\n';
               return file ? 0 : 1;
             }),
             0);
@@ -194,67 +212,93 @@ TEST_F(MakerTest, UnreadableFilesAndUnlistableFoldersAsAnUnprivilegedUser) {
                                           "Processing file \"locked.txt\" ... Could not open file",
                                           "Processing file \"open.txt\" ... OK",
                                           "Processing folder \"" + top + "/closed\" ...",
+                                          "left out " + top + "/closed: Permission denied",
+                                          "left out " + top + "/locked.txt: Permission denied",
                                           "The MD5 checksum file is save at \"" + top + "/CheckSum.md5\""}));
   const std::string text = testing::ReadFile(top + "/CheckSum.md5");
   EXPECT_EQ(text.substr(text.find("\r\n\r\n") + 4), Record("open", "open.txt"));
 }
 
-TEST_F(MakerTest, LinksToFoldersAreFollowedButNeverIntoALoop) {
+TEST_F(MakerTest, LinksToFoldersInsideAreNotEnteredButTheFolderTypedIsFollowed) {
   tree.Write("top/a/f.txt", "f");
-  ASSERT_EQ(::symlink("..", tree.At("top/a/up").c_str()), 0);
-  ASSERT_EQ(::symlink(tree.At("top").c_str(), tree.At("top/a/self").c_str()), 0);
-  ASSERT_EQ(::symlink("a", tree.At("top/alias").c_str()), 0);
+  tree.Write("outside.txt", "outside");
+  for (const auto& [link, to] : std::map<std::string, std::string>{{"top/a/up", ".."},
+                                                                  {"top/a/parent", "../.."},
+                                                                  {"top/a/self", tree.At("top")},
+                                                                  {"top/alias", "a"},
+                                                                  {"top/root", "/"},
+                                                                  {"top/a/file", "f.txt"}})
+    ASSERT_EQ(::symlink(to.c_str(), tree.At(link).c_str()), 0);
+  ASSERT_EQ(::symlink("top", tree.At("typed").c_str()), 0);
+  env.sorted_listings = true;
 
-  const Lines lines = Make(tree.At("top"));
-  EXPECT_EQ(RecordsOf(tree.At("top/CheckSum.md5")),
-            (std::multiset<std::string>{Record("f", "a\\f.txt"), Record("f", "alias\\f.txt")}));
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Processing file \"f.txt\" ... OK"), 2);
+  for (const std::string& folder : {tree.At("top"), tree.At("typed")}) {
+    const Lines lines = Make(folder);
+    EXPECT_EQ(RecordsOf(tree.At("top/CheckSum.md5")),
+              (std::multiset<std::string>{Record("f", "a\\f.txt"), Record("f", "a\\file")}))
+        << "a link to a file is recorded under its own name";
+    EXPECT_EQ(Lines(lines.begin(), lines.end() - 3),
+              (Lines{"Processing folder \"" + folder + "/a\" ...", "Processing file \"f.txt\" ... OK",
+                     "Processing file \"file\" ... OK"}))
+        << "in name order, as the fault Env lists";
+  }
+}
+
+TEST_F(MakerTest, DepthCostsNoOpenFile) {
+  // 2,000 levels, one file in each, made with one call; the deepest path
+  // still fits what the system opens.
+  int folder = ::open(tree.path().c_str(), O_RDONLY | O_DIRECTORY);
+  for (int level = 0; level < 2000 && folder >= 0; ++level) {
+    const int below = ::mkdirat(folder, "d", 0755) == 0 ? ::openat(folder, "d", O_RDONLY | O_DIRECTORY) : -1;
+    ::close(folder);
+    folder = below;
+    const int file = folder >= 0 ? ::openat(folder, "f", O_WRONLY | O_CREAT, 0644) : -1;
+    ASSERT_TRUE(file >= 0 && ::write(file, "f", 1) == 1) << level;
+    ::close(file);
+  }
+  ::close(folder);
+  for (unsigned jobs : {1u, 4u}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const rlimit few{64, 64};
+      if (::setrlimit(RLIMIT_NOFILE, &few) != 0) ::_exit(2);
+      RecordingSink lines;
+      MakeCheckFile(env, tree.path(), true, lines, jobs);
+      const auto ok = std::count(lines.lines.begin(), lines.lines.end(), "Processing file \"f\" ... OK");
+      ::_exit(ok == 2000 && lines.left_out.empty() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << jobs << " jobs";
+    EXPECT_EQ(RecordsOf(tree.At("CheckSum.md5")).size(), 2000u);
+  }
 }
 
 
 TEST_F(MakerTest, AFileWhoseDigestFailsIsReportedNotLeftOutInSilence) {
-  tree.Write("busy.txt", "busy");
+  const std::string busy = tree.Write("busy.txt", "busy");
+  const std::string bad = tree.Write("bad.bin", testing::RandomBytes(300'000));
   tree.Write("fine.txt", "fine");
-  testing::HeldFilesEnv failing;
-  failing.held = {tree.At("busy.txt")};
-  MakeCheckFile(failing, tree.path(), true, sink);
+  env.held = {busy};
+  env.reads_fail_after[bad] = 200'000;  // a bad sector part way
+  Make(tree.path());
   EXPECT_EQ(Sorted(sink.lines), (std::set<std::string>{"", "Operation completed.", Completion(tree.path()).back(),
+                                                        "Processing file \"bad.bin\" ... Could not open file",
                                                         "Processing file \"busy.txt\" ... Could not open file",
                                                         "Processing file \"fine.txt\" ... OK"}));
   EXPECT_EQ(RecordsOf(tree.At("CheckSum.md5")), std::multiset<std::string>{Record("fine", "fine.txt")});
+  EXPECT_EQ(Sorted(sink.left_out), (std::set<std::string>{bad + ": " + SystemErrorMessage(EIO),
+                                                          busy + ": " + SystemErrorMessage(EBUSY)}));
 }
-
-// A check file that fills the disk after a given number of appends.
-class FullDiskEnv : public testing::FakeClockEnv {
- public:
-  explicit FullDiskEnv(int appends_allowed) : appends_allowed_(appends_allowed) {}
-  std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override {
-    class Filling final : public ReplacingFile {
-     public:
-      Filling(std::unique_ptr<ReplacingFile> real, int allowed) : real_(std::move(real)), allowed_(allowed) {}
-      void Append(std::string_view bytes) override {
-        if (allowed_-- <= 0) throw IoError(101);
-        real_->Append(bytes);
-      }
-      void Commit() override { real_->Commit(); }
-      const std::string& temp_path() const override { return real_->temp_path(); }
-
-     private:
-      std::unique_ptr<ReplacingFile> real_;
-      int allowed_;
-    };
-    return std::make_unique<Filling>(Env::CreateReplacing(path), appends_allowed_);
-  }
-
- private:
-  int appends_allowed_;
-};
 
 TEST_F(MakerTest, AFailedWriteStopsTheMakeAndKeepsTheOldCheckFile) {
   for (int i = 0; i < 5; ++i) tree.Write(std::string("f") += std::to_string(i), std::to_string(i));
   const std::string old = tree.Write("CheckSum.md5", "the old check file\r\n");
   for (int allowed : {0, 3}) {  // the header, or the third record
-    FullDiskEnv full(allowed);
+    testing::FaultEnv full;
+    full.appends_allowed = allowed;
     sink = RecordingSink();
     try {
       MakeCheckFile(full, tree.path(), true, sink);

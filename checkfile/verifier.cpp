@@ -14,24 +14,37 @@
 namespace quillora {
 namespace {
 
-void ReportVerdict(JobSink& sink, std::string_view lead, const std::string& full_path) {
-  std::string line;
-  line.reserve(lead.size() + full_path.size() + 2);
-  line += lead;
-  line += '"';
-  line += full_path;
-  line += '"';
-  sink.Line(line);
+// Above this size a path is quoted in place rather than copied (the reader
+// leaves it room): a record with a path of a gigabyte must not cost two.
+constexpr std::size_t kQuoteInPlaceFrom = 64 * 1024;
+
+// A path longer than any system opens (Linux takes 4 KiB, Windows 32 K
+// characters): it cannot be looked at, and needs no worker to say so.
+constexpr std::size_t kLongerThanAnyPath = 64 * 1024;
+
+void ReportVerdict(JobSink& sink, std::string_view lead, std::string& full_path) {
+  const std::size_t around = lead.size() + 2;
+  if (full_path.size() >= kQuoteInPlaceFrom && full_path.capacity() - full_path.size() >= around) {
+    full_path.insert(0, std::string(lead) + '"');
+    full_path += '"';
+    sink.Line(full_path);
+    full_path.pop_back();
+    full_path.erase(0, lead.size() + 1);
+  } else {
+    std::string line;
+    line.reserve(full_path.size() + around);
+    line.append(lead).append(1, '"').append(full_path).append(1, '"');
+    sink.Line(line);
+  }
   sink.Pump();
 }
 
 // One record on its way from the reader to the report.
 struct VerifyItem {
-  CheckRecord record;
-  std::string relative;   // native form
-  std::string full_path;  // the base folder and the relative path
+  CheckRecord record;  // its relative_path holds the full path: base folder first
   std::exception_ptr read_error;  // set instead: the check file failed here
-  bool lost = false;              // no file at full_path when the record was read
+  bool lost = false;              // no file at the full path when the record was read
+  bool too_long = false;          // a path no system can look at
 };
 
 }  // namespace
@@ -58,7 +71,9 @@ std::string BaseFolderOf(const std::string& check_file_path) {
 VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, JobSink& sink, unsigned jobs) {
   const std::string base = BaseFolderOf(check_file_path);
   std::unique_ptr<Stream> input = env.OpenTextForReading(check_file_path);
-  CheckFileReader reader(*input);
+  // Each record's path comes with the base folder before it: the full path
+  // is made without copying the record's path again.
+  CheckFileReader reader(*input, base);
   // Records are read ahead of the report, and their files digested ahead.
   // A read failure found ahead waits in line, so the records before it are
   // still reported first.
@@ -75,40 +90,48 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, JobSi
           return true;
         }
         item.read_error = nullptr;
-        item.relative = FromCheckFilePath(item.record.relative_path);
-        item.full_path.assign(base).append(item.relative);
+        std::string& full_path = item.record.relative_path;
+        ToNativePath(full_path, base.size());
         // A missing file needs no worker: handing it over would cost more
         // than looking.
-        item.lost = !env.FileExists(item.full_path);
+        item.too_long = full_path.size() >= kLongerThanAnyPath;
+        item.lost = !item.too_long && !env.FileExists(full_path);
         return true;
       },
-      [](const VerifyItem& item) { return item.read_error || item.lost ? nullptr : &item.full_path; });
+      [](const VerifyItem& item) {
+        return item.read_error || item.lost || item.too_long ? nullptr : &item.record.relative_path;
+      });
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
-  VerifyTally tally;
+  VerifyTally tally(base);
   VerifyItem item;
   while (queue.Next(item)) {
     if (item.read_error) std::rethrow_exception(item.read_error);
-    const AheadOutcome outcome = item.lost ? AheadOutcome{} : queue.Outcome(keep_alive);
-    const std::string& relative = item.relative;
-    const std::string& full_path = item.full_path;
+    AheadOutcome outcome;
+    if (item.too_long) {
+      outcome.exists = true;
+    } else if (!item.lost) {
+      outcome = queue.Outcome(keep_alive);
+      if (outcome.fault) std::rethrow_exception(outcome.fault);
+    }
+    std::string& full_path = item.record.relative_path;
     if (!outcome.exists) {
-      tally.AddLost(relative);
       ReportVerdict(sink, "File does not exist ... ", full_path);
-    } else if (!outcome.readable) {
-      tally.AddUnopenable(relative);
+      tally.AddLost(std::move(full_path));
+    } else if (!outcome.digested()) {
+      // Also a file whose read failed part way: that one file could not be
+      // read, and the run goes on.
       ReportVerdict(sink, "Could not open file ... ", full_path);
-    } else if (outcome.error) {
-      std::rethrow_exception(outcome.error);
+      tally.AddUnopenable(std::move(full_path));
     } else if (LowerAscii(outcome.digest) == LowerAscii(item.record.digest_text)) {
       tally.AddUnchanged();
       ReportVerdict(sink, "OK ... ", full_path);
     } else {
-      tally.AddChanged(relative);
       ReportVerdict(sink, "File changed ... ", full_path);
+      tally.AddChanged(std::move(full_path));
     }
   }
   input.reset();
-  tally.ReportSummary(sink, base);
+  tally.ReportSummary(sink);
   return tally.counts();
 }
 

@@ -38,14 +38,19 @@ std::string BaseFolderOf(const std::string& check_file_path);
 //   File changed ... "<full>"        it does not
 //   File does not exist ... "<full>" no file there (a folder does not count;
 //                                    nor does a path holding a NUL byte)
-//   Could not open file ... "<full>" it fails the readability test (also
-//                                    every FIFO, socket and device)
+//   Could not open file ... "<full>" it cannot be read: it fails the
+//                                    readability test (also every FIFO,
+//                                    socket and device), cannot be looked at
+//                                    (a folder on its way that may not be
+//                                    entered, a name too long), or its
+//                                    digest fails (held by another program,
+//                                    a read that fails part way)
 // with sink.Pump() after each. The check file is closed before the summary.
-// Returns the counts.
+// Returns the counts. A record costs about its own length in memory, however
+// long its path.
 //
-// Raises IoError when the check file cannot be opened or read, and the
-// digest's Error when a file that passed the readability test cannot be
-// digested; the lines reported before stay, and no summary is reported.
+// Raises IoError when the check file cannot be opened or read; the lines
+// reported before stay, and no summary is reported.
 //
 // Digests are computed ahead by `jobs` worker threads (0: one per core; 1:
 // none, each file at its turn); the lines and pumps stay the same.

@@ -11,10 +11,8 @@
 #include "checkfile/maker.h"
 #include "md5/md5.h"
 #include "platform/errors.h"
-#include "testing/fake_clock.h"
-#include "testing/held_files_env.h"
+#include "testing/fault_env.h"
 #include "testing/recording_sink.h"
-#include "testing/string_stream.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -147,7 +145,7 @@ TEST_F(VerifierTest, WhatTheMakerWritesVerifiesAfterTheFolderMoves) {
   tree.Write("data/x/y/b.bin", testing::RandomBytes(100'000));
   tree.Write("data/caf\xE9 \t.txt", "bytes");
   tree.Write("data/x/empty", "");
-  testing::FakeClockEnv clock;
+  testing::FaultEnv clock;
   MakeCheckFile(clock, tree.At("data"), true, sink);
   std::filesystem::rename(tree.At("data"), tree.At("moved"));
 
@@ -176,25 +174,12 @@ TEST_F(VerifierTest, AnUnreadableCheckFileEndsTheRunWithTheTextOfTheError) {
   EXPECT_THROW(VerifyCheckFile(env, fifo, sink), IoError) << "a FIFO check file must not block";
 }
 
-// Serves the check file from memory and fails its read part way, or fails the
-// digest's open of one file after its readability test passed.
-class FaultyEnv : public testing::HeldFilesEnv {
- public:
-  std::string check_file_text;
-  std::size_t fail_read_at = static_cast<std::size_t>(-1);
-
-  std::unique_ptr<Stream> OpenTextForReading(const std::string&) override {
-    return std::make_unique<testing::StringStream>(check_file_text, 16, fail_read_at);
-  }
-};
-
-TEST_F(VerifierTest, FailuresPartWayKeepTheLinesSoFarAndWriteNoSummary) {
+TEST_F(VerifierTest, ACheckFileThatFailsPartWayEndsTheRunWithoutASummary) {
   tree.Write("a.txt", "a");
-  tree.Write("busy.txt", "busy");
-  FaultyEnv faulty;
-  faulty.held = {tree.At("busy.txt")};
-  faulty.check_file_text = Record("a", "a.txt") + Record("a", "a.txt") + Record("busy", "busy.txt");
-  faulty.fail_read_at = faulty.check_file_text.size() - 10;
+  testing::FaultEnv faulty;
+  const std::string text = Record("a", "a.txt") + Record("a", "a.txt") + Record("a", "a.txt");
+  faulty.texts[tree.At("CheckSum.md5")] = text;
+  faulty.text_read_fails_at = text.size() - 10;
   try {
     VerifyCheckFile(faulty, tree.At("CheckSum.md5"), sink);
     FAIL();
@@ -202,16 +187,78 @@ TEST_F(VerifierTest, FailuresPartWayKeepTheLinesSoFarAndWriteNoSummary) {
     EXPECT_EQ(e.what(), "I/O error " + std::to_string(EIO));
   }
   EXPECT_EQ(sink.lines, (Lines{"OK ... " + Quoted("a.txt"), "OK ... " + Quoted("a.txt")}));
+}
 
-  faulty.fail_read_at = static_cast<std::size_t>(-1);
-  sink = RecordingSink();
-  try {
-    VerifyCheckFile(faulty, tree.At("CheckSum.md5"), sink);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"" + tree.At("busy.txt") + "\". ", 0), 0u) << e.what();
+TEST_F(VerifierTest, AFileThatCannotBeReadIsCouldNotOpenAndTheRunGoesOn) {
+  tree.Write("a.txt", "a");
+  tree.Write("busy.txt", "busy");
+  const std::string big = testing::RandomBytes(3'000'000);
+  tree.Write("bad.bin", big);
+  tree.Write("closed/c.txt", "c");
+  testing::FaultEnv faulty;
+  faulty.held = {tree.At("busy.txt")};
+  faulty.reads_fail_after[tree.At("bad.bin")] = 2'500'000;  // a bad sector part way
+  faulty.lookup_errors[tree.At("closed")] = EACCES;         // a folder that may not be entered
+  // Only "no such file" and "not a folder" say that a file does not exist.
+  faulty.lookup_errors[tree.At("gone")] = ENOENT;
+  const std::string long_name(300, 'n');
+  for (unsigned jobs : {1u, 3u}) {
+    sink = RecordingSink();
+    counts = VerifyCheckFile(faulty, tree.Write("CheckSum.md5",
+                                                Record("busy", "busy.txt") + Record(big, "bad.bin") +
+                                                    Record("c", "closed\\c.txt") + Record("", "gone\\x") +
+                                                    Record("", "a.txt\\x") + Record("", long_name) +
+                                                    Record("a", "a.txt")),
+                             sink, jobs);
+    EXPECT_EQ(sink.lines, (Lines{"Could not open file ... " + Quoted("busy.txt"),
+                                 "Could not open file ... " + Quoted("bad.bin"),
+                                 "Could not open file ... " + Quoted("closed/c.txt"),
+                                 "File does not exist ... " + Quoted("gone/x"),
+                                 "File does not exist ... " + Quoted("a.txt/x"),
+                                 "Could not open file ... " + Quoted(long_name),
+                                 "OK ... " + Quoted("a.txt"),
+                                 "",
+                                 "Operation completes.",
+                                 "7 files were verified. 2 files did not exist. 4 files could not be opened. 0 file changed. ",
+                                 "",
+                                 "The following files are lost:",
+                                 tree.At("gone/x"),
+                                 tree.At("a.txt/x"),
+                                 "",
+                                 "The following files could not be opened during the MD5 checksum calculation:",
+                                 tree.At("busy.txt"),
+                                 tree.At("bad.bin"),
+                                 tree.At("closed/c.txt"),
+                                 tree.At(long_name)}))
+        << jobs << " jobs";
   }
-  EXPECT_EQ(sink.lines.size(), 2u);
+}
+
+TEST_F(VerifierTest, AFolderThatMayNotBeEnteredHidesNoFileAsAnUnprivilegedUser) {
+  tree.Write("open.txt", "open");
+  tree.Write("closed/c.txt", "c");
+  ::chmod(tree.At("closed").c_str(), 0700);
+  const std::string check_file = tree.Write("CheckSum.md5", Record("open", "open.txt") + Record("c", "closed\\c.txt"));
+  // open.txt proves the child reaches the tree: a wrong set-up fails here.
+  const Lines expected = {"OK ... " + Quoted("open.txt"), "Could not open file ... " + Quoted("closed/c.txt")};
+  EXPECT_EQ(testing::RunUnprivileged([&] {
+              RecordingSink lines;
+              VerifyCheckFile(Env::Default(), check_file, lines);
+              return Lines(lines.lines.begin(), lines.lines.begin() + 2) == expected ? 0 : 1;
+            }),
+            0);
+}
+
+TEST_F(VerifierTest, ARecordOfAnyLengthIsReportedWhole) {
+  // Longer than any path a system opens: the reader joins it from pieces and
+  // the report quotes it in place.
+  const std::string name = "x/" + std::string(3'000'000, 'y');
+  ASSERT_EQ(::mkfifo(tree.At("fifo").c_str(), 0644), 0);
+  Verify(Record("", "fifo") + Record("", "x\\" + name.substr(2)) + Record("", "fifo"));
+  EXPECT_EQ(sink.lines[1], "Could not open file ... " + Quoted(name));
+  EXPECT_EQ(Lines(sink.lines.end() - 3, sink.lines.end()), (Lines{tree.At("fifo"), tree.At(name), tree.At("fifo")}))
+      << "the long path keeps its place in the list";
+  EXPECT_EQ(counts.unopenable, 3);
 }
 
 TEST_F(VerifierTest, InputChecks) {

@@ -1,5 +1,7 @@
 #include "checkfile/verify_tally.h"
 
+#include <algorithm>
+
 namespace quillora {
 namespace {
 
@@ -7,12 +9,7 @@ void ReportList(JobSink& sink, std::string_view heading, const PathList& list, s
   if (list.size() == 0) return;
   sink.Line("");
   sink.Line(heading);
-  std::string line;
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    line.assign(prefix);
-    line += list[i];
-    sink.Line(line);
-  }
+  list.ForEach(prefix, [&sink](std::string_view path) { sink.Line(path); });
 }
 
 }  // namespace
@@ -29,39 +26,40 @@ std::string CountLine(const VerifyCounts& counts) {
   return line;
 }
 
-void PathList::Add(std::string_view path) {
-  bytes_ += path;
+void PathList::Add(std::string full_path) {
+  if (full_path.size() >= kOwnStringFrom) {
+    own_at_.push_back(ends_.size());
+    own_.push_back(std::move(full_path));
+    ends_.push_back(bytes_.size());
+    return;
+  }
+  bytes_.append(std::string_view(full_path).substr(std::min(prefix_length_, full_path.size())));
   ends_.push_back(bytes_.size());
 }
 
-std::string_view PathList::operator[](std::size_t index) const {
-  const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
-  return std::string_view(bytes_).substr(begin, ends_[index] - begin);
-}
-
-void VerifyTally::AddChanged(std::string_view path) {
+void VerifyTally::AddChanged(std::string full_path) {
   ++counts_.changed;
-  changed_.Add(path);
+  changed_.Add(std::move(full_path));
 }
 
-void VerifyTally::AddLost(std::string_view path) {
+void VerifyTally::AddLost(std::string full_path) {
   ++counts_.lost;
-  lost_.Add(path);
+  lost_.Add(std::move(full_path));
 }
 
-void VerifyTally::AddUnopenable(std::string_view path) {
+void VerifyTally::AddUnopenable(std::string full_path) {
   ++counts_.unopenable;
-  unopenable_.Add(path);
+  unopenable_.Add(std::move(full_path));
 }
 
-void VerifyTally::ReportSummary(JobSink& sink, std::string_view prefix) const {
+void VerifyTally::ReportSummary(JobSink& sink) const {
   sink.Line("");
   sink.Line("Operation completes.");
   sink.Line(CountLine(counts_));
-  ReportList(sink, "The following files have been changed since the check file was made:", changed_, prefix);
-  ReportList(sink, "The following files are lost:", lost_, prefix);
+  ReportList(sink, "The following files have been changed since the check file was made:", changed_, base_);
+  ReportList(sink, "The following files are lost:", lost_, base_);
   ReportList(sink, "The following files could not be opened during the MD5 checksum calculation:", unopenable_,
-             prefix);
+             base_);
 }
 
 }  // namespace quillora

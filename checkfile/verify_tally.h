@@ -29,39 +29,65 @@ struct VerifyCounts {
 // with a blank. "3 files were verified. 1 file did not exist. 0 file changed. "
 std::string CountLine(const VerifyCounts& counts);
 
-// A list of paths in the order they were added, packed into one buffer so
-// that a million entries cost their bytes and one offset each.
+// A list of full paths that all start with one prefix, in the order they
+// were added. Short paths are packed into one buffer without the prefix, so
+// a million entries cost their own bytes and one offset each; a long path
+// keeps its own string, moved in, so it is never held twice.
 class PathList {
  public:
-  void Add(std::string_view path);
+  explicit PathList(std::size_t prefix_length) : prefix_length_(prefix_length) {}
+  void Add(std::string full_path);
   std::size_t size() const { return ends_.size(); }
-  std::string_view operator[](std::size_t index) const;
+  // Calls report(path) for each path in order, with the prefix given back.
+  template <class Report>
+  void ForEach(std::string_view prefix, Report report) const;
 
  private:
+  static constexpr std::size_t kOwnStringFrom = 64 * 1024;
+  std::size_t prefix_length_;
   std::string bytes_;
-  std::vector<std::size_t> ends_;
+  std::vector<std::size_t> ends_;     // into bytes_; an own string adds nothing
+  std::vector<std::string> own_;      // the long paths, whole
+  std::vector<std::size_t> own_at_;   // the index each of them has in the list
 };
 
-// Counts the verdicts of a run and remembers the paths of every finding.
-// Paths are stored as given (the verifier passes them relative to the base
-// folder, to save memory) and reported with a prefix.
+// Counts the verdicts of a run and remembers the full paths of every finding,
+// which all start with base_folder.
 class VerifyTally {
  public:
+  explicit VerifyTally(std::string base_folder)
+      : base_(std::move(base_folder)), changed_(base_.size()), lost_(base_.size()), unopenable_(base_.size()) {}
   void AddUnchanged() { ++counts_.unchanged; }
-  void AddChanged(std::string_view path);
-  void AddLost(std::string_view path);
-  void AddUnopenable(std::string_view path);
+  void AddChanged(std::string full_path);
+  void AddLost(std::string full_path);
+  void AddUnopenable(std::string full_path);
 
   const VerifyCounts& counts() const { return counts_; }
 
   // Reports the end of a run: an empty line, "Operation completes.", the
   // count line, then for each non-empty list in the order changed, lost,
-  // unopenable an empty line, its heading and its paths (prefix + path).
-  void ReportSummary(JobSink& sink, std::string_view prefix) const;
+  // unopenable an empty line, its heading and its full paths.
+  void ReportSummary(JobSink& sink) const;
 
  private:
   VerifyCounts counts_;
+  std::string base_;
   PathList changed_, lost_, unopenable_;
 };
+
+template <class Report>
+void PathList::ForEach(std::string_view prefix, Report report) const {
+  std::string line;
+  std::size_t begin = 0, own = 0;
+  for (std::size_t i = 0; i < ends_.size(); ++i) {
+    if (own < own_at_.size() && own_at_[own] == i) {
+      report(std::string_view(own_[own++]));
+      continue;
+    }
+    line.assign(prefix).append(std::string_view(bytes_).substr(begin, ends_[i] - begin));
+    begin = ends_[i];
+    report(std::string_view(line));
+  }
+}
 
 }  // namespace quillora

@@ -16,10 +16,11 @@ struct ListItem {
   enum class Kind {
     kGiven,        // a picked or dropped path: its row comes whatever the test says
     kScannedFile,  // a file met by a folder scan: a row only if readable
-    kPassedOver,   // a folder or a "CheckSum.md5" met by a scan: a pump only
+    kPassedOver,   // a folder or a check file met by a scan: a pump only
   };
   Kind kind = Kind::kGiven;
   std::string path;
+  int list_error = 0;  // a scanned folder that could not be listed: why
 };
 
 const std::string* DigestPath(const ListItem& item) {
@@ -29,18 +30,29 @@ const std::string* DigestPath(const ListItem& item) {
 // Turns the entries of folder walks into items.
 class ScanSource {
  public:
-  ScanSource(Env& env, const std::string& folder) : walk_(env, folder, /*into_sub_folders=*/true) {}
+  ScanSource(Env& env, const std::string& folder)
+      : walk_(env, folder, /*into_sub_folders=*/true), folder_(folder) {}
   bool Next(ListItem& item) {
+    if (const int error = walk_.root_error(); error != 0 && !root_told_) {
+      // A folder that cannot be listed at all is told like one below it.
+      root_told_ = true;
+      item = ListItem{ListItem::Kind::kPassedOver, folder_, error};
+      return true;
+    }
     WalkEntry entry;
     if (!walk_.Next(entry)) return false;
-    const bool passed_over = entry.kind == EntryKind::kFolder || entry.name == kCheckFileName;
+    const bool passed_over =
+        entry.kind == EntryKind::kFolder || entry.name == kCheckFileName || IsCheckFileTemp(entry.name);
     item.kind = passed_over ? ListItem::Kind::kPassedOver : ListItem::Kind::kScannedFile;
     item.path = std::move(entry.path);
+    item.list_error = entry.list_error;
     return true;
   }
 
  private:
   FolderWalk walk_;
+  std::string folder_;
+  bool root_told_ = false;
 };
 
 void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
@@ -50,24 +62,30 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
     if (item.kind == ListItem::Kind::kGiven) {
       const ListSink::RowId row = sink.AppendRow(item.path);
       const AheadOutcome outcome = queue.Outcome(keep_alive);
+      if (outcome.fault) std::rethrow_exception(outcome.fault);
       if (!outcome.readable) {
         sink.SetDigest(row, std::string(kCouldNotOpenFile));
         continue;
       }
       sink.Pump();
-      if (outcome.error) std::rethrow_exception(outcome.error);
-      sink.SetDigest(row, LowerAscii(outcome.digest));
+      sink.SetDigest(row, outcome.digested() ? LowerAscii(outcome.digest) : std::string(kCouldNotOpenFile));
       sink.Pump();
       continue;
     }
     // A scanned entry: pump first, and absorb what goes wrong with it.
     sink.Pump();
-    if (item.kind == ListItem::Kind::kPassedOver) continue;
+    if (item.kind == ListItem::Kind::kPassedOver) {
+      if (item.list_error != 0) sink.LeftOut(item.path, SystemErrorMessage(item.list_error));
+      continue;
+    }
     const AheadOutcome outcome = queue.Outcome(keep_alive);
-    if (!outcome.readable) continue;
+    if (outcome.fault) std::rethrow_exception(outcome.fault);
+    if (!outcome.readable) {
+      sink.LeftOut(item.path, SystemErrorMessage(outcome.error));
+      continue;
+    }
     const ListSink::RowId row = sink.AppendRow(item.path);
-    if (outcome.error) continue;  // the row stays without a second column
-    sink.SetDigest(row, LowerAscii(outcome.digest));
+    sink.SetDigest(row, outcome.digested() ? LowerAscii(outcome.digest) : std::string(kCouldNotOpenFile));
     sink.Pump();
   }
 }

@@ -32,26 +32,32 @@ class ListSink {
   // Called now and then while the job waits for a digest still running, so
   // the window stays live on a large file.
   virtual void KeepAlive() {}
+  // Called for each file below a scanned folder that gets no row because it
+  // cannot be read, and for each folder there that cannot be listed, with
+  // its full path and the system's reason ("Permission denied"). The rows
+  // stay the same; a front that keeps count can say so.
+  virtual void LeftOut(const std::string& path, std::string_view reason) {
+    static_cast<void>(path), static_cast<void>(reason);
+  }
 };
 
 // Files chosen in the open dialog, in the dialog's order. Each gets its row
-// first; one that fails the readability test gets "Could not open file". A
-// digest error (the file passed the test but cannot be opened for the
-// digest) ends the job by its exception, leaving that row without a second
-// column and the later files not added.
+// first; one that fails the readability test, or whose digest fails (another
+// program holds it, a read fails part way), gets "Could not open file", and
+// the job goes on.
 void AddPickedFiles(Env& env, const std::vector<std::string>& paths, ListSink& sink, unsigned jobs = 0);
 
 // Paths dropped on the list, in the drop's order: a folder is scanned as
-// AddFolderToList does; anything else is handled as a picked file, a digest
-// error ending the job in the same way.
+// AddFolderToList does; anything else is handled as a picked file.
 void AddDroppedPaths(Env& env, const std::vector<std::string>& paths, ListSink& sink, unsigned jobs = 0);
 
 // Adds a row for every readable file in folder and, depth first in listing
-// order, in all its sub-folders. "CheckSum.md5" and files that fail the
-// readability test are left out; errors inside the scan are absorbed per
-// entry. Rows are named folder + separator + name (one trailing separator of
-// folder dropped first). A folder met again below itself (a link loop) adds
-// nothing more.
+// order, in all its sub-folders. "CheckSum.md5", temporary check files
+// (IsCheckFileTemp) and files that fail the readability test get no row; a
+// file that passes the test but whose digest fails gets "Could not open
+// file". Rows are named folder + separator + name (one trailing separator of
+// folder dropped first). The folder is followed when it is a link, but a
+// link to a folder met inside it is passed over, never entered.
 void AddFolderToList(Env& env, const std::string& folder, ListSink& sink, unsigned jobs = 0);
 
 }  // namespace quillora

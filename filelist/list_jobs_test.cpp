@@ -11,7 +11,7 @@
 
 #include "md5/md5.h"
 #include "platform/errors.h"
-#include "testing/held_files_env.h"
+#include "testing/fault_env.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -36,38 +36,18 @@ class RecordingListSink : public ListSink {
     events.push_back("=" + text);
   }
   void Pump() override { events.push_back("pump"); }
+  void LeftOut(const std::string& path, std::string_view reason) override {
+    left_out.push_back(path + ": " + std::string(reason));
+  }
 
   std::vector<std::pair<std::string, std::optional<std::string>>> rows;
   std::vector<std::string> events;
+  std::vector<std::string> left_out;  // "path: reason"
 };
 
 // Lists folders in name order, so tests can state the walk's order.
-class OrderedEnv : public testing::HeldFilesEnv {
- public:
-  std::unique_ptr<FolderListing> ListFolder(const std::string& path) override {
-    auto real = Env::ListFolder(path);
-    if (!real) return nullptr;
-    class Sorted : public FolderListing {
-     public:
-      explicit Sorted(FolderListing& from) : id_(from.id()) {
-        FolderEntry e;
-        while (from.Next(e)) entries_.push_back(e);
-        std::sort(entries_.begin(), entries_.end(), [](auto& a, auto& b) { return a.name < b.name; });
-      }
-      bool Next(FolderEntry& e) override {
-        if (at_ == entries_.size()) return false;
-        e = entries_[at_++];
-        return true;
-      }
-      FolderId id() const override { return id_; }
-
-     private:
-      std::vector<FolderEntry> entries_;
-      std::size_t at_ = 0;
-      FolderId id_;
-    };
-    return std::make_unique<Sorted>(*real);
-  }
+struct OrderedEnv : testing::FaultEnv {
+  OrderedEnv() { sorted_listings = true; }
 };
 
 // Every case runs without threads and with several: what the sink sees must
@@ -88,6 +68,7 @@ TEST_P(ListJobsTest, FolderScanIsDepthFirstAndSkipsOnlyTheExactCheckFileName) {
   tree.Write("checksum.md5", "b");
   tree.Write("s/b.txt", "b");
   tree.Write("s/CheckSum.md5", "x");
+  tree.Write("s/.CheckSum.md5.tmp-4f2a1c", "left by a make that was killed");
   tree.Write("s/t/a.txt", "a");
   tree.Folder("s/empty");
   tree.Write("z.txt", "a");
@@ -108,14 +89,18 @@ TEST_P(ListJobsTest, TrailingSeparatorGivesSingleSeparatorInRows) {
   EXPECT_EQ(sink.rows[0].first, tree.At("a.txt"));
 }
 
-TEST_P(ListJobsTest, ScanAbsorbsOneEntrysDigestErrorAndGoesOn) {
-  const std::string locked = tree.Write("a.txt", "a");
-  tree.Write("b.txt", "b");
-  env.held.push_back(locked);
+TEST_P(ListJobsTest, ScanGivesADigestFailureItsRowAndGoesOn) {
+  const std::string held = tree.Write("a.txt", "a");
+  const std::string bad_sector = tree.Write("b.txt", testing::RandomBytes(100'000));
+  tree.Write("c.txt", "b");
+  env.held.push_back(held);
+  env.reads_fail_after[bad_sector] = 70'000;
   AddFolderToList(env, tree.path(), sink, jobs());
-  ASSERT_EQ(sink.rows.size(), 2u);
-  EXPECT_EQ(sink.rows[0].second, std::nullopt) << "the row stays without a second column";
-  EXPECT_EQ(sink.rows[1].second, kDigestOfB);
+  using Row = std::pair<std::string, std::optional<std::string>>;
+  const std::vector<Row> expected = {{held, std::string(kCouldNotOpenFile)},
+                                     {bad_sector, std::string(kCouldNotOpenFile)},
+                                     {tree.At("c.txt"), kDigestOfB}};
+  EXPECT_EQ(sink.rows, expected);
 }
 
 TEST_P(ListJobsTest, ScanLeavesOutWhatCannotBeReadWhereAPickShowsIt) {
@@ -127,11 +112,17 @@ TEST_P(ListJobsTest, ScanLeavesOutWhatCannotBeReadWhereAPickShowsIt) {
   tree.Write("closed/inner.txt", "a");
   ::chmod(closed.c_str(), 0);
 
-  // Counted in the child; only the verdict comes back.
+  // Counted in the child; only the verdict comes back. What is left out is
+  // told with its reason.
   const unsigned jobs = this->jobs();
   const int rows = testing::RunUnprivileged([&] {
     RecordingListSink child;
     AddFolderToList(Env::Default(), tree.path(), child, jobs);
+    std::sort(child.left_out.begin(), child.left_out.end());
+    const std::vector<std::string> left_out = {tree.At("closed") + ": Permission denied",
+                                               tree.At("fifo") + ": Not a regular file",
+                                               tree.At("locked.txt") + ": Permission denied"};
+    if (child.left_out != left_out) return 2;
     return child.rows.size() == 1 && child.rows[0].first == tree.At("open.txt") ? 0 : 1;
   });
   EXPECT_EQ(rows, 0);
@@ -143,12 +134,15 @@ TEST_P(ListJobsTest, ScanLeavesOutWhatCannotBeReadWhereAPickShowsIt) {
   EXPECT_EQ(picked, 0);
 }
 
-TEST_P(ListJobsTest, LinkLoopEnds) {
+TEST_P(ListJobsTest, LinksToFoldersAreNotEnteredButAFolderGivenAsALinkIs) {
   tree.Write("d/a.txt", "a");
-  ASSERT_EQ(::symlink(tree.At("d").c_str(), tree.At("d/again").c_str()), 0);
-  ASSERT_EQ(::symlink(tree.path().c_str(), tree.At("d/up").c_str()), 0);
-  AddFolderToList(env, tree.path(), sink, jobs());
-  EXPECT_EQ(sink.rows.size(), 1u);
+  for (const auto& [link, to] : std::map<std::string, std::string>{
+           {"d/again", tree.At("d")}, {"d/up", ".."}, {"d/root", "/"}, {"d/file", "a.txt"}})
+    ASSERT_EQ(::symlink(to.c_str(), tree.At(link).c_str()), 0);
+  ASSERT_EQ(::symlink(tree.At("d").c_str(), tree.At("given").c_str()), 0);
+  AddFolderToList(env, tree.At("given"), sink, jobs());
+  using Row = std::pair<std::string, std::optional<std::string>>;
+  EXPECT_EQ(sink.rows, (std::vector<Row>{{tree.At("given/a.txt"), kDigestOfA}, {tree.At("given/file"), kDigestOfA}}));
 }
 
 TEST_P(ListJobsTest, PickAppendsFirstThenPumpsAroundTheDigest) {
@@ -162,28 +156,25 @@ TEST_P(ListJobsTest, PickAppendsFirstThenPumpsAroundTheDigest) {
   EXPECT_EQ(sink.rows.back().second, std::string(kCouldNotOpenFile));
 }
 
-TEST_P(ListJobsTest, PickDigestErrorEndsTheJobWithTheRowLeftBare) {
+TEST_P(ListJobsTest, APickedFileWhoseDigestFailsIsCouldNotOpenAndThePickGoesOn) {
   const std::string a = tree.Write("a.txt", "a");
+  const std::string big = tree.Write("big.bin", testing::RandomBytes(3'000'000));
   env.held.push_back(a);
-  try {
-    AddPickedFiles(env, {a}, sink, jobs());
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + a + "\". " + SystemErrorMessage(EBUSY));
-  }
-  ASSERT_EQ(sink.rows.size(), 1u);
-  EXPECT_EQ(sink.rows[0].second, std::nullopt);
+  env.reads_fail_after[big] = 2'000'000;  // a bad sector part way
+  AddPickedFiles(env, {a, big}, sink, jobs());
+  const std::vector<std::string> expected = {"+" + a, "pump", "=Could not open file", "pump",
+                                             "+" + big, "pump", "=Could not open file", "pump"};
+  EXPECT_EQ(sink.events, expected);
 }
 
-TEST_P(ListJobsTest, AnErrorMidPickEndsItAtThatRowWhateverWasDigestedAhead) {
+TEST_P(ListJobsTest, AFailureMidPickTouchesOnlyItsOwnRowWhateverWasDigestedAhead) {
   std::vector<std::string> paths;
   for (int i = 0; i < 40; ++i) paths.push_back(tree.Write("f" + std::to_string(i), "a"));
   env.held.push_back(paths[7]);
-  EXPECT_THROW(AddPickedFiles(env, paths, sink, jobs()), Error);
-  ASSERT_EQ(sink.rows.size(), 8u);
-  EXPECT_EQ(sink.rows[6].second, kDigestOfA);
-  EXPECT_EQ(sink.rows[7].second, std::nullopt);
-  EXPECT_EQ(sink.events.back(), "pump") << "the pump before the failed digest is the last event";
+  AddPickedFiles(env, paths, sink, jobs());
+  ASSERT_EQ(sink.rows.size(), 40u);
+  for (std::size_t i = 0; i < paths.size(); ++i)
+    EXPECT_EQ(sink.rows[i].second, i == 7 ? std::string(kCouldNotOpenFile) : std::string(kDigestOfA)) << i;
 }
 
 TEST_P(ListJobsTest, DropsDigestFilesScanFoldersAndNameTheRest) {

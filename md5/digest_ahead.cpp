@@ -59,13 +59,16 @@ void DigestAhead::Start() {
 
 AheadOutcome DigestAhead::Compute(const std::string& path) {
   AheadOutcome outcome;
-  outcome.readable = env_.IsReadableFile(path);
+  outcome.error = env_.ReadabilityError(path);
+  outcome.readable = outcome.error == 0;
   outcome.exists = outcome.readable || env_.FileExists(path);
   if (!outcome.readable) return outcome;
   try {
     outcome.digest = FileDigestText(path, env_);
+  } catch (const SystemError& e) {
+    outcome.error = e.number();
   } catch (...) {
-    outcome.error = std::current_exception();
+    outcome.fault = std::current_exception();
   }
   return outcome;
 }

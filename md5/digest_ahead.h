@@ -22,10 +22,17 @@ namespace quillora {
 // What became of one queued file, all taken at one moment: a file that
 // changes or goes away meanwhile is reported as it was when it was read.
 struct AheadOutcome {
-  bool exists = false;    // an entry that is not a folder is there
+  bool exists = false;    // an entry that is not a folder may be there (Env::FileExists)
   bool readable = false;  // it passed the readability test
   std::string digest;     // upper-case digest text, when readable and digested
-  std::exception_ptr error;  // the digest's own error, after a passed test
+  // The system error number that kept the file from being digested: the
+  // readability test's when not readable, else the digest's own (an open or
+  // a read that failed part way); 0 when digest holds the digest.
+  int error = 0;
+  // Anything else that failed (out of memory): it ends the job.
+  std::exception_ptr fault;
+
+  bool digested() const { return readable && error == 0 && !fault; }
 };
 
 class DigestAhead {

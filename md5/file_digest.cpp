@@ -111,7 +111,7 @@ int ReadOverlapped(Stream& file, std::int64_t size, const FeedFn& feed) {
 }
 
 [[noreturn]] void ThrowFileError(const std::string& path, int number) {
-  throw Error("Cannot open file \"" + AbsolutePath(path) + "\". " + SystemErrorMessage(number));
+  throw SystemError::WithText(number, "Cannot open file \"" + AbsolutePath(path) + "\". " + SystemErrorMessage(number));
 }
 
 }  // namespace

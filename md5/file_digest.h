@@ -18,9 +18,9 @@ namespace quillora {
 DigestBytes DigestOfStream(Stream& stream);
 
 // The digest of a file's content, over the size it had when it was opened:
-// bytes appended while it is read are left out. Raises Error with the text
-// "Cannot open file "<absolute path>". <system message>" when the file cannot
-// be opened, and the same form of text when a read fails part way, so a
+// bytes appended while it is read are left out. Raises SystemError with the
+// text "Cannot open file "<absolute path>". <system message>" when the file
+// cannot be opened, and the same form of text when a read fails part way, so a
 // partial digest is never passed off as the file's.
 DigestBytes DigestOfFile(const std::string& path, Env& env = Env::Default());
 

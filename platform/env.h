@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/errors.h"
 #include "platform/paths.h"  // kPathSeparator
 #include "platform/stream.h"
 
@@ -21,11 +22,13 @@ namespace quillora {
 enum class EntryKind { kFile, kFolder };
 
 struct FolderEntry {
-  std::string name;  // the name alone, exact bytes
-  EntryKind kind;    // kFolder when it is (or links to) a folder; kFile otherwise
+  std::string name;      // the name alone, exact bytes
+  EntryKind kind;        // kFolder when it is (or links to) a folder; kFile otherwise
+  bool is_link = false;  // a symbolic link (on Windows, any reparse point)
 };
 
-// Identity of a folder on its file system, used to notice link loops.
+// Identity of a folder on its file system, used to notice a folder met again
+// below itself.
 struct FolderId {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -52,9 +55,20 @@ class ReplacingFile {
   virtual ~ReplacingFile() = default;
   virtual void Append(std::string_view bytes) = 0;
   virtual void Commit() = 0;
-  // The temporary file's full path, so a folder walk can pass it over.
+  // The temporary file's full path.
   virtual const std::string& temp_path() const = 0;
 };
+
+// How the name of the temporary file that replaces target_name begins (a
+// random suffix follows). Folder scans pass such files over, so a file left
+// behind by a run that was killed is never recorded.
+inline std::string ReplacingTempPrefix(std::string_view target_name) {
+#ifdef _WIN32
+  return "~" + std::string(target_name) + ".tmp-";
+#else
+  return "." + std::string(target_name) + ".tmp-";
+#endif
+}
 
 struct LocalTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -67,23 +81,30 @@ class Env {
   // The real operating system. Lives for the whole program.
   static Env& Default();
 
-  // The readability test: true only for a regular file that can be opened
-  // for reading (shared) right now. Never blocks; folders, FIFOs, sockets
-  // and devices never pass.
-  virtual bool IsReadableFile(const std::string& path);
+  // The readability test with its reason: 0 when path is a regular file that
+  // can be opened for reading (shared) right now, else the system error
+  // number that stopped it (for a folder EISDIR, on Windows ERROR_DIRECTORY;
+  // kNotRegularFile for a FIFO, socket or device). Never blocks.
+  virtual int ReadabilityError(const std::string& path);
+  bool IsReadableFile(const std::string& path) { return ReadabilityError(path) == 0; }
 
-  // True when an entry exists at path and is not a folder.
+  // False only when nothing but a folder is at path: the lookup found no
+  // entry ("no such file", or a name on the way that is not a folder), or
+  // found a folder. A path that cannot be looked at for another reason (a
+  // folder on the way that may not be entered, a loop of links, a name too
+  // long) is not called missing: something may be there that cannot be read.
   virtual bool FileExists(const std::string& path);
 
   // True when path is an existing folder (links followed).
   virtual bool FolderExists(const std::string& path);
 
-  // Lists a folder; nullptr when it cannot be listed (no permission, gone,
-  // not a folder, name too long).
+  // Lists a folder, following path itself when it is a link. Raises
+  // SystemError when it cannot be listed (no permission, gone, not a folder,
+  // name too long).
   virtual std::unique_ptr<FolderListing> ListFolder(const std::string& path);
 
   // Opens a file for the digest, read-only. Only a regular file opens; a
-  // failure throws SystemError carrying the system error number. Never blocks.
+  // failure raises SystemError carrying the system error number. Never blocks.
   virtual std::unique_ptr<Stream> OpenForDigest(const std::string& path);
 
   // Opens a text file for reading (others may read it meanwhile). Failure
@@ -93,7 +114,9 @@ class Env {
   // Starts replacing the text file at path (see ReplacingFile). Fails with
   // IoError when the folder cannot be written or an existing file at path may
   // not be replaced (no write permission for anyone: read-only), before any
-  // byte is written.
+  // byte is written. The new file keeps the old one's mode, and its owner and
+  // group where the system allows. When path is a symbolic link, the file it
+  // leads to (through any chain of links) is replaced and the link stays.
   virtual std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path);
 
   // The local date and time now, and the user's time separator (":").
@@ -104,17 +127,6 @@ class Env {
 // The error number OpenForDigest reports for an entry that is neither a
 // regular file nor a folder (FIFO, socket, device).
 inline constexpr int kNotRegularFile = -1000;
-
-// A failed system call, carrying its error number (errno on POSIX).
-class SystemError : public std::exception {
- public:
-  explicit SystemError(int number) : number_(number) {}
-  int number() const { return number_; }
-  const char* what() const noexcept override { return "system error"; }
-
- private:
-  int number_;
-};
 
 // The path made absolute against the current folder, without resolving
 // links or "..": "a.txt" in /home/u gives "/home/u/a.txt".

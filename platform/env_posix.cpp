@@ -29,6 +29,9 @@ bool StatPath(const std::string& path, struct stat& st) {
   return !HasNul(path) && ::stat(path.c_str(), &st) == 0;
 }
 
+// A lookup that failed because nothing is there, not because it could not look.
+bool NothingThere(int error) { return error == ENOENT || error == ENOTDIR; }
+
 // Opens without ever blocking (a FIFO with no writer, a terminal device).
 int OpenReadOnly(const std::string& path) {
   if (HasNul(path)) {
@@ -88,21 +91,29 @@ class PosixListing final : public FolderListing {
       if (d == nullptr) return false;  // the end, or a failure that ends the listing
       if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
       entry.name = d->d_name;
-      entry.kind = KindOf(*d);
+      Classify(*d, entry);
       return true;
     }
   }
   FolderId id() const override { return id_; }
 
  private:
-  EntryKind KindOf(const dirent& d) const {
+  // A link counts as what it points to, and says that it is a link.
+  void Classify(const dirent& d, FolderEntry& entry) const {
+    entry.is_link = false;
+    entry.kind = EntryKind::kFile;
 #ifdef _DIRENT_HAVE_D_TYPE
-    if (d.d_type == DT_DIR) return EntryKind::kFolder;
-    if (d.d_type != DT_LNK && d.d_type != DT_UNKNOWN) return EntryKind::kFile;
+    if (d.d_type == DT_DIR) {
+      entry.kind = EntryKind::kFolder;
+      return;
+    }
+    if (d.d_type != DT_LNK && d.d_type != DT_UNKNOWN) return;
+    entry.is_link = d.d_type == DT_LNK;
 #endif
-    struct stat st;  // a link counts as what it points to
-    if (::fstatat(::dirfd(dir_), d.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) return EntryKind::kFolder;
-    return EntryKind::kFile;
+    struct stat st;
+    if (!entry.is_link && ::fstatat(::dirfd(dir_), d.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+      entry.is_link = S_ISLNK(st.st_mode);
+    if (::fstatat(::dirfd(dir_), d.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) entry.kind = EntryKind::kFolder;
   }
   DIR* dir_;
   FolderId id_;
@@ -158,6 +169,32 @@ class PosixReplacingFile final : public ReplacingFile {
   bool committed_ = false;
 };
 
+// Gives a new file the old one's owner, group and mode, as far as allowed:
+// the owner only root may give, the group any member of it; a refusal keeps
+// what the system gave. The mode comes last, as a change of owner clears the
+// set-user-ID bits.
+void KeepOwnerAndMode(int fd, const struct stat& old) {
+  if (::fchown(fd, old.st_uid, old.st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+    // Neither was allowed: the new file stays the writer's own.
+  }
+  ::fchmod(fd, old.st_mode & 07777);
+}
+
+// The file a chain of symbolic links leads to (path itself when it is no
+// link), whether that file exists or not.
+std::string FinalTarget(std::string path) {
+  for (int hops = 0;; ++hops) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    if (hops == 40) throw IoError::FromSystem(ELOOP);
+    std::string to(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    const ssize_t n = ::readlink(path.c_str(), to.data(), to.size());
+    if (n < 0) throw IoError::FromSystem(errno);
+    to.resize(static_cast<std::size_t>(n));
+    path = !to.empty() && to[0] == '/' ? to : JoinPath(FolderOf(path), to);
+  }
+}
+
 }  // namespace
 
 // The text-file table's view of errno.
@@ -199,22 +236,27 @@ Env& Env::Default() {
   return env;
 }
 
-bool Env::IsReadableFile(const std::string& path) {
+int Env::ReadabilityError(const std::string& path) {
+  if (HasNul(path)) return ENOENT;
   struct stat st;
-  if (!StatPath(path, st) || !S_ISREG(st.st_mode)) return false;
+  if (::stat(path.c_str(), &st) != 0) return errno;
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (!S_ISREG(st.st_mode)) return kNotRegularFile;
   const int fd = OpenReadOnly(path);
-  if (fd < 0) return false;
+  if (fd < 0) return errno;
   // It may have been replaced between the stat and the open.
-  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  const int error = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : kNotRegularFile;
   ::close(fd);
-  return regular;
+  return error;
 }
 
 bool Env::FileExists(const std::string& path) {
+  if (HasNul(path)) return false;
   struct stat st;
-  if (StatPath(path, st)) return !S_ISDIR(st.st_mode);
+  if (::stat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
+  if (!NothingThere(errno)) return true;
   // A dangling link is still an entry in its folder.
-  return !HasNul(path) && ::lstat(path.c_str(), &st) == 0;
+  return ::lstat(path.c_str(), &st) == 0;
 }
 
 bool Env::FolderExists(const std::string& path) {
@@ -223,18 +265,15 @@ bool Env::FolderExists(const std::string& path) {
 }
 
 std::unique_ptr<FolderListing> Env::ListFolder(const std::string& path) {
-  if (HasNul(path)) return nullptr;
+  if (HasNul(path)) throw SystemError("open", ENOENT);
   const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (fd < 0) throw SystemError("open", errno);
   struct stat st;
-  if (::fstat(fd, &st) != 0) {
-    ::close(fd);
-    return nullptr;
-  }
-  DIR* dir = ::fdopendir(fd);
+  DIR* dir = ::fstat(fd, &st) == 0 ? ::fdopendir(fd) : nullptr;
   if (dir == nullptr) {
+    const int error = errno;
     ::close(fd);
-    return nullptr;
+    throw SystemError("opendir", error);
   }
   return std::make_unique<PosixListing>(
       dir, FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
@@ -242,12 +281,16 @@ std::unique_ptr<FolderListing> Env::ListFolder(const std::string& path) {
 
 std::unique_ptr<Stream> Env::OpenForDigest(const std::string& path) {
   const int fd = OpenReadOnly(path);
-  if (fd < 0) throw SystemError(errno);
+  if (fd < 0) throw SystemError("open", errno);
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int number = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
     ::close(fd);
-    throw SystemError(number);
+    throw SystemError("fstat", error);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw SystemError("open", S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile);
   }
   // O_NONBLOCK means nothing to a regular file's reads, so it may stay.
   if (st.st_size > kLargeFile) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -267,17 +310,19 @@ std::unique_ptr<Stream> Env::OpenTextForReading(const std::string& path) {
 
 std::unique_ptr<ReplacingFile> Env::CreateReplacing(const std::string& path) {
   if (HasNul(path) || path.empty()) throw IoError(3);
+  // A link stays a link: what it leads to is replaced, beside itself.
+  const std::string target = FinalTarget(path);
   struct stat st;
-  mode_t mode = 0666;
-  if (::stat(path.c_str(), &st) == 0) {
+  bool existed = false;
+  if (::stat(target.c_str(), &st) == 0) {
     // Refuse what may not be replaced, as a read-only file refuses a write:
     // checked by mode bits too, since root may write anything.
-    if (S_ISDIR(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) throw IoError(5);
-    mode = st.st_mode & 07777;
+    if (S_ISDIR(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) throw IoError(5);
+    existed = true;
   } else if (errno != ENOENT) {
     throw IoError::FromSystem(errno);
   }
-  const std::string stem = JoinPath(FolderOf(path), "." + NameOf(path) + ".tmp-");
+  const std::string stem = JoinPath(FolderOf(target), ReplacingTempPrefix(NameOf(target)));
   std::mt19937_64 random(static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
                          static_cast<std::uint64_t>(::getpid()));
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -286,8 +331,8 @@ std::unique_ptr<ReplacingFile> Env::CreateReplacing(const std::string& path) {
     std::string temp = stem + suffix;
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
-      if (mode != 0666) ::fchmod(fd, mode);
-      return std::make_unique<PosixReplacingFile>(path, std::move(temp), fd);
+      if (existed) KeepOwnerAndMode(fd, st);
+      return std::make_unique<PosixReplacingFile>(target, std::move(temp), fd);
     }
     if (errno != EEXIST) throw IoError::FromSystem(errno);
   }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -67,6 +68,20 @@ TEST_F(EnvTest, ExistenceTests) {
   EXPECT_TRUE(env.FileExists(tree.At("dangling"))) << "the entry exists even if its target does not";
   EXPECT_FALSE(env.FileExists(tree.At("none")));
   EXPECT_FALSE(env.FileExists(file + "\0"s));
+  EXPECT_FALSE(env.FileExists(file + "/x")) << "a file on the way: nothing there";
+  // What cannot be looked at is not called missing.
+  ASSERT_EQ(::symlink("loop", tree.At("loop").c_str()), 0);
+  EXPECT_TRUE(env.FileExists(tree.At("loop/x")));
+  EXPECT_TRUE(env.FileExists(tree.At(std::string(300, 'n'))));
+  EXPECT_EQ(env.ReadabilityError(tree.At("loop/x")), ELOOP);
+  const std::string closed = tree.Write("closed/x", "");
+  ::chmod(tree.At("closed").c_str(), 0700);
+  EXPECT_EQ(testing::RunUnprivileged([&] {
+              Env& real = Env::Default();
+              if (!real.FileExists(file)) return 2;  // the child must reach the tree
+              return real.FileExists(closed) && real.ReadabilityError(closed) == EACCES ? 0 : 1;
+            }),
+            0);
   EXPECT_TRUE(env.FolderExists(folder));
   EXPECT_TRUE(env.FolderExists(folder + "/"));
   EXPECT_FALSE(env.FolderExists(file));
@@ -78,22 +93,30 @@ TEST_F(EnvTest, ListingGivesNamesAsBytesWithTheirKind) {
   tree.Write("caf\xE9", "");  // not valid UTF-8
   tree.Folder("sub");
   ASSERT_EQ(::symlink(tree.At("sub").c_str(), tree.At("tosub").c_str()), 0);
+  ASSERT_EQ(::symlink("plain", tree.At("tofile").c_str()), 0);
   ASSERT_EQ(::mkfifo(tree.At("fifo").c_str(), 0644), 0);
 
   auto listing = env.ListFolder(tree.path());
   ASSERT_NE(listing, nullptr);
-  std::vector<std::pair<std::string, EntryKind>> seen;
+  std::vector<std::tuple<std::string, EntryKind, bool>> seen;
   FolderEntry entry;
-  while (listing->Next(entry)) seen.emplace_back(entry.name, entry.kind);
+  while (listing->Next(entry)) seen.emplace_back(entry.name, entry.kind, entry.is_link);
   std::sort(seen.begin(), seen.end());
-  const std::vector<std::pair<std::string, EntryKind>> expected = {
-      {"caf\xE9", EntryKind::kFile}, {"fifo", EntryKind::kFile},  {"plain", EntryKind::kFile},
-      {"sub", EntryKind::kFolder},   {"tosub", EntryKind::kFolder},
+  const std::vector<std::tuple<std::string, EntryKind, bool>> expected = {
+      {"caf\xE9", EntryKind::kFile, false},  {"fifo", EntryKind::kFile, false},    {"plain", EntryKind::kFile, false},
+      {"sub", EntryKind::kFolder, false},    {"tofile", EntryKind::kFile, true},  {"tosub", EntryKind::kFolder, true},
   };
   EXPECT_EQ(seen, expected);
 
-  EXPECT_EQ(env.ListFolder(tree.At("plain")), nullptr);
-  EXPECT_EQ(env.ListFolder(tree.At("none")), nullptr);
+  for (const auto& [name, error] : std::vector<std::pair<std::string, int>>{{"plain", ENOTDIR}, {"none", ENOENT}}) {
+    try {
+      env.ListFolder(tree.At(name));
+      ADD_FAILURE() << name;
+    } catch (const SystemError& e) {
+      EXPECT_EQ(e.number(), error) << name;
+      EXPECT_EQ(e.what(), "open: " + SystemErrorMessage(error)) << "names the call, not just \"system error\"";
+    }
+  }
   auto via_link = env.ListFolder(tree.At("tosub"));
   auto direct = env.ListFolder(tree.At("sub"));
   ASSERT_TRUE(via_link && direct);
@@ -152,14 +175,37 @@ TEST_F(EnvTest, ReplacingRefusesReadOnlyTargetsAndUnwritableFolders) {
             0);
 }
 
-TEST_F(EnvTest, ReplacingKeepsTheModeOfTheFileItReplaces) {
+TEST_F(EnvTest, ReplacingKeepsModeOwnerAndGroupAndLeavesLinksLinks) {
   const std::string target = tree.Write("m.txt", "x");
   ::chmod(target.c_str(), 0640);
-  auto file = env.CreateReplacing(target);
-  file->Commit();
+  ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+  tree.Write("out1.txt", "old");
+  struct Case {
+    std::string path;      // what is replaced
+    std::string written;   // where the bytes must land
+    std::string link;      // a link that must stay one, or ""
+  };
+  ASSERT_EQ(::symlink("out1.txt", tree.At("link.txt").c_str()), 0);
+  ASSERT_EQ(::symlink(tree.At("link.txt").c_str(), tree.At("chain.txt").c_str()), 0);
+  ASSERT_EQ(::symlink("new.txt", tree.At("dangling.txt").c_str()), 0);
+  const std::vector<Case> cases = {{target, target, ""},
+                                   {tree.At("link.txt"), tree.At("out1.txt"), tree.At("link.txt")},
+                                   {tree.At("chain.txt"), tree.At("out1.txt"), tree.At("chain.txt")},
+                                   {tree.At("dangling.txt"), tree.At("new.txt"), tree.At("dangling.txt")}};
+  for (const Case& c : cases) {
+    auto file = env.CreateReplacing(c.path);
+    EXPECT_EQ(file->temp_path().rfind(tree.path() + "/" + ReplacingTempPrefix(c.written.substr(tree.path().size() + 1)), 0), 0u)
+        << file->temp_path();
+    file->Append(c.path);
+    file->Commit();
+    EXPECT_EQ(testing::ReadFile(c.written), c.path);
+    struct stat st;
+    if (!c.link.empty()) EXPECT_TRUE(::lstat(c.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) << c.link;
+  }
   struct stat st;
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
+  if (::geteuid() == 0) EXPECT_TRUE(st.st_uid == 65534 && st.st_gid == 65534) << st.st_uid << ":" << st.st_gid;
 }
 
 TEST_F(EnvTest, DigestOpenNeverBlocksAndRefusesNonFiles) {

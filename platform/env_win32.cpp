@@ -86,6 +86,8 @@ class FindListing final : public FolderListing {
       if (std::strcmp(current.cFileName, ".") == 0 || std::strcmp(current.cFileName, "..") == 0) continue;
       entry.name = current.cFileName;
       entry.kind = (current.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::kFolder : EntryKind::kFile;
+      // Junctions and folder links are reparse points, as are file links.
+      entry.is_link = (current.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
       return true;
     }
     return false;
@@ -141,6 +143,12 @@ class Win32ReplacingFile final : public ReplacingFile {
   bool committed_ = false;
 };
 
+// A lookup that failed because nothing is there, not because it could not look.
+bool NothingThere(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
+         error == ERROR_DIRECTORY;
+}
+
 }  // namespace
 
 int IoErrorCodeFromSystem(int system_error) {
@@ -175,21 +183,23 @@ Env& Env::Default() {
   return env;
 }
 
-bool Env::IsReadableFile(const std::string& path) {
-  if (NamesNoFile(path)) return false;
+int Env::ReadabilityError(const std::string& path) {
+  if (NamesNoFile(path)) return ERROR_INVALID_NAME;
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
   const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) return static_cast<int>(::GetLastError());
   const bool disk_file = ::GetFileType(h) == FILE_TYPE_DISK;  // not a device or pipe
   ::CloseHandle(h);
-  return disk_file;
+  return disk_file ? 0 : kNotRegularFile;
 }
 
 bool Env::FileExists(const std::string& path) {
   if (NamesNoFile(path)) return false;
   WIN32_FIND_DATAA data;
   const HANDLE find = ::FindFirstFileA(path.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return false;
+  if (find == INVALID_HANDLE_VALUE) return !NothingThere(::GetLastError());
   ::FindClose(find);
   return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
@@ -200,23 +210,23 @@ bool Env::FolderExists(const std::string& path) {
 }
 
 std::unique_ptr<FolderListing> Env::ListFolder(const std::string& path) {
-  if (NamesNoFile(path)) return nullptr;
+  if (NamesNoFile(path)) throw SystemError("FindFirstFile", ERROR_INVALID_NAME);
   std::string folder = path;
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
   WIN32_FIND_DATAA first;
   const HANDLE find = ::FindFirstFileA((folder + "\\*.*").c_str(), &first);
-  if (find == INVALID_HANDLE_VALUE) return nullptr;
+  if (find == INVALID_HANDLE_VALUE) throw SystemError("FindFirstFile", static_cast<int>(::GetLastError()));
   return std::make_unique<FindListing>(find, first, IdOf(folder + "\\"));
 }
 
 std::unique_ptr<Stream> Env::OpenForDigest(const std::string& path) {
-  if (NamesNoFile(path)) throw SystemError(ERROR_INVALID_NAME);
+  if (NamesNoFile(path)) throw SystemError("CreateFile", ERROR_INVALID_NAME);
   // No sharing: the digest sees the file as nobody else can change it.
   const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) throw SystemError(static_cast<int>(::GetLastError()));
+  if (h == INVALID_HANDLE_VALUE) throw SystemError("CreateFile", static_cast<int>(::GetLastError()));
   if (::GetFileType(h) != FILE_TYPE_DISK) {
     ::CloseHandle(h);
-    throw SystemError(kNotRegularFile);
+    throw SystemError("CreateFile", kNotRegularFile);
   }
   return std::make_unique<HandleStream>(h);
 }
@@ -235,7 +245,7 @@ std::unique_ptr<ReplacingFile> Env::CreateReplacing(const std::string& path) {
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
     throw IoError(5);
-  const std::string stem = JoinPath(FolderOf(path), "~" + NameOf(path) + ".tmp-");
+  const std::string stem = JoinPath(FolderOf(path), ReplacingTempPrefix(NameOf(path)));
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%05lx", (::GetTickCount() * 2654435761u + attempt) & 0xfffff);

@@ -4,6 +4,9 @@ namespace quillora {
 
 IoError::IoError(int code) : Error(IoErrorMessage(code)), code_(code) {}
 
+SystemError::SystemError(std::string_view what_failed, int number)
+    : Error(std::string(what_failed) + ": " + SystemErrorMessage(number)), number_(number) {}
+
 IoError IoError::FromSystem(int system_error) {
   const int code = IoErrorCodeFromSystem(system_error);
   if (code != 0) return IoError(code);

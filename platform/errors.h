@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace quillora {
 
@@ -31,6 +32,21 @@ class IoError : public Error {
  private:
   IoError(int code, const std::string& message) : Error(message), code_(code) {}
   int code_;
+};
+
+// A failed system call outside the text files, carrying its error number
+// (errno on POSIX, GetLastError() on Windows). Its text names what failed and
+// gives the system's message: "open: Permission denied".
+class SystemError : public Error {
+ public:
+  SystemError(std::string_view what_failed, int number);
+  // An error that words its whole text itself.
+  static SystemError WithText(int number, const std::string& text) { return SystemError(number, text); }
+  int number() const { return number_; }
+
+ private:
+  SystemError(int number, const std::string& text) : Error(text), number_(number) {}
+  int number_;
 };
 
 // The message of a text-file error code: "File not found", ..., "I/O error 32".

@@ -32,6 +32,15 @@ TEST(IoErrors, ErrnoMapsToTheTable) {
   EXPECT_EQ(IoError::FromSystem(EIO).code(), EIO);
   EXPECT_STREQ(IoError::FromSystem(EACCES).what(), "File access denied");
 }
+
+TEST(SystemErrors, BelongToTheOneFamilyAndNameTheCall) {
+  try {
+    throw SystemError("opendir", EACCES);
+  } catch (const Error& e) {  // what the window and the command line catch
+    EXPECT_STREQ(e.what(), ("opendir: " + SystemErrorMessage(EACCES)).c_str());
+    EXPECT_EQ(dynamic_cast<const SystemError&>(e).number(), EACCES);
+  }
+}
 #endif
 
 TEST(IoErrors, FullStopOnlyAfterCharactersThatSortAfterTheDot) {

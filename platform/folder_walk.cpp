@@ -6,40 +6,57 @@ namespace quillora {
 
 struct FolderWalk::Level {
   std::string folder;
-  std::unique_ptr<FolderListing> listing;
+  FolderId id;
+  std::vector<FolderEntry> entries;
+  std::size_t next = 0;
 };
 
 FolderWalk::FolderWalk(Env& env, const std::string& root, bool into_sub_folders)
     : env_(env), into_sub_folders_(into_sub_folders) {
   std::string folder = root;
   if (!folder.empty() && folder.back() == kPathSeparator) folder.pop_back();
-  Open(folder);
+  root_error_ = Open(folder);
 }
 
 FolderWalk::~FolderWalk() = default;
 
-void FolderWalk::Open(const std::string& folder) {
-  auto listing = env_.ListFolder(folder.empty() ? std::string(1, kPathSeparator) : folder);
-  if (!listing) return;
-  const FolderId id = listing->id();
-  const bool loop = std::any_of(levels_.begin(), levels_.end(), [&](const Level& l) { return l.listing->id() == id; });
-  if (loop) return;
-  levels_.push_back(Level{folder, std::move(listing)});
+int FolderWalk::Open(const std::string& folder) {
+  Level level{folder, {}, {}, 0};
+  try {
+    auto listing = env_.ListFolder(folder.empty() ? std::string(1, kPathSeparator) : folder);
+    level.id = listing->id();
+    FolderEntry entry;
+    while (listing->Next(entry)) {
+      // A link to a folder is never entered; dropping it here keeps it out of
+      // every job alike.
+      if (entry.kind == EntryKind::kFolder && entry.is_link) continue;
+      level.entries.push_back(std::move(entry));
+    }
+  } catch (const SystemError& e) {
+    return e.number();
+  }
+  // Links are not entered, but a bind mount can still bring a folder back
+  // below itself.
+  const bool again = std::any_of(levels_.begin(), levels_.end(), [&](const Level& l) { return l.id == level.id; });
+  if (!again) levels_.push_back(std::move(level));
+  return 0;
 }
 
 bool FolderWalk::Next(WalkEntry& entry) {
-  FolderEntry found;
   while (!levels_.empty()) {
     Level& level = levels_.back();
-    if (!level.listing->Next(found)) {
+    if (level.next == level.entries.size()) {
       levels_.pop_back();
       continue;
     }
+    FolderEntry& found = level.entries[level.next++];
     entry.folder = level.folder;
     entry.path = level.folder + kPathSeparator + found.name;
     entry.name = std::move(found.name);
     entry.kind = found.kind;
-    if (entry.kind == EntryKind::kFolder && into_sub_folders_) Open(entry.path);
+    entry.list_error = 0;
+    // Opening may move the levels; nothing of `level` is used after it.
+    if (entry.kind == EntryKind::kFolder && into_sub_folders_) entry.list_error = Open(entry.path);
     return true;
   }
   return false;

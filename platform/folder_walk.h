@@ -3,7 +3,6 @@
 // entries in exactly the order a recursive scan would, one entry at a time.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,26 +15,39 @@ struct WalkEntry {
   std::string name;    // the entry's name alone
   std::string path;    // folder + separator + name
   EntryKind kind;
+  // For a folder the walk was to enter: the system error number that kept it
+  // from being listed, 0 when it was listed (or not to be entered).
+  int list_error = 0;
 };
 
 class FolderWalk {
  public:
-  // Walks root (one trailing separator ignored). With into_sub_folders, each
-  // folder entry is followed by its own entries before the walk goes on; a
-  // folder that is already open further up (a link loop) or cannot be listed
-  // yields nothing below it. A root that cannot be listed yields nothing.
+  // Walks root (one trailing separator ignored), following root itself when
+  // it is a link. With into_sub_folders, each folder entry is followed by its
+  // own entries before the walk goes on. A link to a folder met inside the
+  // tree is passed over, neither yielded nor entered (as "find -H" walks);
+  // a link to a file is yielded as a file. A folder that cannot be listed, or
+  // is already being walked further up, yields nothing below it.
+  //
+  // Each folder's entries are read whole and its listing closed before the
+  // walk goes below it, so the walk holds at most one open folder whatever
+  // the depth.
   FolderWalk(Env& env, const std::string& root, bool into_sub_folders);
   ~FolderWalk();
 
   // The next entry in walk order; false at the end.
   bool Next(WalkEntry& entry);
 
+  // The system error number that kept root from being listed, or 0.
+  int root_error() const { return root_error_; }
+
  private:
   struct Level;
-  void Open(const std::string& folder);
+  int Open(const std::string& folder);  // the listing's error number, or 0
 
   Env& env_;
   bool into_sub_folders_;
+  int root_error_ = 0;
   std::vector<Level> levels_;
 };
 

@@ -31,7 +31,6 @@ std::vector<std::string> Walk(Env& env, const std::string& root, bool into, cons
 // What a plain recursive scan over the same listings gives.
 void Recursive(Env& env, const std::string& folder, const std::string& root, std::vector<std::string>& out) {
   auto listing = env.ListFolder(folder);
-  if (!listing) return;
   FolderEntry e;
   while (listing->Next(e)) {
     const std::string path = folder + "/" + e.name;
@@ -47,12 +46,13 @@ TEST(FolderWalk, SameOrderAsARecursiveScan) {
     tree.Write("d" + std::to_string(i) + "/x", "");
     tree.Write("d" + std::to_string(i) + "/e/y", "");
   }
+  tree.Write("deep/1/2/3/4/z", "");
   tree.Folder("empty");
   std::vector<std::string> expected;
   Recursive(Env::Default(), tree.path(), tree.path(), expected);
   EXPECT_EQ(Walk(Env::Default(), tree.path(), true, tree.path()), expected);
   EXPECT_EQ(Walk(Env::Default(), tree.path() + "/", true, tree.path()), expected) << "a trailing separator changes nothing";
-  EXPECT_EQ(expected.size(), 5u + 5 * 4 + 1);
+  EXPECT_EQ(expected.size(), 5u + 5 * 4 + 1 + 6);
 }
 
 TEST(FolderWalk, WithoutSubFoldersOnlyTheRootsEntries) {
@@ -64,19 +64,24 @@ TEST(FolderWalk, WithoutSubFoldersOnlyTheRootsEntries) {
   EXPECT_EQ(seen, (std::vector<std::string>{"/a", "/d/"}));
 }
 
-TEST(FolderWalk, LinkLoopsAndUnlistableFoldersEnd) {
+TEST(FolderWalk, LinksToFoldersArePassedOverAndUnlistableFoldersSayWhy) {
   TempTree tree;
   tree.Write("d/a", "");
   ASSERT_EQ(::symlink(tree.path().c_str(), tree.At("d/up").c_str()), 0);
   ASSERT_EQ(::symlink(tree.At("d").c_str(), tree.At("d/self").c_str()), 0);
+  ASSERT_EQ(::symlink("/", tree.At("d/root").c_str()), 0);
+  ASSERT_EQ(::symlink("a", tree.At("d/file").c_str()), 0);
   tree.Write("closed/hidden", "");
   ::chmod(tree.At("closed").c_str(), 0);
   const std::string root = tree.path();
   const int outcome = testing::RunUnprivileged([&] {
     auto seen = Walk(Env::Default(), root, true, root);
     std::sort(seen.begin(), seen.end());
-    const std::vector<std::string> expected = {"/closed/", "/d/", "/d/a", "/d/self/", "/d/up/"};
-    return seen == expected ? 0 : 1;
+    const std::vector<std::string> expected = {"/closed/", "/d/", "/d/a", "/d/file"};
+    if (seen != expected) return 1;
+    FolderWalk walk(Env::Default(), root + "/closed", true);
+    WalkEntry e;
+    return walk.root_error() == EACCES && !walk.Next(e) ? 0 : 2;
   });
   EXPECT_EQ(outcome, 0);
   EXPECT_TRUE(Walk(Env::Default(), tree.At("missing"), true, tree.path()).empty());

@@ -1,6 +1,6 @@
 // A JobSink that keeps every line, and the number of lines that had been
 // reported at each Pump(), so tests can see both what a job said and where
-// it let the window breathe.
+// it let the window breathe, and what it left out.
 #pragma once
 
 #include <string>
@@ -15,9 +15,13 @@ class RecordingSink : public JobSink {
  public:
   void Line(std::string_view text) override { lines.emplace_back(text); }
   void Pump() override { pumps.push_back(lines.size()); }
+  void LeftOut(std::string_view path, std::string_view reason) override {
+    left_out.push_back(std::string(path) + ": " + std::string(reason));
+  }
 
   std::vector<std::string> lines;
-  std::vector<std::size_t> pumps;  // lines.size() at each Pump()
+  std::vector<std::size_t> pumps;     // lines.size() at each Pump()
+  std::vector<std::string> left_out;  // "path: reason"
 };
 
 }  // namespace quillora::testing

@@ -1,0 +1,158 @@
+// The one fault-injecting Env of the tests: it forwards everything to a base
+// Env (the real system by default) and fails only what a test asks for, in
+// the cases the system cannot produce on demand: a file held open by another
+// program, a read that fails part way (a bad sector), a folder that cannot be
+// entered (as root, every folder can), a disk that fills mid-write. Its clock
+// is fixed, so a check file's date comment can be compared byte for byte.
+#pragma once
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/env.h"
+#include "platform/errors.h"
+#include "testing/string_stream.h"
+
+namespace quillora::testing {
+
+class FaultEnv : public Env {
+ public:
+  explicit FaultEnv(Env& base = Env::Default()) : base_(base) {}
+
+  // --- Faults; all off until set. Paths are full paths as the job forms them.
+
+  // Held open by another program: they pass the readability test, which
+  // shares, but the digest's unshared open fails with EBUSY.
+  std::vector<std::string> held;
+  // The lookup of each path, and of every path below it, fails with the
+  // error number given (EACCES: a folder that may not be entered).
+  std::map<std::string, int> lookup_errors;
+  // The digest's read of each file fails with EIO once this many bytes of it
+  // have been read.
+  std::map<std::string, std::size_t> reads_fail_after;
+  // Text files served from memory, read back 16 bytes at a time; reads fail
+  // with EIO from byte text_read_fails_at on.
+  std::map<std::string, std::string> texts;
+  std::size_t text_read_fails_at = static_cast<std::size_t>(-1);
+  // Each file being replaced takes this many Append() calls, then fails with
+  // "Disk full"; -1 never fails.
+  int appends_allowed = -1;
+  // Folders are listed in name order, so a test can state the walk's order.
+  bool sorted_listings = false;
+  // Every digest waits this long before it opens its file.
+  std::chrono::milliseconds digest_delay{0};
+  // The clock.
+  LocalTime now{2026, 12, 6, 8, 30, 3};
+  std::string time_separator = ":";
+
+  // --- Env.
+
+  int ReadabilityError(const std::string& path) override {
+    if (const int error = LookupError(path)) return error;
+    return base_.ReadabilityError(path);
+  }
+  bool FileExists(const std::string& path) override {
+    if (const int error = LookupError(path)) return error != ENOENT && error != ENOTDIR;
+    return base_.FileExists(path);
+  }
+  bool FolderExists(const std::string& path) override { return LookupError(path) == 0 && base_.FolderExists(path); }
+  std::unique_ptr<FolderListing> ListFolder(const std::string& path) override {
+    if (const int error = LookupError(path)) throw SystemError("open", error);
+    auto listing = base_.ListFolder(path);
+    return sorted_listings ? std::make_unique<Sorted>(*listing) : std::move(listing);
+  }
+  std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
+    if (digest_delay.count() > 0) std::this_thread::sleep_for(digest_delay);
+    if (const int error = LookupError(path)) throw SystemError("open", error);
+    if (std::find(held.begin(), held.end(), path) != held.end()) throw SystemError("open", EBUSY);
+    auto file = base_.OpenForDigest(path);
+    const auto fails = reads_fail_after.find(path);
+    if (fails == reads_fail_after.end()) return file;
+    return std::make_unique<FailingRead>(std::move(file), fails->second);
+  }
+  std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override {
+    const auto served = texts.find(path);
+    if (served == texts.end()) return base_.OpenTextForReading(path);
+    return std::make_unique<StringStream>(served->second, 16, text_read_fails_at);
+  }
+  std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override {
+    auto file = base_.CreateReplacing(path);
+    if (appends_allowed < 0) return file;
+    return std::make_unique<Filling>(std::move(file), appends_allowed);
+  }
+  LocalTime Now() override { return now; }
+  std::string TimeSeparator() override { return time_separator; }
+
+ private:
+  int LookupError(const std::string& path) const {
+    for (const auto& [failing, error] : lookup_errors) {
+      if (path.compare(0, failing.size(), failing) == 0 &&
+          (path.size() == failing.size() || path[failing.size()] == kPathSeparator))
+        return error;
+    }
+    return 0;
+  }
+
+  class FailingRead final : public Stream {
+   public:
+    FailingRead(std::unique_ptr<Stream> real, std::size_t good) : real_(std::move(real)), good_(good) {}
+    std::int64_t Size() override { return real_->Size(); }
+    std::int64_t Position() override { return real_->Position(); }
+    bool Seek(std::int64_t position) override { return real_->Seek(position); }
+    std::int64_t Read(void* buffer, std::size_t n) override {
+      const std::int64_t at = real_->Position();
+      if (at < 0 || static_cast<std::size_t>(at) >= good_) return -1;
+      return real_->Read(buffer, std::min(n, good_ - static_cast<std::size_t>(at)));
+    }
+    int last_error() const override { return EIO; }
+
+   private:
+    std::unique_ptr<Stream> real_;
+    std::size_t good_;
+  };
+
+  class Filling final : public ReplacingFile {
+   public:
+    Filling(std::unique_ptr<ReplacingFile> real, int allowed) : real_(std::move(real)), allowed_(allowed) {}
+    void Append(std::string_view bytes) override {
+      if (allowed_-- <= 0) throw IoError(101);
+      real_->Append(bytes);
+    }
+    void Commit() override { real_->Commit(); }
+    const std::string& temp_path() const override { return real_->temp_path(); }
+
+   private:
+    std::unique_ptr<ReplacingFile> real_;
+    int allowed_;
+  };
+
+  class Sorted final : public FolderListing {
+   public:
+    explicit Sorted(FolderListing& from) : id_(from.id()) {
+      FolderEntry e;
+      while (from.Next(e)) entries_.push_back(e);
+      std::sort(entries_.begin(), entries_.end(), [](auto& a, auto& b) { return a.name < b.name; });
+    }
+    bool Next(FolderEntry& e) override {
+      if (at_ == entries_.size()) return false;
+      e = entries_[at_++];
+      return true;
+    }
+    FolderId id() const override { return id_; }
+
+   private:
+    std::vector<FolderEntry> entries_;
+    std::size_t at_ = 0;
+    FolderId id_;
+  };
+
+  Env& base_;
+};
+
+}  // namespace quillora::testing
