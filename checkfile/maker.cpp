@@ -72,10 +72,8 @@ class MakeSource {
 void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_subfolders, ReplacingFile& out,
                           JobSink& sink, unsigned jobs) {
   MakeSource source(env, top_folder, include_subfolders);
-  if (const int error = source.root_error()) {
-    const bool root = top_folder.size() == 1;
-    sink.LeftOut(root ? top_folder : top_folder.substr(0, top_folder.size() - 1), SystemErrorMessage(error));
-  }
+  if (const int error = source.root_error())
+    sink.LeftOut(WithoutTrailingSeparator(top_folder), SystemErrorMessage(error));
   AheadQueue<MakeItem> queue(env, jobs, [&](MakeItem& item) { return source.Next(item); }, DigestPathOf);
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   MakeItem item;
@@ -135,8 +133,7 @@ std::string MakeCheckFile(Env& env, const std::string& folder_text, bool include
   std::unique_ptr<ReplacingFile> out = env.CreateReplacing(check_file_path);
   out->Append(CheckFileHeader(env.Now(), env.TimeSeparator()));
 
-  const std::string folder = check_file_path.substr(0, check_file_path.size() - kCheckFileName.size());
-  AddFolderToCheckFile(env, folder, include_subfolders, *out, sink, jobs);
+  AddFolderToCheckFile(env, WithTrailingSeparator(folder_text), include_subfolders, *out, sink, jobs);
   out->Commit();
 
   sink.Line("");

@@ -372,8 +372,7 @@ std::string AbsolutePath(const std::string& path) {
     if (errno != ERANGE) return path;
   }
   cwd.resize(std::strlen(cwd.c_str()));
-  if (cwd.back() != '/') cwd += '/';
-  return cwd + path;
+  return JoinPath(cwd, path);
 }
 
 std::string ExecutableFolder() {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/paths.h"
+
 namespace quillora {
 
 struct FolderWalk::Level {
@@ -13,9 +15,7 @@ struct FolderWalk::Level {
 
 FolderWalk::FolderWalk(Env& env, const std::string& root, bool into_sub_folders)
     : env_(env), into_sub_folders_(into_sub_folders) {
-  std::string folder = root;
-  if (!folder.empty() && folder.back() == kPathSeparator) folder.pop_back();
-  root_error_ = Open(folder);
+  root_error_ = Open(WithoutTrailingSeparator(root));
 }
 
 FolderWalk::~FolderWalk() = default;
@@ -23,7 +23,7 @@ FolderWalk::~FolderWalk() = default;
 int FolderWalk::Open(const std::string& folder) {
   Level level{folder, {}, {}, 0};
   try {
-    auto listing = env_.ListFolder(folder.empty() ? std::string(1, kPathSeparator) : folder);
+    auto listing = env_.ListFolder(folder);
     level.id = listing->id();
     FolderEntry entry;
     while (listing->Next(entry)) {
@@ -51,7 +51,7 @@ bool FolderWalk::Next(WalkEntry& entry) {
     }
     FolderEntry& found = level.entries[level.next++];
     entry.folder = level.folder;
-    entry.path = level.folder + kPathSeparator + found.name;
+    entry.path = JoinPath(level.folder, found.name);
     entry.name = std::move(found.name);
     entry.kind = found.kind;
     entry.list_error = 0;

@@ -11,9 +11,9 @@
 namespace quillora {
 
 struct WalkEntry {
-  std::string folder;  // the folder that lists it, without a trailing separator
+  std::string folder;  // the folder that lists it, without a trailing separator (but "/" for the root)
   std::string name;    // the entry's name alone
-  std::string path;    // folder + separator + name
+  std::string path;    // JoinPath(folder, name)
   EntryKind kind;
   // For a folder the walk was to enter: the system error number that kept it
   // from being listed, 0 when it was listed (or not to be entered).

@@ -9,6 +9,10 @@ bool IsDrive(std::string_view text, PathRules rules) {
   return letter >= 'a' && letter <= 'z';
 }
 
+// True for what is left of a root when its separator is cut: "" or "C:". The
+// root keeps its separator: "/" and "C:\" are folders, "" and "C:" are not.
+bool IsRoot(std::string_view cut, PathRules rules) { return cut.empty() || (cut.size() == 2 && IsDrive(cut, rules)); }
+
 // Where the last name of path begins: after its last separator, else after
 // its drive, else at 0.
 std::size_t NameStart(std::string_view path, PathRules rules) {
@@ -22,22 +26,23 @@ std::size_t NameStart(std::string_view path, PathRules rules) {
 std::string FolderOf(std::string_view path, PathRules rules) {
   const std::size_t start = NameStart(path, rules);
   if (start == 0) return ".";
-  std::string_view folder = path.substr(0, start);
-  if (folder.back() == rules.separator) {
-    const std::string_view cut = folder.substr(0, folder.size() - 1);
-    // The root keeps its separator: "/" and "C:\" are folders, "" and "C:" are not.
-    if (!cut.empty() && !(cut.size() == 2 && IsDrive(cut, rules))) folder = cut;
-  }
-  return std::string(folder);
+  return WithoutTrailingSeparator(path.substr(0, start), rules);
 }
 
 std::string NameOf(std::string_view path, PathRules rules) { return std::string(path.substr(NameStart(path, rules))); }
 
 std::string WithTrailingSeparator(std::string_view folder, PathRules rules) {
   std::string out(folder);
-  if (out.empty() || out.back() == rules.separator || (out.size() == 2 && IsDrive(out, rules))) return out;
+  if (IsRoot(out, rules) || out.back() == rules.separator) return out;
   out += rules.separator;
   return out;
+}
+
+std::string WithoutTrailingSeparator(std::string_view folder, PathRules rules) {
+  if (folder.empty() || folder.back() != rules.separator) return std::string(folder);
+  const std::string_view cut = folder.substr(0, folder.size() - 1);
+  if (IsRoot(cut, rules)) return std::string(folder);
+  return std::string(cut);
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name, PathRules rules) {

@@ -41,6 +41,10 @@ std::string NameOf(std::string_view path, PathRules rules = kNativePaths);
 // folder get none, so that joining a name gives "C:name" and "name".
 std::string WithTrailingSeparator(std::string_view folder, PathRules rules = kNativePaths);
 
+// The other side of the rule: folder without one trailing separator, unless
+// that separator is the whole root ("/", "C:\"), which keeps it.
+std::string WithoutTrailingSeparator(std::string_view folder, PathRules rules = kNativePaths);
+
 // name below folder: WithTrailingSeparator(folder) + name.
 std::string JoinPath(std::string_view folder, std::string_view name, PathRules rules = kNativePaths);
 

@@ -5,8 +5,9 @@
 namespace quillora {
 namespace {
 
-// Each row: a path under one family's rules, what splitting it gives, and
-// what joining the name "n" below it (taken as a folder) gives.
+// Each row: a path under one family's rules, what splitting it gives, what
+// joining the name "n" below it (taken as a folder) gives, and the folder
+// without its trailing separator.
 TEST(Paths, SplitAndJoinUnderBothRules) {
   struct Row {
     PathRules rules;
@@ -15,30 +16,35 @@ TEST(Paths, SplitAndJoinUnderBothRules) {
     const char* name;
     const char* extension;
     const char* joined;
+    const char* trimmed;
   };
   const PathRules posix = kPosixPaths, win = kWin32Paths;
   const Row rows[] = {
-      {posix, "a/b.txt", "a", "b.txt", ".txt", "a/b.txt/n"},
-      {posix, "/a", "/", "a", "", "/a/n"},
-      {posix, "/", "/", "", "", "/n"},
-      {posix, "b.md5", ".", "b.md5", ".md5", "b.md5/n"},
-      {posix, "", ".", "", "", "n"},
-      {posix, "a/b/", "a/b", "", "", "a/b/n"},
-      {posix, "a//b", "a/", "b", "", "a//b/n"},
-      {posix, "x.d/name", "x.d", "name", "", "x.d/name/n"},
-      {posix, "a/.hidden", "a", ".hidden", ".hidden", "a/.hidden/n"},
-      {posix, "C:x", ".", "C:x", "", "C:x/n"},     // ":" is a plain byte here
-      {posix, "a\\b", ".", "a\\b", "", "a\\b/n"},  // and so is "\"
-      {win, "C:\\x\\y.md5", "C:\\x", "y.md5", ".md5", "C:\\x\\y.md5\\n"},
-      {win, "C:\\y", "C:\\", "y", "", "C:\\y\\n"},
-      {win, "C:\\", "C:\\", "", "", "C:\\n"},
-      {win, "C:y", "C:", "y", "", "C:y\\n"},
-      {win, "C:", "C:", "", "", "C:n"},
-      {win, "y", ".", "y", "", "y\\n"},
-      {win, "\\y", "\\", "y", "", "\\y\\n"},
-      {win, "\\\\host\\share\\f.txt", "\\\\host\\share", "f.txt", ".txt", "\\\\host\\share\\f.txt\\n"},
-      {win, "a/b", ".", "a/b", "", "a/b\\n"},
-      {win, "1:x", ".", "1:x", "", "1:x\\n"},  // not a drive letter
+      {posix, "a/b.txt", "a", "b.txt", ".txt", "a/b.txt/n", "a/b.txt"},
+      {posix, "/a", "/", "a", "", "/a/n", "/a"},
+      {posix, "/", "/", "", "", "/n", "/"},
+      {posix, "b.md5", ".", "b.md5", ".md5", "b.md5/n", "b.md5"},
+      {posix, "", ".", "", "", "n", ""},
+      {posix, "a/b/", "a/b", "", "", "a/b/n", "a/b"},
+      {posix, "a//b", "a/", "b", "", "a//b/n", "a//b"},
+      {posix, "a//", "a/", "", "", "a//n", "a/"},
+      {posix, "x.d/name", "x.d", "name", "", "x.d/name/n", "x.d/name"},
+      {posix, "a/.hidden", "a", ".hidden", ".hidden", "a/.hidden/n", "a/.hidden"},
+      {posix, "C:x", ".", "C:x", "", "C:x/n", "C:x"},     // ":" is a plain byte here
+      {posix, "a\\b", ".", "a\\b", "", "a\\b/n", "a\\b"},  // and so is "\"
+      {win, "C:\\x\\y.md5", "C:\\x", "y.md5", ".md5", "C:\\x\\y.md5\\n", "C:\\x\\y.md5"},
+      {win, "C:\\y", "C:\\", "y", "", "C:\\y\\n", "C:\\y"},
+      {win, "C:\\", "C:\\", "", "", "C:\\n", "C:\\"},
+      {win, "C:\\x\\", "C:\\x", "", "", "C:\\x\\n", "C:\\x"},
+      {win, "\\", "\\", "", "", "\\n", "\\"},
+      {win, "C:y", "C:", "y", "", "C:y\\n", "C:y"},
+      {win, "C:", "C:", "", "", "C:n", "C:"},
+      {win, "y", ".", "y", "", "y\\n", "y"},
+      {win, "\\y", "\\", "y", "", "\\y\\n", "\\y"},
+      {win, "\\\\host\\share\\f.txt", "\\\\host\\share", "f.txt", ".txt", "\\\\host\\share\\f.txt\\n",
+       "\\\\host\\share\\f.txt"},
+      {win, "a/b", ".", "a/b", "", "a/b\\n", "a/b"},
+      {win, "1:x", ".", "1:x", "", "1:x\\n", "1:x"},  // not a drive letter
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.path) + (row.rules.separator == '/' ? " (POSIX)" : " (Win32)"));
@@ -46,6 +52,7 @@ TEST(Paths, SplitAndJoinUnderBothRules) {
     EXPECT_EQ(NameOf(row.path, row.rules), row.name);
     EXPECT_EQ(ExtensionOf(row.path, row.rules), row.extension);
     EXPECT_EQ(JoinPath(row.path, "n", row.rules), row.joined);
+    EXPECT_EQ(WithoutTrailingSeparator(row.path, row.rules), row.trimmed);
   }
 }
 
