@@ -200,12 +200,16 @@ TEST_F(EnvTest, ReplacingKeepsModeOwnerAndGroupAndLeavesLinksLinks) {
     file->Commit();
     EXPECT_EQ(testing::ReadFile(c.written), c.path);
     struct stat st;
-    if (!c.link.empty()) EXPECT_TRUE(::lstat(c.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) << c.link;
+    if (!c.link.empty()) {
+      EXPECT_TRUE(::lstat(c.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) << c.link;
+    }
   }
   struct stat st;
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
-  if (::geteuid() == 0) EXPECT_TRUE(st.st_uid == 65534 && st.st_gid == 65534) << st.st_uid << ":" << st.st_gid;
+  if (::geteuid() == 0) {
+    EXPECT_TRUE(st.st_uid == 65534 && st.st_gid == 65534) << st.st_uid << ":" << st.st_gid;
+  }
 }
 
 TEST_F(EnvTest, DigestOpenNeverBlocksAndRefusesNonFiles) {
