@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/errors.h"
+#include "testing/fault_env.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -95,31 +96,31 @@ TEST(Md5File, LargeFilesReadAheadDigestTheSame) {
 }
 
 TEST(Md5File, AReadErrorPartWayThroughALargeFileRaises) {
-  // Claims 20 MiB and fails on the third read.
-  class Failing : public Stream {
-   public:
-    std::int64_t Size() override { return 20 << 20; }
-    std::int64_t Position() override { return 0; }
-    bool Seek(std::int64_t) override { return true; }
-    std::int64_t Read(void* buffer, std::size_t n) override {
-      if (++reads_ == 3) return -1;
-      std::memset(buffer, 'x', n);
-      return static_cast<std::int64_t>(n);
-    }
-    int last_error() const override { return EIO; }
-
-   private:
-    int reads_ = 0;
-  };
-  class FailingEnv : public Env {
-   public:
-    std::unique_ptr<Stream> OpenForDigest(const std::string&) override { return std::make_unique<Failing>(); }
-  } env;
+  TempTree tree;
+  const std::string path = tree.Write("big.iso", std::string(20 << 20, 'x'));
+  testing::FaultEnv env;
+  env.reads_fail_after[path] = 2 << 20;  // the third of its 1 MiB reads fails
   try {
-    FileDigestText("/data/big.iso", env);
+    FileDigestText(path, env);
     FAIL() << "no error";
   } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "Cannot open file \"/data/big.iso\". Input/output error");
+    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + path + "\". Input/output error");
+  }
+}
+
+// A file that grows while it is read (a log being written) is digested over
+// the size it had when it was opened, on both read paths.
+TEST(Md5File, LargeFilesGrowingWhileReadGiveTheDigestOfTheirFirstSize) {
+  TempTree tree;
+  testing::FaultEnv env;
+  for (std::size_t size : {std::size_t{100000}, std::size_t{8} << 20, (std::size_t{8} << 20) + 12345}) {
+    const std::string bytes = testing::RandomBytes(size, static_cast<unsigned>(size));
+    const std::string path = tree.Write("log" + std::to_string(size), bytes);
+    env.grows_while_read[path] = 3 << 20;
+    EXPECT_EQ(FileDigestText(path, env), DigestToHex(DigestOfBuffer(bytes.data(), bytes.size()))) << size;
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(static_cast<std::size_t>(st.st_size), size + (3 << 20)) << "the file did grow while it was read";
   }
 }
 

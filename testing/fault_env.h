@@ -1,14 +1,16 @@
 // The one fault-injecting Env of the tests: it forwards everything to a base
 // Env (the real system by default) and fails only what a test asks for, in
 // the cases the system cannot produce on demand: a file held open by another
-// program, a read that fails part way (a bad sector), a folder that cannot be
-// entered (as root, every folder can), a disk that fills mid-write. Its clock
+// program, a read that fails part way (a bad sector), a file that grows while
+// it is read, a folder that cannot be entered (as root, every folder can), a
+// disk that fills mid-write. Its clock
 // is fixed, so a check file's date comment can be compared byte for byte.
 #pragma once
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,6 +38,9 @@ class FaultEnv : public Env {
   // The digest's read of each file fails with EIO once this many bytes of it
   // have been read.
   std::map<std::string, std::size_t> reads_fail_after;
+  // Each file grows by this many bytes right after the digest's first read
+  // of it, as a log file grows while it is read.
+  std::map<std::string, std::size_t> grows_while_read;
   // Text files served from memory, read back 16 bytes at a time; reads fail
   // with EIO from byte text_read_fails_at on.
   std::map<std::string, std::string> texts;
@@ -72,6 +77,8 @@ class FaultEnv : public Env {
     if (const int error = LookupError(path)) throw SystemError("open", error);
     if (std::find(held.begin(), held.end(), path) != held.end()) throw SystemError("open", EBUSY);
     auto file = base_.OpenForDigest(path);
+    if (const auto grows = grows_while_read.find(path); grows != grows_while_read.end())
+      file = std::make_unique<Growing>(std::move(file), path, grows->second);
     const auto fails = reads_fail_after.find(path);
     if (fails == reads_fail_after.end()) return file;
     return std::make_unique<FailingRead>(std::move(file), fails->second);
@@ -115,6 +122,29 @@ class FaultEnv : public Env {
    private:
     std::unique_ptr<Stream> real_;
     std::size_t good_;
+  };
+
+  class Growing final : public Stream {
+   public:
+    Growing(std::unique_ptr<Stream> real, std::string path, std::size_t more)
+        : real_(std::move(real)), path_(std::move(path)), more_(more) {}
+    std::int64_t Size() override { return real_->Size(); }
+    std::int64_t Position() override { return real_->Position(); }
+    bool Seek(std::int64_t position) override { return real_->Seek(position); }
+    std::int64_t Read(void* buffer, std::size_t n) override {
+      const std::int64_t got = real_->Read(buffer, n);
+      if (more_ != 0) {
+        std::ofstream(path_, std::ios::binary | std::ios::app) << std::string(more_, 'g');
+        more_ = 0;
+      }
+      return got;
+    }
+    int last_error() const override { return real_->last_error(); }
+
+   private:
+    std::unique_ptr<Stream> real_;
+    std::string path_;
+    std::size_t more_;
   };
 
   class Filling final : public ReplacingFile {
