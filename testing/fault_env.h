@@ -3,16 +3,18 @@
 // the cases the system cannot produce on demand: a file held open by another
 // program, a read that fails part way (a bad sector), a file that grows while
 // it is read, a folder that cannot be entered (as root, every folder can), a
-// disk that fills mid-write. Its clock
+// disk that fills mid-write, a digest held at its open. Its clock
 // is fixed, so a check file's date comment can be compared byte for byte.
 #pragma once
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,6 +54,9 @@ class FaultEnv : public Env {
   bool sorted_listings = false;
   // Every digest waits this long before it opens its file.
   std::chrono::milliseconds digest_delay{0};
+  // The digest of each of these files stops at its open until Release():
+  // a worker thread held at a known point, for as long as the test needs.
+  std::vector<std::string> blocked;
   // The clock.
   LocalTime now{2026, 12, 6, 8, 30, 3};
   std::string time_separator = ":";
@@ -72,8 +77,28 @@ class FaultEnv : public Env {
     auto listing = base_.ListFolder(path);
     return sorted_listings ? std::make_unique<Sorted>(*listing) : std::move(listing);
   }
+  // Waits until count digests stand at their block.
+  void WaitUntilBlocked(std::size_t count) {
+    std::unique_lock lock(gate_mutex_);
+    gate_changed_.wait(lock, [&] { return waiting_ >= count; });
+  }
+  // Lets every blocked digest (and any later one) go on.
+  void Release() {
+    {
+      std::lock_guard lock(gate_mutex_);
+      released_ = true;
+    }
+    gate_changed_.notify_all();
+  }
+
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
     if (digest_delay.count() > 0) std::this_thread::sleep_for(digest_delay);
+    if (std::find(blocked.begin(), blocked.end(), path) != blocked.end()) {
+      std::unique_lock lock(gate_mutex_);
+      ++waiting_;
+      gate_changed_.notify_all();
+      gate_changed_.wait(lock, [&] { return released_; });
+    }
     if (const int error = LookupError(path)) throw SystemError("open", error);
     if (std::find(held.begin(), held.end(), path) != held.end()) throw SystemError("open", EBUSY);
     auto file = base_.OpenForDigest(path);
@@ -183,6 +208,10 @@ class FaultEnv : public Env {
   };
 
   Env& base_;
+  std::mutex gate_mutex_;  // guards waiting_ and released_
+  std::condition_variable gate_changed_;
+  std::size_t waiting_ = 0;
+  bool released_ = false;
 };
 
 }  // namespace quillora::testing
