@@ -3,8 +3,8 @@
 // the cases the system cannot produce on demand: a file held open by another
 // program, a read that fails part way (a bad sector), a file that grows while
 // it is read, a folder that cannot be entered (as root, every folder can), a
-// disk that fills mid-write, a digest held at its open. Its clock
-// is fixed, so a check file's date comment can be compared byte for byte.
+// disk that fills mid-write, a digest held at its open. Its clock is fixed,
+// so a check file's date comment can be compared byte for byte.
 #pragma once
 
 #include <algorithm>
