@@ -139,6 +139,8 @@ TEST_F(WindowTest, EveryControlSitsWhereTheLayoutPutsIt) {
   const QHeaderView* columns = form->LvwFile->horizontalHeader();
   EXPECT_EQ(columns->sectionSize(0), 210);
   EXPECT_EQ(columns->sectionSize(1), 255);
+  EXPECT_EQ(columns->geometry().topLeft(), QPoint(2, 2)) << "the columns start 2 pixels inside the list";
+  EXPECT_EQ(form->LvwFile->viewport()->geometry().left(), 2);
   EXPECT_TRUE(form->LvwFile->showGrid());
   EXPECT_EQ(form->LvwFile->selectionBehavior(), QAbstractItemView::SelectRows);
   EXPECT_EQ(form->LvwFile->selectionMode(), QAbstractItemView::ExtendedSelection);
