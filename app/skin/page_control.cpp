@@ -51,6 +51,7 @@ void TsuiPageControl::StepPage(int step) {
 
 QWidget* TsuiPageControl::CurrentPage() const { return stack_->currentWidget(); }
 QWidget* TsuiPageControl::Page(int index) const { return stack_->widget(index); }
+int TsuiPageControl::IndexOf(QWidget* page) const { return stack_->indexOf(page); }
 
 void TsuiPageControl::resizeEvent(QResizeEvent*) { Layout(); }
 

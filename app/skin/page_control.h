@@ -34,6 +34,8 @@ class TsuiPageControl : public QWidget {
   void StepPage(int step);
   QWidget* CurrentPage() const;
   QWidget* Page(int index) const;
+  // The index of page, or -1 when it is not one of the pages.
+  int IndexOf(QWidget* page) const;
   QTabBar* TabBar() const { return tabs_; }
 
  signals:
