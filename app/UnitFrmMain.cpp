@@ -158,10 +158,7 @@ void TForm1::BuildFileMD5Page() {
   LvwFile->setObjectName("LvwFile");
   LvwFile->setModel(LvwFileModel);
   LvwFile->setGeometry(8, 8, 465, 177);
-  LvwFile->setFrameShape(QFrame::NoFrame);
-  LvwFile->setContentsMargins(2, 2, 2, 2);
-  LvwFile->setAutoFillBackground(true);
-  LvwFile->setBackgroundRole(QPalette::Base);
+  skin::SetInnerMargin(*LvwFile, 2);
   LvwFile->setShowGrid(true);
   LvwFile->setGridStyle(Qt::SolidLine);
   LvwFile->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -341,15 +338,6 @@ void ShowPrompt(QPlainTextEdit& box, std::string_view prompt) {
   AppendLine(box, prompt);
 }
 
-// The extension of a path's name, from its last "." to the end, dot included;
-// empty when the name has no dot.
-std::string_view ExtensionOf(std::string_view path) {
-  const auto name = path.find_last_of(kPathSeparator);
-  const auto dot = path.rfind('.');
-  if (dot == std::string_view::npos || (name != std::string_view::npos && dot < name)) return {};
-  return path.substr(dot);
-}
-
 }  // namespace
 
 void TForm1::ShowInputError(std::string_view text) {
@@ -468,14 +456,7 @@ void TForm1::FormDropFiles(const std::vector<std::string>& paths) {
     ShowPrompt(*MemoMakeResult, kMakerPrompt);
     Pump();
   } else if (page == SheetVerifier && !paths.empty()) {
-    const std::string& dropped = paths.front();
-    std::string check_file;
-    if (env.FileExists(dropped)) {
-      if (ExtensionOf(dropped) == ".md5") check_file = dropped;
-    } else if (env.FolderExists(dropped)) {
-      const std::string inside = dropped + kPathSeparator + std::string(kCheckFileName);
-      if (env.FileExists(inside)) check_file = inside;
-    }
+    const std::string check_file = CheckFileNamedBy(env, paths.front());
     if (check_file.empty()) return;
     SetPathText(*EdtCheckfilePath, check_file);
     ShowPrompt(*MemoVerifyResult, kVerifierPrompt);

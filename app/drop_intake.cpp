@@ -4,6 +4,9 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include "md5/file_texts.h"
+#include "platform/env.h"
+
 namespace quillora {
 
 namespace {
@@ -19,6 +22,15 @@ std::string LocalPathOf(QByteArray uri) {
   const QByteArray host = uri.left(slash);
   if (!host.isEmpty() && host != "localhost") return {};
   return QByteArray::fromPercentEncoding(uri.mid(slash)).toStdString();
+}
+
+// The extension of a path's name, from its last "." to the end, dot included;
+// empty when the name has no dot.
+std::string_view ExtensionOf(std::string_view path) {
+  const auto name = path.find_last_of(kPathSeparator);
+  const auto dot = path.rfind('.');
+  if (dot == std::string_view::npos || (name != std::string_view::npos && dot < name)) return {};
+  return path.substr(dot);
 }
 
 }  // namespace
@@ -38,6 +50,13 @@ std::vector<std::string> DroppedPaths(const QMimeData& data) {
   for (const QUrl& url : data.urls())
     if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
   return paths;
+}
+
+std::string CheckFileNamedBy(Env& env, const std::string& dropped) {
+  if (env.FileExists(dropped)) return ExtensionOf(dropped) == ".md5" ? dropped : std::string();
+  if (!env.FolderExists(dropped)) return {};
+  std::string inside = dropped + kPathSeparator + std::string(kCheckFileName);
+  return env.FileExists(inside) ? inside : std::string();
 }
 
 }  // namespace quillora

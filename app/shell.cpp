@@ -2,23 +2,15 @@
 
 #include <QDesktopServices>
 #include <QFile>
-#include <QUrl>
 
+#include "app/desktop_url.h"
 #include "platform/env.h"
 
 namespace quillora {
 
 void DesktopShell::Open(const std::string& /*verb*/, const std::string& target) {
   const QString text = QFile::decodeName(QByteArray::fromStdString(target));
-  QUrl url;
-  if (!target.empty() && target.front() == kPathSeparator) {
-    url = QUrl::fromLocalFile(text);
-  } else if (QUrl(text).scheme().size() > 1) {  // one letter would be a drive
-    url = QUrl(text);
-  } else {
-    url = QUrl(QStringLiteral("https://") + text);
-  }
-  QDesktopServices::openUrl(url);
+  QDesktopServices::openUrl(DesktopUrl(text, NativePathRules()));
 }
 
 std::string HelpFilePath(const std::string& exe_folder) {
