@@ -19,6 +19,9 @@ class JobSink {
   // Called now and then while the job waits for a digest that is still being
   // computed (a large file), so a window stays live meanwhile.
   virtual void KeepAlive() {}
+  // Called once for each file or folder the job met but left out of the
+  // check file, with the reason; the line the result box shows stays as it is.
+  virtual void LeftOut(std::string_view /*path*/, std::string_view /*reason*/) {}
 };
 
 }  // namespace quillora

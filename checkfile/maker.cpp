@@ -88,6 +88,7 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
         sink.Line("Processing folder \"" + item.entry.path + "\" ...");
         break;
       case MakeItem::Kind::kUnrecordable:
+        sink.LeftOut(item.entry.path, kCouldNotOpenFile);
         sink.Line("Processing file \"" + item.entry.name + "\" ... " + std::string(kCouldNotOpenFile));
         break;
       case MakeItem::Kind::kFile: {
@@ -98,6 +99,8 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
         if (outcome.readable && !outcome.error) {
           out.Append(CheckFileRecordLine(LowerAscii(outcome.digest), ToCheckFilePath(item.relative)));
           status = "OK";
+        } else {
+          sink.LeftOut(item.entry.path, kCouldNotOpenFile);
         }
         sink.Line("Processing file \"" + item.entry.name + "\" ... " + std::string(status));
         break;

@@ -64,7 +64,10 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
     sink.Pump();
     if (item.kind == ListItem::Kind::kPassedOver) continue;
     const AheadOutcome outcome = queue.Outcome(keep_alive);
-    if (!outcome.readable) continue;
+    if (!outcome.readable) {
+      sink.LeftOut(item.path, kCouldNotOpenFile);
+      continue;
+    }
     const ListSink::RowId row = sink.AppendRow(item.path);
     if (outcome.error) continue;  // the row stays without a second column
     sink.SetDigest(row, LowerAscii(outcome.digest));

@@ -32,6 +32,9 @@ class ListSink {
   // Called now and then while the job waits for a digest still running, so
   // the window stays live on a large file.
   virtual void KeepAlive() {}
+  // Called for each file below a scanned folder that is left out of the list
+  // because it cannot be read, with the reason.
+  virtual void LeftOut(const std::string& /*path*/, std::string_view /*reason*/) {}
 };
 
 // Files chosen in the open dialog, in the dialog's order. Each gets its row
