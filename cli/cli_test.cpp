@@ -1,10 +1,15 @@
 // quillora-cli end to end: the real binary, real files, its output and its
 // exit status.
 #include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,34 +24,80 @@ namespace {
 using testing::TempTree;
 
 struct CliRun {
-  int status = -1;
+  int status = -1;  // the exit status, or 128 + the signal that ended it
   std::string out, err;
 };
 
-// Runs quillora-cli with args in folder cwd (or ours), capturing both outputs
-// through files in capture_folder.
-CliRun RunCli(const std::vector<std::string>& args, const std::string& capture_folder, const std::string& cwd = "") {
-  const std::string out_path = capture_folder + "/stdout", err_path = capture_folder + "/stderr";
+const std::string kCli = QUILLORA_CLI_PATH;
+
+// Starts program with args in folder cwd (or ours), with the given descriptors
+// as its standard output and error (and input, when in >= 0).
+pid_t Start(const std::string& program, const std::vector<std::string>& args, int out, int err,
+            const std::string& cwd = "", int in = -1) {
   const pid_t child = ::fork();
   if (child == 0) {
-    ::unlink(out_path.c_str());  // may be another user's from an earlier run
-    ::unlink(err_path.c_str());
-    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(126);
+    if ((in >= 0 && ::dup2(in, 0) < 0) || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(126);
     if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
-    std::vector<char*> argv{const_cast<char*>(QUILLORA_CLI_PATH)};
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    ::execv(QUILLORA_CLI_PATH, argv.data());
+    ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }
-  CliRun run;
+  return child;
+}
+
+// Waits for child; its exit status as a shell reports it.
+int Wait(pid_t child) {
   int status = 0;
-  if (::waitpid(child, &status, 0) == child && WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  if (::waitpid(child, &status, 0) != child) return -1;
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+// Runs program with args, capturing both outputs through files in
+// capture_folder.
+CliRun RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& capture_folder,
+                  const std::string& cwd = "") {
+  const std::string out_path = capture_folder + "/stdout", err_path = capture_folder + "/stderr";
+  ::unlink(out_path.c_str());  // may be another user's from an earlier run
+  ::unlink(err_path.c_str());
+  const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  CliRun run;
+  if (out < 0 || err < 0) return run;
+  run.status = Wait(Start(program, args, out, err, cwd));
+  ::close(out);
+  ::close(err);
   run.out = testing::ReadFile(out_path);
   run.err = testing::ReadFile(err_path);
   return run;
+}
+
+CliRun RunCli(const std::vector<std::string>& args, const std::string& capture_folder, const std::string& cwd = "") {
+  return RunProgram(kCli, args, capture_folder, cwd);
+}
+
+// Everything a pipe's reader gets until the writer closes it.
+std::string Drain(int fd) {
+  std::string bytes;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  return bytes;
+}
+
+// The names in folder that start with prefix.
+std::vector<std::string> NamesStartingWith(const std::string& folder, std::string_view prefix) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(prefix)) names.push_back(name);
+  }
+  return names;
 }
 
 class CliTest : public ::testing::Test {
@@ -140,14 +191,154 @@ TEST_F(CliTest, FailuresOfTheErrorReportExitWithThree) {
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(testing::ReadFile(old), "old");
 
+  // As a user who may not read the check file nor list the folder. The
+  // checkout may lie in a folder only root may enter: that user gets a copy
+  // of the program in the temporary tree, which every user can reach.
   ::chmod(old.c_str(), 0);
-  const std::string check_file = old;
+  const std::string unlistable = tree.Folder("unlistable");
+  ::chmod(unlistable.c_str(), 0);
+  const std::string cli = tree.At("bin/quillora-cli");
+  tree.Folder("bin");
+  ASSERT_TRUE(std::filesystem::copy_file(kCli, cli));
+  ::chmod(cli.c_str(), 0755);
   const std::string folder = capture;
-  ASSERT_EQ(testing::RunUnprivileged([&] {
-              const CliRun unprivileged = RunCli({"verify", check_file}, folder);
-              return unprivileged.status == 3 && unprivileged.err == "File access denied.\n" ? 0 : 1;
-            }),
-            0);
+  const int result = testing::RunUnprivileged([&] {
+    if (RunProgram(cli, {"--version"}, folder).status != 0) return 10;
+    const CliRun verify = RunProgram(cli, {"verify", old}, folder);
+    if (verify.status != 3 || verify.err != "File access denied.\n") return 11;
+    const CliRun make = RunProgram(cli, {"make", unlistable}, folder);
+    if (make.status != 2 || make.err != "quillora-cli: cannot list the folder \"" + unlistable + "\": " +
+                                            std::strerror(EACCES) + "\n")
+      return 12;
+    return 0;
+  });
+  ASSERT_NE(result, -1) << "set-up: the unprivileged child did not run";
+  ASSERT_NE(result, 10) << "set-up: the unprivileged user cannot run " << cli;
+  EXPECT_EQ(result, 0) << "11: verify of an unreadable check file, 12: make of an unlistable folder";
+}
+
+TEST_F(CliTest, WhatWasNotReadIsToldOnStandardErrorAndExitsWithOne) {
+  const std::string file = tree.Write("data/a.txt", "abc");
+  const std::string fifo = tree.At("data/fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const std::string not_records = tree.Write("other.md5", Hex("abc") + "  a.txt\n");
+  const std::string line = file + "     " + Hex("abc") + "\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string out_end, err;
+  } cases[] = {
+      {{"hash", data}, line, "quillora-cli: " + fifo + ": Could not open file\n"},
+      {{"make", data}, "Operation completed.\nThe MD5 checksum file is save at \"" + data + "/CheckSum.md5\"\n",
+       "quillora-cli: 1 file or folder was left out of \"" + data + "/CheckSum.md5\"\n"},
+      {{"verify", not_records}, "0 file was verified. 0 file changed. \n",
+       "quillora-cli: no records found in " + not_records + "\n"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = Cli(c.args);
+    EXPECT_EQ(run.status, 1) << c.args[0];
+    EXPECT_TRUE(run.out.ends_with(c.out_end)) << run.out;
+    EXPECT_EQ(run.err, c.err);
+  }
+}
+
+TEST_F(CliTest, AFailedWriteToStandardOutputExitsWithThree) {
+  tree.Write("data/a.txt", "a");
+  const std::string check_file = tree.Write("data/CheckSum.md5", "");
+  ASSERT_EQ(Cli({"make", data}).status, 0);
+  const std::string made = testing::ReadFile(check_file);
+  const struct {
+    std::vector<std::string> args;
+    bool closed_pipe;  // else /dev/full
+  } cases[] = {
+      {{"hash", data}, false},   {{"make", data}, false}, {{"verify", check_file}, false},
+      {{"--help"}, false},       {{"--version"}, false},  {{"verify", check_file}, true},
+      {{"make", data}, true},
+  };
+  for (const auto& c : cases) {
+    int out = -1;
+    if (c.closed_pipe) {
+      int ends[2];
+      ASSERT_EQ(::pipe(ends), 0);
+      ::close(ends[0]);
+      out = ends[1];
+    } else {
+      out = ::open("/dev/full", O_WRONLY);
+    }
+    ASSERT_GE(out, 0);
+    const std::string err_path = capture + "/stderr";
+    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    const int status = Wait(Start(kCli, c.args, out, err));
+    ::close(out);
+    ::close(err);
+    EXPECT_EQ(status, 3) << c.args[0] << " closed pipe: " << c.closed_pipe;
+    EXPECT_EQ(testing::ReadFile(err_path),
+              std::string("quillora-cli: write error: ") + std::strerror(c.closed_pipe ? EPIPE : ENOSPC) + "\n");
+    EXPECT_EQ(testing::ReadFile(check_file), made) << "a make that cannot report keeps the old check file";
+  }
+}
+
+TEST_F(CliTest, ControlCharactersInNamesReachATerminalEscaped) {
+  const std::string name = "a\x1b]0;TITLE\x07\x1b[2J\b\x7f\xc2\x9b.txt";
+  tree.Write("data/" + name, "x");
+  ASSERT_EQ(Cli({"make", data}).status, 0);
+  const std::string check_file = data + "/CheckSum.md5";
+  const std::string escaped = "a\\x1b]0;TITLE\\x07\\x1b[2J\\x08\\x7f\\xc2\\x9b.txt";
+
+  // Into a file the bytes stay exact.
+  EXPECT_NE(Cli({"verify", check_file}).out.find("OK ... \"" + data + "/" + name + "\"\n"), std::string::npos);
+
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  const int err = ::open((capture + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  const pid_t child = Start(kCli, {"verify", check_file}, terminal, err);
+  ::close(terminal);
+  ::close(err);
+  std::string shown;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) shown.append(buffer, static_cast<std::size_t>(n));
+  ::close(master);
+  EXPECT_EQ(Wait(child), 0);
+  EXPECT_NE(shown.find("OK ... \"" + data + "/" + escaped + "\""), std::string::npos) << shown;
+  EXPECT_EQ(shown.find('\x1b'), std::string::npos);
+  EXPECT_EQ(shown.find('\x07'), std::string::npos);
+}
+
+TEST_F(CliTest, AStoppedMakeLeavesTheOldCheckFile) {
+  // More lines than the pipe holds: with nobody reading, the make cannot end
+  // before it is stopped.
+  for (int i = 0; i < 2000; ++i) tree.Write("data/file-" + std::to_string(i) + ".txt", "x");
+  const std::string check_file = tree.Write("data/CheckSum.md5", "old");
+  const struct {
+    int signal;
+    bool removes_temp;
+  } cases[] = {{SIGINT, true}, {SIGTERM, true}, {SIGHUP, true}, {SIGKILL, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.signal);
+    for (const std::string& name : NamesStartingWith(data, ".CheckSum.md5.tmp-"))
+      std::filesystem::remove(data + "/" + name);
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    const int err = ::open((capture + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const pid_t child = Start(kCli, {"--jobs", "1", "make", data}, ends[1], err);
+    ::close(ends[1]);
+    ::close(err);
+    // Stop it once its first line is out, and with it the temporary file.
+    std::string printed;
+    char byte = 0;
+    while (byte != '\n' && ::read(ends[0], &byte, 1) == 1) printed += byte;
+    ASSERT_FALSE(NamesStartingWith(data, ".CheckSum.md5.tmp-").empty());
+    ::kill(child, c.signal);
+    EXPECT_EQ(Wait(child), 128 + c.signal);
+    printed += Drain(ends[0]);
+    ::close(ends[0]);
+    EXPECT_TRUE(printed.ends_with(" ... OK\n")) << "lines go out whole, as they are made";
+    EXPECT_EQ(testing::ReadFile(check_file), "old");
+    EXPECT_EQ(NamesStartingWith(data, ".CheckSum.md5.tmp-").empty(), c.removes_temp);
+  }
 }
 
 TEST_F(CliTest, HelpNamesEveryCommand) {

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/output.h"
 #include "filelist/list_jobs.h"
 #include "filelist/saved_list.h"
@@ -28,6 +29,13 @@ class PrintingSink final : public ListSink {
     pending_.reset();
   }
   void Pump() override {}
+  // A file below a folder that cannot be read keeps out of the list, as in
+  // the window, but not out of sight.
+  void LeftOut(const std::string& path, std::string_view reason) override {
+    Flush();
+    PrintError("quillora-cli: " + path + ": " + std::string(reason));
+    unreadable_ = true;
+  }
 
   void Flush() {
     if (pending_) SetDigest(last_id_, std::string(kCouldNotOpenFile));
@@ -49,7 +57,7 @@ int HashCommand(const std::vector<std::string>& args, const Options& options) {
   }
   PrintingSink sink;
   try {
-    AddDroppedPaths(Env::Default(), args, sink, options.jobs);
+    AddDroppedPaths(ProgramEnv(), args, sink, options.jobs);
   } catch (const Error& e) {
     sink.Flush();
     PrintError(WithFullStop(e.what()));

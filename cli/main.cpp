@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/output.h"
+#include "platform/errors.h"
 
 namespace {
 
@@ -59,9 +61,7 @@ bool TakeOptions(std::vector<std::string>& args, quillora::cli::Options& options
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   using namespace quillora::cli;
   std::vector<std::string> args(argv + 1, argv + argc);
   Options options;
@@ -93,6 +93,19 @@ int main(int argc, char** argv) {
     PrintError(kUsage);
     status = kExitUsage;
   }
-  FlushOutput();
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace quillora::cli;
+  StartInterruptHandling();
+  InitOutput();
+  try {
+    return Run(argc, argv);
+  } catch (const WriteError& e) {
+    PrintError("quillora-cli: write error: " + quillora::SystemErrorMessage(e.number()));
+    return kExitFailed;
+  }
 }

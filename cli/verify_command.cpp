@@ -2,6 +2,7 @@
 // printing the result box's lines.
 #include "checkfile/verifier.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/output.h"
 #include "cli/printing_sink.h"
 #include "platform/errors.h"
@@ -16,18 +17,25 @@ int VerifyCommand(const std::vector<std::string>& args, const Options& options) 
     return kExitUsage;
   }
   const std::string& check_file = args[at];
-  Env& env = Env::Default();
+  Env& env = ProgramEnv();
   if (const VerifyInput input = CheckVerifyInput(env, check_file); input != VerifyInput::kReady) {
     PrintError(VerifyInputMessage(input));
     return kExitUsage;
   }
   PrintingJobSink sink;
+  VerifyCounts counts;
   try {
-    return VerifyCheckFile(env, check_file, sink, options.jobs).all_ok() ? kExitOk : kExitFindings;
+    counts = VerifyCheckFile(env, check_file, sink, options.jobs);
   } catch (const Error& e) {
     PrintError(WithFullStop(e.what()));
     return kExitFailed;
   }
+  // A file of another format, or none at all, checks nothing: not a pass.
+  if (counts.total() == 0) {
+    PrintError("quillora-cli: no records found in " + check_file);
+    return kExitFindings;
+  }
+  return counts.all_ok() ? kExitOk : kExitFindings;
 }
 
 }  // namespace quillora::cli
