@@ -81,16 +81,12 @@ void StartInterruptHandling() {
 #endif
 }
 
-std::unique_ptr<ReplacingFile> InterruptibleEnv::CreateReplacing(const std::string& path) {
+std::unique_ptr<ReplacingFile> TrackForInterrupt(std::unique_ptr<ReplacingFile> (*create)(const std::string& path),
+                                                 const std::string& path) {
   std::lock_guard lock(temp_mutex);
-  auto file = std::make_unique<TrackedReplacingFile>(Env::CreateReplacing(path));
+  auto file = std::make_unique<TrackedReplacingFile>(create(path));
   pending_temp = file->temp_path();
   return file;
-}
-
-Env& ProgramEnv() {
-  static InterruptibleEnv env;
-  return env;
 }
 
 }  // namespace quillora::cli

@@ -14,14 +14,9 @@ namespace quillora::cli {
 // A signal ignored when the program started stays ignored.
 void StartInterruptHandling();
 
-// The real operating system, except that the temporary file of a replacing
-// write is known to the interrupt handling while it exists.
-class InterruptibleEnv : public Env {
- public:
-  std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override;
-};
-
-// The one InterruptibleEnv every command works through.
-Env& ProgramEnv();
+// Starts replacing path through create, and keeps the temporary file's
+// path where the interrupt handling finds it while the file exists.
+std::unique_ptr<ReplacingFile> TrackForInterrupt(std::unique_ptr<ReplacingFile> (*create)(const std::string& path),
+                                                 const std::string& path);
 
 }  // namespace quillora::cli

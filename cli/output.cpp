@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #ifdef _WIN32
 #include <io.h>
@@ -14,7 +15,9 @@ namespace quillora::cli {
 namespace {
 
 bool stdout_is_terminal = false;
-bool stderr_is_terminal = false;
+bool holding = false;
+std::string held;
+int held_error = 0;  // a failed write of held lines, reported by FlushLines
 
 // Guards standard error's status line against lines written by other threads
 // (the progress display, the interrupt handler).
@@ -47,6 +50,15 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
+// Writes the held lines; standard output keeps its order with standard error.
+void WriteHeld() {
+  if (held.empty()) return;
+  std::string block;
+  block.swap(held);
+  if (const int error = WriteAll(1, block); error != 0 && held_error == 0) held_error = error;
+}
+bool stderr_is_terminal = false;
+
 // Erases the status line; status_mutex held.
 void EraseStatusLocked() {
   if (!status_shown) return;
@@ -71,6 +83,13 @@ bool StdoutIsTerminal() { return stdout_is_terminal; }
 bool StderrIsTerminal() { return stderr_is_terminal; }
 
 void PrintLine(std::string_view line) {
+  if (holding) {
+    held += stdout_is_terminal ? EscapeControls(line) : line;
+    held += '\n';
+    if (held.size() >= (64 << 10)) WriteHeld();
+    if (held_error != 0) throw WriteError(held_error);
+    return;
+  }
   const std::string text = Framed(line, stdout_is_terminal);
   int error;
   if (stdout_is_terminal && stderr_is_terminal) {
@@ -84,7 +103,16 @@ void PrintLine(std::string_view line) {
   if (error != 0) throw WriteError(error);
 }
 
+void HoldLines() { holding = true; }
+
+void FlushLines() {
+  holding = false;
+  WriteHeld();
+  if (held_error != 0) throw WriteError(std::exchange(held_error, 0));
+}
+
 void PrintError(std::string_view line) {
+  WriteHeld();
   const std::string text = Framed(line, stderr_is_terminal);
   std::lock_guard lock(status_mutex);
   EraseStatusLocked();

@@ -32,6 +32,13 @@ bool StdoutIsTerminal();
 bool StderrIsTerminal();
 
 void PrintLine(std::string_view line);   // line + "\n" to standard output; WriteError on failure
+
+// From HoldLines() on, standard output's lines are gathered and written in
+// blocks of 64 KiB, and by FlushLines(), which ends the holding. For a run's
+// closing lines, which come all at once: a million lost files would
+// otherwise cost a million more system calls.
+void HoldLines();
+void FlushLines();
 void PrintError(std::string_view line);  // line + "\n" to standard error; its failures are not reported
 
 // A status line on standard error that later lines replace: "\r", text and
