@@ -74,6 +74,14 @@ CliRun RunProgram(const std::string& program, const std::vector<std::string>& ar
   return run;
 }
 
+// A new pseudo terminal: master is the screen's side, terminal the program's.
+bool OpenPseudoTerminal(int& master, int& terminal) {
+  master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return false;
+  terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  return terminal >= 0;
+}
+
 // The reading end of a pipe that holds text and is closed for writing.
 int PipeWith(const std::string& text) {
   int ends[2];
@@ -290,12 +298,8 @@ TEST_F(CliTest, ControlCharactersInNamesReachATerminalEscaped) {
   // Into a file the bytes stay exact.
   EXPECT_NE(Cli({"verify", check_file}).out.find("OK ... \"" + data + "/" + name + "\"\n"), std::string::npos);
 
-  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
-  const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
-  ASSERT_GE(terminal, 0);
+  int master = -1, terminal = -1;
+  ASSERT_TRUE(OpenPseudoTerminal(master, terminal));
   const int err = ::open((capture + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
   const pid_t child = Start(kCli, {"verify", check_file}, terminal, err);
   ::close(terminal);
@@ -474,12 +478,8 @@ TEST_F(CliTest, ProgressGoesToTheTerminalOnStandardErrorOnly) {
   ASSERT_EQ(Cli({"make", data}).status, 0);
   const std::string quiet_out = Cli({"verify", "--jobs", "1", data + "/CheckSum.md5"}).out;
 
-  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
-  const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
-  ASSERT_GE(terminal, 0);
+  int master = -1, terminal = -1;
+  ASSERT_TRUE(OpenPseudoTerminal(master, terminal));
   int ends[2];
   ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
   const pid_t child = Start(kCli, {"verify", "--jobs", "1", data + "/CheckSum.md5"}, ends[1], terminal);
