@@ -36,7 +36,9 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
       CheckRecord record;
       while (reader.Next(record)) recorded.insert(FromCheckFilePath(record.relative_path));
     }
-    const std::string check_file_name = check_file_path.substr(base.size());
+    const auto separator = check_file_path.rfind(kPathSeparator);
+    const std::string check_file_name =
+        separator == std::string::npos ? check_file_path : check_file_path.substr(separator + 1);
     FolderWalk walk(env, base, /*into_sub_folders=*/true);
     WalkEntry entry;
     while (walk.Next(entry)) {
