@@ -108,10 +108,7 @@ void TForm1::BuildFileMD5Page() {
   LvwFile->setObjectName("LvwFile");
   LvwFile->setModel(LvwFileModel);
   LvwFile->setGeometry(8, 8, 465, 177);
-  LvwFile->setFrameShape(QFrame::NoFrame);
-  LvwFile->setContentsMargins(2, 2, 2, 2);
-  LvwFile->setAutoFillBackground(true);
-  LvwFile->setBackgroundRole(QPalette::Base);
+  skin::SetInnerMargin(*LvwFile, 2);
   LvwFile->setShowGrid(true);
   LvwFile->setGridStyle(Qt::SolidLine);
   LvwFile->setSelectionBehavior(QAbstractItemView::SelectRows);

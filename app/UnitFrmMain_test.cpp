@@ -139,6 +139,8 @@ TEST_F(WindowTest, EveryControlSitsWhereTheLayoutPutsIt) {
   const QHeaderView* columns = form->LvwFile->horizontalHeader();
   EXPECT_EQ(columns->sectionSize(0), 210);
   EXPECT_EQ(columns->sectionSize(1), 255);
+  EXPECT_EQ(columns->geometry().topLeft(), QPoint(2, 2)) << "the columns start 2 pixels inside the list";
+  EXPECT_EQ(form->LvwFile->viewport()->geometry().left(), 2);
   EXPECT_TRUE(form->LvwFile->showGrid());
   EXPECT_EQ(form->LvwFile->selectionBehavior(), QAbstractItemView::SelectRows);
   EXPECT_EQ(form->LvwFile->selectionMode(), QAbstractItemView::ExtendedSelection);
@@ -169,6 +171,43 @@ TEST_F(WindowTest, TabWalksEachPageInItsDesignedOrder) {
     }
     EXPECT_EQ(seen, order) << "page " << page + 1;
   }
+}
+
+TEST_F(WindowTest, CtrlTabAndCtrlPageKeysTurnThePagesFromAnyControl) {
+  ShowActive();
+  struct Key {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int step;
+  };
+  const Key keys[] = {
+      {Qt::Key_Tab, Qt::ControlModifier, 1},
+      {Qt::Key_PageDown, Qt::ControlModifier, 1},
+      {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, -1},  // as X11 sends it
+      {Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier, -1},
+      {Qt::Key_PageUp, Qt::ControlModifier, -1},
+  };
+  // Controls that take keys themselves, and the first and last page (wrap).
+  const std::vector<std::pair<int, QWidget*>> focused = {
+      {0, form->LvwFile},          {0, form->BtnSelectFile}, {1, form->EdtPath},
+      {1, form->MemoMakeResult},   {2, form->MemoVerifyResult}, {3, form->BtnHelp},
+      {0, form->PageControl->TabBar()},
+  };
+  for (const Key& k : keys) {
+    for (const auto& [page, widget] : focused) {
+      form->PageControl->SetCurrentIndex(page);
+      widget->setFocus(Qt::OtherFocusReason);
+      ASSERT_EQ(QApplication::focusWidget(), widget);
+      QTest::keyClick(widget, k.key, k.modifiers);
+      EXPECT_EQ(form->PageControl->CurrentIndex(), (page + k.step + 4) % 4)
+          << QKeySequence(k.key | k.modifiers).toString().toStdString() << " on "
+          << widget->objectName().toStdString() << " of page " << page + 1;
+    }
+  }
+  form->PageControl->SetCurrentIndex(1);
+  form->EdtPath->setFocus();
+  QTest::keyClick(form->EdtPath, Qt::Key_Tab);
+  EXPECT_EQ(form->PageControl->CurrentIndex(), 1) << "Tab alone moves the focus, not the page";
 }
 
 TEST_F(WindowTest, HasAFixedSizeAndNoMaximiseButton) {

@@ -1,10 +1,13 @@
 #include "app/file_dialogs.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QDir>
 #include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include "app/display_text.h"
 
@@ -67,6 +70,7 @@ class TypedNamesDialog : public QFileDialog {
 };
 
 void Prepare(QFileDialog& dialog, const FileDialogRequest& request) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setWindowTitle(DisplayText(request.title));
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   const QStringList filters = QtFilters(request.filter);
@@ -77,12 +81,31 @@ void Prepare(QFileDialog& dialog, const FileDialogRequest& request) {
   if (!request.initial_path.empty()) dialog.selectFile(DisplayText(request.initial_path));
 }
 
+// See QtFileDialogs. Once per process; the folder goes when the process ends.
+void KeepDialogSettingsForThisRun() {
+  static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/quillora-XXXXXX"));
+  static const bool redirected = [] {
+    // Without a temporary folder, a folder below a file, which cannot be
+    // made: Qt's write then fails quietly instead of going to the user's.
+    const QString path = folder.isValid()
+                             ? folder.path()
+                             : QCoreApplication::applicationFilePath() + QStringLiteral("/settings");
+    // Qt's dialog asks for the native format; on Windows that is the
+    // registry, which no path moves.
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+      QSettings::setPath(format, QSettings::UserScope, path);
+    return true;
+  }();
+  (void)redirected;
+}
+
 }  // namespace
+
+QtFileDialogs::QtFileDialogs() { KeepDialogSettingsForThisRun(); }
 
 OpenAnswer QtFileDialogs::OpenFiles(const FileDialogRequest& request, bool multiple) {
   TypedNamesDialog dialog(QApplication::activeWindow());
-  dialog.setOption(QFileDialog::DontUseNativeDialog);  // so typed names reach accept() above
-  Prepare(dialog, request);
+  Prepare(dialog, request);  // Qt's own dialog, so typed names reach accept() above
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(multiple ? QFileDialog::ExistingFiles : QFileDialog::AnyFile);
   OpenAnswer answer;
@@ -115,7 +138,8 @@ std::optional<std::string> QtFileDialogs::SaveFile(const FileDialogRequest& requ
 
 std::optional<std::string> QtFileDialogs::ChooseFolder(const std::string& title) {
   const QString folder = QFileDialog::getExistingDirectory(
-      QApplication::activeWindow(), DisplayText(title), QString(), QFileDialog::ShowDirsOnly);
+      QApplication::activeWindow(), DisplayText(title), QString(),
+      QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
   if (folder.isEmpty()) return std::nullopt;
   return CoreBytes(folder);
 }

@@ -44,9 +44,19 @@ class FileDialogs {
   virtual std::optional<std::string> ChooseFolder(const std::string& title) = 0;
 };
 
-// Qt's file dialogs, modal over the active window of the program.
+// Qt's own file dialogs (never the desktop's, which keep their own history),
+// modal over the active window of the program.
+//
+// Nothing is stored between runs: Qt's dialog saves its folder history and
+// view through QSettings' user scope each time it closes, and offers no way
+// to stop it, so the first QtFileDialogs points that scope, for the whole
+// process, at a private temporary folder that is removed when the process
+// ends. The dialogs remember within a run; no file is left in the user's
+// home, configuration or cache folders. (On Windows Qt keeps them in the
+// registry, which this does not move.)
 class QtFileDialogs : public FileDialogs {
  public:
+  QtFileDialogs();
   OpenAnswer OpenFiles(const FileDialogRequest& request, bool multiple) override;
   std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFolder(const std::string& title) override;

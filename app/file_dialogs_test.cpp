@@ -6,6 +6,9 @@
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "app/testing/window_testing.h"
 #include "testing/temp_tree.h"
 
@@ -67,6 +70,44 @@ TEST(QtFileDialogs, TheFilterInForceComesBackAndOpensTheNextDialog) {
   EXPECT_TRUE(shown_filter.startsWith("All files")) << shown_filter.toStdString();
   EXPECT_EQ(shown_name.toStdString(), "other.txt") << "starts from the last choice";
   EXPECT_EQ(dlg.FileName, tree.At("other.txt")) << "a cancel changes nothing";
+}
+
+// Qt's dialog saves its history through QSettings when it closes; the
+// program stores nothing between runs. The home folder is this test's own
+// (QSettings finds its folders once per process, at its first use: ctest
+// runs each test in a process of its own).
+TEST(QtFileDialogs, APickASaveAndAFolderChoiceLeaveTheHomeFolderEmpty) {
+  TempTree tree;
+  const std::string home = tree.Folder("home");
+  tree.Write("data/a.txt", "a");
+  const char* const kFolders[] = {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"};
+  const std::string old_home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  setenv("HOME", home.c_str(), 1);
+  for (const char* name : kFolders) unsetenv(name);
+
+  QtFileDialogs dialogs;
+  {
+    auto driver = Typing("a.txt");
+    const OpenAnswer picked =
+        dialogs.OpenFiles({"Choose files to calculate MD5 checksum:", "All file(*.*)|*.*", "", tree.At("data/a.txt")}, true);
+    EXPECT_EQ(picked.files, std::vector<std::string>{tree.At("data/a.txt")});
+  }
+  {
+    auto driver = Typing("list");
+    EXPECT_EQ(dialogs.SaveFile({"Save MD5 Checksum", "Text file (*.txt)|*.txt|All files (*.*)|*.*", ".txt",
+                                tree.At("data/a.txt")}),
+              tree.At("data/list.txt"));
+  }
+  {
+    ModalDriver choose([](QWidget* modal) { qobject_cast<QFileDialog*>(modal)->reject(); });
+    EXPECT_EQ(dialogs.ChooseFolder("Please select the folder to make checkfile."), std::nullopt);
+    EXPECT_TRUE(choose.Ran());
+  }
+
+  std::vector<std::string> written;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(home)) written.push_back(entry.path());
+  setenv("HOME", old_home.c_str(), 1);
+  EXPECT_EQ(written, std::vector<std::string>{}) << "written into the home folder";
 }
 
 }  // namespace

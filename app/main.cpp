@@ -2,6 +2,7 @@
 
 #include "app/UnitFrmMain.h"
 #include "app/file_dialogs.h"
+#include "app/launch_paths.h"
 #include "app/shell.h"
 #include "app/skin/page_control.h"
 #include "app/skin/skin.h"
@@ -16,6 +17,8 @@ int main(int argc, char* argv[]) {
   quillora::QtFileDialogs dialogs;
   quillora::TForm1 form(shell, dialogs);
   form.PageControl->SetCurrentIndex(0);
+  // What is left of the arguments once Qt took its own are paths to open.
+  quillora::OpenLaunchPaths(form, quillora::LaunchPaths(argc, argv));
   form.show();
   app.exec();
   return 0;

@@ -16,8 +16,8 @@ class Shell {
   virtual void Open(const std::string& verb, const std::string& target) = 0;
 };
 
-// The real desktop: an absolute path opens as a local file, a target with a
-// scheme ("mailto:...") as it stands, and a bare host and path as a web page.
+// The real desktop: opens target at its DesktopUrl under this platform's
+// path rules.
 class DesktopShell : public Shell {
  public:
   void Open(const std::string& verb, const std::string& target) override;

@@ -1,10 +1,15 @@
 // quillora-cli end to end: the real binary, real files, its output and its
 // exit status.
 #include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,40 +24,101 @@ namespace {
 using testing::TempTree;
 
 struct CliRun {
-  int status = -1;
+  int status = -1;  // the exit status, or 128 + the signal that ended it
   std::string out, err;
 };
 
-// Runs quillora-cli with args in folder cwd (or ours), capturing both outputs
-// through files in capture_folder.
-CliRun RunCli(const std::vector<std::string>& args, const std::string& capture_folder, const std::string& cwd = "") {
-  const std::string out_path = capture_folder + "/stdout", err_path = capture_folder + "/stderr";
+const std::string kCli = QUILLORA_CLI_PATH;
+
+// Starts program with args in folder cwd (or ours), with the given descriptors
+// as its standard output and error (and input, when in >= 0).
+pid_t Start(const std::string& program, const std::vector<std::string>& args, int out, int err,
+            const std::string& cwd = "", int in = -1) {
   const pid_t child = ::fork();
   if (child == 0) {
-    ::unlink(out_path.c_str());  // may be another user's from an earlier run
-    ::unlink(err_path.c_str());
-    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(126);
+    if ((in >= 0 && ::dup2(in, 0) < 0) || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(126);
     if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
-    std::vector<char*> argv{const_cast<char*>(QUILLORA_CLI_PATH)};
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    ::execv(QUILLORA_CLI_PATH, argv.data());
+    ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }
-  CliRun run;
+  return child;
+}
+
+// Waits for child; its exit status as a shell reports it.
+int Wait(pid_t child) {
   int status = 0;
-  if (::waitpid(child, &status, 0) == child && WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  if (::waitpid(child, &status, 0) != child) return -1;
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+// Runs program with args, capturing both outputs through files in
+// capture_folder.
+CliRun RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& capture_folder,
+                  const std::string& cwd = "", int in = -1) {
+  const std::string out_path = capture_folder + "/stdout", err_path = capture_folder + "/stderr";
+  ::unlink(out_path.c_str());  // may be another user's from an earlier run
+  ::unlink(err_path.c_str());
+  const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  CliRun run;
+  if (out < 0 || err < 0) return run;
+  run.status = Wait(Start(program, args, out, err, cwd, in));
+  ::close(out);
+  ::close(err);
   run.out = testing::ReadFile(out_path);
   run.err = testing::ReadFile(err_path);
   return run;
 }
 
+// A new pseudo terminal: master is the screen's side, terminal the program's.
+bool OpenPseudoTerminal(int& master, int& terminal) {
+  master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return false;
+  terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  return terminal >= 0;
+}
+
+// The reading end of a pipe that holds text and is closed for writing.
+int PipeWith(const std::string& text) {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) return -1;
+  if (::write(ends[1], text.data(), text.size()) != static_cast<ssize_t>(text.size())) return -1;
+  ::close(ends[1]);
+  return ends[0];
+}
+
+// Everything a pipe's reader gets until the writer closes it.
+std::string Drain(int fd) {
+  std::string bytes;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  return bytes;
+}
+
+// The names in folder that start with prefix.
+std::vector<std::string> NamesStartingWith(const std::string& folder, std::string_view prefix) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(prefix)) names.push_back(name);
+  }
+  return names;
+}
+
 class CliTest : public ::testing::Test {
  protected:
   CliTest() : capture(tree.Folder("capture")), data(tree.Folder("data")) { ::chmod(capture.c_str(), 0777); }
-  CliRun Cli(const std::vector<std::string>& args, const std::string& cwd = "") { return RunCli(args, capture, cwd); }
+  CliRun Cli(const std::vector<std::string>& args, const std::string& cwd = "", int in = -1) {
+    return RunProgram(kCli, args, capture, cwd, in);
+  }
 
   TempTree tree;
   const std::string capture, data;
@@ -75,7 +141,6 @@ TEST_F(CliTest, HashPrintsSavedListLines) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, tree.At("missing") + "     Could not open file\n");
 
-  EXPECT_EQ(Cli({"hash"}).status, 2);
 }
 
 TEST_F(CliTest, MakeThenVerify) {
@@ -125,9 +190,6 @@ TEST_F(CliTest, InputErrorsExitWithTwo) {
     EXPECT_EQ(run.err, message);
     EXPECT_EQ(run.out, "");
   }
-  EXPECT_EQ(Cli({"make"}).status, 2);
-  EXPECT_EQ(Cli({"verify", "a", "b"}).status, 2);
-  EXPECT_EQ(Cli({"frobnicate"}).status, 2);
 }
 
 TEST_F(CliTest, FailuresOfTheErrorReportExitWithThree) {
@@ -140,21 +202,307 @@ TEST_F(CliTest, FailuresOfTheErrorReportExitWithThree) {
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(testing::ReadFile(old), "old");
 
+  // As a user who may not read the check file nor list the folder. The
+  // checkout may lie in a folder only root may enter: that user gets a copy
+  // of the program in the temporary tree, which every user can reach.
   ::chmod(old.c_str(), 0);
-  const std::string check_file = old;
+  const std::string unlistable = tree.Folder("unlistable");
+  ::chmod(unlistable.c_str(), 0);
+  const std::string cli = tree.At("bin/quillora-cli");
+  tree.Folder("bin");
+  ASSERT_TRUE(std::filesystem::copy_file(kCli, cli));
+  ::chmod(cli.c_str(), 0755);
   const std::string folder = capture;
-  ASSERT_EQ(testing::RunUnprivileged([&] {
-              const CliRun unprivileged = RunCli({"verify", check_file}, folder);
-              return unprivileged.status == 3 && unprivileged.err == "File access denied.\n" ? 0 : 1;
-            }),
-            0);
+  const int result = testing::RunUnprivileged([&] {
+    if (RunProgram(cli, {"--version"}, folder).status != 0) return 10;
+    const CliRun verify = RunProgram(cli, {"verify", old}, folder);
+    if (verify.status != 3 || verify.err != "File access denied.\n") return 11;
+    const CliRun make = RunProgram(cli, {"make", unlistable}, folder);
+    if (make.status != 2 || make.err != "quillora-cli: cannot list the folder \"" + unlistable + "\": " +
+                                            std::strerror(EACCES) + "\n")
+      return 12;
+    return 0;
+  });
+  ASSERT_NE(result, -1) << "set-up: the unprivileged child did not run";
+  ASSERT_NE(result, 10) << "set-up: the unprivileged user cannot run " << cli;
+  EXPECT_EQ(result, 0) << "11: verify of an unreadable check file, 12: make of an unlistable folder";
 }
 
-TEST_F(CliTest, HelpNamesEveryCommand) {
-  const CliRun run = Cli({"--help"});
-  EXPECT_EQ(run.status, 0);
-  for (const char* word : {"hash PATH", "make [--no-subfolders] FOLDER", "verify CHECKFILE"})
-    EXPECT_NE(run.out.find(word), std::string::npos) << word;
+TEST_F(CliTest, WhatWasNotReadIsToldOnStandardErrorAndExitsWithOne) {
+  const std::string file = tree.Write("data/a.txt", "abc");
+  const std::string fifo = tree.At("data/fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const std::string not_records = tree.Write("other.md5", Hex("abc") + "  a.txt\n");
+  const std::string line = file + "     " + Hex("abc") + "\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string out_end, err;
+  } cases[] = {
+      {{"hash", data}, line, "quillora-cli: " + fifo + ": Could not open file\n"},
+      {{"make", data}, "Operation completed.\nThe MD5 checksum file is save at \"" + data + "/CheckSum.md5\"\n",
+       "quillora-cli: 1 file or folder was left out of \"" + data + "/CheckSum.md5\"\n"},
+      {{"verify", not_records}, "0 file was verified. 0 file changed. \n",
+       "quillora-cli: no records found in " + not_records + "\n"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = Cli(c.args);
+    EXPECT_EQ(run.status, 1) << c.args[0];
+    EXPECT_TRUE(run.out.ends_with(c.out_end)) << run.out;
+    EXPECT_EQ(run.err, c.err);
+  }
+}
+
+TEST_F(CliTest, AFailedWriteToStandardOutputExitsWithThree) {
+  tree.Write("data/a.txt", "a");
+  const std::string check_file = tree.Write("data/CheckSum.md5", "");
+  ASSERT_EQ(Cli({"make", data}).status, 0);
+  const std::string made = testing::ReadFile(check_file);
+  const struct {
+    std::vector<std::string> args;
+    bool closed_pipe;  // else /dev/full
+  } cases[] = {
+      {{"hash", data}, false},   {{"make", data}, false}, {{"verify", check_file}, false},
+      {{"--help"}, false},       {{"--version"}, false},  {{"verify", check_file}, true},
+      {{"make", data}, true},
+  };
+  for (const auto& c : cases) {
+    int out = -1;
+    if (c.closed_pipe) {
+      int ends[2];
+      ASSERT_EQ(::pipe(ends), 0);
+      ::close(ends[0]);
+      out = ends[1];
+    } else {
+      out = ::open("/dev/full", O_WRONLY);
+    }
+    ASSERT_GE(out, 0);
+    const std::string err_path = capture + "/stderr";
+    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    const int status = Wait(Start(kCli, c.args, out, err));
+    ::close(out);
+    ::close(err);
+    EXPECT_EQ(status, 3) << c.args[0] << " closed pipe: " << c.closed_pipe;
+    EXPECT_EQ(testing::ReadFile(err_path),
+              std::string("quillora-cli: write error: ") + std::strerror(c.closed_pipe ? EPIPE : ENOSPC) + "\n");
+    EXPECT_EQ(testing::ReadFile(check_file), made) << "a make that cannot report keeps the old check file";
+  }
+}
+
+TEST_F(CliTest, ControlCharactersInNamesReachATerminalEscaped) {
+  const std::string name = "a\x1b]0;TITLE\x07\x1b[2J\b\x7f\xc2\x9b.txt";
+  tree.Write("data/" + name, "x");
+  ASSERT_EQ(Cli({"make", data}).status, 0);
+  const std::string check_file = data + "/CheckSum.md5";
+  const std::string escaped = "a\\x1b]0;TITLE\\x07\\x1b[2J\\x08\\x7f\\xc2\\x9b.txt";
+
+  // Into a file the bytes stay exact.
+  EXPECT_NE(Cli({"verify", check_file}).out.find("OK ... \"" + data + "/" + name + "\"\n"), std::string::npos);
+
+  int master = -1, terminal = -1;
+  ASSERT_TRUE(OpenPseudoTerminal(master, terminal));
+  const int err = ::open((capture + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  const pid_t child = Start(kCli, {"verify", check_file}, terminal, err);
+  ::close(terminal);
+  ::close(err);
+  std::string shown;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) shown.append(buffer, static_cast<std::size_t>(n));
+  ::close(master);
+  EXPECT_EQ(Wait(child), 0);
+  EXPECT_NE(shown.find("OK ... \"" + data + "/" + escaped + "\""), std::string::npos) << shown;
+  EXPECT_EQ(shown.find('\x1b'), std::string::npos);
+  EXPECT_EQ(shown.find('\x07'), std::string::npos);
+}
+
+TEST_F(CliTest, AStoppedMakeLeavesTheOldCheckFile) {
+  // More lines than the pipe holds: with nobody reading, the make cannot end
+  // before it is stopped.
+  for (int i = 0; i < 2000; ++i) tree.Write("data/file-" + std::to_string(i) + ".txt", "x");
+  const std::string check_file = tree.Write("data/CheckSum.md5", "old");
+  const struct {
+    int signal;
+    bool removes_temp;
+  } cases[] = {{SIGINT, true}, {SIGTERM, true}, {SIGHUP, true}, {SIGKILL, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.signal);
+    for (const std::string& name : NamesStartingWith(data, ".CheckSum.md5.tmp-"))
+      std::filesystem::remove(data + "/" + name);
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    const int err = ::open((capture + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const pid_t child = Start(kCli, {"--jobs", "1", "make", data}, ends[1], err);
+    ::close(ends[1]);
+    ::close(err);
+    // Stop it once its first line is out, and with it the temporary file.
+    std::string printed;
+    char byte = 0;
+    while (byte != '\n' && ::read(ends[0], &byte, 1) == 1) printed += byte;
+    ASSERT_FALSE(NamesStartingWith(data, ".CheckSum.md5.tmp-").empty());
+    ::kill(child, c.signal);
+    EXPECT_EQ(Wait(child), 128 + c.signal);
+    printed += Drain(ends[0]);
+    ::close(ends[0]);
+    EXPECT_TRUE(printed.ends_with(" ... OK\n")) << "lines go out whole, as they are made";
+    EXPECT_EQ(testing::ReadFile(check_file), "old");
+    EXPECT_EQ(NamesStartingWith(data, ".CheckSum.md5.tmp-").empty(), c.removes_temp);
+  }
+}
+
+TEST_F(CliTest, OptionsStandAnywhereAndMistakesAreUsageErrors) {
+  const std::string file = tree.Write("data/a.txt", "abc");
+  tree.Write("data/-odd.txt", "abc");
+  const std::string try_help = "Try 'quillora-cli --help' for more information.\n";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out_start;  // of standard output
+    std::string err;        // the first line of standard error, without the program's name
+  } cases[] = {
+      {{"--help"}, 0, "usage: quillora-cli COMMAND", ""},
+      {{"-h", "make"}, 0, "usage: quillora-cli make [OPTION]... FOLDER", ""},
+      {{"verify", "--help"}, 0, "usage: quillora-cli verify [OPTION]... CHECKFILE", ""},
+      {{"hash", "-h"}, 0, "usage: quillora-cli hash [OPTION]... [PATH]...", ""},
+      {{"--version"}, 0, "Quillora v", ""},
+      {{"hash", "-V"}, 0, "Quillora v", ""},
+      {{"hash", file, "--jobs", "2"}, 0, file + "     ", ""},
+      {{"-j2", "hash", file}, 0, file + "     ", ""},
+      {{"hash", "-j", "1", file, "--no-progress"}, 0, file + "     ", ""},
+      {{"--jobs=3", "--progress", "hash", file}, 0, file + "     ", ""},
+      {{"make", data, "--no-subfolders"}, 0, "Processing file", ""},
+      {{"hash", "--", "-odd.txt"}, 0, "-odd.txt     ", ""},
+      {{"hash", "--bogus", file}, 2, "", "unrecognized option '--bogus'"},
+      {{"hash", "-x", file}, 2, "", "invalid option -- 'x'"},
+      {{"hash", file, "--jobs"}, 2, "", "option '--jobs' requires an argument"},
+      {{"hash", file, "-j"}, 2, "", "option requires an argument -- 'j'"},
+      {{"--jobs", "0", "hash", file}, 2, "", "invalid number of jobs '0' (1 to 256)"},
+      {{"-j", "x", "hash", file}, 2, "", "invalid number of jobs 'x' (1 to 256)"},
+      {{"--version=2"}, 2, "", "option '--version' doesn't allow an argument"},
+      {{"hash", "--quiet", file}, 2, "", "hash does not take the option '--quiet'"},
+      {{"--no-subfolders", "verify", file}, 2, "", "verify does not take the option '--no-subfolders'"},
+      {{"frobnicate"}, 2, "", "unknown command 'frobnicate'"},
+      {{}, 2, "", "missing command"},
+      {{"make"}, 2, "", "make takes one FOLDER"},
+      {{"make", data, data}, 2, "", "make takes one FOLDER"},
+      {{"verify", "a", "--", "b"}, 2, "", "verify takes one CHECKFILE"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = Cli(c.args, data);
+    const std::string shown = ::testing::PrintToString(c.args);
+    EXPECT_EQ(run.status, c.status) << shown << run.err;
+    EXPECT_TRUE(run.out.starts_with(c.out_start)) << shown << run.out;
+    EXPECT_EQ(run.err, c.err.empty() ? "" : "quillora-cli: " + c.err + "\n" + try_help) << shown;
+  }
+}
+
+TEST_F(CliTest, HashDigestsStandardInputAsMinus) {
+  const std::string file = tree.Write("data/a.txt", "x");
+  const struct {
+    std::vector<std::string> args;
+    std::string out;
+  } cases[] = {
+      {{"hash", "-"}, "-     " + Hex("abc") + "\n"},
+      {{"hash"}, "-     " + Hex("abc") + "\n"},
+      {{"hash", file, "-", file}, file + "     " + Hex("x") + "\n-     " + Hex("abc") + "\n" + file + "     " + Hex("x") + "\n"},
+  };
+  for (const auto& c : cases) {
+    const int in = PipeWith("abc");
+    const CliRun run = Cli(c.args, "", in);
+    ::close(in);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, c.out);
+  }
+}
+
+TEST_F(CliTest, QuietPrintsFindingsAndStatusNothing) {
+  tree.Write("data/same.txt", "same");
+  tree.Write("data/changed.txt", "before");
+  tree.Write("data/lost.txt", "lost");
+  tree.Write("clean/same.txt", "same");
+  ASSERT_EQ(Cli({"make", data}).status, 0);
+  ASSERT_EQ(Cli({"make", tree.At("clean")}).status, 0);
+  tree.Write("data/changed.txt", "after");
+  std::filesystem::remove(tree.At("data/lost.txt"));
+  const std::string mixed = data + "/CheckSum.md5", clean = tree.At("clean/CheckSum.md5");
+  const std::string summary = "\nOperation completes.\n3 files were verified. 1 file did not exist. 1 file changed. \n";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out;  // what it starts with: all of it when empty
+  } cases[] = {
+      {{"verify", "--quiet", mixed}, 1, ""},
+      {{"verify", mixed, "--status"}, 1, ""},
+      {{"verify", "--status", clean}, 0, ""},
+      {{"verify", "--quiet", clean}, 0, "\nOperation completes.\n1 file was verified. 0 file changed. \n"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = Cli(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args[1];
+    EXPECT_EQ(run.err, "");
+    if (c.args[1] == "--quiet" && c.status == 1) {
+      EXPECT_EQ(run.out.find("OK ... "), std::string::npos) << run.out;
+      EXPECT_NE(run.out.find("File changed ... \"" + data + "/changed.txt\"\n"), std::string::npos) << run.out;
+      EXPECT_NE(run.out.find("File does not exist ... \"" + data + "/lost.txt\"\n" + summary), std::string::npos)
+          << run.out;
+    } else {
+      EXPECT_EQ(run.out, c.out);
+    }
+  }
+}
+
+TEST_F(CliTest, NewFilesAreReportedAfterTheSummary) {
+  tree.Write("data/a.txt", "a");
+  tree.Write("data/sub/b.txt", "b");
+  tree.Write("outside/x.txt", "x");
+  ASSERT_EQ(::symlink("../outside", tree.At("data/link").c_str()), 0);
+  ASSERT_EQ(Cli({"make", data}).status, 0);
+  const std::string check_file = data + "/CheckSum.md5";
+  // A check file of another name, given by its name alone, is not new either.
+  std::filesystem::copy_file(check_file, data + "/sums.md5");
+  CliRun run = Cli({"verify", "--new", "sums.md5"}, data);
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(run.out.ends_with(" 0 file changed. \n\n0 new files were found.\n")) << run.out;
+  std::filesystem::remove(data + "/sums.md5");
+
+  tree.Write("data/sub/new.txt", "n");
+  tree.Write("data/beside-link.txt", "n");
+  tree.Write("data/.CheckSum.md5.tmp-left", "a killed make's");
+  run = Cli({"verify", check_file, "--new", "--quiet"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.out.ends_with("\n2 new files were found.\n")) << run.out;
+  const std::size_t summary = run.out.find("Operation completes.");
+  for (const char* name : {"sub/new.txt", "beside-link.txt"})
+    EXPECT_GT(run.out.find("New file ... \"" + data + "/" + name + "\"\n"), summary) << name << run.out;
+}
+
+TEST_F(CliTest, ProgressGoesToTheTerminalOnStandardErrorOnly) {
+  // More lines than a pipe holds: while the test does not read standard
+  // output, the run cannot end, and the progress line has its time to show.
+  for (int i = 0; i < 2000; ++i) tree.Write("data/a-file-with-a-longer-name-" + std::to_string(i) + ".txt", "x");
+  ASSERT_EQ(Cli({"make", data}).status, 0);
+  const std::string quiet_out = Cli({"verify", "--jobs", "1", data + "/CheckSum.md5"}).out;
+
+  int master = -1, terminal = -1;
+  ASSERT_TRUE(OpenPseudoTerminal(master, terminal));
+  int ends[2];
+  ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+  const pid_t child = Start(kCli, {"verify", "--jobs", "1", data + "/CheckSum.md5"}, ends[1], terminal);
+  ::close(ends[1]);
+  ::close(terminal);
+  std::string shown;
+  char buffer[4096];
+  while (shown.find(" left") == std::string::npos) {
+    const ssize_t n = ::read(master, buffer, sizeof buffer);
+    ASSERT_GT(n, 0) << "no progress line came: " << shown;
+    shown.append(buffer, static_cast<std::size_t>(n));
+  }
+  const std::string out = Drain(ends[0]);
+  ::close(ends[0]);
+  for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) shown.append(buffer, static_cast<std::size_t>(n));
+  ::close(master);
+  EXPECT_EQ(Wait(child), 0);
+  EXPECT_EQ(out, quiet_out) << "standard output is the same with progress shown";
+  EXPECT_NE(shown.find(" files, "), std::string::npos) << shown;
+  EXPECT_TRUE(shown.ends_with("\r\x1b[K")) << "the line is erased at the end";
 }
 
 }  // namespace

@@ -1,19 +1,19 @@
-// The commands of quillora-cli. Each takes its arguments (after the command
-// word) and returns the process's exit status.
+// The commands of quillora-cli. Each takes the parsed arguments and returns
+// the process's exit status.
 #pragma once
 
-#include <string>
-#include <vector>
+#include <string_view>
+
+#include "cli/arguments.h"
 
 namespace quillora::cli {
 
-// Options that every command takes.
-struct Options {
-  unsigned jobs = 0;  // digest threads; 0 means one per core, 1 means none
-};
+int HashCommand(const Invocation& invocation);
+int MakeCommand(const Invocation& invocation);
+int VerifyCommand(const Invocation& invocation);
 
-int HashCommand(const std::vector<std::string>& args, const Options& options);
-int MakeCommand(const std::vector<std::string>& args, const Options& options);
-int VerifyCommand(const std::vector<std::string>& args, const Options& options);
+// Prints "quillora-cli: <problem>" and the pointer to --help on standard
+// error; returns kExitUsage.
+int UsageError(std::string_view problem);
 
 }  // namespace quillora::cli

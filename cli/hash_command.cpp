@@ -1,12 +1,22 @@
-// quillora-cli hash PATH...: the rows the list page shows when PATH is
-// dropped on it, printed as the lines of a saved list.
+// quillora-cli hash [PATH]...: the rows the list page shows when PATH is
+// dropped on it, printed as the lines of a saved list. "-" is standard input.
+#include <cerrno>
 #include <optional>
 
 #include "cli/commands.h"
 #include "cli/output.h"
+#include "cli/program_env.h"
+#include "cli/progress.h"
 #include "filelist/list_jobs.h"
 #include "filelist/saved_list.h"
+#include "md5/md5.h"
 #include "platform/errors.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace quillora::cli {
 namespace {
@@ -24,14 +34,23 @@ class PrintingSink final : public ListSink {
   void SetDigest(RowId, const std::string& text) override {
     if (!pending_) return;
     if (text == kCouldNotOpenFile) unreadable_ = true;
+    Progress::FileDone();
     PrintLine(SavedListLine(*pending_, text, ""));
     pending_.reset();
   }
   void Pump() override {}
+  // A file below a folder that cannot be read keeps out of the list, as in
+  // the window, but not out of sight.
+  void LeftOut(const std::string& path, std::string_view reason) override {
+    Flush();
+    PrintError("quillora-cli: " + path + ": " + std::string(reason));
+    unreadable_ = true;
+  }
 
   void Flush() {
     if (pending_) SetDigest(last_id_, std::string(kCouldNotOpenFile));
   }
+  void MarkUnreadable() { unreadable_ = true; }
   bool unreadable() const { return unreadable_; }
 
  private:
@@ -40,22 +59,74 @@ class PrintingSink final : public ListSink {
   bool unreadable_ = false;
 };
 
+bool StdinIsTerminal() {
+#ifdef _WIN32
+  return ::_isatty(0) != 0;
+#else
+  return ::isatty(0) != 0;
+#endif
+}
+
+// The digest text of standard input, read to its end; empty when a read fails.
+std::string DigestOfStandardInput() {
+  DigestState state;
+  StartDigest(state);
+  static char buffer[1 << 16];
+  for (;;) {
+#ifdef _WIN32
+    const int count = ::_read(0, buffer, sizeof buffer);
+#else
+    const ssize_t count = ::read(0, buffer, sizeof buffer);
+#endif
+    if (count == 0) break;
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return "";
+    }
+    FeedDigest(state, buffer, static_cast<std::size_t>(count));
+    Progress::BytesRead(count);
+  }
+  return LowerAscii(DigestToHex(FinishDigest(state)));
+}
+
 }  // namespace
 
-int HashCommand(const std::vector<std::string>& args, const Options& options) {
-  if (args.empty()) {
-    PrintError("usage: quillora-cli hash PATH...");
-    return kExitUsage;
+int HashCommand(const Invocation& invocation) {
+  std::vector<std::string> paths = invocation.operands;
+  if (paths.empty()) {
+    if (StdinIsTerminal()) return UsageError("hash needs a PATH, or - for standard input");
+    paths.push_back("-");
   }
+  Env& env = ProgramEnv();
   PrintingSink sink;
+  Progress progress;
+  if (WantsProgress(invocation.progress)) progress.Start(env);
   try {
-    AddDroppedPaths(Env::Default(), args, sink, options.jobs);
+    // Runs of paths go to the list's job together; "-" is digested in its place.
+    for (std::size_t at = 0; at < paths.size();) {
+      if (paths[at] == "-") {
+        const std::string digest = DigestOfStandardInput();
+        if (digest.empty()) sink.MarkUnreadable();
+        Progress::FileDone();
+        PrintLine(SavedListLine("-", digest.empty() ? kCouldNotOpenFile : digest, ""));
+        ++at;
+        continue;
+      }
+      std::size_t end = at;
+      while (end < paths.size() && paths[end] != "-") ++end;
+      AddDroppedPaths(env, std::vector<std::string>(paths.begin() + static_cast<std::ptrdiff_t>(at),
+                                                    paths.begin() + static_cast<std::ptrdiff_t>(end)),
+                      sink, invocation.jobs);
+      sink.Flush();
+      at = end;
+    }
   } catch (const Error& e) {
+    progress.Stop();
     sink.Flush();
     PrintError(WithFullStop(e.what()));
     return kExitFailed;
   }
-  sink.Flush();
+  progress.Stop();
   return sink.unreadable() ? kExitFindings : kExitOk;
 }
 

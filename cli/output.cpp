@@ -1,21 +1,160 @@
 #include "cli/output.h"
 
-#include <cstdio>
+#include <cerrno>
+#include <mutex>
 #include <string>
+#include <utility>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace quillora::cli {
+namespace {
+
+bool stdout_is_terminal = false;
+bool holding = false;
+std::string held;
+int held_error = 0;  // a failed write of held lines, reported by FlushLines
+
+// Guards standard error's status line against lines written by other threads
+// (the progress display, the interrupt handler).
+std::mutex status_mutex;
+bool status_shown = false;
+
+bool IsTerminal(int fd) {
+#ifdef _WIN32
+  return ::_isatty(fd) != 0;
+#else
+  return ::isatty(fd) != 0;
+#endif
+}
+
+// Writes all of bytes; returns 0 or the error number of the write that failed.
+int WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+#ifdef _WIN32
+    const int chunk = bytes.size() > (1u << 30) ? (1 << 30) : static_cast<int>(bytes.size());
+    const int written = ::_write(fd, bytes.data(), static_cast<unsigned>(chunk));
+#else
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+#endif
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return 0;
+}
+
+// Writes the held lines; standard output keeps its order with standard error.
+void WriteHeld() {
+  if (held.empty()) return;
+  std::string block;
+  block.swap(held);
+  if (const int error = WriteAll(1, block); error != 0 && held_error == 0) held_error = error;
+}
+bool stderr_is_terminal = false;
+
+// Erases the status line; status_mutex held.
+void EraseStatusLocked() {
+  if (!status_shown) return;
+  WriteAll(2, "\r\x1b[K");
+  status_shown = false;
+}
+
+std::string Framed(std::string_view line, bool escape) {
+  std::string text = escape ? EscapeControls(line) : std::string(line);
+  text += '\n';
+  return text;
+}
+
+}  // namespace
+
+void InitOutput() {
+  stdout_is_terminal = IsTerminal(1);
+  stderr_is_terminal = IsTerminal(2);
+}
+
+bool StdoutIsTerminal() { return stdout_is_terminal; }
+bool StderrIsTerminal() { return stderr_is_terminal; }
 
 void PrintLine(std::string_view line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
+  if (holding) {
+    held += stdout_is_terminal ? EscapeControls(line) : line;
+    held += '\n';
+    if (held.size() >= (64 << 10)) WriteHeld();
+    if (held_error != 0) throw WriteError(held_error);
+    return;
+  }
+  const std::string text = Framed(line, stdout_is_terminal);
+  int error;
+  if (stdout_is_terminal && stderr_is_terminal) {
+    // Both may be the same screen: the status line goes first.
+    std::lock_guard lock(status_mutex);
+    EraseStatusLocked();
+    error = WriteAll(1, text);
+  } else {
+    error = WriteAll(1, text);
+  }
+  if (error != 0) throw WriteError(error);
+}
+
+void HoldLines() { holding = true; }
+
+void FlushLines() {
+  holding = false;
+  WriteHeld();
+  if (held_error != 0) throw WriteError(std::exchange(held_error, 0));
 }
 
 void PrintError(std::string_view line) {
-  std::fflush(stdout);
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fputc('\n', stderr);
+  WriteHeld();
+  const std::string text = Framed(line, stderr_is_terminal);
+  std::lock_guard lock(status_mutex);
+  EraseStatusLocked();
+  WriteAll(2, text);
 }
 
-void FlushOutput() { std::fflush(stdout); }
+void ShowStatus(std::string_view text) {
+  std::string bytes = "\r";
+  bytes += EscapeControls(text);
+  bytes += "\x1b[K";
+  std::lock_guard lock(status_mutex);
+  WriteAll(2, bytes);
+  status_shown = true;
+}
+
+void ClearStatus() {
+  std::lock_guard lock(status_mutex);
+  EraseStatusLocked();
+}
+
+std::string EscapeControls(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  const auto escape = [&out](unsigned char byte) {
+    out += "\\x";
+    out += kHex[byte >> 4];
+    out += kHex[byte & 0xf];
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7f) {
+      escape(byte);
+    } else if (byte == 0xc2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
+      escape(byte);
+      escape(static_cast<unsigned char>(text[++i]));
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
 
 }  // namespace quillora::cli

@@ -1,19 +1,61 @@
-// Buffered standard output for the command line: lines are written as they
-// come, in one buffer, so a long listing costs no per-line system call.
+// Standard output and standard error of the command line.
+//
+// Every line goes out with one write() as soon as it is complete, so a reader
+// at the other end of a pipe sees a line per file while the run goes on, and
+// a run that is killed has printed every line it finished. When a stream is a
+// terminal, the control characters of names are shown escaped (see
+// EscapeControls); into a file or a pipe the bytes stay exact.
 #pragma once
 
+#include <exception>
+#include <string>
 #include <string_view>
 
 namespace quillora::cli {
 
-void PrintLine(std::string_view line);   // line + "\n" to standard output
-void PrintError(std::string_view line);  // line + "\n" to standard error, after flushing standard output
-void FlushOutput();
+// A write to standard output that failed (a full disk, a closed pipe). The
+// command ends; main reports "quillora-cli: write error: <message>".
+class WriteError : public std::exception {
+ public:
+  explicit WriteError(int number) : number_(number) {}
+  int number() const { return number_; }
+  const char* what() const noexcept override { return "write error"; }
+
+ private:
+  int number_;
+};
+
+// Looks once whether standard output and standard error are terminals.
+// Called at start, before any line is printed.
+void InitOutput();
+bool StdoutIsTerminal();
+bool StderrIsTerminal();
+
+void PrintLine(std::string_view line);   // line + "\n" to standard output; WriteError on failure
+
+// From HoldLines() on, standard output's lines are gathered and written in
+// blocks of 64 KiB, and by FlushLines(), which ends the holding. For a run's
+// closing lines, which come all at once: a million lost files would
+// otherwise cost a million more system calls.
+void HoldLines();
+void FlushLines();
+void PrintError(std::string_view line);  // line + "\n" to standard error; its failures are not reported
+
+// A status line on standard error that later lines replace: "\r", text and
+// an erase to the line's end. ClearStatus() erases it. Lines printed
+// meanwhile to a terminal erase it first, so it never mixes with them.
+void ShowStatus(std::string_view text);
+void ClearStatus();
+
+// Text with bytes a terminal would act on shown as \xHH: C0 controls (ESC,
+// BEL, CR, ...), DEL, and the C1 controls as UTF-8 writes them (C2 80 to
+// C2 9F). Everything else is left as it stands.
+std::string EscapeControls(std::string_view text);
 
 // Exit statuses shared by every command.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFindings = 1;  // a file could not be opened, changed or is lost
+inline constexpr int kExitFindings = 1;  // a file could not be read, changed, is lost, is new or was left out
 inline constexpr int kExitUsage = 2;     // bad arguments or an input error
-inline constexpr int kExitFailed = 3;    // what the window shows in its error report
+inline constexpr int kExitFailed = 3;    // an error that ends the run, such as a failed write
 
 }  // namespace quillora::cli

@@ -1,33 +1,52 @@
 // quillora-cli verify CHECKFILE: the verifier page's "Verify check file",
 // printing the result box's lines.
+#include <memory>
+
+#include "checkfile/new_files.h"
 #include "checkfile/verifier.h"
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/printing_sink.h"
+#include "cli/program_env.h"
+#include "cli/progress.h"
 #include "platform/errors.h"
 
 namespace quillora::cli {
 
-int VerifyCommand(const std::vector<std::string>& args, const Options& options) {
-  std::size_t at = 0;
-  if (!args.empty() && args[0] == "--") at = 1;
-  if (args.size() - at != 1) {
-    PrintError("usage: quillora-cli verify CHECKFILE");
-    return kExitUsage;
-  }
-  const std::string& check_file = args[at];
-  Env& env = Env::Default();
+int VerifyCommand(const Invocation& invocation) {
+  if (invocation.operands.size() != 1) return UsageError("verify takes one CHECKFILE");
+  const std::string& check_file = invocation.operands[0];
+  Env& env = ProgramEnv();
   if (const VerifyInput input = CheckVerifyInput(env, check_file); input != VerifyInput::kReady) {
     PrintError(VerifyInputMessage(input));
     return kExitUsage;
   }
-  PrintingJobSink sink;
+  PrintingJobSink sink(PrintingJobSink::Counts::kVerdicts, invocation.quiet, invocation.status_only);
+  // The walk for new files runs while the digests are computed.
+  std::unique_ptr<NewFileFinder> finder;
+  if (invocation.new_files) finder = std::make_unique<NewFileFinder>(env, check_file);
+  Progress progress;
+  if (WantsProgress(invocation.progress)) progress.Start(env, check_file);
+  VerifyCounts counts;
+  std::vector<std::string> new_files;
   try {
-    return VerifyCheckFile(env, check_file, sink, options.jobs).all_ok() ? kExitOk : kExitFindings;
+    counts = VerifyCheckFile(env, check_file, sink, invocation.jobs);
+    progress.Stop();
+    if (finder) {
+      new_files = finder->Finish();
+      ReportNewFiles(sink, new_files);
+    }
   } catch (const Error& e) {
+    progress.Stop();
     PrintError(WithFullStop(e.what()));
     return kExitFailed;
   }
+  // A file of another format, or none at all, checks nothing: not a pass.
+  if (counts.total() == 0) {
+    PrintError("quillora-cli: no records found in " + check_file);
+    return kExitFindings;
+  }
+  return counts.all_ok() && new_files.empty() ? kExitOk : kExitFindings;
 }
 
 }  // namespace quillora::cli

@@ -37,30 +37,42 @@ function(quillora_add_library name)
   endforeach()
 endfunction()
 
-# quillora_add_test(NAME SOURCES... [LIBS ...] [OWN_MAIN] [JOBS]): one test
-# executable of a unit. LIBS: the layers under test. OWN_MAIN: the sources
-# bring their own main. JOBS: run every test twice, with digests at each
-# file's turn (--jobs=1) and computed ahead by three threads (--jobs=3); the
-# results must not differ.
+# quillora_add_test(NAME SOURCES... [LIBS ...] [OWN_MAIN] [JOBS]
+#                   [POSIX_ONLY gtest-pattern]): one test executable of a unit.
+# LIBS: the layers under test. OWN_MAIN: the sources bring their own main.
+# JOBS: run every test twice, with digests at each file's turn (--jobs=1) and
+# computed ahead by three threads (--jobs=3); the results must not differ.
+# POSIX_ONLY: the tests that need what only POSIX has (FIFOs, /proc, file
+# modes, an unprivileged user), left out on Windows ("Suite.Test:Suite.Other*").
 function(quillora_add_test name)
   if(NOT QUILLORA_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "OWN_MAIN;JOBS" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "OWN_MAIN;JOBS" "POSIX_ONLY" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} quillora_testing)
   if(NOT T_OWN_MAIN)
     target_link_libraries(${name} PRIVATE quillora_test_main)
   endif()
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  # Tests write nothing into the real home folder: each test program gets
+  # one of its own. (One value per property: a ";" would not survive
+  # gtest's discovery script.)
+  set(home ${QUILLORA_TEST_HOMES}/${name})
+  set(environment ENVIRONMENT QT_QPA_PLATFORM=offscreen ENVIRONMENT_MODIFICATION HOME=set:${home})
   if(CMAKE_CROSSCOMPILING)
-    add_test(NAME ${name} COMMAND ${name})  # run through the emulator (Wine)
+    set(filter)
+    if(T_POSIX_ONLY)
+      set(filter --gtest_filter=-${T_POSIX_ONLY})
+    endif()
+    add_test(NAME ${name} COMMAND ${name} ${filter})  # run through the emulator (Wine)
+    set_tests_properties(${name} PROPERTIES ${environment})
   elseif(T_JOBS)
     foreach(jobs 1 3)
       gtest_discover_tests(${name} EXTRA_ARGS --jobs=${jobs} TEST_PREFIX "jobs${jobs}." DISCOVERY_TIMEOUT 60
-                           PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+                           PROPERTIES ${environment})
     endforeach()
   else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${environment})
   endif()
 endfunction()

@@ -11,7 +11,9 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 fail() { echo "install_test: $*" >&2; exit 1; }
 for f in bin/quillora-cli lib/quillora/quillora lib/quillora/help.chm share/applications/quillora.desktop \
-         share/icons/hicolor/scalable/apps/quillora.svg share/man/man1/quillora-cli.1.gz; do
+         share/icons/hicolor/scalable/apps/quillora.svg share/man/man1/quillora-cli.1.gz \
+         share/mime/packages/quillora.xml share/man/man1/quillora.1.gz share/doc/quillora/copyright \
+         share/doc/quillora/changelog.Debian.gz share/bash-completion/completions/quillora-cli; do
   [ -e "$prefix/$f" ] || fail "missing $f"
 done
 [ -L "$prefix/bin/quillora" ] || fail "bin/quillora is not a link to the program"
@@ -27,8 +29,18 @@ real="$(readlink -f "$prefix/bin/quillora")"
 case "$(readlink "$prefix/bin/quillora")" in /*) fail "the launcher link is absolute" ;; esac
 
 "$prefix/bin/quillora-cli" --version | grep -qx "Quillora v6.2" || fail "quillora-cli --version"
-gzip -t "$prefix/share/man/man1/quillora-cli.1.gz" || fail "the manual page is not gzip"
-grep -qx "Exec=quillora" "$prefix/share/applications/quillora.desktop" || fail "desktop entry"
+for gz in share/man/man1/quillora-cli.1.gz share/man/man1/quillora.1.gz share/doc/quillora/changelog.Debian.gz; do
+  gzip -t "$prefix/$gz" || fail "$gz is not gzip"
+done
+grep -qx "Exec=quillora %F" "$prefix/share/applications/quillora.desktop" || fail "desktop entry"
+grep -qx "MimeType=text/x-md5;" "$prefix/share/applications/quillora.desktop" || fail "desktop entry's check file type"
+# The completion loads and knows the commands and each command's options.
+completes() {  # words...; prints the candidates for the last word
+  bash -c 'source "$0"; COMP_WORDS=("${@}"); COMP_CWORD=$(( $# - 1 )); _quillora_cli; echo "${COMPREPLY[*]}"' \
+    "$prefix/share/bash-completion/completions/quillora-cli" "$@"
+}
+[ "$(completes quillora-cli ver)" = "verify" ] || fail "bash completion of a command"
+[ "$(completes quillora-cli verify --n)" = "--no-progress --new" ] || fail "bash completion of verify's options"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$prefix/share/applications/quillora.desktop" || fail "desktop entry does not validate"
 fi

@@ -1,6 +1,10 @@
 // The skin's page control: a row of tabs indented 10 pixels over a framed
 // panel that shows one page at a time. Pages are 483 x 225 at (3, 37) of a
 // control sized 489 x 265; other sizes keep the same margins.
+//
+// As in every tabbed dialog, Ctrl+Tab and Ctrl+PgDown show the next page and
+// Ctrl+Shift+Tab and Ctrl+PgUp the one before, from whichever control of the
+// window has the focus, wrapping around at either end.
 #pragma once
 
 #include <QWidget>
@@ -26,8 +30,12 @@ class TsuiPageControl : public QWidget {
   int Count() const;
   int CurrentIndex() const;
   void SetCurrentIndex(int index);
+  // Shows the page step places after the current one, wrapping around.
+  void StepPage(int step);
   QWidget* CurrentPage() const;
   QWidget* Page(int index) const;
+  // The index of page, or -1 when it is not one of the pages.
+  int IndexOf(QWidget* page) const;
   QTabBar* TabBar() const { return tabs_; }
 
  signals:

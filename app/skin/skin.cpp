@@ -1,5 +1,6 @@
 #include "app/skin/skin.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QPalette>
 
@@ -31,6 +32,16 @@ QFont DialogCaptionFont() {
   font.setPixelSize(11);
   font.setBold(true);
   return font;
+}
+
+void SetInnerMargin(QAbstractScrollArea& view, int pixels) {
+  view.setFrameStyle(QFrame::Box | QFrame::Plain);
+  view.setLineWidth(pixels);
+  // A plain box is drawn in the view's foreground colour: make that the
+  // list's own background (the rows' text keeps its own colour role).
+  view.setForegroundRole(QPalette::Base);
+  view.setAutoFillBackground(true);
+  view.setBackgroundRole(QPalette::Base);
 }
 
 void FixDpiBeforeApplication() {

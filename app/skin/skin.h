@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QFont>
 
+class QAbstractScrollArea;
 class QApplication;
 
 namespace quillora::skin {
@@ -23,6 +24,13 @@ QFont DialogCaptionFont();
 // Registers the font substitutes, sets the application font, style and
 // palette. Call once, after the QApplication exists and before any widget.
 void Install(QApplication& app);
+
+// Gives a list view no outer border but an inner margin: its header and rows
+// start `pixels` inside its edge, on the list's own background. (A scroll
+// area lays its viewport out from its frame, ignoring contents margins, and a
+// table view resets its viewport margins for its headers: the margin is a
+// frame in the background colour.)
+void SetInnerMargin(QAbstractScrollArea& view, int pixels);
 
 // Call before the QApplication is constructed: lay out at 96 dpi and never
 // rescale, whatever the screen reports.

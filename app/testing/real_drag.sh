@@ -11,8 +11,13 @@
 # 2. A folder dragged onto the folder box of the maker page becomes the
 #    folder to make the check file for; pressing "Make check file" writes
 #    its CheckSum.md5, which the script checks.
+# 3. A double click on that CheckSum.md5 in the file manager starts the
+#    program through its desktop entry and check file type (set up in the
+#    private home as the package installs them) with the file's path; the
+#    window opens on the verifier page with it (screenshot).
 #
-# Needs xvfb, openbox, pcmanfm, xdotool and imagemagick (not part of
+# Needs xvfb, openbox, pcmanfm, xdotool, imagemagick, shared-mime-info and
+# desktop-file-utils (not part of
 # scripts/deps: this is a look at the window by hand, not a ctest test).
 # Exits 0 when the check file is right, 1 when not, 77 when a tool is missing.
 set -euo pipefail
@@ -21,7 +26,7 @@ program=$(realpath "$1")
 shots=$(realpath -m "${2:-real-drag-shots}")
 
 if [ -z "${REAL_DRAG_INNER:-}" ]; then
-  for tool in xvfb-run openbox pcmanfm xdotool import; do
+  for tool in xvfb-run openbox pcmanfm xdotool import update-mime-database update-desktop-database; do
     command -v "$tool" >/dev/null || { echo "real_drag: $tool is missing" >&2; exit 77; }
   done
   mkdir -p "$shots"
@@ -38,8 +43,18 @@ cleanup() {
 trap cleanup EXIT
 
 # The file manager keeps its settings in a home of its own.
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
+export XDG_RUNTIME_DIR=$work/run
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+# The desktop entry and the check file type, as the package installs them,
+# with the program under test in the entry.
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+mkdir -p "$XDG_DATA_HOME/applications" "$XDG_DATA_HOME/mime/packages"
+sed "s|^Exec=quillora |Exec=$program |" "$source_dir/packaging/quillora.desktop" \
+  >"$XDG_DATA_HOME/applications/quillora.desktop"
+cp "$source_dir/packaging/quillora-mime.xml" "$XDG_DATA_HOME/mime/packages/quillora.xml"
+update-mime-database "$XDG_DATA_HOME/mime" >/dev/null 2>&1
+update-desktop-database "$XDG_DATA_HOME/applications"
 # Each drag source shows one item, so it sits at the first icon place.
 mkdir -p "$work/one-file" "$work/one-folder/sub"
 printf 'abc' >"$work/one-file/abc.txt"
@@ -104,9 +119,32 @@ sleep 1.5
 import -window root "$shots/3-made.png"
 
 expected=$(printf '0cc175b9c0f1b6a831c399e269772661\ta.txt\r')
-if [ -f "$work/one-folder/sub/CheckSum.md5" ] && grep -qF "$expected" "$work/one-folder/sub/CheckSum.md5"; then
-  echo "real_drag: the dropped folder's check file was made; screenshots in $shots"
-  exit 0
+if ! [ -f "$work/one-folder/sub/CheckSum.md5" ] || ! grep -qF "$expected" "$work/one-folder/sub/CheckSum.md5"; then
+  echo "real_drag: no right check file in the dropped folder; see the screenshots in $shots" >&2
+  exit 1
 fi
-echo "real_drag: no right check file in the dropped folder; see the screenshots in $shots" >&2
-exit 1
+echo "real_drag: the dropped folder's check file was made"
+
+# A double click on the check file starts a second Quillora with its path.
+mkdir -p "$work/check-file"
+mv "$work/one-folder/sub/CheckSum.md5" "$work/check-file/"
+xdotool windowminimize "$quillora"
+file_manager_at "$work/check-file"
+xdotool mousemove "$sx" "$sy" click --repeat 2 --delay 100 1
+second=""
+for _ in $(seq 1 50); do
+  second=$(xdotool search --onlyvisible --name '^Quillora$' | grep -vx "$quillora" | head -1 || true)
+  [ -n "$second" ] && break
+  sleep 0.2
+done
+[ -n "$second" ] || { echo "real_drag: a double click on CheckSum.md5 started no Quillora" >&2; exit 1; }
+xdotool windowmove "$second" 600 150 windowactivate "$second"
+sleep 1.5
+import -window root "$shots/4-check-file-opened.png"
+pid=$(xdotool getwindowpid "$second")
+pids+=("$pid")
+if ! tr '\0' '\n' <"/proc/$pid/cmdline" | grep -qx "$work/check-file/CheckSum.md5"; then
+  echo "real_drag: Quillora was not started with the check file's path" >&2
+  exit 1
+fi
+echo "real_drag: a double click on CheckSum.md5 opened it in Quillora; screenshots in $shots"

@@ -1,0 +1,58 @@
+#include "checkfile/new_files.h"
+
+#include <algorithm>
+
+#include "checkfile/check_file_format.h"
+#include "checkfile/check_file_reader.h"
+#include "checkfile/verifier.h"
+#include "md5/file_texts.h"
+#include "platform/folder_walk.h"
+#include "platform/paths.h"
+
+namespace quillora {
+
+NewFileFinder::NewFileFinder(Env& env, const std::string& check_file_path)
+    : thread_([this, &env, check_file_path] { Run(env, check_file_path); }) {}
+
+NewFileFinder::~NewFileFinder() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
+  try {
+    const std::string base = BaseFolderOf(check_file_path);
+    std::unordered_set<std::string> recorded;
+    {
+      std::unique_ptr<Stream> input = env.OpenTextForReading(check_file_path);
+      CheckFileReader reader(*input);
+      CheckRecord record;
+      while (reader.Next(record)) recorded.insert(FromCheckFilePath(record.relative_path));
+    }
+    const std::string check_file_name = NameOf(check_file_path);
+    FolderWalk walk(env, base, /*into_sub_folders=*/true);
+    WalkEntry entry;
+    while (walk.Next(entry)) {
+      if (entry.kind == EntryKind::kFolder || entry.name == kCheckFileName || IsCheckFileTemp(entry.name))
+        continue;
+      const std::string relative = entry.path.substr(std::min(base.size(), entry.path.size()));
+      if (relative == check_file_name || recorded.contains(relative)) continue;
+      found_.push_back(base + relative);
+    }
+  } catch (...) {
+    error_ = std::current_exception();
+  }
+}
+
+std::vector<std::string> NewFileFinder::Finish() {
+  if (thread_.joinable()) thread_.join();
+  if (error_) std::rethrow_exception(error_);
+  return std::move(found_);
+}
+
+void ReportNewFiles(JobSink& sink, const std::vector<std::string>& paths) {
+  sink.Line("");
+  for (const std::string& path : paths) sink.Line("New file ... \"" + path + "\"");
+  sink.Line(std::to_string(paths.size()) + (paths.size() == 1 ? " new file was found." : " new files were found."));
+}
+
+}  // namespace quillora

@@ -1,0 +1,39 @@
+// The command line's one parser, for every command, as GNU tools take their
+// arguments: options may stand before or after the command and its operands,
+// "--" ends them (all that follows is an operand), and "-" alone is an
+// operand. Long options take their value as "--jobs=N" or "--jobs N", short
+// ones as "-jN" or "-j N"; short options without a value may be grouped.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quillora::cli {
+
+enum class ProgressMode { kAuto, kOn, kOff };
+
+// What the arguments asked for.
+struct Invocation {
+  std::string command;                // "hash", "make", "verify", or empty when none was given
+  std::vector<std::string> operands;  // after the command, in order
+
+  bool help = false;     // -h, --help
+  bool version = false;  // -V, --version
+  unsigned jobs = 0;     // -j, --jobs: digest threads; 0 means one per core, 1 means none
+  ProgressMode progress = ProgressMode::kAuto;  // --progress, --no-progress
+  bool no_subfolders = false;                   // make --no-subfolders
+  bool quiet = false;                           // verify --quiet
+  bool status_only = false;                     // verify --status
+  bool new_files = false;                       // verify --new
+};
+
+// Parses the arguments after the program's name into invocation. Returns an
+// empty text on success, or the one line that names what is wrong (an
+// unknown option or command, a missing or bad value, an option the command
+// does not take), without the program's name.
+std::string ParseArguments(const std::vector<std::string>& args, Invocation& invocation);
+
+// The help text of a command ("" for the program's overview).
+std::string HelpText(const std::string& command);
+
+}  // namespace quillora::cli

@@ -1,0 +1,92 @@
+#include "cli/interrupt.h"
+
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "cli/output.h"
+
+#ifndef _WIN32
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <thread>
+#endif
+
+namespace quillora::cli {
+namespace {
+
+// The temporary file of the replacing write in progress, or empty. A stop
+// takes this mutex and never gives it back, so no commit or clean-up can
+// race the removal.
+std::mutex temp_mutex;
+std::string pending_temp;
+
+class TrackedReplacingFile final : public ReplacingFile {
+ public:
+  explicit TrackedReplacingFile(std::unique_ptr<ReplacingFile> file) : file_(std::move(file)) {}
+  ~TrackedReplacingFile() override {
+    std::lock_guard lock(temp_mutex);
+    file_.reset();
+    pending_temp.clear();
+  }
+  void Append(std::string_view bytes) override { file_->Append(bytes); }
+  void Commit() override {
+    std::lock_guard lock(temp_mutex);
+    file_->Commit();
+    pending_temp.clear();
+  }
+  const std::string& temp_path() const override { return file_->temp_path(); }
+
+ private:
+  std::unique_ptr<ReplacingFile> file_;
+};
+
+#ifndef _WIN32
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+[[noreturn]] void WaitForStop(sigset_t signals) {
+  int number = 0;
+  while (::sigwait(&signals, &number) != 0) {
+  }
+  temp_mutex.lock();  // held until the end
+  if (!pending_temp.empty()) ::unlink(pending_temp.c_str());
+  ClearStatus();
+  // End by the signal itself, so the parent sees how the program ended.
+  ::signal(number, SIG_DFL);
+  sigset_t one;
+  sigemptyset(&one);
+  sigaddset(&one, number);
+  ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+  ::raise(number);
+  ::_exit(128 + number);
+}
+#endif
+
+}  // namespace
+
+void StartInterruptHandling() {
+#ifndef _WIN32
+  ::signal(SIGPIPE, SIG_IGN);
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (const int number : kStopSignals) {
+    struct sigaction old {};
+    if (::sigaction(number, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    sigaddset(&signals, number);
+  }
+  ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::thread(WaitForStop, signals).detach();
+#endif
+}
+
+std::unique_ptr<ReplacingFile> TrackForInterrupt(std::unique_ptr<ReplacingFile> (*create)(const std::string& path),
+                                                 const std::string& path) {
+  std::lock_guard lock(temp_mutex);
+  auto file = std::make_unique<TrackedReplacingFile>(create(path));
+  pending_temp = file->temp_path();
+  return file;
+}
+
+}  // namespace quillora::cli
