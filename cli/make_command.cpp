@@ -1,6 +1,5 @@
 // quillora-cli make [--no-subfolders] FOLDER: the maker page's "Make check
 // file", printing the result box's lines.
-#include <cerrno>
 #include <string>
 
 #include "checkfile/maker.h"
@@ -23,11 +22,10 @@ int MakeCommand(const Invocation& invocation) {
   }
   // A folder that cannot be listed would give a check file without records
   // and no word of why: the input is wrong, not one of its files.
-  errno = 0;
-  if (!env.ListFolder(folder)) {
-    const int error = errno;
-    PrintError("quillora-cli: cannot list the folder \"" + folder + "\"" +
-               (error != 0 ? ": " + SystemErrorMessage(error) : std::string()));
+  try {
+    env.ListFolder(folder);
+  } catch (const SystemError& e) {
+    PrintError("quillora-cli: cannot list the folder \"" + folder + "\": " + SystemErrorMessage(e.number()));
     return kExitUsage;
   }
   PrintingJobSink sink(PrintingJobSink::Counts::kMakerFiles);
