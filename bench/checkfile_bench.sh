@@ -9,13 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . bench/common.sh
 cli="$(realpath "${1:-build/bin/quillora-cli}")"
-work="${QUILLORA_BENCH_DIR:-/tmp/quillora-bench}"
-tree="$work/tree"
-command -v python3 >/dev/null || { echo "bench needs python3" >&2; exit 2; }
-
-mkdir -p "$tree"
-python3 bench/make_tree.py "$tree"
-echo "tree: $tree ($(cat "$tree.complete"))"
+bench_tree
 echo "peer: $(md5sum --version | head -n 1)"
 
 report() {  # name, our nanoseconds, peer name, peer nanoseconds

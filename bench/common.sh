@@ -34,3 +34,29 @@ big_file() {
   fi
   cat "$1" >/dev/null
 }
+
+# The nanoseconds of the fastest of three runs of each of two commands, run
+# in turn so that both see the same load: prints "first second". Output and
+# exit status as for best_of_3.
+best_of_3_pair() {
+  local first="" second="" start took
+  for _ in 1 2 3; do
+    start=$(date +%s%N); "$1" >/dev/null || true; took=$(($(date +%s%N) - start))
+    if [ -z "$first" ] || [ "$took" -lt "$first" ]; then first=$took; fi
+    start=$(date +%s%N); "$2" >/dev/null || true; took=$(($(date +%s%N) - start))
+    if [ -z "$second" ] || [ "$took" -lt "$second" ]; then second=$took; fi
+  done
+  echo "$first $second"
+}
+
+# Sets work (the benchmarks' folder, $QUILLORA_BENCH_DIR or
+# /tmp/quillora-bench) and tree (the seeded 20,000-file tree in it, made on
+# first use), and says which tree it is.
+bench_tree() {
+  command -v python3 >/dev/null || { echo "bench needs python3" >&2; exit 2; }
+  work="${QUILLORA_BENCH_DIR:-/tmp/quillora-bench}"
+  tree="$work/tree"
+  mkdir -p "$tree"
+  python3 bench/make_tree.py "$tree"
+  echo "tree: $tree ($(cat "$tree.complete"))"
+}

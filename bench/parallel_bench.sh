@@ -11,11 +11,8 @@ cd "$(dirname "$0")/.."
 scripts/build >/dev/null
 command -v hashdeep >/dev/null || { echo "bench needs hashdeep (apt-get install hashdeep)" >&2; exit 2; }
 cli="$(realpath build/bin/quillora-cli)"
-work="${QUILLORA_BENCH_DIR:-/tmp/quillora-bench}"
-tree="$work/tree"
-mkdir -p "$tree"
-python3 bench/make_tree.py "$tree"
-echo "tree: $tree ($(cat "$tree.complete")), $(nproc) cores"
+bench_tree
+echo "$(nproc) cores"
 
 ratio() {  # label, quillora ns, other label, other ns, goal
   awk -v l="$1" -v q="$2" -v o="$3" -v t="$4" -v g="$5" 'BEGIN {

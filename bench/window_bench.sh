@@ -4,10 +4,9 @@
 # most 1.2 x make), and deleting every other row of the list.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/common.sh
 scripts/build >/dev/null
 cmake --build build --target window_bench >/dev/null
-work="${QUILLORA_BENCH_DIR:-/tmp/quillora-bench}"
-mkdir -p "$work/tree"
-python3 bench/make_tree.py "$work/tree"
-cat $(find "$work/tree" -type f) >/dev/null
-QT_QPA_PLATFORM=offscreen build/bench/window_bench "$work/tree" "$(realpath build/bin/quillora-cli)"
+bench_tree
+cat $(find "$tree" -type f) >/dev/null
+QT_QPA_PLATFORM=offscreen build/bench/window_bench "$tree" "$(realpath build/bin/quillora-cli)"
