@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/output.h"
+#include "md5/md5_lanes.h"
 
 namespace {
 
@@ -27,6 +28,8 @@ constexpr const char* kUsage =
     "\n"
     "Options:\n"
     "  --jobs N       digest with N threads (default: one per core; 1: no threads)\n"
+    "  --engine E     diagnostic: digest with engine E, one of scalar, avx2, avx512\n"
+    "                 (default: the widest this CPU runs)\n"
     "  --help         show this text\n"
     "  --version      show the version\n"
     "\n"
@@ -59,6 +62,23 @@ bool TakeOptions(std::vector<std::string>& args, quillora::cli::Options& options
   return true;
 }
 
+// Takes --engine E (or --engine=E) out of args wherever it stands before "--"
+// and makes every digest use that engine. Returns an error text, or "".
+std::string TakeEngine(std::vector<std::string>& args) {
+  for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+    const bool apart = args[i] == "--engine";
+    if (!apart && args[i].rfind("--engine=", 0) != 0) continue;
+    if (apart && i + 1 == args.size()) return "--engine takes scalar, avx2 or avx512";
+    const std::string name = apart ? args[i + 1] : args[i].substr(9);
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + (apart ? 2 : 1));
+    const auto engine = quillora::LaneEngineNamed(name);
+    if (!engine) return "--engine takes scalar, avx2 or avx512";
+    if (!quillora::ForceLaneEngine(*engine)) return "this CPU cannot run the " + name + " engine";
+    --i;
+  }
+  return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,6 +87,10 @@ int main(int argc, char** argv) {
   Options options;
   if (!TakeOptions(args, options)) {
     PrintError("quillora-cli: --jobs takes a number from 1 to 256");
+    return kExitUsage;
+  }
+  if (const std::string error = TakeEngine(args); !error.empty()) {
+    PrintError("quillora-cli: " + error);
     return kExitUsage;
   }
   if (args.empty()) {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 
+#include "md5/file_lanes.h"
 #include "md5/md5.h"
 
 namespace quillora {
@@ -19,14 +20,15 @@ unsigned DigestAhead::DefaultJobs() {
   return cores == 0 ? 1 : cores;
 }
 
-DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(env) {
+DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(env), engine_(ActiveLaneEngine()) {
   if (jobs == 0) jobs = DefaultJobs();
   // Enough queued work that no worker waits on the report, few enough that an
   // early end throws little away.
   max_ahead_ = max_ahead != 0 ? max_ahead : 64 * jobs;
   if (jobs == 1) return;
   workers_.reserve(jobs);
-  for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this] { Work(); });
+  const bool lanes = LaneCount(engine_) > 1;
+  for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this, lanes] { lanes ? WorkLanes() : Work(); });
 }
 
 DigestAhead::~DigestAhead() {
@@ -34,6 +36,7 @@ DigestAhead::~DigestAhead() {
     std::lock_guard lock(mutex_);
     stopping_ = true;
   }
+  stop_lanes_ = true;
   work_ready_.notify_all();
   workers_.clear();  // joins
 }
@@ -85,6 +88,81 @@ void DigestAhead::Work() {
     // A slot leaves only once its outcome is in, so this one is still queued.
     slots_[number - taken_].outcome = std::move(outcome);
     if (caller_waiting_ && number == taken_) outcome_ready_.notify_one();
+  }
+}
+
+void DigestAhead::Claim(std::deque<Claimed>& batch, std::size_t wanted) {
+  std::lock_guard lock(mutex_);
+  if (stopping_) return;
+  // Files not started are shared with the workers still waiting for work, so
+  // a few large files spread over every core rather than one worker's lanes.
+  const std::uint64_t waiting = taken_ + slots_.size() - next_to_start_;
+  const std::uint64_t share = (waiting + idle_workers_) / (idle_workers_ + 1);
+  for (std::uint64_t n = std::min<std::uint64_t>(wanted, share); n != 0; --n) {
+    batch.push_back(Claimed{next_to_start_, slots_[next_to_start_ - taken_].path});
+    ++next_to_start_;
+  }
+}
+
+void DigestAhead::Post(std::uint64_t number, AheadOutcome outcome) {
+  std::lock_guard lock(mutex_);
+  // A slot leaves only once its outcome is in, so this one is still queued.
+  slots_[number - taken_].outcome = std::move(outcome);
+  if (caller_waiting_ && number == taken_) outcome_ready_.notify_one();
+}
+
+void DigestAhead::WorkLanes() {
+  FileLanes lanes(engine_, kLaneChunk);
+  std::deque<Claimed> batch;
+  const auto take = [&](FileLanes::File& file, std::size_t wanted) {
+    for (;;) {
+      if (batch.empty()) Claim(batch, wanted);
+      if (batch.empty()) return false;
+      Claimed claimed = std::move(batch.front());
+      batch.pop_front();
+      // The same test, facts and errors as Compute, with the open file kept.
+      AheadOutcome outcome;
+      outcome.readable = env_.IsReadableFile(claimed.path);
+      outcome.exists = outcome.readable || env_.FileExists(claimed.path);
+      if (outcome.readable) {
+        try {
+          file.stream = env_.OpenForDigest(claimed.path);
+        } catch (const SystemError& e) {
+          outcome.error = FileDigestError(claimed.path, e.number());
+        }
+      }
+      if (!file.stream) {
+        Post(claimed.number, std::move(outcome));
+        continue;
+      }
+      file.tag = claimed.number;
+      return true;
+    }
+  };
+  const auto done = [&](std::uint64_t number, const DigestBytes& digest, int error) {
+    AheadOutcome outcome;
+    outcome.exists = outcome.readable = true;
+    if (error == 0) {
+      outcome.digest = DigestToHex(digest);
+    } else {
+      std::string path;
+      {
+        std::lock_guard lock(mutex_);
+        path = slots_[number - taken_].path;
+      }
+      outcome.error = FileDigestError(path, error);
+    }
+    Post(number, std::move(outcome));
+  };
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    ++idle_workers_;
+    work_ready_.wait(lock, [&] { return stopping_ || next_to_start_ < taken_ + slots_.size(); });
+    --idle_workers_;
+    if (stopping_) return;
+    lock.unlock();
+    lanes.Run(take, done, stop_lanes_);
+    lock.lock();
   }
 }
 

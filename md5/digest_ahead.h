@@ -4,6 +4,7 @@
 // if each file were tested and digested at its turn on the caller's thread.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "md5/md5_lanes.h"
 #include "platform/env.h"
 
 namespace quillora {
@@ -32,7 +34,10 @@ class DigestAhead {
  public:
   // jobs worker threads (0 means one per core). With jobs == 1 there are no
   // threads: each file is tested and digested when it is taken, as a plain
-  // loop would. At most max_ahead files are queued and not yet taken.
+  // loop would, on the scalar engine. Otherwise each worker digests up to
+  // LaneCount(ActiveLaneEngine()) files at once on the lane kernel (see
+  // FileLanes), or one at a time on the scalar engine. At most max_ahead
+  // files are queued and not yet taken.
   explicit DigestAhead(Env& env, unsigned jobs = 0, std::size_t max_ahead = 0);
   // Stops the workers and waits for them; outcomes not taken are dropped.
   ~DigestAhead();
@@ -60,11 +65,27 @@ class DigestAhead {
     std::string path;
     std::optional<AheadOutcome> outcome;
   };
+  struct Claimed {
+    std::uint64_t number;
+    std::string path;
+  };
   AheadOutcome Compute(const std::string& path);
   void Work();
+  void WorkLanes();
+  // Moves up to wanted files not yet started (fewer when idle workers should
+  // share them) from the queue to batch. Takes the lock.
+  void Claim(std::deque<Claimed>& batch, std::size_t wanted);
+  // Hands in the outcome of file `number`. Takes the lock.
+  void Post(std::uint64_t number, AheadOutcome outcome);
+
+  // Bytes each lane reads at a time: a worker's buffers take
+  // LaneCount(engine) * kLaneChunk bytes.
+  static constexpr std::size_t kLaneChunk = 64 * 1024;
 
   Env& env_;
+  LaneEngine engine_;
   std::size_t max_ahead_;
+  std::atomic<bool> stop_lanes_{false};  // stopping_, for workers amid a FileLanes run
   mutable std::mutex mutex_;
   std::condition_variable work_ready_;
   std::condition_variable outcome_ready_;

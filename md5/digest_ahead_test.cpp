@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -30,14 +32,37 @@ int ThreadCount() {
   return count;
 }
 
-// Holds chosen files and can slow every digest down.
+// A file whose reads fail with EIO from a given offset on.
+class FailingStream final : public Stream {
+ public:
+  FailingStream(std::unique_ptr<Stream> file, std::int64_t fail_at) : file_(std::move(file)), fail_at_(fail_at) {}
+  std::int64_t Size() override { return file_->Size(); }
+  std::int64_t Position() override { return file_->Position(); }
+  bool Seek(std::int64_t position) override { return file_->Seek(position); }
+  std::int64_t Read(void* buffer, std::size_t n) override {
+    const std::int64_t at = file_->Position();
+    if (at >= fail_at_) return -1;
+    return file_->Read(buffer, std::min<std::size_t>(n, static_cast<std::size_t>(fail_at_ - at)));
+  }
+  int last_error() const override { return EIO; }
+
+ private:
+  std::unique_ptr<Stream> file_;
+  std::int64_t fail_at_;
+};
+
+// Holds chosen files, fails the reads of others part way, and can slow every
+// digest down.
 class SeamEnv : public testing::HeldFilesEnv {
  public:
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
     if (delay.count() > 0) std::this_thread::sleep_for(delay);
-    return HeldFilesEnv::OpenForDigest(path);
+    std::unique_ptr<Stream> file = HeldFilesEnv::OpenForDigest(path);
+    if (std::find(failing.begin(), failing.end(), path) == failing.end()) return file;
+    return std::make_unique<FailingStream>(std::move(file), file->Size() / 2);
   }
   std::chrono::milliseconds delay{0};
+  std::vector<std::string> failing;  // full paths
 };
 
 std::string Describe(const AheadOutcome& o) {
@@ -64,6 +89,7 @@ TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
     if (i % 31 == 7) paths.push_back(paths.front());  // the same file again
   }
   env.held = {paths[10], paths[50]};
+  env.failing = {paths[3], paths[20], paths[60]};  // 3 MB, 20 and 59 bytes
   paths.push_back(tree.Folder("folder"));
 
   std::vector<std::string> expected;
@@ -73,18 +99,27 @@ TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
     expected.push_back(Describe(inline_only.TakeNext()));
   }
   EXPECT_EQ(expected[10].rfind("exists readable error: Cannot open file", 0), 0u) << expected[10];
+  EXPECT_NE(expected[3].find("Input/output error"), std::string::npos) << expected[3];
 
-  for (unsigned jobs : {1u, 2u, 4u}) {
-    DigestAhead ahead(env, jobs, 8);
-    std::vector<std::string> got;
-    std::size_t next = 0;
-    while (got.size() < paths.size()) {
-      while (next < paths.size() && ahead.HasRoom()) ahead.Submit(paths[next++]);
-      ahead.Start();
-      got.push_back(Describe(ahead.TakeNext()));
+  // Every engine, on every number of threads, with few and many queued.
+  const LaneEngine active = ActiveLaneEngine();
+  for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512}) {
+    if (!ForceLaneEngine(engine)) continue;
+    for (unsigned jobs : {1u, 2u, 4u}) {
+      for (std::size_t max_ahead : {8u, 200u}) {
+        DigestAhead ahead(env, jobs, max_ahead);
+        std::vector<std::string> got;
+        std::size_t next = 0;
+        while (got.size() < paths.size()) {
+          while (next < paths.size() && ahead.HasRoom()) ahead.Submit(paths[next++]);
+          ahead.Start();
+          got.push_back(Describe(ahead.TakeNext()));
+        }
+        EXPECT_EQ(got, expected) << LaneEngineName(engine) << ", " << jobs << " jobs, " << max_ahead << " ahead";
+      }
     }
-    EXPECT_EQ(got, expected) << jobs << " jobs";
   }
+  ForceLaneEngine(active);
 }
 
 TEST(DigestAhead, EndingEarlyLeavesNoThreadBehind) {
