@@ -1,9 +1,9 @@
 // libFuzzer target for the lane kernels and their scheduling. The input picks
 // the kernel, the read size per lane, how many bytes each read may return, and
-// a mix of messages: each one's length (0 to 5,000 bytes; up to 40 messages), where its
-// reads start failing, if ever, and its bytes. Every digest and every failure
-// must be what the scalar engine makes of the same file, and no read may stray
-// outside a buffer.
+// a mix of up to 24 messages, so lanes are refilled: each one's length (0 to
+// 5,000 bytes), where its reads start failing, if ever, and its bytes. Every
+// digest and every failure must be what the scalar engine makes of the same
+// file, and no read may stray outside a buffer.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t chunk = 64 * (1 + in.Take(1) % 64);
   const std::size_t max_read = 1 + in.Take(2);
   std::vector<Message> messages;
-  while (in.size != 0 && messages.size() < 40) {
+  while (in.size != 0 && messages.size() < 24) {
     const std::size_t length = in.Take(2) % 5001;
     const std::size_t fails = in.Take(1);
     Message m{std::string(length, '\0'), fails < 16 ? fails * 512 : static_cast<std::size_t>(-1)};

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 
 #include "md5/file_lanes.h"
 #include "md5/md5.h"
@@ -27,8 +28,7 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
   max_ahead_ = max_ahead != 0 ? max_ahead : 64 * jobs;
   if (jobs == 1) return;
   workers_.reserve(jobs);
-  const bool lanes = LaneCount(engine_) > 1;
-  for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this, lanes] { lanes ? WorkLanes() : Work(); });
+  for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this] { Work(); });
 }
 
 DigestAhead::~DigestAhead() {
@@ -60,10 +60,15 @@ void DigestAhead::Start() {
   if (wake) work_ready_.notify_all();
 }
 
-AheadOutcome DigestAhead::Compute(const std::string& path) {
+AheadOutcome DigestAhead::Test(const std::string& path) {
   AheadOutcome outcome;
   outcome.readable = env_.IsReadableFile(path);
   outcome.exists = outcome.readable || env_.FileExists(path);
+  return outcome;
+}
+
+AheadOutcome DigestAhead::Compute(const std::string& path) {
+  AheadOutcome outcome = Test(path);
   if (!outcome.readable) return outcome;
   try {
     outcome.digest = FileDigestText(path, env_);
@@ -71,24 +76,6 @@ AheadOutcome DigestAhead::Compute(const std::string& path) {
     outcome.error = std::current_exception();
   }
   return outcome;
-}
-
-void DigestAhead::Work() {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    ++idle_workers_;
-    work_ready_.wait(lock, [&] { return stopping_ || next_to_start_ < taken_ + slots_.size(); });
-    --idle_workers_;
-    if (stopping_) return;
-    const std::uint64_t number = next_to_start_++;
-    const std::string path = slots_[number - taken_].path;
-    lock.unlock();
-    AheadOutcome outcome = Compute(path);
-    lock.lock();
-    // A slot leaves only once its outcome is in, so this one is still queued.
-    slots_[number - taken_].outcome = std::move(outcome);
-    if (caller_waiting_ && number == taken_) outcome_ready_.notify_one();
-  }
 }
 
 void DigestAhead::Claim(std::deque<Claimed>& batch, std::size_t wanted) {
@@ -111,8 +98,11 @@ void DigestAhead::Post(std::uint64_t number, AheadOutcome outcome) {
   if (caller_waiting_ && number == taken_) outcome_ready_.notify_one();
 }
 
-void DigestAhead::WorkLanes() {
-  FileLanes lanes(engine_, kLaneChunk);
+void DigestAhead::Work() {
+  // On a lane engine, FileLanes keeps several files in flight; take opens the
+  // next claimed file for it, done hands in an outcome.
+  std::unique_ptr<FileLanes> lanes;
+  if (LaneCount(engine_) > 1) lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
   std::deque<Claimed> batch;
   const auto take = [&](FileLanes::File& file, std::size_t wanted) {
     for (;;) {
@@ -121,9 +111,7 @@ void DigestAhead::WorkLanes() {
       Claimed claimed = std::move(batch.front());
       batch.pop_front();
       // The same test, facts and errors as Compute, with the open file kept.
-      AheadOutcome outcome;
-      outcome.readable = env_.IsReadableFile(claimed.path);
-      outcome.exists = outcome.readable || env_.FileExists(claimed.path);
+      AheadOutcome outcome = Test(claimed.path);
       if (outcome.readable) {
         try {
           file.stream = env_.OpenForDigest(claimed.path);
@@ -154,6 +142,7 @@ void DigestAhead::WorkLanes() {
     }
     Post(number, std::move(outcome));
   };
+
   std::unique_lock lock(mutex_);
   for (;;) {
     ++idle_workers_;
@@ -161,7 +150,13 @@ void DigestAhead::WorkLanes() {
     --idle_workers_;
     if (stopping_) return;
     lock.unlock();
-    lanes.Run(take, done, stop_lanes_);
+    if (lanes) {
+      lanes->Run(take, done, stop_lanes_);
+    } else {
+      Claim(batch, 1);  // another worker may have been first
+      for (const Claimed& claimed : batch) Post(claimed.number, Compute(claimed.path));
+      batch.clear();
+    }
     lock.lock();
   }
 }

@@ -69,9 +69,11 @@ class DigestAhead {
     std::uint64_t number;
     std::string path;
   };
+  // The readability test and the existence facts of path, without a digest.
+  AheadOutcome Test(const std::string& path);
+  // Test, and the digest of a file that passed it (scalar engine).
   AheadOutcome Compute(const std::string& path);
   void Work();
-  void WorkLanes();
   // Moves up to wanted files not yet started (fewer when idle workers should
   // share them) from the queue to batch. Takes the lock.
   void Claim(std::deque<Claimed>& batch, std::size_t wanted);
