@@ -24,8 +24,13 @@ unsigned DigestAhead::DefaultJobs() {
 DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(env), engine_(ActiveLaneEngine()) {
   if (jobs == 0) jobs = DefaultJobs();
   // Enough queued work that no worker waits on the report, few enough that an
-  // early end throws little away.
-  max_ahead_ = max_ahead != 0 ? max_ahead : 64 * jobs;
+  // early end throws little away. Lanes need more: while the oldest file, a
+  // large one, is still in its lane, the other lanes go through many small
+  // files, and with too few queued they run dry and the kernel turns for one
+  // busy lane (on the 20,000-file tree: 0.30 s with 64 per job, 0.16 s with
+  // 512).
+  const std::size_t lanes = LaneCount(engine_);
+  max_ahead_ = max_ahead != 0 ? max_ahead : (lanes > 1 ? 32 * lanes : 64) * jobs;
   if (jobs == 1) return;
   workers_.reserve(jobs);
   for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this] { Work(); });

@@ -37,7 +37,7 @@ class DigestAhead {
   // loop would, on the scalar engine. Otherwise each worker digests up to
   // LaneCount(ActiveLaneEngine()) files at once on the lane kernel (see
   // FileLanes), or one at a time on the scalar engine. At most max_ahead
-  // files are queued and not yet taken.
+  // files are queued and not yet taken (0: enough to keep every lane busy).
   explicit DigestAhead(Env& env, unsigned jobs = 0, std::size_t max_ahead = 0);
   // Stops the workers and waits for them; outcomes not taken are dropped.
   ~DigestAhead();
