@@ -108,8 +108,9 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
       }
     }
     if (busy == 0) return;
+    // One lane of many would run slower than the scalar engine.
     Lane& alone = lane_[last_busy];
-    if (busy == 1 && !take_has_more && alone.size - alone.read >= kOverlapFrom) {
+    if (busy == 1 && !take_has_more) {
       Finish(alone, last_busy, true, done);
       continue;
     }

@@ -8,7 +8,7 @@
 // Files are read as DigestOfFile reads them: reads never ask past the size
 // the file had when opened, and reading stops at that size or at a read of
 // 0 bytes. One thread runs a FileLanes; it starts no thread of its own except
-// for a lone large file (see Run).
+// for a large file left alone (see Run).
 #pragma once
 
 #include <atomic>
@@ -48,10 +48,11 @@ class FileLanes {
 
   // Digests files from take until take has none and every lane is empty;
   // calls done once for each file taken, in the order they finish. A file
-  // left alone in its lane with at least 8 MiB still to read, while take has
-  // none, is finished by the scalar engine (its reads overlapped on a second
-  // thread) rather than on a kernel that would run one lane of many. When stop
-  // becomes true, Run returns soon: files in flight are dropped without done.
+  // left alone in the lanes while take has none is finished by the scalar
+  // engine, which runs one message faster than a kernel with one lane busy
+  // (with its reads overlapped on a second thread from kOverlapFrom bytes
+  // left). When stop becomes true, Run returns soon: files in flight are
+  // dropped without done.
   void Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop);
 
  private:

@@ -90,7 +90,8 @@ TEST(FileLanes, EveryKernelGivesTheScalarDigests) {
       {"lanes refilled many times", OfLengths(many_short), 64 * 1024, static_cast<std::size_t>(-1)},
       {"all lanes equal", equal, 1024, static_cast<std::size_t>(-1)},
       {"one lane alone", OfLengths({100'003}), 4096, static_cast<std::size_t>(-1)},
-      {"one large file alone, finished on the scalar engine", OfLengths({(8 << 20) + 77}), 64 * 1024, 1000},
+      {"a large file left alone, finished on the scalar engine", OfLengths({(9 << 20) + 77, 70'000, 1000}), 64 * 1024,
+       1000},
       {"reads failing part way free their lanes", failing, 4096, static_cast<std::size_t>(-1)},
   };
   const std::vector<LaneEngine> kernels = LaneKernels();
