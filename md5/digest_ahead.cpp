@@ -31,6 +31,7 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
   // 512).
   const std::size_t lanes = LaneCount(engine_);
   max_ahead_ = max_ahead != 0 ? max_ahead : (lanes > 1 ? 32 * lanes : 64) * jobs;
+  jobs_ = jobs;
   if (jobs == 1) return;
   workers_.reserve(jobs);
   for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this] { Work(); });
@@ -83,21 +84,26 @@ AheadOutcome DigestAhead::Compute(const std::string& path) {
   return outcome;
 }
 
-void DigestAhead::Claim(std::deque<Claimed>& batch, std::size_t wanted) {
+std::size_t DigestAhead::Claim(std::deque<Claimed>& batch, std::size_t wanted, std::size_t held) {
   std::lock_guard lock(mutex_);
-  if (stopping_) return;
-  // Files not started are shared with the workers still waiting for work, so
-  // a few large files spread over every core rather than one worker's lanes.
+  if (stopping_) return 0;
+  // Each worker holds at most its fair part of the files queued and in
+  // flight, so a few large files spread over every core instead of filling
+  // the lanes of whichever worker came first.
   const std::uint64_t waiting = taken_ + slots_.size() - next_to_start_;
-  const std::uint64_t share = (waiting + idle_workers_) / (idle_workers_ + 1);
-  for (std::uint64_t n = std::min<std::uint64_t>(wanted, share); n != 0; --n) {
+  const std::uint64_t fair = (waiting + in_flight_ + jobs_ - 1) / jobs_;
+  const std::uint64_t count = std::min<std::uint64_t>({wanted, waiting, fair > held ? fair - held : 0});
+  for (std::uint64_t n = 0; n != count; ++n) {
     batch.push_back(Claimed{next_to_start_, slots_[next_to_start_ - taken_].path});
     ++next_to_start_;
   }
+  in_flight_ += count;
+  return count;
 }
 
 void DigestAhead::Post(std::uint64_t number, AheadOutcome outcome) {
   std::lock_guard lock(mutex_);
+  --in_flight_;
   // A slot leaves only once its outcome is in, so this one is still queued.
   slots_[number - taken_].outcome = std::move(outcome);
   if (caller_waiting_ && number == taken_) outcome_ready_.notify_one();
@@ -109,9 +115,14 @@ void DigestAhead::Work() {
   std::unique_ptr<FileLanes> lanes;
   if (LaneCount(engine_) > 1) lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
   std::deque<Claimed> batch;
+  std::size_t held = 0;  // files this worker claimed and has not posted
+  const auto post = [&](std::uint64_t number, AheadOutcome outcome) {
+    Post(number, std::move(outcome));
+    --held;
+  };
   const auto take = [&](FileLanes::File& file, std::size_t wanted) {
     for (;;) {
-      if (batch.empty()) Claim(batch, wanted);
+      if (batch.empty()) held += Claim(batch, wanted, held);
       if (batch.empty()) return false;
       Claimed claimed = std::move(batch.front());
       batch.pop_front();
@@ -125,7 +136,7 @@ void DigestAhead::Work() {
         }
       }
       if (!file.stream) {
-        Post(claimed.number, std::move(outcome));
+        post(claimed.number, std::move(outcome));
         continue;
       }
       file.tag = claimed.number;
@@ -145,7 +156,7 @@ void DigestAhead::Work() {
       }
       outcome.error = FileDigestError(path, error);
     }
-    Post(number, std::move(outcome));
+    post(number, std::move(outcome));
   };
 
   std::unique_lock lock(mutex_);
@@ -158,8 +169,8 @@ void DigestAhead::Work() {
     if (lanes) {
       lanes->Run(take, done, stop_lanes_);
     } else {
-      Claim(batch, 1);  // another worker may have been first
-      for (const Claimed& claimed : batch) Post(claimed.number, Compute(claimed.path));
+      held += Claim(batch, 1, held);  // none when another worker was first
+      for (const Claimed& claimed : batch) post(claimed.number, Compute(claimed.path));
       batch.clear();
     }
     lock.lock();

@@ -74,9 +74,10 @@ class DigestAhead {
   // Test, and the digest of a file that passed it (scalar engine).
   AheadOutcome Compute(const std::string& path);
   void Work();
-  // Moves up to wanted files not yet started (fewer when idle workers should
-  // share them) from the queue to batch. Takes the lock.
-  void Claim(std::deque<Claimed>& batch, std::size_t wanted);
+  // Moves up to wanted files not yet started from the queue to batch, fewer
+  // when a worker already holding `held` files would take more than its
+  // share. Returns how many it moved. Takes the lock.
+  std::size_t Claim(std::deque<Claimed>& batch, std::size_t wanted, std::size_t held);
   // Hands in the outcome of file `number`. Takes the lock.
   void Post(std::uint64_t number, AheadOutcome outcome);
 
@@ -86,6 +87,7 @@ class DigestAhead {
 
   Env& env_;
   LaneEngine engine_;
+  unsigned jobs_ = 1;
   std::size_t max_ahead_;
   std::atomic<bool> stop_lanes_{false};  // stopping_, for workers amid a FileLanes run
   mutable std::mutex mutex_;
@@ -94,6 +96,7 @@ class DigestAhead {
   std::deque<Slot> slots_;       // queued and not taken, oldest first
   std::uint64_t taken_ = 0;      // files taken so far: the number of slots_.front()
   std::uint64_t next_to_start_ = 0;  // the number of the next file for a worker
+  std::uint64_t in_flight_ = 0;      // files claimed by workers, outcome not in
   bool stopping_ = false;
   unsigned idle_workers_ = 0;    // workers waiting for a file
   bool caller_waiting_ = false;  // TakeNext waits for the oldest outcome
