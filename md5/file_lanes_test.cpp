@@ -95,7 +95,8 @@ TEST(FileLanes, EveryKernelGivesTheScalarDigests) {
       {"reads failing part way free their lanes", failing, 4096, static_cast<std::size_t>(-1)},
   };
   const std::vector<LaneEngine> kernels = LaneKernels();
-  if (kernels.size() < 2) std::printf("lane kernels this CPU lacks are skipped\n");
+  if (kernels.empty()) GTEST_SKIP() << "no lane kernel in this build or on this CPU";
+  if (kernels.size() < 2) std::printf("the lane kernel this CPU lacks is skipped\n");
   for (LaneEngine engine : kernels) {
     for (const Case& c : cases) {
       EXPECT_EQ(LaneResults(engine, c.messages, c.chunk, c.max_read), ScalarResults(c.messages))
