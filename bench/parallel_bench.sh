@@ -16,22 +16,7 @@ mkdir -p "$tree"
 python3 bench/make_tree.py "$tree"
 echo "tree: $tree ($(cat "$tree.complete")), $(nproc) cores"
 
-best_of_3() {
-  local best="" start end took
-  for _ in 1 2 3; do
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1 || true
-    end=$(date +%s%N)
-    took=$(( end - start ))
-    if [ -z "$best" ] || [ "$took" -lt "$best" ]; then best=$took; fi
-  done
-  echo "$best"
-}
-ratio() {  # label, quillora ns, other label, other ns, goal
-  awk -v l="$1" -v q="$2" -v o="$3" -v t="$4" -v g="$5" 'BEGIN {
-    r = t / q; printf "%-22s %7.3f s   %-30s %7.3f s   %.2f x as fast (goal %.2f) %s\n",
-      l, q / 1e9, o, t / 1e9, r, g, (r >= g ? "met" : "SHORT") }'
-}
+. bench/best_of_3.sh
 
 cat $(find "$tree" -type f) >/dev/null
 "$cli" make "$tree" >/dev/null

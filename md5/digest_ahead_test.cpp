@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -48,6 +50,8 @@ TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
     if (i % 31 == 7) paths.push_back(paths.front());  // the same file again
   }
   env.held = {paths[10], paths[50]};
+  // Reads failing part way: 3 MB, 20 and 59 bytes long.
+  env.reads_fail_after = {{paths[3], 1'500'000}, {paths[20], 10}, {paths[60], 29}};
   paths.push_back(tree.Folder("folder"));
 
   std::vector<std::string> expected;
@@ -58,18 +62,27 @@ TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
   }
   EXPECT_EQ(expected[10], "exists readable error: " + SystemErrorMessage(EBUSY) + " ");
   EXPECT_EQ(expected.back(), "none unreadable error: " + SystemErrorMessage(EISDIR) + " ") << "no digest of a folder";
+  EXPECT_EQ(expected[3], "exists readable error: " + SystemErrorMessage(EIO) + " ") << "a read failing part way";
 
-  for (unsigned jobs : {1u, 2u, 4u}) {
-    DigestAhead ahead(env, jobs, 8);
-    std::vector<std::string> got;
-    std::size_t next = 0;
-    while (got.size() < paths.size()) {
-      while (next < paths.size() && ahead.HasRoom()) ahead.Submit(paths[next++]);
-      ahead.Start();
-      got.push_back(Describe(ahead.TakeNext()));
+  // Every engine, on every number of threads, with few and many queued.
+  const LaneEngine active = ActiveLaneEngine();
+  for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512}) {
+    if (!ForceLaneEngine(engine)) continue;
+    for (unsigned jobs : {1u, 2u, 4u}) {
+      for (std::size_t max_ahead : {8u, 200u}) {
+        DigestAhead ahead(env, jobs, max_ahead);
+        std::vector<std::string> got;
+        std::size_t next = 0;
+        while (got.size() < paths.size()) {
+          while (next < paths.size() && ahead.HasRoom()) ahead.Submit(paths[next++]);
+          ahead.Start();
+          got.push_back(Describe(ahead.TakeNext()));
+        }
+        EXPECT_EQ(got, expected) << LaneEngineName(engine) << ", " << jobs << " jobs, " << max_ahead << " ahead";
+      }
     }
-    EXPECT_EQ(got, expected) << jobs << " jobs";
   }
+  ForceLaneEngine(active);
 }
 
 TEST(DigestAhead, EndingEarlyLeavesNoThreadBehind) {
