@@ -14,12 +14,6 @@ cli="$(realpath build/bin/quillora-cli)"
 bench_tree
 echo "$(nproc) cores"
 
-ratio() {  # label, quillora ns, other label, other ns, goal
-  awk -v l="$1" -v q="$2" -v o="$3" -v t="$4" -v g="$5" 'BEGIN {
-    r = t / q; printf "%-22s %7.3f s   %-30s %7.3f s   %.2f x as fast (goal %.2f) %s\n",
-      l, q / 1e9, o, t / 1e9, r, g, (r >= g ? "met" : "SHORT") }'
-}
-
 cat $(find "$tree" -type f) >/dev/null
 "$cli" make "$tree" >/dev/null
 (cd "$tree" && find . -type f ! -name CheckSum.md5 -print0 | xargs -0 md5sum >"$work/md5sum.txt")

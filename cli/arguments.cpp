@@ -1,7 +1,10 @@
 #include "cli/arguments.h"
 
 #include <cstdlib>
+#include <optional>
 #include <string_view>
+
+#include "md5/md5_lanes.h"
 
 namespace quillora::cli {
 namespace {
@@ -26,11 +29,21 @@ std::string SetJobs(Invocation& invocation, const std::string& value) {
   return "";
 }
 
+// A diagnostic: every digest of the run uses this engine.
+std::string SetEngine(Invocation& invocation, const std::string& value) {
+  const std::optional<LaneEngine> engine = LaneEngineNamed(value);
+  if (!engine) return "invalid engine '" + value + "' (scalar, avx2 or avx512)";
+  if (!LaneEngineSupported(*engine)) return "this processor cannot run the " + value + " engine";
+  invocation.engine = engine;
+  return "";
+}
+
 const std::vector<OptionSpec>& Options() {
   static const std::vector<OptionSpec> options = {
       {"help", 'h', false, {}, [](Invocation& i, const std::string&) { return i.help = true, std::string(); }},
       {"version", 'V', false, {}, [](Invocation& i, const std::string&) { return i.version = true, std::string(); }},
       {"jobs", 'j', true, {}, SetJobs},
+      {"engine", 0, true, {}, SetEngine},
       {"progress", 0, false, {},
        [](Invocation& i, const std::string&) { return i.progress = ProgressMode::kOn, std::string(); }},
       {"no-progress", 0, false, {},
@@ -198,6 +211,8 @@ std::string HelpText(const std::string& command) {
          "      --progress   show progress on standard error (default: when standard\n"
          "                   error is a terminal and standard output is not)\n"
          "      --no-progress\n"
+         "      --engine E   diagnostic: digest with engine E (scalar, avx2, avx512;\n"
+         "                   default: the widest this processor runs)\n"
          "  -h, --help       show this text; with a command, that command's help\n"
          "  -V, --version    show the version\n"
          "\n"

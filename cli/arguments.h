@@ -5,8 +5,11 @@
 // ones as "-jN" or "-j N"; short options without a value may be grouped.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "md5/md5_lanes.h"
 
 namespace quillora::cli {
 
@@ -25,6 +28,7 @@ struct Invocation {
   bool quiet = false;                           // verify --quiet
   bool status_only = false;                     // verify --status
   bool new_files = false;                       // verify --new
+  std::optional<LaneEngine> engine;             // --engine, a diagnostic; none: the widest the CPU runs
 };
 
 // Parses the arguments after the program's name into invocation. Returns an

@@ -10,12 +10,14 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "md5/md5.h"
+#include "md5/md5_lanes.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -190,6 +192,29 @@ TEST_F(CliTest, InputErrorsExitWithTwo) {
     EXPECT_EQ(run.err, message);
     EXPECT_EQ(run.out, "");
   }
+}
+
+TEST_F(CliTest, EveryEngineWritesTheSameCheckFile) {
+  for (int i = 0; i < 60; ++i) tree.Write("data/f" + std::to_string(i), testing::RandomBytes(i * 997 % 70'000, i));
+  const CliRun scalar = Cli({"--engine", "scalar", "make", data});
+  ASSERT_EQ(scalar.status, 0) << scalar.err;
+  // The records, after the header's comment lines and their time stamp.
+  const auto records = [&] {
+    const std::string text = testing::ReadFile(data + "/CheckSum.md5");
+    return text.substr(text.find("\r\n\r\n"));
+  };
+  const std::string expected = records();
+  EXPECT_EQ(std::count(expected.begin(), expected.end(), '\t'), 60);
+  for (LaneEngine engine : {LaneEngine::kAvx2, LaneEngine::kAvx512}) {
+    if (!LaneEngineSupported(engine)) continue;
+    const CliRun run = Cli({"--jobs=3", "--engine=" + std::string(LaneEngineName(engine)), "make", data});
+    EXPECT_EQ(run.out, scalar.out) << LaneEngineName(engine);
+    EXPECT_EQ(records(), expected) << LaneEngineName(engine);
+  }
+  EXPECT_EQ(Cli({"--engine", "sse", "make", data}).err,
+            "quillora-cli: invalid engine 'sse' (scalar, avx2 or avx512)\n"
+            "Try 'quillora-cli --help' for more information.\n");
+  EXPECT_EQ(Cli({"make", data, "--engine"}).status, 2);
 }
 
 TEST_F(CliTest, FailuresOfTheErrorReportExitWithThree) {

@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/output.h"
+#include "md5/md5_lanes.h"
 #include "platform/errors.h"
 
 namespace quillora::cli {
@@ -30,6 +31,7 @@ int Run(const std::vector<std::string>& args) {
     PrintLine(QUILLORA_VERSION_TEXT);
     return kExitOk;
   }
+  if (invocation.engine) ForceLaneEngine(*invocation.engine);
   if (invocation.command == "hash") return HashCommand(invocation);
   if (invocation.command == "make") return MakeCommand(invocation);
   if (invocation.command == "verify") return VerifyCommand(invocation);

@@ -4,6 +4,7 @@
 // if each file were tested and digested at its turn on the caller's thread.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "md5/md5_lanes.h"
 #include "platform/env.h"
 
 namespace quillora {
@@ -39,7 +41,10 @@ class DigestAhead {
  public:
   // jobs worker threads (0 means one per core). With jobs == 1 there are no
   // threads: each file is tested and digested when it is taken, as a plain
-  // loop would. At most max_ahead files are queued and not yet taken.
+  // loop would, on the scalar engine. Otherwise each worker digests up to
+  // LaneCount(ActiveLaneEngine()) files at once on the lane kernel (see
+  // FileLanes), or one at a time on the scalar engine. At most max_ahead
+  // files are queued and not yet taken (0: enough to keep every lane busy).
   explicit DigestAhead(Env& env, unsigned jobs = 0, std::size_t max_ahead = 0);
   // Stops the workers and waits for them; outcomes not taken are dropped.
   ~DigestAhead();
@@ -67,17 +72,38 @@ class DigestAhead {
     std::string path;
     std::optional<AheadOutcome> outcome;
   };
+  struct Claimed {
+    std::uint64_t number;
+    std::string path;
+  };
+  // The readability test and the existence facts of path, without a digest.
+  AheadOutcome Test(const std::string& path);
+  // Test, and the digest of a file that passed it (scalar engine).
   AheadOutcome Compute(const std::string& path);
   void Work();
+  // Moves up to wanted files not yet started from the queue to batch, fewer
+  // when a worker already holding `held` files would take more than its
+  // share. Returns how many it moved. Takes the lock.
+  std::size_t Claim(std::deque<Claimed>& batch, std::size_t wanted, std::size_t held);
+  // Hands in the outcome of file `number`. Takes the lock.
+  void Post(std::uint64_t number, AheadOutcome outcome);
+
+  // Bytes each lane reads at a time: a worker's buffers take
+  // LaneCount(engine) * kLaneChunk bytes.
+  static constexpr std::size_t kLaneChunk = 64 * 1024;
 
   Env& env_;
+  LaneEngine engine_;
+  unsigned jobs_ = 1;
   std::size_t max_ahead_;
+  std::atomic<bool> stop_lanes_{false};  // stopping_, for workers amid a FileLanes run
   mutable std::mutex mutex_;
   std::condition_variable work_ready_;
   std::condition_variable outcome_ready_;
   std::deque<Slot> slots_;       // queued and not taken, oldest first
   std::uint64_t taken_ = 0;      // files taken so far: the number of slots_.front()
   std::uint64_t next_to_start_ = 0;  // the number of the next file for a worker
+  std::uint64_t in_flight_ = 0;      // files claimed by workers, outcome not in
   bool stopping_ = false;
   unsigned idle_workers_ = 0;    // workers waiting for a file
   bool caller_waiting_ = false;  // TakeNext waits for the oldest outcome

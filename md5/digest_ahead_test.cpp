@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -56,6 +57,8 @@ TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
     if (i % 31 == 7) paths.push_back(paths.front());  // the same file again
   }
   env.held = {paths[10], paths[50]};
+  // Reads failing part way: 3 MB, 20 and 59 bytes long.
+  env.reads_fail_after = {{paths[3], 1'500'000}, {paths[20], 10}, {paths[60], 29}};
   paths.push_back(tree.Folder("folder"));
 
   std::vector<std::string> expected;
@@ -66,18 +69,27 @@ TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
   }
   EXPECT_EQ(expected[10], "exists readable error: " + SystemErrorMessage(EBUSY) + " ");
   EXPECT_EQ(expected.back(), "none unreadable error: " + SystemErrorMessage(kFolderError) + " ") << "no digest of a folder";
+  EXPECT_EQ(expected[3], "exists readable error: " + SystemErrorMessage(EIO) + " ") << "a read failing part way";
 
-  for (unsigned jobs : {1u, 2u, 4u}) {
-    DigestAhead ahead(env, jobs, 8);
-    std::vector<std::string> got;
-    std::size_t next = 0;
-    while (got.size() < paths.size()) {
-      while (next < paths.size() && ahead.HasRoom()) ahead.Submit(paths[next++]);
-      ahead.Start();
-      got.push_back(Describe(ahead.TakeNext()));
+  // Every engine, on every number of threads, with few and many queued.
+  const LaneEngine active = ActiveLaneEngine();
+  for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512}) {
+    if (!ForceLaneEngine(engine)) continue;
+    for (unsigned jobs : {1u, 2u, 4u}) {
+      for (std::size_t max_ahead : {8u, 200u}) {
+        DigestAhead ahead(env, jobs, max_ahead);
+        std::vector<std::string> got;
+        std::size_t next = 0;
+        while (got.size() < paths.size()) {
+          while (next < paths.size() && ahead.HasRoom()) ahead.Submit(paths[next++]);
+          ahead.Start();
+          got.push_back(Describe(ahead.TakeNext()));
+        }
+        EXPECT_EQ(got, expected) << LaneEngineName(engine) << ", " << jobs << " jobs, " << max_ahead << " ahead";
+      }
     }
-    EXPECT_EQ(got, expected) << jobs << " jobs";
   }
+  ForceLaneEngine(active);
 }
 
 TEST(DigestAhead, EndingEarlyLeavesNoThreadBehind) {
@@ -112,25 +124,28 @@ TEST(DigestAhead, WaitingOnASlowFileKeepsCallingIdle) {
 
 TEST(DigestAhead, AFileChangedAfterItWasReadIsReportedAsRead) {
   TempTree tree;
-  testing::FaultEnv env;
-  const std::string path = tree.Write("f", "abc");
-  const std::string gone = tree.Write("g", "abc");
-  // Two workers; once both stand blocked at the two files queued after f and
-  // g, each has handed in the outcome it computed before.
-  env.blocked = {tree.Write("h1", ""), tree.Write("h2", "")};
-  DigestAhead ahead(env, 2);
-  ahead.Submit(path);
-  ahead.Submit(gone);
-  for (const std::string& held : env.blocked) ahead.Submit(held);
-  ahead.Start();
-  env.WaitUntilBlocked(2);
-  tree.Write("f", "something else");
-  ASSERT_EQ(::unlink(gone.c_str()), 0);
-  const AheadOutcome first = ahead.TakeNext();
-  const AheadOutcome second = ahead.TakeNext();
-  env.Release();
-  EXPECT_EQ(Describe(first), "exists readable 900150983CD24FB0D6963F7D28E17F72");
-  EXPECT_EQ(Describe(second), "exists readable 900150983CD24FB0D6963F7D28E17F72") << "gone since, but read before";
+  const LaneEngine active = ActiveLaneEngine();
+  for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512}) {
+    if (!ForceLaneEngine(engine)) continue;
+    const std::string name(LaneEngineName(engine));
+    const std::string changed = tree.Write(name + "-changed", "abc");
+    const std::string gone = tree.Write(name + "-gone", "abc");
+    // Both change as soon as the worker has read them, before it hands in
+    // their outcomes, and so before they can be taken.
+    testing::FaultEnv env;
+    env.changed_after_read[changed] = "something else";
+    env.changed_after_read[gone] = std::nullopt;
+    DigestAhead ahead(env, 2);
+    ahead.Submit(changed);
+    ahead.Submit(gone);
+    ahead.Start();
+    EXPECT_EQ(Describe(ahead.TakeNext()), "exists readable 900150983CD24FB0D6963F7D28E17F72") << name;
+    EXPECT_EQ(Describe(ahead.TakeNext()), "exists readable 900150983CD24FB0D6963F7D28E17F72")
+        << name << ": gone since, but read before";
+    EXPECT_EQ(testing::ReadFile(changed), "something else") << name;
+    EXPECT_FALSE(Env::Default().FileExists(gone)) << name;
+  }
+  ForceLaneEngine(active);
 }
 
 }  // namespace

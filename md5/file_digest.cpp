@@ -1,6 +1,7 @@
 #include "md5/file_digest.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -20,11 +21,15 @@ namespace {
 constexpr std::size_t kFileBlock = 64 * 1024;
 constexpr std::size_t kStreamBlock = 4096;
 
-// From this size on, a file is read on a second thread while it is hashed.
-constexpr std::int64_t kOverlapFrom = 8 << 20;
 constexpr std::size_t kOverlapBlock = 1 << 20;
 
 using FeedFn = std::function<void(const std::uint8_t*, std::size_t)>;
+
+// The error number of a failed read; a stream that gives none still failed.
+int ReadError(const Stream& file) {
+  const int number = file.last_error();
+  return number != 0 ? number : EIO;
+}
 
 // How much the next read asks for: a block, but never past the size taken at
 // the start, so bytes appended meanwhile are left out.
@@ -36,14 +41,13 @@ std::size_t NextReadSize(std::int64_t size, std::int64_t total, std::size_t bloc
 // The read loop of the stream digest with a larger block: stop at a read of
 // 0 bytes or when the total meets the size taken at the start. Returns 0, or
 // the system error of a failed read.
-int ReadInTurn(Stream& file, std::int64_t size, const FeedFn& feed) {
+int ReadInTurn(Stream& file, std::int64_t size, std::int64_t total, const FeedFn& feed) {
   // One block per thread for all its files: no allocation per file.
   thread_local std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[kFileBlock]);
-  std::int64_t total = 0;
   do {
     const std::int64_t got = file.Read(block.get(), NextReadSize(size, total, kFileBlock));
     if (got == 0) break;
-    if (got < 0) return file.last_error();
+    if (got < 0) return ReadError(file);
     feed(block.get(), static_cast<std::size_t>(got));
     total += got;
   } while (total != size);
@@ -52,7 +56,7 @@ int ReadInTurn(Stream& file, std::int64_t size, const FeedFn& feed) {
 
 // The same loop for a large file, with the reading on a thread of its own so
 // the next block is read while this one is hashed.
-int ReadOverlapped(Stream& file, std::int64_t size, const FeedFn& feed) {
+int ReadOverlapped(Stream& file, std::int64_t size, std::int64_t from, const FeedFn& feed) {
   struct Buffer {
     std::unique_ptr<std::uint8_t[]> bytes{new std::uint8_t[kOverlapBlock]};
     std::int64_t got = 0;
@@ -63,7 +67,7 @@ int ReadOverlapped(Stream& file, std::int64_t size, const FeedFn& feed) {
   std::condition_variable_any changed;
   int error = 0;
   std::jthread reader([&](std::stop_token stop) {
-    std::int64_t total = 0;
+    std::int64_t total = from;
     for (int i = 0;; i ^= 1) {
       Buffer& buffer = buffers[i];
       {
@@ -76,7 +80,7 @@ int ReadOverlapped(Stream& file, std::int64_t size, const FeedFn& feed) {
         std::lock_guard lock(mutex);
         buffer.got = got;
         buffer.full = true;
-        if (got < 0) error = file.last_error();
+        if (got < 0) error = ReadError(file);
       }
       changed.notify_all();
       if (last) {
@@ -145,14 +149,17 @@ DigestBytes DigestOfFile(const std::string& path, Env& env) {
   }
   DigestState state;
   StartDigest(state);
-  const std::int64_t size = file->Size();
-  const auto feed = [&state](const std::uint8_t* bytes, std::size_t n) { FeedDigest(state, bytes, n); };
-  const int error = size >= kOverlapFrom ? ReadOverlapped(*file, size, feed) : ReadInTurn(*file, size, feed);
+  const int error = FeedRestOfFile(state, *file, file->Size(), 0);
   if (error != 0) {
     FinishDigest(state);  // wipes what was read so far
     ThrowFileError(path, error);
   }
   return FinishDigest(state);
+}
+
+int FeedRestOfFile(DigestState& state, Stream& file, std::int64_t size, std::int64_t total) {
+  const auto feed = [&state](const std::uint8_t* bytes, std::size_t n) { FeedDigest(state, bytes, n); };
+  return size - total >= kOverlapFrom ? ReadOverlapped(file, size, total, feed) : ReadInTurn(file, size, total, feed);
 }
 
 std::string FileDigestText(const std::string& path, Env& env) { return DigestToHex(DigestOfFile(path, env)); }

@@ -3,6 +3,7 @@
 // hashed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "md5/md5.h"
@@ -23,6 +24,16 @@ DigestBytes DigestOfStream(Stream& stream);
 // cannot be opened, and the same form of text when a read fails part way, so a
 // partial digest is never passed off as the file's.
 DigestBytes DigestOfFile(const std::string& path, Env& env = Env::Default());
+
+// From this many bytes left to read, a file is read on a second thread while
+// it is hashed.
+inline constexpr std::int64_t kOverlapFrom = 8 << 20;
+
+// Feeds the rest of an open file to state: the file's first `total` bytes
+// (of the `size` it had when opened) were fed already. Reads as DigestOfFile
+// does, on a second thread from kOverlapFrom bytes left. Returns 0, or the
+// system error number of a failed read.
+int FeedRestOfFile(DigestState& state, Stream& file, std::int64_t size, std::int64_t total);
 
 // DigestToHex(DigestOfFile(path)): the upper-case digest text of a file.
 // Errors pass through unchanged.

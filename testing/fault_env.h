@@ -3,18 +3,19 @@
 // the cases the system cannot produce on demand: a file held open by another
 // program, a read that fails part way (a bad sector), a file that grows while
 // it is read, a folder that cannot be entered (as root, every folder can), a
-// disk that fills mid-write, a digest held at its open. Its clock is fixed,
-// so a check file's date comment can be compared byte for byte.
+// disk that fills mid-write, a file that changes right after it was read.
+// Its clock is fixed, so a check file's date comment can be compared byte for
+// byte.
 #pragma once
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,9 +55,11 @@ class FaultEnv : public Env {
   bool sorted_listings = false;
   // Every digest waits this long before it opens its file.
   std::chrono::milliseconds digest_delay{0};
-  // The digest of each of these files stops at its open until Release():
-  // a worker thread held at a known point, for as long as the test needs.
-  std::vector<std::string> blocked;
+  // Each of these files changes the moment the digest closes it, having read
+  // it: it then holds the bytes given, or is removed (nullopt). Its outcome
+  // is handed in only after that, so the file has changed before the job
+  // can take the outcome.
+  std::map<std::string, std::optional<std::string>> changed_after_read;
   // The clock.
   LocalTime now{2026, 12, 6, 8, 30, 3};
   std::string time_separator = ":";
@@ -77,33 +80,15 @@ class FaultEnv : public Env {
     auto listing = base_.ListFolder(path);
     return sorted_listings ? std::make_unique<Sorted>(*listing) : std::move(listing);
   }
-  // Waits until count digests stand at their block.
-  void WaitUntilBlocked(std::size_t count) {
-    std::unique_lock lock(gate_mutex_);
-    gate_changed_.wait(lock, [&] { return waiting_ >= count; });
-  }
-  // Lets every blocked digest (and any later one) go on.
-  void Release() {
-    {
-      std::lock_guard lock(gate_mutex_);
-      released_ = true;
-    }
-    gate_changed_.notify_all();
-  }
-
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
     if (digest_delay.count() > 0) std::this_thread::sleep_for(digest_delay);
-    if (std::find(blocked.begin(), blocked.end(), path) != blocked.end()) {
-      std::unique_lock lock(gate_mutex_);
-      ++waiting_;
-      gate_changed_.notify_all();
-      gate_changed_.wait(lock, [&] { return released_; });
-    }
     if (const int error = LookupError(path)) throw SystemError("open", error);
     if (std::find(held.begin(), held.end(), path) != held.end()) throw SystemError("open", EBUSY);
     auto file = base_.OpenForDigest(path);
     if (const auto grows = grows_while_read.find(path); grows != grows_while_read.end())
       file = std::make_unique<Growing>(std::move(file), path, grows->second);
+    if (const auto change = changed_after_read.find(path); change != changed_after_read.end())
+      file = std::make_unique<ChangedOnClose>(std::move(file), path, change->second);
     const auto fails = reads_fail_after.find(path);
     if (fails == reads_fail_after.end()) return file;
     return std::make_unique<FailingRead>(std::move(file), fails->second);
@@ -172,6 +157,30 @@ class FaultEnv : public Env {
     std::size_t more_;
   };
 
+  class ChangedOnClose final : public Stream {
+   public:
+    ChangedOnClose(std::unique_ptr<Stream> real, std::string path, std::optional<std::string> bytes)
+        : real_(std::move(real)), path_(std::move(path)), bytes_(std::move(bytes)) {}
+    ~ChangedOnClose() override {
+      real_.reset();  // closed first, as the system would see it
+      if (bytes_) {
+        std::ofstream(path_, std::ios::binary | std::ios::trunc) << *bytes_;
+      } else {
+        std::remove(path_.c_str());
+      }
+    }
+    std::int64_t Size() override { return real_->Size(); }
+    std::int64_t Position() override { return real_->Position(); }
+    bool Seek(std::int64_t position) override { return real_->Seek(position); }
+    std::int64_t Read(void* buffer, std::size_t n) override { return real_->Read(buffer, n); }
+    int last_error() const override { return real_->last_error(); }
+
+   private:
+    std::unique_ptr<Stream> real_;
+    std::string path_;
+    std::optional<std::string> bytes_;
+  };
+
   class Filling final : public ReplacingFile {
    public:
     Filling(std::unique_ptr<ReplacingFile> real, int allowed) : real_(std::move(real)), allowed_(allowed) {}
@@ -208,10 +217,6 @@ class FaultEnv : public Env {
   };
 
   Env& base_;
-  std::mutex gate_mutex_;  // guards waiting_ and released_
-  std::condition_variable gate_changed_;
-  std::size_t waiting_ = 0;
-  bool released_ = false;
 };
 
 }  // namespace quillora::testing

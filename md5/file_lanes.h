@@ -1,0 +1,71 @@
+// Many open files digested at once on a lane kernel, one file per lane.
+//
+// A FileLanes keeps up to LaneCount(engine) files in flight: it reads each
+// lane's next chunk, runs the kernel over the blocks every busy lane has, and
+// takes the next file into a lane the moment its file ends. Each file's last
+// partial block, padding and length go through the scalar engine, seeded
+// from the lane's chaining words, so every digest is exactly the scalar one.
+// Files are read as DigestOfFile reads them: reads never ask past the size
+// the file had when opened, and reading stops at that size or at a read of
+// 0 bytes. One thread runs a FileLanes; it starts no thread of its own except
+// for a large file left alone (see Run).
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "md5/file_digest.h"
+#include "md5/md5_lanes.h"
+#include "platform/stream.h"
+
+namespace quillora {
+
+class FileLanes {
+ public:
+  // One file for a lane: an open stream and the caller's tag for it.
+  struct File {
+    std::unique_ptr<Stream> stream;
+    std::uint64_t tag = 0;
+  };
+  // Fills file with the next file to digest and returns true, or returns false
+  // when there is none right now. wanted: the lanes free at the moment, so a
+  // caller that fetches files in batches knows how many to fetch.
+  using TakeFile = std::function<bool(File& file, std::size_t wanted)>;
+  // A file is done: its digest, or the system error number of a failed read
+  // (error != 0, digest then meaningless). Its stream is closed before.
+  using FileDone = std::function<void(std::uint64_t tag, const DigestBytes& digest, int error)>;
+
+  // engine: a supported engine with more than one lane. chunk_bytes: the
+  // read size per lane, a multiple of 64 (at least 64). The lanes' buffers,
+  // LaneCount(engine) * chunk_bytes in all, are allocated once here.
+  FileLanes(LaneEngine engine, std::size_t chunk_bytes);
+  ~FileLanes();
+  FileLanes(const FileLanes&) = delete;
+  FileLanes& operator=(const FileLanes&) = delete;
+
+  // Digests files from take until take has none and every lane is empty;
+  // calls done once for each file taken, in the order they finish. A file
+  // left alone in the lanes while take has none is finished by the scalar
+  // engine, which runs one message faster than a kernel with one lane busy
+  // (with its reads overlapped on a second thread from kOverlapFrom bytes
+  // left). When stop becomes true, Run returns soon: files in flight are
+  // dropped without done.
+  void Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop);
+
+ private:
+  struct Lane;
+  bool Fill(Lane& lane, std::size_t index, const FileDone& done);
+  void Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done);
+
+  LaneEngine engine_;
+  std::size_t lanes_;
+  std::size_t chunk_;
+  std::unique_ptr<Lane[]> lane_;
+  std::uint8_t* buffers_;  // lanes_ * chunk_ bytes, 64-byte aligned
+  LaneWords words_;
+};
+
+}  // namespace quillora

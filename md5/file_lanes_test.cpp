@@ -1,0 +1,123 @@
+#include "md5/file_lanes.h"
+
+#include <cerrno>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "testing/string_stream.h"
+#include "testing/temp_tree.h"
+
+namespace quillora {
+namespace {
+
+using testing::RandomBytes;
+using testing::StringStream;
+
+std::vector<LaneEngine> LaneKernels() {
+  std::vector<LaneEngine> kernels;
+  for (LaneEngine engine : {LaneEngine::kAvx2, LaneEngine::kAvx512}) {
+    if (LaneEngineSupported(engine)) kernels.push_back(engine);
+  }
+  return kernels;
+}
+
+struct Message {
+  std::string bytes;
+  std::size_t fail_at = static_cast<std::size_t>(-1);  // a read from here on fails
+};
+
+// What FileLanes reports for each message, in message order: the digest
+// text, or "error N".
+std::vector<std::string> LaneResults(LaneEngine engine, const std::vector<Message>& messages, std::size_t chunk,
+                                     std::size_t max_read) {
+  std::vector<std::string> results(messages.size());
+  std::size_t next = 0;
+  const auto take = [&](FileLanes::File& file, std::size_t wanted) {
+    EXPECT_GE(wanted, 1u);
+    if (next == messages.size()) return false;
+    file.stream = std::make_unique<StringStream>(messages[next].bytes, max_read, messages[next].fail_at);
+    file.tag = next++;
+    return true;
+  };
+  const auto done = [&](std::uint64_t tag, const DigestBytes& digest, int error) {
+    EXPECT_TRUE(results[tag].empty()) << "message " << tag << " done twice";
+    results[tag] = error != 0 ? "error " + std::to_string(error) : DigestToHex(digest);
+  };
+  std::atomic<bool> stop{false};
+  FileLanes lanes(engine, chunk);
+  lanes.Run(take, done, stop);
+  return results;
+}
+
+std::vector<std::string> ScalarResults(const std::vector<Message>& messages) {
+  std::vector<std::string> results;
+  for (const Message& m : messages) {
+    results.push_back(m.fail_at < m.bytes.size() ? "error " + std::to_string(EIO)
+                                                 : DigestToHex(DigestOfBuffer(m.bytes.data(), m.bytes.size())));
+  }
+  return results;
+}
+
+std::vector<Message> OfLengths(const std::vector<std::size_t>& lengths) {
+  std::vector<Message> messages;
+  for (std::size_t n : lengths) messages.push_back({RandomBytes(n, static_cast<unsigned>(messages.size() + n))});
+  return messages;
+}
+
+TEST(FileLanes, EveryKernelGivesTheScalarDigests) {
+  std::mt19937 random(7);
+  std::vector<std::size_t> edges = {0, 1, 55, 56, 63, 64, 65, 119, 120, 1 << 20};
+  for (int i = 0; i < 40; ++i) edges.push_back(random() % 5001);
+  std::vector<std::size_t> many_short;  // each lane refilled many times, beside one long file
+  for (int i = 0; i < 400; ++i) many_short.push_back(i == 3 ? 300'000 : random() % 300);
+  std::vector<Message> failing = OfLengths({5000, 70'000, 64, 200'000, 0, 130});
+  failing[1].fail_at = 65'536;  // after a whole chunk, part way into the file
+  failing[3].fail_at = 1000;
+  std::vector<Message> equal(16, Message{RandomBytes(4097, 3)});
+
+  struct Case {
+    const char* name;
+    std::vector<Message> messages;
+    std::size_t chunk;
+    std::size_t max_read;
+  };
+  const std::vector<Case> cases = {
+      {"lengths finishing at different times", OfLengths(edges), 64 * 1024, static_cast<std::size_t>(-1)},
+      {"the same in small chunks and odd reads", OfLengths(edges), 128, 100},
+      {"lanes refilled many times", OfLengths(many_short), 64 * 1024, static_cast<std::size_t>(-1)},
+      {"all lanes equal", equal, 1024, static_cast<std::size_t>(-1)},
+      {"one lane alone", OfLengths({100'003}), 4096, static_cast<std::size_t>(-1)},
+      {"a large file left alone, finished on the scalar engine", OfLengths({(9 << 20) + 77, 70'000, 1000}), 64 * 1024,
+       1000},
+      {"reads failing part way free their lanes", failing, 4096, static_cast<std::size_t>(-1)},
+  };
+  const std::vector<LaneEngine> kernels = LaneKernels();
+  if (kernels.empty()) GTEST_SKIP() << "no lane kernel in this build or on this CPU";
+  if (kernels.size() < 2) std::printf("the lane kernel this CPU lacks is skipped\n");
+  for (LaneEngine engine : kernels) {
+    for (const Case& c : cases) {
+      EXPECT_EQ(LaneResults(engine, c.messages, c.chunk, c.max_read), ScalarResults(c.messages))
+          << LaneEngineName(engine) << ": " << c.name;
+    }
+  }
+}
+
+TEST(LaneEngines, NamesAndChoice) {
+  for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512})
+    EXPECT_EQ(LaneEngineNamed(LaneEngineName(engine)), engine);
+  EXPECT_EQ(LaneEngineNamed("sse"), std::nullopt);
+  EXPECT_TRUE(LaneEngineSupported(LaneEngine::kScalar));
+  const LaneEngine before = ActiveLaneEngine();
+  EXPECT_TRUE(LaneEngineSupported(before));
+  ASSERT_TRUE(ForceLaneEngine(LaneEngine::kScalar));
+  EXPECT_EQ(ActiveLaneEngine(), LaneEngine::kScalar);
+  ClearForcedLaneEngine();
+  EXPECT_GE(LaneCount(ActiveLaneEngine()), LaneCount(before));  // the widest the CPU has
+  ForceLaneEngine(before);
+}
+
+}  // namespace
+}  // namespace quillora

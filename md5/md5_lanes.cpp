@@ -1,0 +1,278 @@
+#include "md5/md5_lanes.h"
+
+#include <atomic>
+
+// The kernels need GCC or Clang's per-function targets on x86. Windows is
+// left out: its 64-bit ABI does not align the stack for the 32- and 64-byte
+// spills of these registers under GCC.
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && !defined(_WIN32)
+#define QUILLORA_X86_LANES 1
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC's own AVX-512 header (its deliberately undefined register values) trips
+// its uninitialized-value check wherever a kernel inlines an intrinsic; this
+// unit holds nothing else for the check to watch.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+#endif
+
+namespace quillora {
+namespace {
+
+constexpr std::uint32_t kStartWords[4] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
+
+#ifdef QUILLORA_X86_LANES
+
+// The 64 steps of RFC 1321 in order: which word is the target, the message
+// word, the rotation and the additive constant. Each kernel defines F, G, H
+// and I for its registers.
+#define QUILLORA_MD5_STEPS \
+  F(a,b,c,d,0,7,0xd76aa478) F(d,a,b,c,1,12,0xe8c7b756) F(c,d,a,b,2,17,0x242070db) F(b,c,d,a,3,22,0xc1bdceee) \
+  F(a,b,c,d,4,7,0xf57c0faf) F(d,a,b,c,5,12,0x4787c62a) F(c,d,a,b,6,17,0xa8304613) F(b,c,d,a,7,22,0xfd469501) \
+  F(a,b,c,d,8,7,0x698098d8) F(d,a,b,c,9,12,0x8b44f7af) F(c,d,a,b,10,17,0xffff5bb1) F(b,c,d,a,11,22,0x895cd7be) \
+  F(a,b,c,d,12,7,0x6b901122) F(d,a,b,c,13,12,0xfd987193) F(c,d,a,b,14,17,0xa679438e) F(b,c,d,a,15,22,0x49b40821) \
+  G(a,b,c,d,1,5,0xf61e2562) G(d,a,b,c,6,9,0xc040b340) G(c,d,a,b,11,14,0x265e5a51) G(b,c,d,a,0,20,0xe9b6c7aa) \
+  G(a,b,c,d,5,5,0xd62f105d) G(d,a,b,c,10,9,0x02441453) G(c,d,a,b,15,14,0xd8a1e681) G(b,c,d,a,4,20,0xe7d3fbc8) \
+  G(a,b,c,d,9,5,0x21e1cde6) G(d,a,b,c,14,9,0xc33707d6) G(c,d,a,b,3,14,0xf4d50d87) G(b,c,d,a,8,20,0x455a14ed) \
+  G(a,b,c,d,13,5,0xa9e3e905) G(d,a,b,c,2,9,0xfcefa3f8) G(c,d,a,b,7,14,0x676f02d9) G(b,c,d,a,12,20,0x8d2a4c8a) \
+  H(a,b,c,d,5,4,0xfffa3942) H(d,a,b,c,8,11,0x8771f681) H(c,d,a,b,11,16,0x6d9d6122) H(b,c,d,a,14,23,0xfde5380c) \
+  H(a,b,c,d,1,4,0xa4beea44) H(d,a,b,c,4,11,0x4bdecfa9) H(c,d,a,b,7,16,0xf6bb4b60) H(b,c,d,a,10,23,0xbebfbc70) \
+  H(a,b,c,d,13,4,0x289b7ec6) H(d,a,b,c,0,11,0xeaa127fa) H(c,d,a,b,3,16,0xd4ef3085) H(b,c,d,a,6,23,0x04881d05) \
+  H(a,b,c,d,9,4,0xd9d4d039) H(d,a,b,c,12,11,0xe6db99e5) H(c,d,a,b,15,16,0x1fa27cf8) H(b,c,d,a,2,23,0xc4ac5665) \
+  I(a,b,c,d,0,6,0xf4292244) I(d,a,b,c,7,10,0x432aff97) I(c,d,a,b,14,15,0xab9423a7) I(b,c,d,a,5,21,0xfc93a039) \
+  I(a,b,c,d,12,6,0x655b59c3) I(d,a,b,c,3,10,0x8f0ccc92) I(c,d,a,b,10,15,0xffeff47d) I(b,c,d,a,1,21,0x85845dd1) \
+  I(a,b,c,d,8,6,0x6fa87e4f) I(d,a,b,c,15,10,0xfe2ce6e0) I(c,d,a,b,6,15,0xa3014314) I(b,c,d,a,13,21,0x4e0811a1) \
+  I(a,b,c,d,4,6,0xf7537e82) I(d,a,b,c,11,10,0xbd3af235) I(c,d,a,b,2,15,0x2ad7d2bb) I(b,c,d,a,9,21,0xeb86d391)
+
+// The message word and the constant are added first, off the chain through
+// the previous step; the round function is one three-input logic instruction
+// (its immediate is the truth table over b, c, d: 0xF0, 0xCC, 0xAA).
+#define STEP512(imm, a, b, c, d, k, s, t)                                            \
+  a = _mm512_add_epi32(a, _mm512_add_epi32(x[k], _mm512_set1_epi32(static_cast<int>(t)))); \
+  a = _mm512_add_epi32(a, _mm512_ternarylogic_epi32(b, c, d, imm));                  \
+  a = _mm512_add_epi32(_mm512_rol_epi32(a, s), b);
+
+// Sixteen rows of sixteen words in, sixteen columns out: x[j] holds word j of
+// every row. Four rounds of shuffles; loading whole blocks this way costs less
+// than one gather per word.
+__attribute__((target("avx512f"))) inline void Transpose16(__m512i r[16], __m512i x[16]) {
+  __m512i t[16], u[16];
+  for (int i = 0; i < 8; ++i) {
+    t[2 * i] = _mm512_unpacklo_epi32(r[2 * i], r[2 * i + 1]);
+    t[2 * i + 1] = _mm512_unpackhi_epi32(r[2 * i], r[2 * i + 1]);
+  }
+  // u[4i + m] holds, in its 128-bit part k, word 4k + m of rows 4i to 4i + 3.
+  for (int i = 0; i < 4; ++i) {
+    u[4 * i] = _mm512_unpacklo_epi64(t[4 * i], t[4 * i + 2]);
+    u[4 * i + 1] = _mm512_unpackhi_epi64(t[4 * i], t[4 * i + 2]);
+    u[4 * i + 2] = _mm512_unpacklo_epi64(t[4 * i + 1], t[4 * i + 3]);
+    u[4 * i + 3] = _mm512_unpackhi_epi64(t[4 * i + 1], t[4 * i + 3]);
+  }
+  for (int m = 0; m < 4; ++m) {
+    const __m512i s0 = _mm512_shuffle_i32x4(u[m], u[4 + m], 0x88);
+    const __m512i s1 = _mm512_shuffle_i32x4(u[m], u[4 + m], 0xdd);
+    const __m512i s2 = _mm512_shuffle_i32x4(u[8 + m], u[12 + m], 0x88);
+    const __m512i s3 = _mm512_shuffle_i32x4(u[8 + m], u[12 + m], 0xdd);
+    x[m] = _mm512_shuffle_i32x4(s0, s2, 0x88);
+    x[4 + m] = _mm512_shuffle_i32x4(s1, s3, 0x88);
+    x[8 + m] = _mm512_shuffle_i32x4(s0, s2, 0xdd);
+    x[12 + m] = _mm512_shuffle_i32x4(s1, s3, 0xdd);
+  }
+}
+
+__attribute__((target("avx512f"))) void Transform16(LaneWords& words, const std::uint8_t* const* data,
+                                                    std::size_t blocks) {
+  __m512i a = _mm512_load_si512(words.a), b = _mm512_load_si512(words.b);
+  __m512i c = _mm512_load_si512(words.c), d = _mm512_load_si512(words.d);
+  for (std::size_t offset = 0; offset != blocks * 64; offset += 64) {
+    __m512i r[16], x[16];
+    for (int i = 0; i < 16; ++i) r[i] = _mm512_loadu_si512(data[i] + offset);
+    Transpose16(r, x);
+    const __m512i aa = a, bb = b, cc = c, dd = d;
+#define F(a, b, c, d, k, s, t) STEP512(0xca, a, b, c, d, k, s, t)
+#define G(a, b, c, d, k, s, t) STEP512(0xe4, a, b, c, d, k, s, t)
+#define H(a, b, c, d, k, s, t) STEP512(0x96, a, b, c, d, k, s, t)
+#define I(a, b, c, d, k, s, t) STEP512(0x39, a, b, c, d, k, s, t)
+    QUILLORA_MD5_STEPS
+#undef F
+#undef G
+#undef H
+#undef I
+    a = _mm512_add_epi32(a, aa);
+    b = _mm512_add_epi32(b, bb);
+    c = _mm512_add_epi32(c, cc);
+    d = _mm512_add_epi32(d, dd);
+  }
+  _mm512_store_si512(words.a, a);
+  _mm512_store_si512(words.b, b);
+  _mm512_store_si512(words.c, c);
+  _mm512_store_si512(words.d, d);
+}
+
+// AVX2 has neither a rotation nor three-input logic: the round functions take
+// the scalar engine's forms.
+#define ADD256 _mm256_add_epi32
+#define ROL256(v, s) _mm256_or_si256(_mm256_slli_epi32(v, s), _mm256_srli_epi32(v, 32 - (s)))
+#define BEGIN256(a, k, t) a = ADD256(a, ADD256(x[k], _mm256_set1_epi32(static_cast<int>(t))));
+#define END256(a, b, s) a = ADD256(ROL256(a, s), b);
+#define F256(a, b, c, d, k, s, t) \
+  BEGIN256(a, k, t) a = ADD256(a, _mm256_xor_si256(_mm256_and_si256(_mm256_xor_si256(c, d), b), d)); END256(a, b, s)
+#define G256(a, b, c, d, k, s, t)                                                       \
+  BEGIN256(a, k, t) a = ADD256(a, _mm256_andnot_si256(d, c)); a = ADD256(a, _mm256_and_si256(d, b)); \
+  END256(a, b, s)
+#define H256(a, b, c, d, k, s, t) \
+  BEGIN256(a, k, t) a = ADD256(a, _mm256_xor_si256(_mm256_xor_si256(b, c), d)); END256(a, b, s)
+#define I256(a, b, c, d, k, s, t)                                                                   \
+  BEGIN256(a, k, t) a = ADD256(a, _mm256_xor_si256(c, _mm256_or_si256(b, _mm256_xor_si256(d, ones)))); \
+  END256(a, b, s)
+
+// Eight rows of eight words in, eight columns out (x[j]: word j of each row).
+__attribute__((target("avx2"))) inline void Transpose8(const __m256i r[8], __m256i* x) {
+  __m256i t[8], u[8];
+  for (int i = 0; i < 4; ++i) {
+    t[2 * i] = _mm256_unpacklo_epi32(r[2 * i], r[2 * i + 1]);
+    t[2 * i + 1] = _mm256_unpackhi_epi32(r[2 * i], r[2 * i + 1]);
+  }
+  // u[4i + m] holds, in its 128-bit half h, word 4h + m of rows 4i to 4i + 3.
+  for (int i = 0; i < 2; ++i) {
+    u[4 * i] = _mm256_unpacklo_epi64(t[4 * i], t[4 * i + 2]);
+    u[4 * i + 1] = _mm256_unpackhi_epi64(t[4 * i], t[4 * i + 2]);
+    u[4 * i + 2] = _mm256_unpacklo_epi64(t[4 * i + 1], t[4 * i + 3]);
+    u[4 * i + 3] = _mm256_unpackhi_epi64(t[4 * i + 1], t[4 * i + 3]);
+  }
+  for (int m = 0; m < 4; ++m) {
+    x[m] = _mm256_permute2x128_si256(u[m], u[4 + m], 0x20);
+    x[4 + m] = _mm256_permute2x128_si256(u[m], u[4 + m], 0x31);
+  }
+}
+
+__attribute__((target("avx2"))) void Transform8(LaneWords& words, const std::uint8_t* const* data,
+                                                std::size_t blocks) {
+  // (Lambdas would not inherit the target, so the loads are spelled out.)
+  __m256i a = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.a));
+  __m256i b = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.b));
+  __m256i c = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.c));
+  __m256i d = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.d));
+  const __m256i ones = _mm256_set1_epi32(-1);
+  for (std::size_t offset = 0; offset != blocks * 64; offset += 64) {
+    __m256i r[8], x[16];
+    for (int half = 0; half < 2; ++half) {
+      for (int i = 0; i < 8; ++i) r[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data[i] + offset + 32 * half));
+      Transpose8(r, x + 8 * half);
+    }
+    const __m256i aa = a, bb = b, cc = c, dd = d;
+#define F F256
+#define G G256
+#define H H256
+#define I I256
+    QUILLORA_MD5_STEPS
+#undef F
+#undef G
+#undef H
+#undef I
+    a = ADD256(a, aa);
+    b = ADD256(b, bb);
+    c = ADD256(c, cc);
+    d = ADD256(d, dd);
+  }
+  _mm256_store_si256(reinterpret_cast<__m256i*>(words.a), a);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(words.b), b);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(words.c), c);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(words.d), d);
+}
+
+bool CpuHas(LaneEngine engine) {
+  __builtin_cpu_init();
+  switch (engine) {
+    case LaneEngine::kAvx2:
+      return __builtin_cpu_supports("avx2");
+    case LaneEngine::kAvx512:
+      return __builtin_cpu_supports("avx512f");
+    case LaneEngine::kScalar:
+      break;
+  }
+  return true;
+}
+
+#else  // no lane kernels in this build
+
+bool CpuHas(LaneEngine engine) { return engine == LaneEngine::kScalar; }
+
+#endif
+
+LaneEngine WidestSupported() {
+  static const LaneEngine widest = CpuHas(LaneEngine::kAvx512) ? LaneEngine::kAvx512
+                                   : CpuHas(LaneEngine::kAvx2) ? LaneEngine::kAvx2
+                                                                : LaneEngine::kScalar;
+  return widest;
+}
+
+// -1 while no engine is forced.
+std::atomic<int> forced_engine{-1};
+
+}  // namespace
+
+std::string_view LaneEngineName(LaneEngine engine) {
+  switch (engine) {
+    case LaneEngine::kAvx2:
+      return "avx2";
+    case LaneEngine::kAvx512:
+      return "avx512";
+    case LaneEngine::kScalar:
+      break;
+  }
+  return "scalar";
+}
+
+std::optional<LaneEngine> LaneEngineNamed(std::string_view name) {
+  for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512}) {
+    if (name == LaneEngineName(engine)) return engine;
+  }
+  return std::nullopt;
+}
+
+std::size_t LaneCount(LaneEngine engine) {
+  switch (engine) {
+    case LaneEngine::kAvx2:
+      return 8;
+    case LaneEngine::kAvx512:
+      return 16;
+    case LaneEngine::kScalar:
+      break;
+  }
+  return 1;
+}
+
+bool LaneEngineSupported(LaneEngine engine) { return CpuHas(engine); }
+
+LaneEngine ActiveLaneEngine() {
+  const int forced = forced_engine.load(std::memory_order_relaxed);
+  return forced < 0 ? WidestSupported() : static_cast<LaneEngine>(forced);
+}
+
+bool ForceLaneEngine(LaneEngine engine) {
+  if (!LaneEngineSupported(engine)) return false;
+  forced_engine = static_cast<int>(engine);
+  return true;
+}
+
+void ClearForcedLaneEngine() { forced_engine = -1; }
+
+void StartLane(LaneWords& words, std::size_t lane) {
+  words.a[lane] = kStartWords[0];
+  words.b[lane] = kStartWords[1];
+  words.c[lane] = kStartWords[2];
+  words.d[lane] = kStartWords[3];
+}
+
+void TransformLanes(LaneEngine engine, LaneWords& words, const std::uint8_t* const* data, std::size_t blocks) {
+#ifdef QUILLORA_X86_LANES
+  if (engine == LaneEngine::kAvx512) return Transform16(words, data, blocks);
+  if (engine == LaneEngine::kAvx2) return Transform8(words, data, blocks);
+#else
+  (void)words, (void)data, (void)blocks;
+#endif
+  (void)engine;  // no lanes: the caller broke the contract; nothing to do
+}
+
+}  // namespace quillora

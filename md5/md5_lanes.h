@@ -1,0 +1,73 @@
+// Multi-buffer MD5: the compression function of RFC 1321 run over several
+// independent messages at once, one message per 32-bit lane of a SIMD
+// register (8 lanes with AVX2, 16 with AVX-512).
+//
+// MD5 is serial within one message, so one message never goes faster than
+// one core's scalar rounds; many messages side by side do. This unit holds
+// only the kernels and the choice among them: whole 64-byte blocks in, the
+// chaining words out. Padding, the length and the digest bytes stay with the
+// scalar engine, which finishes each message from its lane's words.
+//
+// The kernels are compiled for their instruction sets function by function
+// (the build keeps the compiler's default target), and one is chosen at run
+// time from what the CPU supports. Other CPUs, other architectures and
+// Windows builds have no lane kernel: everything runs on the scalar engine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace quillora {
+
+enum class LaneEngine {
+  kScalar,  // the one-message engine, one file at a time
+  kAvx2,    // 8 lanes
+  kAvx512,  // 16 lanes
+};
+
+// The most lanes any kernel has.
+inline constexpr std::size_t kMaxLanes = 16;
+
+// The chaining words of up to kMaxLanes messages in flight, word by word:
+// lane i's A is a[i]. Aligned so a kernel loads each word of all lanes at once.
+struct alignas(64) LaneWords {
+  std::uint32_t a[kMaxLanes], b[kMaxLanes], c[kMaxLanes], d[kMaxLanes];
+};
+
+// The engine's name as the command line spells it: "scalar", "avx2", "avx512".
+std::string_view LaneEngineName(LaneEngine engine);
+// The engine of that name, or nothing for an unknown name.
+std::optional<LaneEngine> LaneEngineNamed(std::string_view name);
+
+// Messages an engine hashes at once: 1, 8 or 16.
+std::size_t LaneCount(LaneEngine engine);
+
+// True when this build has the engine and this CPU runs it. The scalar
+// engine is always supported.
+bool LaneEngineSupported(LaneEngine engine);
+
+// The engine digests use: the one forced by ForceLaneEngine, else the widest
+// supported one, chosen once.
+LaneEngine ActiveLaneEngine();
+
+// Makes every later digest use engine (for tests, benchmarks and the command
+// line's diagnostic option). Returns false, and changes nothing, when the
+// engine is not supported here. Digests already running are not affected.
+bool ForceLaneEngine(LaneEngine engine);
+// Goes back to the widest supported engine.
+void ClearForcedLaneEngine();
+
+// Sets lane's chaining words to the four start words of RFC 1321.
+void StartLane(LaneWords& words, std::size_t lane);
+
+// Runs `blocks` 64-byte blocks of each of the engine's lanes through the
+// compression function: lane i reads blocks * 64 bytes from data[i] and
+// updates its words in place. Every lane below LaneCount(engine) must point at
+// readable bytes; a lane without a message may point at another lane's data
+// and its words are then meaningless. Requires a supported engine with more
+// than one lane.
+void TransformLanes(LaneEngine engine, LaneWords& words, const std::uint8_t* const* data, std::size_t blocks);
+
+}  // namespace quillora
