@@ -61,7 +61,7 @@ void DigestAhead::Start() {
   bool wake;
   {
     std::lock_guard lock(mutex_);
-    wake = idle_workers_ > 0 && next_to_start_ < taken_ + slots_.size();
+    wake = WorkerToWake();
   }
   if (wake) work_ready_.notify_all();
 }
@@ -93,7 +93,7 @@ std::size_t DigestAhead::Claim(std::deque<Claimed>& batch, std::size_t wanted, s
   // Each worker holds at most its fair part of the files queued and in
   // flight, so a few large files spread over every core instead of filling
   // the lanes of whichever worker came first.
-  const std::uint64_t waiting = taken_ + slots_.size() - next_to_start_;
+  const std::uint64_t waiting = Unstarted();
   const std::uint64_t fair = (waiting + in_flight_ + jobs_ - 1) / jobs_;
   const std::uint64_t count = std::min<std::uint64_t>({wanted, waiting, fair > held ? fair - held : 0});
   for (std::uint64_t n = 0; n != count; ++n) {
@@ -160,7 +160,7 @@ void DigestAhead::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
     ++idle_workers_;
-    work_ready_.wait(lock, [&] { return stopping_ || next_to_start_ < taken_ + slots_.size(); });
+    work_ready_.wait(lock, [&] { return stopping_ || Unstarted() != 0; });
     --idle_workers_;
     if (stopping_) return;
     lock.unlock();
@@ -186,7 +186,7 @@ AheadOutcome DigestAhead::TakeNext(const std::function<void()>& idle) {
     return Compute(path);
   }
   while (!slots_.front().outcome) {
-    if (idle_workers_ > 0 && next_to_start_ < taken_ + slots_.size()) work_ready_.notify_all();
+    if (WorkerToWake()) work_ready_.notify_all();
     caller_waiting_ = true;
     const bool ready =
         outcome_ready_.wait_for(lock, std::chrono::milliseconds(20), [&] { return slots_.front().outcome.has_value(); });

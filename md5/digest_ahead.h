@@ -87,6 +87,10 @@ class DigestAhead {
   std::size_t Claim(std::deque<Claimed>& batch, std::size_t wanted, std::size_t held);
   // Hands in the outcome of file `number`. Takes the lock.
   void Post(std::uint64_t number, AheadOutcome outcome);
+  // Files queued that no worker has started. With the lock held.
+  std::uint64_t Unstarted() const { return taken_ + slots_.size() - next_to_start_; }
+  // True when a worker waits for work and there is some. With the lock held.
+  bool WorkerToWake() const { return idle_workers_ > 0 && Unstarted() != 0; }
 
   // Bytes each lane reads at a time: a worker's buffers take
   // LaneCount(engine) * kLaneChunk bytes.
