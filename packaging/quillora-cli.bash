@@ -13,7 +13,7 @@ _quillora_cli() {
         command=$word
         break
         ;;
-      -j | --jobs) ((i++)) ;;
+      -j | --jobs | --engine) ((i++)) ;;
     esac
   done
   case $prev in
@@ -21,8 +21,12 @@ _quillora_cli() {
       COMPREPLY=($(compgen -W "1 2 4 8" -- "$cur"))
       return
       ;;
+    --engine)
+      COMPREPLY=($(compgen -W "scalar avx2 avx512" -- "$cur"))
+      return
+      ;;
   esac
-  local common="--jobs --progress --no-progress --help --version"
+  local common="--jobs --engine --progress --no-progress --help --version"
   if [[ $cur == -* ]]; then
     case $command in
       make) COMPREPLY=($(compgen -W "$common --no-subfolders" -- "$cur")) ;;
