@@ -8,6 +8,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <sys/uio.h>
 #include <unistd.h>
 #endif
 
@@ -50,6 +51,42 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
+// Writes line and its line end in one call where the system allows, without
+// copying the line: a record's path may be as long as the check file.
+int WriteLine(int fd, std::string_view line) {
+#ifdef _WIN32
+  std::string text(line);
+  text += '\n';
+  return WriteAll(fd, text);
+#else
+  char end = '\n';
+  iovec parts[2] = {{const_cast<char*>(line.data()), line.size()}, {&end, 1}};
+  iovec* part = parts;
+  int count = 2;
+  while (count > 0) {
+    const ssize_t written = ::writev(fd, part, count);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    auto left = static_cast<std::size_t>(written);
+    while (count > 0 && left >= part->iov_len) {
+      left -= part->iov_len;
+      ++part;
+      --count;
+    }
+    if (count > 0) {
+      part->iov_base = static_cast<char*>(part->iov_base) + left;
+      part->iov_len -= left;
+    }
+  }
+  return 0;
+#endif
+}
+
+// Lines held for one block write stay below this size together.
+constexpr std::size_t kHeldBlock = 64 << 10;
+
 // Writes the held lines; standard output keeps its order with standard error.
 void WriteHeld() {
   if (held.empty()) return;
@@ -66,10 +103,9 @@ void EraseStatusLocked() {
   status_shown = false;
 }
 
-std::string Framed(std::string_view line, bool escape) {
-  std::string text = escape ? EscapeControls(line) : std::string(line);
-  text += '\n';
-  return text;
+// Writes one line to fd, its control characters escaped when escape is set.
+int WriteFramed(int fd, std::string_view line, bool escape) {
+  return escape ? WriteLine(fd, EscapeControls(line)) : WriteLine(fd, line);
 }
 
 }  // namespace
@@ -83,22 +119,23 @@ bool StdoutIsTerminal() { return stdout_is_terminal; }
 bool StderrIsTerminal() { return stderr_is_terminal; }
 
 void PrintLine(std::string_view line) {
-  if (holding) {
+  if (holding && line.size() < kHeldBlock) {
     held += stdout_is_terminal ? EscapeControls(line) : line;
     held += '\n';
-    if (held.size() >= (64 << 10)) WriteHeld();
+    if (held.size() >= kHeldBlock) WriteHeld();
     if (held_error != 0) throw WriteError(held_error);
     return;
   }
-  const std::string text = Framed(line, stdout_is_terminal);
+  WriteHeld();  // a long line is written on its own, after those held before it
+  if (held_error != 0) throw WriteError(held_error);
   int error;
   if (stdout_is_terminal && stderr_is_terminal) {
     // Both may be the same screen: the status line goes first.
     std::lock_guard lock(status_mutex);
     EraseStatusLocked();
-    error = WriteAll(1, text);
+    error = WriteFramed(1, line, stdout_is_terminal);
   } else {
-    error = WriteAll(1, text);
+    error = WriteFramed(1, line, stdout_is_terminal);
   }
   if (error != 0) throw WriteError(error);
 }
@@ -113,10 +150,9 @@ void FlushLines() {
 
 void PrintError(std::string_view line) {
   WriteHeld();
-  const std::string text = Framed(line, stderr_is_terminal);
   std::lock_guard lock(status_mutex);
   EraseStatusLocked();
-  WriteAll(2, text);
+  WriteFramed(2, line, stderr_is_terminal);
 }
 
 void ShowStatus(std::string_view text) {
