@@ -11,7 +11,7 @@ namespace {
 
 // One option of the table. commands lists the commands that take it, or is
 // empty when every command does.
-struct OptionSpec {
+struct OptionRow {
   std::string_view long_name;
   char short_name;  // 0 for none
   bool takes_value;
@@ -38,8 +38,8 @@ std::string SetEngine(Invocation& invocation, const std::string& value) {
   return "";
 }
 
-const std::vector<OptionSpec>& Options() {
-  static const std::vector<OptionSpec> options = {
+const std::vector<OptionRow>& Options() {
+  static const std::vector<OptionRow> options = {
       {"help", 'h', false, {}, [](Invocation& i, const std::string&) { return i.help = true, std::string(); }},
       {"version", 'V', false, {}, [](Invocation& i, const std::string&) { return i.version = true, std::string(); }},
       {"jobs", 'j', true, {}, SetJobs},
@@ -58,15 +58,15 @@ const std::vector<OptionSpec>& Options() {
   return options;
 }
 
-const OptionSpec* FindLong(std::string_view name) {
-  for (const OptionSpec& spec : Options())
-    if (spec.long_name == name) return &spec;
+const OptionRow* FindLong(std::string_view name) {
+  for (const OptionRow& option : Options())
+    if (option.long_name == name) return &option;
   return nullptr;
 }
 
-const OptionSpec* FindShort(char name) {
-  for (const OptionSpec& spec : Options())
-    if (spec.short_name != 0 && spec.short_name == name) return &spec;
+const OptionRow* FindShort(char name) {
+  for (const OptionRow& option : Options())
+    if (option.short_name != 0 && option.short_name == name) return &option;
   return nullptr;
 }
 
@@ -75,7 +75,7 @@ bool IsCommand(std::string_view word) { return word == "hash" || word == "make" 
 }  // namespace
 
 std::string ParseArguments(const std::vector<std::string>& args, Invocation& invocation) {
-  std::vector<const OptionSpec*> given;
+  std::vector<const OptionRow*> given;
   bool options_ended = false;
   for (std::size_t at = 0; at < args.size(); ++at) {
     const std::string& arg = args[at];
@@ -99,25 +99,25 @@ std::string ParseArguments(const std::vector<std::string>& args, Invocation& inv
     if (arg[1] == '-') {
       const std::size_t equals = arg.find('=');
       const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-      const OptionSpec* spec = FindLong(name);
-      if (spec == nullptr) return "unrecognized option '--" + name + "'";
+      const OptionRow* option = FindLong(name);
+      if (option == nullptr) return "unrecognized option '--" + name + "'";
       std::string value;
       if (equals != std::string::npos) {
-        if (!spec->takes_value) return "option '--" + name + "' doesn't allow an argument";
+        if (!option->takes_value) return "option '--" + name + "' doesn't allow an argument";
         value = arg.substr(equals + 1);
-      } else if (spec->takes_value) {
+      } else if (option->takes_value) {
         if (at + 1 == args.size()) return "option '--" + name + "' requires an argument";
         value = args[++at];
       }
-      if (error = spec->apply(invocation, value); !error.empty()) return error;
-      given.push_back(spec);
+      if (error = option->apply(invocation, value); !error.empty()) return error;
+      given.push_back(option);
       continue;
     }
     for (std::size_t i = 1; i < arg.size(); ++i) {
-      const OptionSpec* spec = FindShort(arg[i]);
-      if (spec == nullptr) return std::string("invalid option -- '") + arg[i] + "'";
+      const OptionRow* option = FindShort(arg[i]);
+      if (option == nullptr) return std::string("invalid option -- '") + arg[i] + "'";
       std::string value;
-      if (spec->takes_value) {
+      if (option->takes_value) {
         if (i + 1 < arg.size()) {
           value = arg.substr(i + 1);
         } else if (at + 1 < args.size()) {
@@ -127,16 +127,16 @@ std::string ParseArguments(const std::vector<std::string>& args, Invocation& inv
         }
         i = arg.size();
       }
-      if (error = spec->apply(invocation, value); !error.empty()) return error;
-      given.push_back(spec);
+      if (error = option->apply(invocation, value); !error.empty()) return error;
+      given.push_back(option);
     }
   }
-  for (const OptionSpec* spec : given) {
-    if (spec->commands.empty()) continue;
+  for (const OptionRow* option : given) {
+    if (option->commands.empty()) continue;
     bool taken = false;
-    for (std::string_view command : spec->commands) taken = taken || command == invocation.command;
+    for (std::string_view command : option->commands) taken = taken || command == invocation.command;
     if (!taken && !invocation.help && !invocation.version) {
-      const std::string name = "--" + std::string(spec->long_name);
+      const std::string name = "--" + std::string(option->long_name);
       if (invocation.command.empty()) return "option '" + name + "' needs a command";
       return invocation.command + " does not take the option '" + name + "'";
     }
