@@ -9,6 +9,7 @@
 
 #include "checkfile/check_file_reader.h"
 #include "cli/output.h"
+#include "platform/paths.h"
 
 #ifndef _WIN32
 #include <sys/ioctl.h>
@@ -60,11 +61,6 @@ class CountedStream final : public Stream {
   std::unique_ptr<Stream> stream_;
   std::shared_ptr<LargeFile> large_;
 };
-
-std::string NameOf(const std::string& path) {
-  const auto separator = path.find_last_of("/\\");
-  return separator == std::string::npos ? path : path.substr(separator + 1);
-}
 
 // 1536 -> "1.5 KiB".
 std::string Bytes(double bytes) {

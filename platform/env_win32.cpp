@@ -279,10 +279,7 @@ std::string AbsolutePath(const std::string& path) {
 std::string ExecutableFolder() {
   char buffer[MAX_PATH * 4];
   const DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-  std::string exe(buffer, n);
-  const auto cut = exe.find_last_of('\\');
-  if (cut == std::string::npos) return ".";
-  return cut == 2 && exe[1] == ':' ? exe.substr(0, 3) : exe.substr(0, cut);
+  return FolderOf(std::string_view(buffer, n));
 }
 
 }  // namespace quillora
