@@ -312,7 +312,7 @@ TEST_F(WindowTest, AFailingJobIsReportedAndReleasesTheGuard) {
     reported = modal->findChild<QLabel*>("qt_msgbox_label")->text();
     testing::PressKey(modal, Qt::Key_Return);
   });
-  EXPECT_TRUE(form->RunJob([] { throw IoError(101); }));
+  EXPECT_TRUE(form->RunJob([] { throw IoError(IoError::kDiskFull); }));
   EXPECT_EQ(reported, "Disk full.");
   EXPECT_FALSE(form->Busy());
   int runs = 0;

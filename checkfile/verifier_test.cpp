@@ -41,7 +41,7 @@ class VerifierTest : public ::testing::Test {
   }
   std::string Quoted(std::string_view relative) const { return "\"" + tree.At(relative) + "\""; }
 
-  Env env;
+  Env& env = Env::Default();
   RecordingSink sink;
   VerifyCounts counts;
   TempTree tree;

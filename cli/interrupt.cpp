@@ -81,10 +81,9 @@ void StartInterruptHandling() {
 #endif
 }
 
-std::unique_ptr<ReplacingFile> TrackForInterrupt(std::unique_ptr<ReplacingFile> (*create)(const std::string& path),
-                                                 const std::string& path) {
+std::unique_ptr<ReplacingFile> TrackForInterrupt(Env& env, const std::string& path) {
   std::lock_guard lock(temp_mutex);
-  auto file = std::make_unique<TrackedReplacingFile>(create(path));
+  auto file = std::make_unique<TrackedReplacingFile>(env.CreateReplacing(path));
   pending_temp = file->temp_path();
   return file;
 }

@@ -14,9 +14,8 @@ namespace quillora::cli {
 // A signal ignored when the program started stays ignored.
 void StartInterruptHandling();
 
-// Starts replacing path through create, and keeps the temporary file's
-// path where the interrupt handling finds it while the file exists.
-std::unique_ptr<ReplacingFile> TrackForInterrupt(std::unique_ptr<ReplacingFile> (*create)(const std::string& path),
-                                                 const std::string& path);
+// Starts replacing path through env, and keeps the temporary file's path
+// where the interrupt handling finds it while the file exists.
+std::unique_ptr<ReplacingFile> TrackForInterrupt(Env& env, const std::string& path);
 
 }  // namespace quillora::cli

@@ -1,4 +1,6 @@
 // A readable, seekable byte stream: what the digest engine reads from.
+// Not thread-safe: one thread at a time (a large file's reader thread takes
+// it over from the digest's caller and hands it back when it ends).
 #pragma once
 
 #include <cstddef>

@@ -1,11 +1,14 @@
-// The one fault-injecting Env of the tests: it forwards everything to a base
-// Env (the real system by default) and fails only what a test asks for, in
+// The one fault-injecting Env of the tests: an EnvWrapper around a base Env
+// (the real system by default) that fails only what a test asks for, in
 // the cases the system cannot produce on demand: a file held open by another
 // program, a read that fails part way (a bad sector), a file that grows while
 // it is read, a folder that cannot be entered (as root, every folder can), a
 // disk that fills mid-write, a file that changes right after it was read.
 // Its clock is fixed, so a check file's date comment can be compared byte for
 // byte.
+//
+// Set the faults before a job starts: the job's threads read them all at
+// once and nothing guards them.
 #pragma once
 
 #include <algorithm>
@@ -26,9 +29,9 @@
 
 namespace quillora::testing {
 
-class FaultEnv : public Env {
+class FaultEnv : public EnvWrapper {
  public:
-  explicit FaultEnv(Env& base = Env::Default()) : base_(base) {}
+  explicit FaultEnv(Env& base = Env::Default()) : EnvWrapper(base) {}
 
   // --- Faults; all off until set. Paths are full paths as the job forms them.
 
@@ -68,23 +71,23 @@ class FaultEnv : public Env {
 
   int ReadabilityError(const std::string& path) override {
     if (const int error = LookupError(path)) return error;
-    return base_.ReadabilityError(path);
+    return target().ReadabilityError(path);
   }
   bool FileExists(const std::string& path) override {
     if (const int error = LookupError(path)) return error != ENOENT && error != ENOTDIR;
-    return base_.FileExists(path);
+    return target().FileExists(path);
   }
-  bool FolderExists(const std::string& path) override { return LookupError(path) == 0 && base_.FolderExists(path); }
+  bool FolderExists(const std::string& path) override { return LookupError(path) == 0 && target().FolderExists(path); }
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override {
     if (const int error = LookupError(path)) throw SystemError("open", error);
-    auto listing = base_.ListFolder(path);
+    auto listing = target().ListFolder(path);
     return sorted_listings ? std::make_unique<Sorted>(*listing) : std::move(listing);
   }
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
     if (digest_delay.count() > 0) std::this_thread::sleep_for(digest_delay);
     if (const int error = LookupError(path)) throw SystemError("open", error);
     if (std::find(held.begin(), held.end(), path) != held.end()) throw SystemError("open", EBUSY);
-    auto file = base_.OpenForDigest(path);
+    auto file = target().OpenForDigest(path);
     if (const auto grows = grows_while_read.find(path); grows != grows_while_read.end())
       file = std::make_unique<Growing>(std::move(file), path, grows->second);
     if (const auto change = changed_after_read.find(path); change != changed_after_read.end())
@@ -95,11 +98,11 @@ class FaultEnv : public Env {
   }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override {
     const auto served = texts.find(path);
-    if (served == texts.end()) return base_.OpenTextForReading(path);
+    if (served == texts.end()) return target().OpenTextForReading(path);
     return std::make_unique<StringStream>(served->second, 16, text_read_fails_at);
   }
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override {
-    auto file = base_.CreateReplacing(path);
+    auto file = target().CreateReplacing(path);
     if (appends_allowed < 0) return file;
     return std::make_unique<Filling>(std::move(file), appends_allowed);
   }
@@ -185,7 +188,7 @@ class FaultEnv : public Env {
    public:
     Filling(std::unique_ptr<ReplacingFile> real, int allowed) : real_(std::move(real)), allowed_(allowed) {}
     void Append(std::string_view bytes) override {
-      if (allowed_-- <= 0) throw IoError(101);
+      if (allowed_-- <= 0) throw IoError(IoError::kDiskFull);
       real_->Append(bytes);
     }
     void Commit() override { real_->Commit(); }
@@ -215,8 +218,6 @@ class FaultEnv : public Env {
     std::size_t at_ = 0;
     FolderId id_;
   };
-
-  Env& base_;
 };
 
 }  // namespace quillora::testing
