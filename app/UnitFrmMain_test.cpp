@@ -320,7 +320,7 @@ TEST(HelpFile, HelpThatCannotOpenSaysWhy) {
     std::string reason;
   } cases[] = {
       {true, 3, "no program to open CHM files is installed."},
-      {true, std::nullopt, "xdg-open, which opens it, is not installed (package xdg-utils)."},
+      {true, std::nullopt, "the xdg-open command (package xdg-utils) is not installed."},
       {false, 0, "the file does not exist."},
   };
   for (const auto& c : cases) {

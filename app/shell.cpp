@@ -89,9 +89,11 @@ std::string HelpFailureMessage(OpenOutcome outcome, const std::string& path) {
   switch (outcome) {
     case OpenOutcome::kOpened: return {};
     case OpenOutcome::kMissing: reason = "the file does not exist."; break;
-    case OpenOutcome::kNoOpener: reason = "xdg-open, which opens it, is not installed (package xdg-utils)."; break;
+    case OpenOutcome::kNoOpener: reason = "the xdg-open command (package xdg-utils) is not installed."; break;
     case OpenOutcome::kNoProgram: reason = "no program to open CHM files is installed."; break;
-    case OpenOutcome::kFailed: reason = "the program for CHM files could not open it."; break;
+    // xdg-open under GNOME or KDE also ends this way when no viewer is
+    // installed, so the text must not blame one that may not exist.
+    case OpenOutcome::kFailed: reason = "no program for CHM files could open it."; break;
   }
   return "Cannot open the help file \"" + path + "\": " + reason;
 }
