@@ -192,6 +192,8 @@ TEST_F(CliTest, InputErrorsNameThePathAndTheSystemsReason) {
       {{"verify", file + "/x"}, 2, file + "/x: Not a directory"},
       {{"verify", data}, 2, data + ": Is a directory"},
       {{"verify", loop}, 3, loop + ": Too many levels of symbolic links"},
+      // Opens, then fails at its first read.
+      {{"verify", "/proc/self/mem"}, 3, "/proc/self/mem: " + std::string(std::strerror(EIO))},
   };
   for (const auto& c : cases) {
     const CliRun run = Cli(c.args);
