@@ -99,7 +99,11 @@ std::string Overview() {
   for (const CommandRow& command : Commands()) {
     std::string label = "  " + std::string(command.name);
     for (const OptionRow& option : Options())
-      if (!option.commands.empty() && option.TakenBy(command.name)) label += " [--" + std::string(option.long_name) + "]";
+      if (!option.commands.empty() && option.TakenBy(command.name)) {
+        label += " [--" + std::string(option.long_name);
+        if (option.TakesValue()) label += " " + std::string(option.value_name);
+        label += "]";
+      }
     label += " " + std::string(command.operands);
     AppendEntry(text, label, command.summary, column);
   }
