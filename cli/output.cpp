@@ -1,11 +1,11 @@
 #include "cli/output.h"
 
-#include "cli/interrupt.h"
-
 #include <cerrno>
 #include <mutex>
 #include <string>
 #include <utility>
+
+#include "cli/interrupt.h"
 
 #ifdef _WIN32
 #include <io.h>
