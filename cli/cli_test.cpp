@@ -176,20 +176,29 @@ TEST_F(CliTest, MakeThenVerify) {
   EXPECT_EQ(testing::ReadFile(data + "/CheckSum.md5").find("b.txt"), std::string::npos);
 }
 
-TEST_F(CliTest, InputErrorsExitWithTwo) {
+TEST_F(CliTest, InputErrorsNameThePathAndTheSystemsReason) {
   const std::string file = tree.Write("data/file", "");
-  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"make", " \t"}, "Please select or drag-and-drop a folder firstly.\n"},
-      {{"make", tree.At("none")}, "The folder does not exist.\n"},
-      {{"make", file}, "The folder does not exist.\n"},
-      {{"verify", " "}, "Please select or drag-and-drop a check file firstly.\n"},
-      {{"verify", tree.At("none.md5")}, "The check file does not exist.\n"},
-      {{"verify", data}, "The check file does not exist.\n"},
+  const std::string loop = tree.At("loop");
+  ASSERT_EQ(::symlink("loop", loop.c_str()), 0);
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string err;  // after "quillora-cli: "
+  } cases[] = {
+      {{"make", " \t"}, 2, " \t: No such file or directory"},
+      {{"make", tree.At("none")}, 2, tree.At("none") + ": No such file or directory"},
+      {{"make", file}, 2, file + ": Not a directory"},
+      {{"verify", tree.At("none.md5")}, 2, tree.At("none.md5") + ": No such file or directory"},
+      {{"verify", file + "/x"}, 2, file + "/x: Not a directory"},
+      {{"verify", data}, 2, data + ": Is a directory"},
+      {{"verify", loop}, 3, loop + ": Too many levels of symbolic links"},
+      // Opens, then fails at its first read.
+      {{"verify", "/proc/self/mem"}, 3, "/proc/self/mem: " + std::string(std::strerror(EIO))},
   };
-  for (const auto& [args, message] : cases) {
-    const CliRun run = Cli(args);
-    EXPECT_EQ(run.status, 2) << args[1];
-    EXPECT_EQ(run.err, message);
+  for (const auto& c : cases) {
+    const CliRun run = Cli(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args[1];
+    EXPECT_EQ(run.err, "quillora-cli: " + c.err + "\n");
     EXPECT_EQ(run.out, "");
   }
 }
@@ -223,7 +232,7 @@ TEST_F(CliTest, FailuresOfTheErrorReportExitWithThree) {
   ::chmod(old.c_str(), 0444);
   CliRun run = Cli({"make", data});
   EXPECT_EQ(run.status, 3);
-  EXPECT_EQ(run.err, "File access denied.\n");
+  EXPECT_EQ(run.err, "quillora-cli: " + old + ": File access denied\n");
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(testing::ReadFile(old), "old");
 
@@ -240,12 +249,11 @@ TEST_F(CliTest, FailuresOfTheErrorReportExitWithThree) {
   const std::string folder = capture;
   const int result = testing::RunUnprivileged([&] {
     if (RunProgram(cli, {"--version"}, folder).status != 0) return 10;
+    const std::string denied = std::string(": ") + std::strerror(EACCES) + "\n";
     const CliRun verify = RunProgram(cli, {"verify", old}, folder);
-    if (verify.status != 3 || verify.err != "File access denied.\n") return 11;
+    if (verify.status != 3 || verify.err != "quillora-cli: " + old + denied) return 11;
     const CliRun make = RunProgram(cli, {"make", unlistable}, folder);
-    if (make.status != 2 || make.err != "quillora-cli: cannot list the folder \"" + unlistable + "\": " +
-                                            std::strerror(EACCES) + "\n")
-      return 12;
+    if (make.status != 2 || make.err != "quillora-cli: " + unlistable + denied) return 12;
     return 0;
   });
   ASSERT_NE(result, -1) << "set-up: the unprivileged child did not run";
@@ -277,39 +285,91 @@ TEST_F(CliTest, WhatWasNotReadIsToldOnStandardErrorAndExitsWithOne) {
   }
 }
 
-TEST_F(CliTest, AFailedWriteToStandardOutputExitsWithThree) {
-  tree.Write("data/a.txt", "a");
-  const std::string check_file = tree.Write("data/CheckSum.md5", "");
-  ASSERT_EQ(Cli({"make", data}).status, 0);
-  const std::string made = testing::ReadFile(check_file);
+// Runs the program through a shell that first does shell_setup ("1>&-",
+// "trap '' PIPE"), with standard output out and standard error into err_path.
+int RunThroughShell(const std::string& shell_setup, std::vector<std::string> args, int out,
+                    const std::string& err_path) {
+  args.insert(args.begin(), {"-c", shell_setup + "\nexec \"$0\" \"$@\"", kCli});
+  const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int status = Wait(Start("/bin/sh", args, out, err));
+  ::close(err);
+  return status;
+}
+
+TEST_F(CliTest, AFailedWriteToStandardOutputEndsTheRunAndKeepsTheOldCheckFile) {
+  for (int i = 0; i < 20; ++i) tree.Write("data/" + std::to_string(i) + ".txt", "a");
+  const std::string check_file = tree.Write("data/CheckSum.md5", "old");
+  const std::string err_path = capture + "/stderr";
+  enum Out { kFull, kClosedPipe, kClosedPipeWithSigpipeIgnored };
+  const std::string write_error = "quillora-cli: write error: ";
   const struct {
     std::vector<std::string> args;
-    bool closed_pipe;  // else /dev/full
+    Out out;
+    int status;
+    std::string err;
   } cases[] = {
-      {{"hash", data}, false},   {{"make", data}, false}, {{"verify", check_file}, false},
-      {{"--help"}, false},       {{"--version"}, false},  {{"verify", check_file}, true},
-      {{"make", data}, true},
+      {{"hash", data}, kFull, 3, write_error + std::strerror(ENOSPC) + "\n"},
+      {{"make", data}, kFull, 3, write_error + std::strerror(ENOSPC) + "\n"},
+      {{"--help"}, kFull, 3, write_error + std::strerror(ENOSPC) + "\n"},
+      {{"--version"}, kFull, 3, write_error + std::strerror(ENOSPC) + "\n"},
+      // As md5sum ends when its reader has gone: by SIGPIPE, without a word.
+      {{"hash", data}, kClosedPipe, 128 + SIGPIPE, ""},
+      {{"make", data}, kClosedPipe, 128 + SIGPIPE, ""},
+      {{"make", data}, kClosedPipeWithSigpipeIgnored, 3, write_error + std::strerror(EPIPE) + "\n"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args) + " into " + std::to_string(c.out));
     int out = -1;
-    if (c.closed_pipe) {
+    if (c.out == kFull) {
+      out = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    } else {
       int ends[2];
-      ASSERT_EQ(::pipe(ends), 0);
+      ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
       ::close(ends[0]);
       out = ends[1];
-    } else {
-      out = ::open("/dev/full", O_WRONLY);
     }
     ASSERT_GE(out, 0);
-    const std::string err_path = capture + "/stderr";
-    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    const int status = Wait(Start(kCli, c.args, out, err));
+    const int status = RunThroughShell(c.out == kClosedPipeWithSigpipeIgnored ? "trap '' PIPE" : "", c.args, out,
+                                       err_path);
     ::close(out);
-    ::close(err);
-    EXPECT_EQ(status, 3) << c.args[0] << " closed pipe: " << c.closed_pipe;
-    EXPECT_EQ(testing::ReadFile(err_path),
-              std::string("quillora-cli: write error: ") + std::strerror(c.closed_pipe ? EPIPE : ENOSPC) + "\n");
-    EXPECT_EQ(testing::ReadFile(check_file), made) << "a make that cannot report keeps the old check file";
+    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(testing::ReadFile(err_path), c.err);
+    EXPECT_EQ(testing::ReadFile(check_file), "old") << "a make that cannot report keeps the old check file";
+    EXPECT_EQ(NamesStartingWith(data, ".CheckSum.md5.tmp-"), std::vector<std::string>{});
+  }
+}
+
+TEST_F(CliTest, AClosedStandardDescriptorNeverTakesAFileOfTheRun) {
+  for (int i = 0; i < 5; ++i) tree.Write("data/" + std::to_string(i) + ".txt", std::to_string(i));
+  const std::string check_file = data + "/CheckSum.md5";
+  const std::string err_path = capture + "/stderr";
+  const int out = ::open((capture + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  ASSERT_GE(out, 0);
+  for (const char* closing : {"0<&-", "1>&-", "2>&-", "0<&- 1>&- 2>&-"}) {
+    SCOPED_TRACE(closing);
+    std::filesystem::remove(check_file);
+    EXPECT_EQ(RunThroughShell(std::string("exec ") + closing, {"make", data}, out, err_path), 0);
+    const std::string made = testing::ReadFile(check_file);
+    EXPECT_TRUE(made.starts_with(";")) << made;
+    EXPECT_EQ(made.find("Processing"), std::string::npos) << made;
+    EXPECT_EQ(std::count(made.begin(), made.end(), '\t'), 5) << made;
+  }
+  ::close(out);
+  // A closed standard input still reads as one that cannot be read, not as
+  // empty input.
+  const int hash_out = ::open((capture + "/stdout").c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  EXPECT_EQ(RunThroughShell("exec 0<&-", {"hash"}, hash_out, err_path), 1);
+  ::close(hash_out);
+  EXPECT_EQ(testing::ReadFile(capture + "/stdout"), "-     Could not open file\n");
+}
+
+TEST_F(CliTest, HelpLinesFitTheNarrowestTerminal) {
+  for (const char* command : {"", "hash", "make", "verify"}) {
+    const std::string out = Cli({"--help", command}).out;
+    std::size_t longest = 0;
+    for (std::size_t start = 0, end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
+      longest = std::max(longest, end - start);
+    EXPECT_LE(longest, 79u) << command << "\n" << out;
   }
 }
 

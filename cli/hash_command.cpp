@@ -123,8 +123,7 @@ int HashCommand(const Invocation& invocation) {
   } catch (const Error& e) {
     progress.Stop();
     sink.Flush();
-    PrintError(WithFullStop(e.what()));
-    return kExitFailed;
+    return JobFailed(e, "");
   }
   progress.Stop();
   return sink.unreadable() ? kExitFindings : kExitOk;

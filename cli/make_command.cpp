@@ -16,18 +16,17 @@ int MakeCommand(const Invocation& invocation) {
   if (invocation.operands.size() != 1) return UsageError("make takes one FOLDER");
   const std::string& folder = invocation.operands[0];
   Env& env = ProgramEnv();
-  if (const MakeInput input = CheckMakeInput(env, folder); input != MakeInput::kReady) {
-    PrintError(MakeInputMessage(input));
-    return kExitUsage;
-  }
   // A folder that cannot be listed would give a check file without records
-  // and no word of why: the input is wrong, not one of its files.
+  // and no word of why: the input is wrong, not one of its files. The
+  // listing's error is also the system's reason for any other refusal.
+  int listing_error = 0;
   try {
     env.ListFolder(folder);
   } catch (const SystemError& e) {
-    PrintError("quillora-cli: cannot list the folder \"" + folder + "\": " + SystemErrorMessage(e.number()));
-    return kExitUsage;
+    listing_error = e.number();
   }
+  if (const MakeInput input = CheckMakeInput(env, folder); input != MakeInput::kReady || listing_error != 0)
+    return InputError(folder, listing_error, MakeInputMessage(input));
   PrintingJobSink sink(PrintingJobSink::Counts::kMakerFiles);
   Progress progress;
   if (WantsProgress(invocation.progress)) progress.Start(env);
@@ -36,8 +35,7 @@ int MakeCommand(const Invocation& invocation) {
     check_file = MakeCheckFile(env, folder, !invocation.no_subfolders, sink, invocation.jobs);
   } catch (const Error& e) {
     progress.Stop();
-    PrintError(WithFullStop(e.what()));
-    return kExitFailed;
+    return JobFailed(e, CheckFilePathFor(folder));
   }
   progress.Stop();
   if (sink.left_out() == 0) return kExitOk;

@@ -17,9 +17,13 @@ int VerifyCommand(const Invocation& invocation) {
   if (invocation.operands.size() != 1) return UsageError("verify takes one CHECKFILE");
   const std::string& check_file = invocation.operands[0];
   Env& env = ProgramEnv();
-  if (const VerifyInput input = CheckVerifyInput(env, check_file); input != VerifyInput::kReady) {
-    PrintError(VerifyInputMessage(input));
-    return kExitUsage;
+  const int read_error = env.ReadabilityError(check_file);
+  if (const VerifyInput input = CheckVerifyInput(env, check_file); input != VerifyInput::kReady)
+    return InputError(check_file, read_error, VerifyInputMessage(input));
+  // Something is there that cannot be read: the job would stop at its start.
+  if (read_error != 0) {
+    PrintPathError(check_file, read_error);
+    return kExitFailed;
   }
   PrintingJobSink sink(PrintingJobSink::Counts::kVerdicts, invocation.quiet, invocation.status_only);
   // The walk for new files runs while the digests are computed.
@@ -38,8 +42,7 @@ int VerifyCommand(const Invocation& invocation) {
     }
   } catch (const Error& e) {
     progress.Stop();
-    PrintError(WithFullStop(e.what()));
-    return kExitFailed;
+    return JobFailed(e, check_file);
   }
   // A file of another format, or none at all, checks nothing: not a pass.
   if (counts.total() == 0) {

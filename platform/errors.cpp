@@ -9,8 +9,8 @@ SystemError::SystemError(std::string_view what_failed, int number)
 
 IoError IoError::FromSystem(int system_error) {
   const int code = IoErrorCodeFromSystem(system_error);
-  if (code != 0) return IoError(code);
-  return IoError(system_error, "I/O error " + std::to_string(system_error));
+  if (code != 0) return IoError(code, IoErrorMessage(code), system_error);
+  return IoError(system_error, "I/O error " + std::to_string(system_error), system_error);
 }
 
 std::string IoErrorMessage(int code) {

@@ -35,10 +35,15 @@ class IoError : public Error {
   // must not read as "File access denied").
   static IoError FromSystem(int system_error);
   int code() const { return code_; }
+  // The system error number it was made from by FromSystem, else 0: the
+  // command line names the system's own reason, as other tools there do.
+  int system_error() const { return system_error_; }
 
  private:
-  IoError(int code, const std::string& message) : Error(message), code_(code) {}
+  IoError(int code, const std::string& message, int system_error)
+      : Error(message), code_(code), system_error_(system_error) {}
   int code_;
+  int system_error_ = 0;
 };
 
 // A failed system call outside the text files, carrying its error number
