@@ -200,6 +200,23 @@ TEST_F(PagesTest, MakeChecksItsInputThenWritesTheCheckFileAndReports) {
   EXPECT_EQ(check_file.find("b.txt"), std::string::npos) << "sub-folders were not asked for";
 }
 
+TEST_F(PagesTest, MakeRefusesAFolderThatCanBeWrittenButNotListedAsAnUnprivilegedUser) {
+  form->PageControl->SetCurrentIndex(1);
+  const std::string folder = tree.Folder("closed");
+  const std::string check_file = tree.Write("closed/CheckSum.md5", "the good check file\r\n");
+  ::chmod(check_file.c_str(), 0666);
+  ::chmod(folder.c_str(), 0333);
+  form->EdtPath->setText(QString::fromStdString(folder));
+  const auto before = Lines(form->MemoMakeResult);
+  const int result = testing::RunUnprivileged([&] {
+    if (ClickAndAnswer(form->BtnMake, Qt::Key_Return).second != "The folder cannot be read.") return 1;
+    return Lines(form->MemoMakeResult) == before ? 0 : 2;
+  });
+  ::chmod(folder.c_str(), 0755);
+  EXPECT_EQ(result, 0) << "1: no message, 2: the result box changed";
+  EXPECT_EQ(testing::ReadFile(check_file), "the good check file\r\n");
+}
+
 // --- Verifying a check file ----------------------------------------------------------
 
 TEST_F(PagesTest, VerifyReportsEachRecordAndTheSummary) {

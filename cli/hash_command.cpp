@@ -27,7 +27,7 @@ namespace {
 class PrintingSink final : public ListSink {
  public:
   RowId AppendRow(const std::string& path) override {
-    Flush();
+    EndPending();
     pending_ = path;
     return ++last_id_;
   }
@@ -41,13 +41,13 @@ class PrintingSink final : public ListSink {
   void Pump() override {}
   // A file below a folder that cannot be read keeps out of the list, as in
   // the window, but not out of sight.
-  void LeftOut(const std::string& path, std::string_view reason) override {
-    Flush();
-    PrintError("quillora-cli: " + path + ": " + std::string(reason));
+  void LeftOut(std::string_view path, std::string_view reason) override {
+    EndPending();
+    PrintError("quillora-cli: " + std::string(path) + ": " + std::string(reason));
     unreadable_ = true;
   }
 
-  void Flush() {
+  void EndPending() {
     if (pending_) SetDigest(last_id_, std::string(kCouldNotOpenFile));
   }
   void MarkUnreadable() { unreadable_ = true; }
@@ -117,12 +117,12 @@ int HashCommand(const Invocation& invocation) {
       AddDroppedPaths(env, std::vector<std::string>(paths.begin() + static_cast<std::ptrdiff_t>(at),
                                                     paths.begin() + static_cast<std::ptrdiff_t>(end)),
                       sink, invocation.jobs);
-      sink.Flush();
+      sink.EndPending();
       at = end;
     }
   } catch (const Error& e) {
     progress.Stop();
-    sink.Flush();
+    sink.EndPending();
     PrintError(WithFullStop(e.what()));
     return kExitFailed;
   }

@@ -20,15 +20,7 @@ int MakeCommand(const Invocation& invocation) {
     PrintError(MakeInputMessage(input));
     return kExitUsage;
   }
-  // A folder that cannot be listed would give a check file without records
-  // and no word of why: the input is wrong, not one of its files.
-  try {
-    env.ListFolder(folder);
-  } catch (const SystemError& e) {
-    PrintError("quillora-cli: cannot list the folder \"" + folder + "\": " + SystemErrorMessage(e.number()));
-    return kExitUsage;
-  }
-  PrintingJobSink sink(PrintingJobSink::Counts::kMakerFiles);
+  PrintingJobSink sink;
   Progress progress;
   if (WantsProgress(invocation.progress)) progress.Start(env);
   std::string check_file;
