@@ -1,11 +1,9 @@
 #include "checkfile/new_files.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -33,23 +31,6 @@ std::set<std::string> Find(Env& env, const std::string& check_file) {
   return found;
 }
 
-// Makes folders below folder, one in another, each named by 250 "d", until
-// one's path is past the system's limit; returns that one's path, the first
-// a walk cannot list.
-std::string PastThePathLimit(const std::string& folder) {
-  const std::string name(250, 'd');
-  std::string path = folder;
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-  while (fd >= 0 && path.size() < PATH_MAX) {
-    const int below = ::mkdirat(fd, name.c_str(), 0755) == 0 ? ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY) : -1;
-    ::close(fd);
-    fd = below;
-    path += "/" + name;
-  }
-  if (fd >= 0) ::close(fd);
-  return path;
-}
-
 TEST(NewFileFinder, FindsWhatAMakeWouldRecordAndNamesWhatItCouldNotLookAt) {
   TempTree tree;
   tree.Write("data/recorded.txt", "r");
@@ -66,7 +47,7 @@ TEST(NewFileFinder, FindsWhatAMakeWouldRecordAndNamesWhatItCouldNotLookAt) {
   ASSERT_EQ(::mkfifo(tree.At("data/fifo").c_str(), 0644), 0);
   tree.Write("data/back\\slash.txt", "cannot be recorded");
   tree.Write("data/closed/hidden.txt", "h");
-  const std::string deep = PastThePathLimit(tree.Folder("data/deep"));
+  const std::string deep = testing::FolderPastThePathLimit(tree.Folder("data/deep"));
 
   testing::FaultEnv env;
   env.lookup_errors[tree.At("data/closed")] = EACCES;
