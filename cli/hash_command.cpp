@@ -33,10 +33,13 @@ class PrintingSink final : public ListSink {
   }
   void SetDigest(RowId, const std::string& text) override {
     if (!pending_) return;
-    if (text == kCouldNotOpenFile) unreadable_ = true;
     Progress::FileDone();
     PrintLine(SavedListLine(*pending_, text, ""));
     pending_.reset();
+  }
+  void SetCouldNotOpen(RowId row) override {
+    if (pending_) unreadable_ = true;
+    ListSink::SetCouldNotOpen(row);
   }
   void Pump() override {}
   // A file below a folder that cannot be read keeps out of the list, as in
@@ -48,7 +51,7 @@ class PrintingSink final : public ListSink {
   }
 
   void EndPending() {
-    if (pending_) SetDigest(last_id_, std::string(kCouldNotOpenFile));
+    if (pending_) SetCouldNotOpen(last_id_);
   }
   void MarkUnreadable() { unreadable_ = true; }
   bool unreadable() const { return unreadable_; }

@@ -22,6 +22,14 @@ const std::string* DigestPath(const ListItem& item) {
   return item.given ? &item.path : ScanDigestPath(item.entry);
 }
 
+void SetOutcome(ListSink& sink, ListSink::RowId row, const AheadOutcome& outcome) {
+  if (outcome.digested()) {
+    sink.SetDigest(row, LowerAscii(outcome.digest));
+  } else {
+    sink.SetCouldNotOpen(row);
+  }
+}
+
 void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   ListItem item;
@@ -31,11 +39,11 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
       const AheadOutcome outcome = queue.Outcome(keep_alive);
       if (outcome.fault) std::rethrow_exception(outcome.fault);
       if (!outcome.readable) {
-        sink.SetDigest(row, std::string(kCouldNotOpenFile));
+        sink.SetCouldNotOpen(row);
         continue;
       }
       sink.Pump();
-      sink.SetDigest(row, outcome.digested() ? LowerAscii(outcome.digest) : std::string(kCouldNotOpenFile));
+      SetOutcome(sink, row, outcome);
       sink.Pump();
       continue;
     }
@@ -52,7 +60,7 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
       continue;
     }
     const ListSink::RowId row = sink.AppendRow(entry.path);
-    sink.SetDigest(row, outcome.digested() ? LowerAscii(outcome.digest) : std::string(kCouldNotOpenFile));
+    SetOutcome(sink, row, outcome);
     sink.Pump();
   }
 }

@@ -26,8 +26,12 @@ class ListSink : public JobSink {
   // Appends a row whose first column is path; returns a handle to it that
   // stays valid while the job runs, whatever else changes the list.
   virtual RowId AppendRow(const std::string& path) = 0;
-  // Sets the second column of a row this job appended.
+  // Sets the second column of a row this job appended: the lower-case
+  // digest text.
   virtual void SetDigest(RowId row, const std::string& text) = 0;
+  // The file of a row this job appended could not be digested: its second
+  // column is "Could not open file".
+  virtual void SetCouldNotOpen(RowId row) { SetDigest(row, std::string(kCouldNotOpenFile)); }
 };
 
 // Files chosen in the open dialog, in the dialog's order. Each gets its row
