@@ -64,10 +64,10 @@ class VerifyTally {
 
   const VerifyCounts& counts() const { return counts_; }
 
-  // Reports the end of a run: SummaryBegins, then as SummaryLines
-  // "Operation completes.", the
-  // count line, then for each non-empty list in the order changed, lost,
-  // unopenable an empty line, its heading and its full paths.
+  // Reports the end of a run: SummaryBegins (its empty line), then as
+  // SummaryLines "Operation completes.", the count line, then for each
+  // non-empty list in the order changed, lost, unopenable an empty line, its
+  // heading and its full paths.
   void ReportSummary(ResultSink& sink) const;
 
  private:
