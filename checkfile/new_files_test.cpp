@@ -73,13 +73,5 @@ TEST(NewFileFinder, FindsWhatAMakeWouldRecordAndNamesWhatItCouldNotLookAt) {
   EXPECT_EQ(Find(env, check_file), std::set<std::string>{tree.At("data") + ": " + SystemErrorMessage(EACCES)});
 }
 
-TEST(NewFileFinder, ReportsNewFilesAsClosingLinesAndTheRestAsLeftOut) {
-  RecordingSink sink;
-  EXPECT_EQ(ReportNewFiles(sink, {{"/d/a", ""}, {"/d/closed", "Permission denied"}, {"/d/b", ""}}), 2u);
-  EXPECT_EQ(sink.lines, (std::vector<std::string>{"", "New file ... \"/d/a\"", "New file ... \"/d/b\"",
-                                                   "2 new files were found."}));
-  EXPECT_EQ(sink.left_out, std::vector<std::string>{"/d/closed: Permission denied"});
-}
-
 }  // namespace
 }  // namespace quillora
