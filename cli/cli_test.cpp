@@ -311,6 +311,13 @@ TEST_F(CliTest, AFailedWriteToStandardOutputExitsWithThree) {
               std::string("quillora-cli: write error: ") + std::strerror(c.closed_pipe ? EPIPE : ENOSPC) + "\n");
     EXPECT_EQ(testing::ReadFile(check_file), made) << "a make that cannot report keeps the old check file";
   }
+  // With no file to report, every line is a closing line, held back for one
+  // write: that write fails before the rename.
+  const std::string lone = tree.Write("lone/CheckSum.md5", "the old check file\r\n");
+  const int full = ::open("/dev/full", O_WRONLY), err = ::open("/dev/null", O_WRONLY);
+  EXPECT_EQ(Wait(Start(kCli, {"make", tree.At("lone")}, full, err)), 3);
+  ::close(full), ::close(err);
+  EXPECT_EQ(testing::ReadFile(lone), "the old check file\r\n");
 }
 
 TEST_F(CliTest, ControlCharactersInNamesReachATerminalEscaped) {
