@@ -1,5 +1,7 @@
 #include "checkfile/new_files.h"
 
+#include <unordered_set>
+
 #include "checkfile/check_file_format.h"
 #include "checkfile/check_file_reader.h"
 #include "checkfile/verifier.h"

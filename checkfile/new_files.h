@@ -15,7 +15,6 @@
 #include <exception>
 #include <string>
 #include <thread>
-#include <unordered_set>
 #include <vector>
 
 #include "checkfile/result_sink.h"
