@@ -168,15 +168,15 @@ TEST_F(MakerTest, FilesThatCannotBeOpenedGetTheirLineAndNoRecord) {
 
   const Lines lines = Make(tree.path());
   ::close(s);
-  const std::map<std::string, std::string> reasons = {
-      {"fifo", "Not a regular file"},
-      {"socket", "Not a regular file"},
-      {"dangling", "No such file or directory"},
-      {"back\\slash.txt", "Name cannot be written in a check file"},
-      {"line\nbreak.txt", "Name cannot be written in a check file"}};
-  for (const auto& [name, reason] : reasons) {
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Processing file \"" + name + "\" ... Could not open file"), 1)
-        << name;
+  const std::map<std::string, std::pair<std::string, std::string>> reasons = {
+      {"fifo", {"Could not open file", "Not a regular file"}},
+      {"socket", {"Could not open file", "Not a regular file"}},
+      {"dangling", {"Could not open file", "No such file or directory"}},
+      {"back\\slash.txt", {"Name cannot be recorded", "Name cannot be recorded"}},
+      {"line\nbreak.txt", {"Name cannot be recorded", "Name cannot be recorded"}}};
+  for (const auto& [name, outcome] : reasons) {
+    const auto& [status, reason] = outcome;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Processing file \"" + name + "\" ... " + status), 1) << name;
     EXPECT_EQ(std::count(sink.left_out.begin(), sink.left_out.end(), tree.At(name) + ": " + reason), 1) << name;
   }
   EXPECT_EQ(sink.left_out.size(), reasons.size());
@@ -312,6 +312,22 @@ TEST_F(MakerTest, AFailedWriteStopsTheMakeAndKeepsTheOldCheckFile) {
   }
 }
 
+TEST_F(MakerTest, TheCheckFileIsReplacedOnlyOnceEveryLineIsOut) {
+  tree.Write("a.txt", "a");
+  Make(tree.path());
+  EXPECT_EQ(sink.flushes, std::vector<std::size_t>{sink.lines.size()}) << "flushed once, after the last line";
+
+  // A front that cannot write its lines out stops the make before the rename.
+  tree.Write("a.txt", "changed");
+  struct FailingFlush : RecordingSink {
+    void Flush() override { throw IoError(101); }
+  } failing;
+  EXPECT_THROW(MakeCheckFile(env, tree.path(), true, failing), IoError);
+  EXPECT_EQ(RecordsOf(tree.At("CheckSum.md5")), std::multiset<std::string>{Record("a", "a.txt")})
+      << "the last good check file stays";
+  EXPECT_EQ(FolderEntries(tree.path()), (std::vector<std::string>{"CheckSum.md5", "a.txt"}));
+}
+
 TEST_F(MakerTest, AReadOnlyCheckFileStopsTheMakeBeforeAnyScan) {
   tree.Write("a.txt", "a");
   const std::string old = tree.Write("CheckSum.md5", "read-only");
@@ -338,6 +354,11 @@ TEST_F(MakerTest, InputChecks) {
   EXPECT_EQ(CheckMakeInput(env, tree.path()), MakeInput::kReady);
   EXPECT_EQ(MakeInputMessage(MakeInput::kNoFolder), "Please select or drag-and-drop a folder firstly.");
   EXPECT_EQ(MakeInputMessage(MakeInput::kFolderMissing), "The folder does not exist.");
+  EXPECT_EQ(MakeInputMessage(MakeInput::kFolderUnreadable), "The folder cannot be read.");
+  const std::string closed = tree.Folder("closed");
+  ::chmod(closed.c_str(), 0333);  // may be written, not listed
+  EXPECT_EQ(testing::RunUnprivileged([&] { return static_cast<int>(CheckMakeInput(Env::Default(), closed)); }),
+            static_cast<int>(MakeInput::kFolderUnreadable));
   EXPECT_EQ(CheckFilePathFor("/"), "/CheckSum.md5");
   EXPECT_EQ(CheckFilePathFor("d"), "d/CheckSum.md5");
 }

@@ -1,12 +1,12 @@
 #include "checkfile/new_files.h"
 
-#include <algorithm>
+#include <unordered_set>
 
 #include "checkfile/check_file_format.h"
 #include "checkfile/check_file_reader.h"
 #include "checkfile/verifier.h"
-#include "md5/file_texts.h"
-#include "platform/folder_walk.h"
+#include "md5/folder_scan.h"
+#include "platform/errors.h"
 #include "platform/paths.h"
 
 namespace quillora {
@@ -29,30 +29,53 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
       while (reader.Next(record)) recorded.insert(FromCheckFilePath(record.relative_path));
     }
     const std::string check_file_name = NameOf(check_file_path);
-    FolderWalk walk(env, base, /*into_sub_folders=*/true);
-    WalkEntry entry;
-    while (walk.Next(entry)) {
-      if (entry.kind == EntryKind::kFolder || entry.name == kCheckFileName || IsCheckFileTemp(entry.name))
-        continue;
-      const std::string relative = entry.path.substr(std::min(base.size(), entry.path.size()));
-      if (relative == check_file_name || recorded.contains(relative)) continue;
-      found_.push_back(base + relative);
+    FolderScan scan(env, base, /*into_sub_folders=*/true, CanRecordRelativePath);
+    ScanEntry entry;
+    while (scan.Next(entry)) {
+      switch (entry.kind) {
+        case ScanEntry::Kind::kPassedOver:
+        case ScanEntry::Kind::kFolder:
+          break;
+        case ScanEntry::Kind::kUnlistableFolder:
+          found_.push_back({entry.path, SystemErrorMessage(entry.list_error)});
+          break;
+        case ScanEntry::Kind::kUnrecordableName:
+          found_.push_back({entry.path, std::string(kNameCannotBeRecorded)});
+          break;
+        case ScanEntry::Kind::kFile: {
+          if (entry.relative == check_file_name || recorded.contains(entry.relative)) break;
+          // Only a file a make would record is new; the readability test is
+          // what a make's digest would find first.
+          const int error = env.ReadabilityError(entry.path);
+          found_.push_back({base + entry.relative, error == 0 ? std::string() : SystemErrorMessage(error)});
+          break;
+        }
+      }
     }
   } catch (...) {
     error_ = std::current_exception();
   }
 }
 
-std::vector<std::string> NewFileFinder::Finish() {
+std::vector<NewFileFinding> NewFileFinder::Finish() {
   if (thread_.joinable()) thread_.join();
   if (error_) std::rethrow_exception(error_);
   return std::move(found_);
 }
 
-void ReportNewFiles(JobSink& sink, const std::vector<std::string>& paths) {
-  sink.Line("");
-  for (const std::string& path : paths) sink.Line("New file ... \"" + path + "\"");
-  sink.Line(std::to_string(paths.size()) + (paths.size() == 1 ? " new file was found." : " new files were found."));
+std::size_t ReportNewFiles(ResultSink& sink, const std::vector<NewFileFinding>& findings) {
+  sink.SummaryLine("");
+  std::size_t count = 0;
+  for (const NewFileFinding& finding : findings) {
+    if (finding.is_new()) {
+      sink.NewFile(finding.path);
+      ++count;
+    } else {
+      sink.LeftOut(finding.path, finding.reason);
+    }
+  }
+  sink.SummaryLine(std::to_string(count) + (count == 1 ? " new file was found." : " new files were found."));
+  return count;
 }
 
 }  // namespace quillora

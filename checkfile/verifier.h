@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "checkfile/job_sink.h"
+#include "checkfile/result_sink.h"
 #include "checkfile/verify_tally.h"
 #include "platform/env.h"
 
@@ -33,7 +33,7 @@ std::string BaseFolderOf(const std::string& check_file_path);
 
 // Verifies the check file at check_file_path (used exactly as given). For each
 // record, in file order, the full path is the base folder followed by the
-// relative path in native form, and the verdict line is one of
+// relative path in native form, and the verdict (sink.VerdictOn) is one of
 //   OK ... "<full>"                  the digest matches (letter case ignored)
 //   File changed ... "<full>"        it does not
 //   File does not exist ... "<full>" no file there (a folder does not count;
@@ -54,6 +54,6 @@ std::string BaseFolderOf(const std::string& check_file_path);
 //
 // Digests are computed ahead by `jobs` worker threads (0: one per core; 1:
 // none, each file at its turn); the lines and pumps stay the same.
-VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, JobSink& sink, unsigned jobs = 0);
+VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs = 0);
 
 }  // namespace quillora

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "checkfile/job_sink.h"
+#include "checkfile/result_sink.h"
 
 namespace quillora {
 
@@ -64,10 +64,11 @@ class VerifyTally {
 
   const VerifyCounts& counts() const { return counts_; }
 
-  // Reports the end of a run: an empty line, "Operation completes.", the
-  // count line, then for each non-empty list in the order changed, lost,
-  // unopenable an empty line, its heading and its full paths.
-  void ReportSummary(JobSink& sink) const;
+  // Reports the end of a run: SummaryBegins (its empty line), then as
+  // SummaryLines "Operation completes.", the count line, then for each
+  // non-empty list in the order changed, lost, unopenable an empty line, its
+  // heading and its full paths.
+  void ReportSummary(ResultSink& sink) const;
 
  private:
   VerifyCounts counts_;

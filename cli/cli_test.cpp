@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -273,7 +274,8 @@ TEST_F(CliTest, WhatWasNotReadIsToldOnStandardErrorAndExitsWithOne) {
   } cases[] = {
       {{"hash", data}, line, "quillora-cli: " + fifo + ": Not a regular file\n"},
       {{"make", data}, "Operation completed.\nThe MD5 checksum file is save at \"" + data + "/CheckSum.md5\"\n",
-       "quillora-cli: 1 file or folder was left out of \"" + data + "/CheckSum.md5\"\n"},
+       "quillora-cli: " + fifo + ": Not a regular file\nquillora-cli: 1 file or folder was left out of \"" + data +
+           "/CheckSum.md5\"\n"},
       {{"verify", not_records}, "0 file was verified. 0 file changed. \n",
        "quillora-cli: no records found in " + not_records + "\n"},
   };
@@ -371,6 +373,13 @@ TEST_F(CliTest, HelpLinesFitTheNarrowestTerminal) {
       longest = std::max(longest, end - start);
     EXPECT_LE(longest, 79u) << command << "\n" << out;
   }
+  // With no file to report, every line is a closing line, held back for one
+  // write: that write fails before the rename.
+  const std::string lone = tree.Write("lone/CheckSum.md5", "the old check file\r\n");
+  const int full = ::open("/dev/full", O_WRONLY), err = ::open("/dev/null", O_WRONLY);
+  EXPECT_EQ(Wait(Start(kCli, {"make", tree.At("lone")}, full, err)), 3);
+  ::close(full), ::close(err);
+  EXPECT_EQ(testing::ReadFile(lone), "the old check file\r\n");
 }
 
 TEST_F(CliTest, ControlCharactersInNamesReachATerminalEscaped) {
@@ -563,6 +572,34 @@ TEST_F(CliTest, NewFilesAreReportedAfterTheSummary) {
   const std::size_t summary = run.out.find("Operation completes.");
   for (const char* name : {"sub/new.txt", "beside-link.txt"})
     EXPECT_GT(run.out.find("New file ... \"" + data + "/" + name + "\"\n"), summary) << name << run.out;
+}
+
+TEST_F(CliTest, WhatMakeAndVerifyNewCouldNotLookAtIsNamedOnStandardError) {
+  tree.Write("data/a.txt", "a");
+  tree.Write("data/back\\slash.txt", "b");
+  ASSERT_EQ(::symlink("nowhere", tree.At("data/dangling").c_str()), 0);
+  const std::string deep = testing::FolderPastThePathLimit(tree.Folder("data/deep"));
+  const std::set<std::string> named = {
+      "quillora-cli: " + data + "/back\\slash.txt: Name cannot be recorded",
+      "quillora-cli: " + data + "/dangling: " + std::strerror(ENOENT),
+      "quillora-cli: " + deep + ": " + std::strerror(ENAMETOOLONG),
+  };
+  const auto err_lines = [](const std::string& err) {
+    std::set<std::string> lines;
+    for (std::size_t at = 0; at < err.size(); at = err.find('\n', at) + 1) lines.insert(err.substr(at, err.find('\n', at) - at));
+    return lines;
+  };
+  const CliRun make = Cli({"make", data});
+  EXPECT_EQ(make.status, 1);
+  EXPECT_NE(make.out.find("Processing file \"back\\slash.txt\" ... Name cannot be recorded\n"), std::string::npos);
+  std::set<std::string> make_named = named;
+  make_named.insert("quillora-cli: 3 files or folders were left out of \"" + data + "/CheckSum.md5\"");
+  EXPECT_EQ(err_lines(make.err), make_named);
+
+  const CliRun verify = Cli({"verify", "--new", data + "/CheckSum.md5"});
+  EXPECT_EQ(verify.status, 1) << "what --new could not look at is a finding";
+  EXPECT_TRUE(verify.out.ends_with(" 0 file changed. \n\n0 new files were found.\n")) << verify.out;
+  EXPECT_EQ(err_lines(verify.err), named);
 }
 
 TEST_F(CliTest, ProgressGoesToTheTerminalOnStandardErrorOnly) {

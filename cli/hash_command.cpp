@@ -27,28 +27,31 @@ namespace {
 class PrintingSink final : public ListSink {
  public:
   RowId AppendRow(const std::string& path) override {
-    Flush();
+    EndPending();
     pending_ = path;
     return ++last_id_;
   }
   void SetDigest(RowId, const std::string& text) override {
     if (!pending_) return;
-    if (text == kCouldNotOpenFile) unreadable_ = true;
     Progress::FileDone();
     PrintLine(SavedListLine(*pending_, text, ""));
     pending_.reset();
   }
+  void SetCouldNotOpen(RowId row) override {
+    if (pending_) unreadable_ = true;
+    ListSink::SetCouldNotOpen(row);
+  }
   void Pump() override {}
   // A file below a folder that cannot be read keeps out of the list, as in
   // the window, but not out of sight.
-  void LeftOut(const std::string& path, std::string_view reason) override {
-    Flush();
-    PrintError("quillora-cli: " + path + ": " + std::string(reason));
+  void LeftOut(std::string_view path, std::string_view reason) override {
+    EndPending();
+    PrintError("quillora-cli: " + std::string(path) + ": " + std::string(reason));
     unreadable_ = true;
   }
 
-  void Flush() {
-    if (pending_) SetDigest(last_id_, std::string(kCouldNotOpenFile));
+  void EndPending() {
+    if (pending_) SetCouldNotOpen(last_id_);
   }
   void MarkUnreadable() { unreadable_ = true; }
   bool unreadable() const { return unreadable_; }
@@ -117,12 +120,12 @@ int HashCommand(const Invocation& invocation) {
       AddDroppedPaths(env, std::vector<std::string>(paths.begin() + static_cast<std::ptrdiff_t>(at),
                                                     paths.begin() + static_cast<std::ptrdiff_t>(end)),
                       sink, invocation.jobs);
-      sink.Flush();
+      sink.EndPending();
       at = end;
     }
   } catch (const Error& e) {
     progress.Stop();
-    sink.Flush();
+    sink.EndPending();
     return JobFailed(e, "");
   }
   progress.Stop();

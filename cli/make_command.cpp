@@ -16,18 +16,17 @@ int MakeCommand(const Invocation& invocation) {
   if (invocation.operands.size() != 1) return UsageError("make takes one FOLDER");
   const std::string& folder = invocation.operands[0];
   Env& env = ProgramEnv();
-  // A folder that cannot be listed would give a check file without records
-  // and no word of why: the input is wrong, not one of its files. The
-  // listing's error is also the system's reason for any other refusal.
-  int listing_error = 0;
-  try {
-    env.ListFolder(folder);
-  } catch (const SystemError& e) {
-    listing_error = e.number();
-  }
-  if (const MakeInput input = CheckMakeInput(env, folder); input != MakeInput::kReady || listing_error != 0)
+  if (const MakeInput input = CheckMakeInput(env, folder); input != MakeInput::kReady) {
+    // The listing's error is the system's reason for a refusal.
+    int listing_error = 0;
+    try {
+      env.ListFolder(folder);
+    } catch (const SystemError& e) {
+      listing_error = e.number();
+    }
     return InputError(folder, listing_error, MakeInputMessage(input));
-  PrintingJobSink sink(PrintingJobSink::Counts::kMakerFiles);
+  }
+  PrintingJobSink sink;
   Progress progress;
   if (WantsProgress(invocation.progress)) progress.Start(env);
   std::string check_file;

@@ -25,21 +25,18 @@ int VerifyCommand(const Invocation& invocation) {
     PrintPathError(check_file, read_error);
     return kExitFailed;
   }
-  PrintingJobSink sink(PrintingJobSink::Counts::kVerdicts, invocation.quiet, invocation.status_only);
+  PrintingJobSink sink(invocation.quiet, invocation.status_only);
   // The walk for new files runs while the digests are computed.
   std::unique_ptr<NewFileFinder> finder;
   if (invocation.new_files) finder = std::make_unique<NewFileFinder>(env, check_file);
   Progress progress;
   if (WantsProgress(invocation.progress)) progress.Start(env, check_file);
   VerifyCounts counts;
-  std::vector<std::string> new_files;
+  std::size_t new_files = 0;
   try {
     counts = VerifyCheckFile(env, check_file, sink, invocation.jobs);
     progress.Stop();
-    if (finder) {
-      new_files = finder->Finish();
-      ReportNewFiles(sink, new_files);
-    }
+    if (finder) new_files = ReportNewFiles(sink, finder->Finish());
   } catch (const Error& e) {
     progress.Stop();
     return JobFailed(e, check_file);
@@ -49,7 +46,8 @@ int VerifyCommand(const Invocation& invocation) {
     PrintError("quillora-cli: no records found in " + check_file);
     return kExitFindings;
   }
-  return counts.all_ok() && new_files.empty() ? kExitOk : kExitFindings;
+  // What --new could not look at is named on standard error, as make does.
+  return counts.all_ok() && new_files == 0 && sink.left_out() == 0 ? kExitOk : kExitFindings;
 }
 
 }  // namespace quillora::cli
