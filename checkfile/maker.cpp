@@ -35,10 +35,11 @@ const std::string* DigestPathOf(const MakeItem& item) {
 // entry so that files can be digested ahead while earlier lines are reported.
 class MakeSource {
  public:
-  MakeSource(Env& env, const std::string& top_folder, bool include_subfolders)
+  MakeSource(Env& env, const std::string& top_folder, bool include_subfolders, CheckFileLayout layout)
       : walk_(env, top_folder, include_subfolders),
         top_length_(top_folder.size()),
-        include_subfolders_(include_subfolders) {}
+        include_subfolders_(include_subfolders),
+        layout_(layout) {}
 
   int root_error() const { return walk_.root_error(); }
 
@@ -48,10 +49,12 @@ class MakeSource {
     item.relative = entry.path.substr(std::min(top_length_, entry.path.size()));
     if (entry.kind == EntryKind::kFolder) {
       item.kind = include_subfolders_ ? MakeItem::Kind::kFolder : MakeItem::Kind::kPassedOver;
-    } else if (entry.name == kCheckFileName || IsCheckFileTemp(entry.name)) {
+    } else if (entry.name == kCheckFileName || IsCheckFileTemp(entry.name) ||
+               (layout_ == CheckFileLayout::kMd5sum && entry.name == kMd5sumsFileName)) {
       // Our own unfinished check file, or one a killed make left behind.
       item.kind = MakeItem::Kind::kPassedOver;
-    } else if (!CanRecordRelativePath(item.relative)) {
+    } else if (layout_ == CheckFileLayout::kQuillora && !CanRecordRelativePath(item.relative)) {
+      // md5sum's escapes write every name.
       item.kind = MakeItem::Kind::kUnrecordable;
     } else {
       item.kind = MakeItem::Kind::kFile;
@@ -63,6 +66,7 @@ class MakeSource {
   FolderWalk walk_;
   std::size_t top_length_;
   bool include_subfolders_;
+  CheckFileLayout layout_;
 };
 
 // Scans the top folder and, with the flag, every sub-folder at the place it
@@ -70,8 +74,8 @@ class MakeSource {
 // file digested. A failed write to the check file is not one file's problem
 // but the whole make's: it passes through.
 void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_subfolders, ReplacingFile& out,
-                          JobSink& sink, unsigned jobs) {
-  MakeSource source(env, top_folder, include_subfolders);
+                          JobSink& sink, unsigned jobs, CheckFileLayout layout) {
+  MakeSource source(env, top_folder, include_subfolders, layout);
   if (const int error = source.root_error())
     sink.LeftOut(WithoutTrailingSeparator(top_folder), SystemErrorMessage(error));
   AheadQueue<MakeItem> queue(env, jobs, [&](MakeItem& item) { return source.Next(item); }, DigestPathOf);
@@ -97,7 +101,9 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
         // is reported rather than left out in silence.
         std::string_view status = kCouldNotOpenFile;
         if (outcome.digested()) {
-          out.Append(CheckFileRecordLine(LowerAscii(outcome.digest), ToCheckFilePath(item.relative)));
+          out.Append(layout == CheckFileLayout::kMd5sum
+                         ? Md5sumRecordLine(LowerAscii(outcome.digest), item.relative)
+                         : CheckFileRecordLine(LowerAscii(outcome.digest), ToCheckFilePath(item.relative)));
           status = "OK";
         }
         sink.Line("Processing file \"" + item.entry.name + "\" ... " + std::string(status));
@@ -125,15 +131,18 @@ std::string_view MakeInputMessage(MakeInput input) {
   return "";
 }
 
-std::string CheckFilePathFor(const std::string& folder_text) { return JoinPath(folder_text, kCheckFileName); }
+std::string CheckFilePathFor(const std::string& folder_text, CheckFileLayout layout) {
+  return JoinPath(folder_text, CheckFileNameFor(layout));
+}
 
 std::string MakeCheckFile(Env& env, const std::string& folder_text, bool include_subfolders, JobSink& sink,
-                          unsigned jobs) {
-  const std::string check_file_path = CheckFilePathFor(folder_text);
+                          unsigned jobs, CheckFileLayout layout) {
+  const std::string check_file_path = CheckFilePathFor(folder_text, layout);
   std::unique_ptr<ReplacingFile> out = env.CreateReplacing(check_file_path);
-  out->Append(CheckFileHeader(env.Now(), env.TimeSeparator()));
+  // md5sum's layout has no comments: md5sum -c would count them as improper.
+  if (layout == CheckFileLayout::kQuillora) out->Append(CheckFileHeader(env.Now(), env.TimeSeparator()));
 
-  AddFolderToCheckFile(env, WithTrailingSeparator(folder_text), include_subfolders, *out, sink, jobs);
+  AddFolderToCheckFile(env, WithTrailingSeparator(folder_text), include_subfolders, *out, sink, jobs, layout);
   out->Commit();
 
   sink.Line("");

@@ -22,17 +22,22 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
   try {
     const std::string base = BaseFolderOf(check_file_path);
     std::unordered_set<std::string> recorded;
+    bool pass_over_md5sums = false;
     {
       std::unique_ptr<Stream> input = env.OpenTextForReading(check_file_path);
       CheckFileReader reader(*input);
       CheckRecord record;
-      while (reader.Next(record)) recorded.insert(FromCheckFilePath(record.relative_path));
+      while (reader.Next(record)) recorded.insert(std::move(record.relative_path));
+      // The maker of an md5sum-layout file passes over every MD5SUMS, as it
+      // passes over every CheckSum.md5.
+      pass_over_md5sums = reader.layout() == CheckFileLayout::kMd5sum;
     }
     const std::string check_file_name = NameOf(check_file_path);
     FolderWalk walk(env, base, /*into_sub_folders=*/true);
     WalkEntry entry;
     while (walk.Next(entry)) {
-      if (entry.kind == EntryKind::kFolder || entry.name == kCheckFileName || IsCheckFileTemp(entry.name))
+      if (entry.kind == EntryKind::kFolder || entry.name == kCheckFileName || IsCheckFileTemp(entry.name) ||
+          (pass_over_md5sums && entry.name == kMd5sumsFileName))
         continue;
       const std::string relative = entry.path.substr(std::min(base.size(), entry.path.size()));
       if (relative == check_file_name || recorded.contains(relative)) continue;

@@ -3,7 +3,8 @@
 //
 // The finder walks the check file's folder as the maker does: into every
 // sub-folder (links to folders met inside it are not followed), passing over
-// every "CheckSum.md5", the check file itself and the maker's unfinished
+// every "CheckSum.md5" (and every "MD5SUMS" when the check file is in
+// md5sum's layout), the check file itself and the maker's unfinished
 // temporary files. It runs on a thread of its own, so the walk costs no time
 // while digests are computed. Memory: a hash set of the recorded paths, and
 // the new files found.

@@ -103,8 +103,9 @@ TEST_F(VerifierTest, OddRecordsAreJoinedAsTheyStandAndCountedEachTime) {
 TEST_F(VerifierTest, ACheckFileWithoutRecordsGivesOnlyTheSummary) {
   const Lines expected = {"", "Operation completes.", "0 file was verified. 0 file changed. "};
   EXPECT_EQ(Verify(""), expected);
-  EXPECT_EQ(Verify(";only\r\n;comments\r\n\r\n" + Hex("") + "  two-blanks.txt\r\n"), expected);
+  EXPECT_EQ(Verify(";only\r\n;comments\r\n\r\n" + Hex("") + ":no-blank.txt\r\n"), expected);
   EXPECT_TRUE(counts.all_ok());
+  EXPECT_EQ(counts.improper_lines, 1) << "a file read as md5sum's tells what it could not read";
 }
 
 TEST_F(VerifierTest, RecordsAfterCtrlZAreIgnored) {
