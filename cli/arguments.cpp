@@ -38,6 +38,13 @@ std::string SetEngine(Invocation& invocation, const std::string& value) {
   return "";
 }
 
+// The layout make and hash write: Quillora's own, or md5sum's for md5sum -c.
+std::string SetFormat(Invocation& invocation, const std::string& value) {
+  if (value != "quillora" && value != "md5sum") return "invalid format '" + value + "' (quillora or md5sum)";
+  invocation.md5sum_format = value == "md5sum";
+  return "";
+}
+
 const std::vector<OptionRow>& Options() {
   static const std::vector<OptionRow> options = {
       {"help", 'h', false, {}, [](Invocation& i, const std::string&) { return i.help = true, std::string(); }},
@@ -54,6 +61,7 @@ const std::vector<OptionRow>& Options() {
       {"status", 0, false, {"verify"},
        [](Invocation& i, const std::string&) { return i.status_only = true, std::string(); }},
       {"new", 0, false, {"verify"}, [](Invocation& i, const std::string&) { return i.new_files = true, std::string(); }},
+      {"format", 0, true, {"make", "hash"}, SetFormat},
   };
   return options;
 }
@@ -155,6 +163,8 @@ std::string HelpText(const std::string& command) {
            "terminal) digests standard input, printed with the name -.\n"
            "\n"
            "  -j, --jobs N     digest with N threads (default: one per core; 1: no threads)\n"
+           "      --format F   quillora (default) or md5sum: print md5sum's lines\n"
+           "                   (DIGEST  PATH, escaped as md5sum escapes names)\n"
            "      --progress   show progress on standard error (default: when standard\n"
            "                   error is a terminal and standard output is not)\n"
            "      --no-progress\n"
@@ -170,6 +180,8 @@ std::string HelpText(const std::string& command) {
            "when the new one is complete.\n"
            "\n"
            "      --no-subfolders  record only FOLDER's own files\n"
+           "      --format F       quillora (default) or md5sum: write FOLDER/MD5SUMS in\n"
+           "                       md5sum's layout instead, for md5sum -c\n"
            "  -j, --jobs N         digest with N threads (default: one per core)\n"
            "      --progress       show progress on standard error\n"
            "      --no-progress\n"
@@ -181,7 +193,9 @@ std::string HelpText(const std::string& command) {
   if (command == "verify")
     return "usage: quillora-cli verify [OPTION]... CHECKFILE\n"
            "Check every file that CHECKFILE records, relative to the folder that holds it,\n"
-           "and print a verdict per file and the summary.\n"
+           "and print a verdict per file and the summary. CHECKFILE is read in Quillora's\n"
+           "layout (DIGEST<TAB>PATH) or, when it holds no such line, in md5sum's (DIGEST\n"
+           "NAME, DIGEST *NAME, MD5 (NAME) = DIGEST, MD5(NAME)= DIGEST).\n"
            "\n"
            "      --quiet          print only the verdicts that are not OK, and the summary\n"
            "      --status         print nothing; the exit status alone tells\n"
