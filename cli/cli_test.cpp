@@ -525,6 +525,13 @@ TEST_F(CliTest, Md5sumFilesVerifyBothWaysWithTheSameFindings) {
     EXPECT_EQ(run.status, 0) << check_file << run.err;
     EXPECT_EQ(run.out, "\nOperation completes.\n" + all_ok) << check_file;
   }
+  // md5sum run as "find . -type f | xargs md5sum" names "./a": not new.
+  ASSERT_EQ(shell("sed 's|  |  ./|' gnu > dots").status, 0);
+  CliRun run = Cli({"verify", "--quiet", "--new", "dots"}, data);
+  EXPECT_TRUE(run.out.ends_with("\n" + all_ok + "\nNew file ... \"./gnu\"\nNew file ... \"./tag\"\n2 new files were found.\n") ||
+              run.out.ends_with("\n" + all_ok + "\nNew file ... \"./tag\"\nNew file ... \"./gnu\"\n2 new files were found.\n"))
+      << run.out;
+  std::filesystem::remove(data + "/dots");
   const auto sorted_lines = [](const std::string& text) {
     std::vector<std::string> lines;
     for (std::size_t at = 0, end; at < text.size(); at = end + 1) lines.push_back(text.substr(at, (end = text.find('\n', at)) - at));
