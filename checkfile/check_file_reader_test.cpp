@@ -155,7 +155,8 @@ TEST_P(CheckFileReaderTest, AFileWithoutOwnRecordsIsReadInMd5sumLayouts) {
 
 TEST_P(CheckFileReaderTest, OneOwnRecordKeepsTheWholeFileInQuilloraLayout) {
   CheckRecord record;
-  for (const std::string& text : {kDigest + "  gnu\njunk\n" + kDigest + "\town\n", kDigest + "\town\n" + kDigest + "  gnu\n"}) {
+  for (const std::string& text :
+       {kDigest + "  gnu\njunk\n" + kDigest + "\town\n", kDigest + "\town\n" + kDigest + "  gnu\n"}) {
     testing::StringStream input(text, GetParam());
     CheckFileReader reader(input);
     ASSERT_TRUE(reader.Next(record));

@@ -118,8 +118,10 @@ TEST_F(MakerTest, ForMd5sumEveryNameIsRecordedAndEveryMd5sumsPassedOver) {
   EXPECT_EQ(sink.lines.back(), "The MD5 checksum file is save at \"" + tree.path() + "/MD5SUMS\"");
   std::multiset<std::string> lines;
   const std::string text = testing::ReadFile(tree.At("MD5SUMS"));
-  for (std::size_t at = 0, end; at < text.size(); at = end + 1) lines.insert(text.substr(at, (end = text.find('\n', at)) - at));
-  EXPECT_EQ(lines, (std::multiset<std::string>{"\\" + Hex("n") + "  x/new\\nline", "\\" + Hex("b") + "  x/back\\\\slash"}));
+  for (std::size_t at = 0, end; at < text.size(); at = end + 1)
+    lines.insert(text.substr(at, (end = text.find('\n', at)) - at));
+  EXPECT_EQ(lines,
+            (std::multiset<std::string>{"\\" + Hex("n") + "  x/new\\nline", "\\" + Hex("b") + "  x/back\\\\slash"}));
   EXPECT_EQ(sink.left_out.size(), 0u);
 }
 

@@ -528,18 +528,12 @@ TEST_F(CliTest, Md5sumFilesVerifyBothWaysWithTheSameFindings) {
   // md5sum run as "find . -type f | xargs md5sum" names "./a": not new.
   ASSERT_EQ(shell("sed 's|  |  ./|' gnu > dots").status, 0);
   CliRun run = Cli({"verify", "--quiet", "--new", "dots"}, data);
-  EXPECT_TRUE(run.out.ends_with("\n" + all_ok + "\nNew file ... \"./gnu\"\nNew file ... \"./tag\"\n2 new files were found.\n") ||
-              run.out.ends_with("\n" + all_ok + "\nNew file ... \"./tag\"\nNew file ... \"./gnu\"\n2 new files were found.\n"))
+  EXPECT_TRUE(
+      run.out.ends_with("\n" + all_ok +
+                        "\nNew file ... \"./gnu\"\nNew file ... \"./tag\"\n2 new files were found.\n") ||
+      run.out.ends_with("\n" + all_ok + "\nNew file ... \"./tag\"\nNew file ... \"./gnu\"\n2 new files were found.\n"))
       << run.out;
   std::filesystem::remove(data + "/dots");
-  const auto sorted_lines = [](const std::string& text) {
-    std::vector<std::string> lines;
-    for (std::size_t at = 0, end; at < text.size(); at = end + 1) lines.push_back(text.substr(at, (end = text.find('\n', at)) - at));
-    std::sort(lines.begin(), lines.end());
-    return lines;
-  };
-  EXPECT_EQ(sorted_lines(testing::ReadFile(data + "/MD5SUMS")), sorted_lines(testing::ReadFile(data + "/gnu")))
-      << "our lines are md5sum's";
 
   tree.Write("data/ lead", "changed");
   std::filesystem::remove(data + "/new\nline");
@@ -550,10 +544,12 @@ TEST_F(CliTest, Md5sumFilesVerifyBothWaysWithTheSameFindings) {
   for (const char* check_file : {"gnu", "tag", "MD5SUMS"}) {
     const CliRun run = Cli({"verify", "--quiet", check_file}, data);
     EXPECT_EQ(run.status, 1) << check_file;
-    EXPECT_EQ(run.out, "File changed ... \"./ lead\"\nFile does not exist ... \"./new\nline\"\n\nOperation completes.\n" +
-                           std::to_string(names.size()) + " files were verified. 1 file did not exist. 1 file changed. \n"
-                           "\nThe following files have been changed since the check file was made:\n./ lead\n"
-                           "\nThe following files are lost:\n./new\nline\n")
+    EXPECT_EQ(run.out,
+              "File changed ... \"./ lead\"\nFile does not exist ... \"./new\nline\"\n\nOperation completes.\n" +
+                  std::to_string(names.size()) +
+                  " files were verified. 1 file did not exist. 1 file changed. \n"
+                  "\nThe following files have been changed since the check file was made:\n./ lead\n"
+                  "\nThe following files are lost:\n./new\nline\n")
         << check_file;
   }
 }
