@@ -13,7 +13,7 @@ _quillora_cli() {
         command=$word
         break
         ;;
-      -j | --jobs | --engine) ((i++)) ;;
+      -j | --jobs | --engine | --format) ((i++)) ;;
     esac
   done
   case $prev in
@@ -25,11 +25,16 @@ _quillora_cli() {
       COMPREPLY=($(compgen -W "scalar avx2 avx512" -- "$cur"))
       return
       ;;
+    --format)
+      COMPREPLY=($(compgen -W "quillora md5sum" -- "$cur"))
+      return
+      ;;
   esac
   local common="--jobs --engine --progress --no-progress --help --version"
   if [[ $cur == -* ]]; then
     case $command in
-      make) COMPREPLY=($(compgen -W "$common --no-subfolders" -- "$cur")) ;;
+      make) COMPREPLY=($(compgen -W "$common --no-subfolders --format" -- "$cur")) ;;
+      hash) COMPREPLY=($(compgen -W "$common --format" -- "$cur")) ;;
       verify) COMPREPLY=($(compgen -W "$common --quiet --status --new" -- "$cur")) ;;
       *) COMPREPLY=($(compgen -W "$common" -- "$cur")) ;;
     esac
@@ -40,7 +45,8 @@ _quillora_cli() {
     make) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -d -- "$cur")) ;;
     verify)
       compopt -o filenames 2>/dev/null
-      COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X '!*.[mM][dD]5' -- "$cur"))
+      COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X '!*.[mM][dD]5' -- "$cur")
+        $(compgen -f -X '!*.md5sum' -- "$cur") $(compgen -f -X '!*MD5SUMS' -- "$cur"))
       ;;
     *) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -f -- "$cur")) ;;
   esac
