@@ -18,8 +18,12 @@ namespace {
 // file digested. A failed write to the check file is not one file's problem
 // but the whole make's: it passes through.
 void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_subfolders, ReplacingFile& out,
-                          ResultSink& sink, unsigned jobs) {
-  FolderScan scan(env, top_folder, include_subfolders, CanRecordRelativePath);
+                          ResultSink& sink, unsigned jobs, CheckFileLayout layout) {
+  // md5sum's escapes write every name; its own check files are passed over
+  // as ours are.
+  const bool md5sum = layout == CheckFileLayout::kMd5sum;
+  FolderScan scan(env, top_folder, include_subfolders, md5sum ? nullptr : CanRecordRelativePath,
+                  md5sum ? kMd5sumsFileName : std::string_view());
   AheadQueue<ScanEntry> queue(env, jobs, [&](ScanEntry& entry) { return scan.Next(entry); }, ScanDigestPath);
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   ScanEntry entry;
@@ -44,8 +48,10 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
         if (outcome.fault) std::rethrow_exception(outcome.fault);
         // A file another program holds, or one whose read failed part way,
         // is reported rather than left out in silence.
-        if (outcome.digested())
-          out.Append(CheckFileRecordLine(LowerAscii(outcome.digest), ToCheckFilePath(entry.relative)));
+        if (outcome.digested()) {
+          out.Append(md5sum ? Md5sumRecordLine(LowerAscii(outcome.digest), entry.relative)
+                            : CheckFileRecordLine(LowerAscii(outcome.digest), ToCheckFilePath(entry.relative)));
+        }
         sink.FileDone(entry.name, outcome.digested() ? FileStatus::kOk : FileStatus::kCouldNotOpen);
         if (!outcome.digested()) sink.LeftOut(entry.path, SystemErrorMessage(outcome.error));
         break;
@@ -79,15 +85,18 @@ std::string_view MakeInputMessage(MakeInput input) {
   return "";
 }
 
-std::string CheckFilePathFor(const std::string& folder_text) { return JoinPath(folder_text, kCheckFileName); }
+std::string CheckFilePathFor(const std::string& folder_text, CheckFileLayout layout) {
+  return JoinPath(folder_text, CheckFileNameFor(layout));
+}
 
 std::string MakeCheckFile(Env& env, const std::string& folder_text, bool include_subfolders, ResultSink& sink,
-                          unsigned jobs) {
-  const std::string check_file_path = CheckFilePathFor(folder_text);
+                          unsigned jobs, CheckFileLayout layout) {
+  const std::string check_file_path = CheckFilePathFor(folder_text, layout);
   std::unique_ptr<ReplacingFile> out = env.CreateReplacing(check_file_path);
-  out->Append(CheckFileHeader(env.Now(), env.TimeSeparator()));
+  // md5sum's layout has no comments: md5sum -c would count them as improper.
+  if (layout == CheckFileLayout::kQuillora) out->Append(CheckFileHeader(env.Now(), env.TimeSeparator()));
 
-  AddFolderToCheckFile(env, WithTrailingSeparator(folder_text), include_subfolders, *out, sink, jobs);
+  AddFolderToCheckFile(env, WithTrailingSeparator(folder_text), include_subfolders, *out, sink, jobs, layout);
 
   // The rename comes last, once every line is out: a run that cannot report
   // its lines has not replaced the old check file.

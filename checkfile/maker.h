@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "checkfile/check_file_format.h"  // CheckFileLayout
 #include "checkfile/result_sink.h"
 #include "platform/env.h"
 
@@ -31,9 +32,10 @@ MakeInput CheckMakeInput(Env& env, const std::string& folder_text);
 // empty for kReady.
 std::string_view MakeInputMessage(MakeInput input);
 
-// The folder text joined with "CheckSum.md5" (platform/paths.h: one
-// separator added, none when the text already ends with one).
-std::string CheckFilePathFor(const std::string& folder_text);
+// The folder text joined with "CheckSum.md5", or "MD5SUMS" for md5sum's
+// layout (platform/paths.h: one separator added, none when the text already
+// ends with one).
+std::string CheckFilePathFor(const std::string& folder_text, CheckFileLayout layout = CheckFileLayout::kQuillora);
 
 // Makes the check file of folder_text, which CheckMakeInput found ready.
 // Reports to sink, in this order: for each entry of the depth-first walk in
@@ -65,7 +67,11 @@ std::string CheckFilePathFor(const std::string& folder_text);
 //
 // Digests are computed ahead by `jobs` worker threads (0: one per core; 1:
 // none, each file at its turn); the lines, records and pumps stay the same.
+//
+// With layout kMd5sum the check file is "MD5SUMS" in md5sum's own layout
+// (Md5sumRecordLine, no header), for `md5sum -c`: every name can be recorded,
+// and every "MD5SUMS" is passed over as "CheckSum.md5" is.
 std::string MakeCheckFile(Env& env, const std::string& folder_text, bool include_subfolders, ResultSink& sink,
-                          unsigned jobs = 0);
+                          unsigned jobs = 0, CheckFileLayout layout = CheckFileLayout::kQuillora);
 
 }  // namespace quillora

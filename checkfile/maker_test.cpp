@@ -107,6 +107,24 @@ TEST_F(MakerTest, AnEmptyFolderOrOneWithOnlyACheckFileGivesTheHeaderAlone) {
   EXPECT_EQ(testing::ReadFile(tree.At("CheckSum.md5")), kHeader);
 }
 
+TEST_F(MakerTest, ForMd5sumEveryNameIsRecordedAndEveryMd5sumsPassedOver) {
+  tree.Write("x/new\nline", "n");
+  tree.Write("x/back\\slash", "b");
+  tree.Write("x/MD5SUMS", "old");
+  tree.Write("CheckSum.md5", "ours");
+  tree.Write(".MD5SUMS.tmp-3e9a01", "left behind by a make that was killed");
+  sink = RecordingSink();
+  MakeCheckFile(env, tree.path(), true, sink, 0, CheckFileLayout::kMd5sum);
+  EXPECT_EQ(sink.lines.back(), "The MD5 checksum file is save at \"" + tree.path() + "/MD5SUMS\"");
+  std::multiset<std::string> lines;
+  const std::string text = testing::ReadFile(tree.At("MD5SUMS"));
+  for (std::size_t at = 0, end; at < text.size(); at = end + 1)
+    lines.insert(text.substr(at, (end = text.find('\n', at)) - at));
+  EXPECT_EQ(lines,
+            (std::multiset<std::string>{"\\" + Hex("n") + "  x/new\\nline", "\\" + Hex("b") + "  x/back\\\\slash"}));
+  EXPECT_EQ(sink.left_out.size(), 0u);
+}
+
 TEST_F(MakerTest, AFolderTextWithATrailingSeparatorGivesTheSameFile) {
   tree.Write("a.txt", "1");
   tree.Write("x/b.txt", "2");

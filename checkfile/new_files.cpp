@@ -10,6 +10,28 @@
 #include "platform/paths.h"
 
 namespace quillora {
+namespace {
+
+// A recorded path as the walk spells it: md5sum's files often name
+// "./a.txt", which verifies as "a.txt" and so must not make it new. Empty
+// and "." parts go; ".." stays, since it may lead out and back in.
+std::string WithoutDotSegments(const std::string& path) {
+  std::string spelled;
+  spelled.reserve(path.size());
+  for (std::size_t at = 0; at <= path.size();) {
+    std::size_t end = path.find(kPathSeparator, at);
+    if (end == std::string::npos) end = path.size();
+    const std::string_view part(path.data() + at, end - at);
+    if (!part.empty() && part != ".") {
+      if (!spelled.empty()) spelled += kPathSeparator;
+      spelled += part;
+    }
+    at = end + 1;
+  }
+  return spelled;
+}
+
+}  // namespace
 
 NewFileFinder::NewFileFinder(Env& env, const std::string& check_file_path)
     : thread_([this, &env, check_file_path] { Run(env, check_file_path); }) {}
@@ -22,14 +44,21 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
   try {
     const std::string base = BaseFolderOf(check_file_path);
     std::unordered_set<std::string> recorded;
+    bool pass_over_md5sums = false;
     {
       std::unique_ptr<Stream> input = env.OpenTextForReading(check_file_path);
       CheckFileReader reader(*input);
       CheckRecord record;
-      while (reader.Next(record)) recorded.insert(FromCheckFilePath(record.relative_path));
+      while (reader.Next(record)) recorded.insert(WithoutDotSegments(record.relative_path));
+      // The maker of an md5sum-layout file passes over every MD5SUMS, as it
+      // passes over every CheckSum.md5.
+      pass_over_md5sums = reader.layout() == CheckFileLayout::kMd5sum;
     }
     const std::string check_file_name = NameOf(check_file_path);
-    FolderScan scan(env, base, /*into_sub_folders=*/true, CanRecordRelativePath);
+    // A make in md5sum's layout records every name, and passes over its own
+    // check files as ours passes over CheckSum.md5.
+    FolderScan scan(env, base, /*into_sub_folders=*/true, pass_over_md5sums ? nullptr : CanRecordRelativePath,
+                    pass_over_md5sums ? kMd5sumsFileName : std::string_view());
     ScanEntry entry;
     while (scan.Next(entry)) {
       switch (entry.kind) {

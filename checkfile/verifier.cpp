@@ -74,8 +74,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
           return true;
         }
         item.read_error = nullptr;
-        std::string& full_path = item.record.relative_path;
-        ToNativePath(full_path, base.size());
+        const std::string& full_path = item.record.relative_path;
         // A missing file needs no worker: handing it over would cost more
         // than looking.
         item.too_long = full_path.size() >= kLongerThanAnyPath;
@@ -116,7 +115,9 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
   }
   input.reset();
   tally.ReportSummary(sink);
-  return tally.counts();
+  VerifyCounts counts = tally.counts();
+  counts.improper_lines = reader.improper_lines();
+  return counts;
 }
 
 }  // namespace quillora

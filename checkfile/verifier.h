@@ -46,7 +46,9 @@ std::string BaseFolderOf(const std::string& check_file_path);
 //                                    digest fails (held by another program,
 //                                    a read that fails part way)
 // with sink.Pump() after each. The check file is closed before the summary.
-// Returns the counts. A record costs about its own length in memory, however
+// Records are read in Quillora's layout, or in md5sum's in a file without one
+// (check_file_reader.h). Returns the counts, with the improper lines of an
+// md5sum-layout file, which no line reports. A record costs about its own length in memory, however
 // long its path.
 //
 // Raises IoError when the check file cannot be opened or read; the lines

@@ -18,6 +18,9 @@ struct VerifyCounts {
   std::int64_t changed = 0;
   std::int64_t lost = 0;
   std::int64_t unopenable = 0;
+  // Lines of an md5sum-layout check file that fit no layout: no verdict, no
+  // part of the total (CheckFileReader::improper_lines).
+  std::int64_t improper_lines = 0;
 
   std::int64_t total() const { return unchanged + changed + lost + unopenable; }
   // True when every record was unchanged (also when there was none).

@@ -27,6 +27,13 @@ std::string SetEngine(Invocation& invocation, const std::string& value) {
   return "";
 }
 
+// The layout make and hash write: Quillora's own, or md5sum's for md5sum -c.
+std::string SetFormat(Invocation& invocation, const std::string& value) {
+  if (value != "quillora" && value != "md5sum") return "invalid format '" + value + "' (quillora or md5sum)";
+  invocation.md5sum_format = value == "md5sum";
+  return "";
+}
+
 }  // namespace
 
 const std::vector<OptionRow>& Options() {
@@ -54,6 +61,10 @@ const std::vector<OptionRow>& Options() {
        "also report each file below the check file's folder that no record names (New file ... \"PATH\") and "
        "their count",
        [](Invocation& i, const std::string&) { return i.new_files = true, std::string(); }},
+      {"format", 0, "F", {"make", "hash"},
+       "quillora (default) or md5sum: write md5sum's lines (DIGEST  PATH, names escaped as md5sum escapes "
+       "them); make writes FOLDER/MD5SUMS instead of FOLDER/CheckSum.md5, for md5sum -c",
+       SetFormat},
   };
   return options;
 }

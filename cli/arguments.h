@@ -30,6 +30,7 @@ struct Invocation {
   bool quiet = false;                           // verify --quiet
   bool status_only = false;                     // verify --status
   bool new_files = false;                       // verify --new
+  bool md5sum_format = false;                   // make, hash --format md5sum (default: quillora)
   std::optional<LaneEngine> engine;             // --engine, a diagnostic; none: the widest the CPU runs
 };
 

@@ -266,7 +266,7 @@ TEST_F(CliTest, WhatWasNotReadIsToldOnStandardErrorAndExitsWithOne) {
   const std::string file = tree.Write("data/a.txt", "abc");
   const std::string fifo = tree.At("data/fifo");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-  const std::string not_records = tree.Write("other.md5", Hex("abc") + "  a.txt\n");
+  const std::string not_records = tree.Write("other.md5", "SHA1 (a.txt) = " + Hex("abc") + "\n");
   const std::string line = file + "     " + Hex("abc") + "\n";
   const struct {
     std::vector<std::string> args;
@@ -277,7 +277,9 @@ TEST_F(CliTest, WhatWasNotReadIsToldOnStandardErrorAndExitsWithOne) {
        "quillora-cli: " + fifo + ": Not a regular file\nquillora-cli: 1 file or folder was left out of \"" + data +
            "/CheckSum.md5\"\n"},
       {{"verify", not_records}, "0 file was verified. 0 file changed. \n",
-       "quillora-cli: no records found in " + not_records + "\n"},
+       "quillora-cli: " + not_records + ": 1 line is improperly formatted\nquillora-cli: " + not_records +
+           ": no records found; the layouts read are DIGEST<TAB>PATH (Quillora's), DIGEST  NAME and DIGEST *NAME "
+           "(md5sum's), MD5 (NAME) = DIGEST (md5sum --tag) and MD5(NAME)= DIGEST (openssl)\n"},
   };
   for (const auto& c : cases) {
     const CliRun run = Cli(c.args);
@@ -600,6 +602,60 @@ TEST_F(CliTest, WhatMakeAndVerifyNewCouldNotLookAtIsNamedOnStandardError) {
   EXPECT_EQ(verify.status, 1) << "what --new could not look at is a finding";
   EXPECT_TRUE(verify.out.ends_with(" 0 file changed. \n\n0 new files were found.\n")) << verify.out;
   EXPECT_EQ(err_lines(verify.err), named);
+}
+
+// md5sum's files and ours agree both ways, on names our own layout cannot
+// hold: the real md5sum writes and checks beside us.
+TEST_F(CliTest, Md5sumFilesVerifyBothWaysWithTheSameFindings) {
+  const std::vector<std::string> names = {"plain", "a b", "new\nline", "back\\slash", " lead", "\xff\xfe-latin",
+                                          "sub/deep\\er"};
+  for (const std::string& name : names) tree.Write("data/" + name, "content of " + name);
+  const auto shell = [&](const std::string& command) { return RunProgram("/bin/sh", {"-c", command}, capture, data); };
+  // "*" also names sub, which md5sum refuses aloud and passes over.
+  shell("export LC_ALL=C; md5sum -- * sub/* >../gnu 2>/dev/null; md5sum --tag -- * sub/* >../tag 2>/dev/null");
+  ASSERT_EQ(Cli({"make", "--format", "md5sum", data}).status, 0);
+  ASSERT_EQ(shell("mv ../gnu ../tag .").status, 0);
+  EXPECT_EQ(shell("md5sum --quiet -c MD5SUMS").status, 0) << "md5sum checks what we write";
+  const std::string all_ok = std::to_string(names.size()) + " files were verified. 0 file changed. \n";
+  for (const char* check_file : {"gnu", "tag", "MD5SUMS"}) {
+    const CliRun run = Cli({"verify", "--quiet", check_file}, data);
+    EXPECT_EQ(run.status, 0) << check_file << run.err;
+    EXPECT_EQ(run.out, "\nOperation completes.\n" + all_ok) << check_file;
+  }
+  // md5sum run as "find . -type f | xargs md5sum" names "./a": not new.
+  ASSERT_EQ(shell("sed 's|  |  ./|' gnu > dots").status, 0);
+  CliRun run = Cli({"verify", "--quiet", "--new", "dots"}, data);
+  EXPECT_TRUE(
+      run.out.ends_with("\n" + all_ok +
+                        "\nNew file ... \"./gnu\"\nNew file ... \"./tag\"\n2 new files were found.\n") ||
+      run.out.ends_with("\n" + all_ok + "\nNew file ... \"./tag\"\nNew file ... \"./gnu\"\n2 new files were found.\n"))
+      << run.out;
+  std::filesystem::remove(data + "/dots");
+
+  tree.Write("data/ lead", "changed");
+  std::filesystem::remove(data + "/new\nline");
+  const CliRun md5sum = shell("md5sum -c gnu 2>&1");
+  EXPECT_EQ(md5sum.status, 1);
+  EXPECT_NE(md5sum.out.find(" lead: FAILED\n"), std::string::npos) << md5sum.out;
+  EXPECT_NE(md5sum.out.find("\\new\\nline: FAILED open or read\n"), std::string::npos) << md5sum.out;
+  for (const char* check_file : {"gnu", "tag", "MD5SUMS"}) {
+    const CliRun run = Cli({"verify", "--quiet", check_file}, data);
+    EXPECT_EQ(run.status, 1) << check_file;
+    EXPECT_EQ(run.out,
+              "File changed ... \"./ lead\"\nFile does not exist ... \"./new\nline\"\n\nOperation completes.\n" +
+                  std::to_string(names.size()) +
+                  " files were verified. 1 file did not exist. 1 file changed. \n"
+                  "\nThe following files have been changed since the check file was made:\n./ lead\n"
+                  "\nThe following files are lost:\n./new\nline\n")
+        << check_file;
+  }
+}
+
+TEST_F(CliTest, HashWritesMd5sumLinesToStandardOutput) {
+  tree.Write("data/x\ny", "a");
+  const CliRun run = Cli({"hash", "--format", "md5sum", "data"}, tree.path());
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "\\" + Hex("a") + "  data/x\\ny\n");
 }
 
 TEST_F(CliTest, ProgressGoesToTheTerminalOnStandardErrorOnly) {

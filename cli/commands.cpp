@@ -22,15 +22,19 @@ const std::vector<CommandRow>& Commands() {
       {"make", "FOLDER", "write FOLDER/CheckSum.md5, recording every file below FOLDER",
        "Write FOLDER/CheckSum.md5, recording the digest of every file below FOLDER (links to folders met inside "
        "it are not followed), and print a line per folder and file and the completion lines. The old check "
-       "file is replaced only when the new one is complete.",
+       "file is replaced only when the new one is complete. With --format md5sum it writes FOLDER/MD5SUMS in "
+       "md5sum's layout instead.",
        {"every file recorded", "a file or folder was left out (how many on standard error)",
         "bad usage, or FOLDER missing or unreadable",
         "stopped by an error, such as a check file that cannot be written"},
        MakeCommand},
       {"verify", "CHECKFILE", "check every file a check file records and print a verdict per file and the summary",
        "Check every file that CHECKFILE records, relative to the folder that holds it, and print a verdict per "
-       "file and the summary.",
-       {"every file OK", "a file changed, is lost, could not be opened or is new, or CHECKFILE holds no record",
+       "file and the summary. CHECKFILE is read in Quillora's layout (DIGEST<TAB>PATH) or, when it holds no "
+       "such line, in md5sum's (DIGEST  NAME, DIGEST *NAME, MD5 (NAME) = DIGEST, MD5(NAME)= DIGEST).",
+       {"every file OK",
+        "a file changed, is lost, could not be opened or is new, a line is improperly formatted, or CHECKFILE "
+        "holds no record",
         "bad usage, or CHECKFILE missing", "stopped by an error, such as a check file that cannot be read"},
        VerifyCommand},
   };

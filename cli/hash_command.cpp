@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <optional>
 
+#include "checkfile/check_file_format.h"
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/program_env.h"
@@ -26,6 +27,8 @@ namespace {
 // next row comes or the job ends.
 class PrintingSink final : public ListSink {
  public:
+  explicit PrintingSink(bool md5sum_format) : md5sum_format_(md5sum_format) {}
+
   RowId AppendRow(const std::string& path) override {
     EndPending();
     pending_ = path;
@@ -34,7 +37,7 @@ class PrintingSink final : public ListSink {
   void SetDigest(RowId, const std::string& text) override {
     if (!pending_) return;
     Progress::FileDone();
-    PrintLine(SavedListLine(*pending_, text, ""));
+    PrintRow(*pending_, text);
     pending_.reset();
   }
   void SetCouldNotOpen(RowId row) override {
@@ -54,12 +57,27 @@ class PrintingSink final : public ListSink {
     if (pending_) SetCouldNotOpen(last_id_);
   }
   void MarkUnreadable() { unreadable_ = true; }
+
+  // A row as a saved list's line, or as md5sum's (which has no line for a
+  // file it could not read: that goes to standard error, as md5sum's does).
+  void PrintRow(const std::string& path, std::string_view text) {
+    if (!md5sum_format_) {
+      PrintLine(SavedListLine(path, text, ""));
+    } else if (text == kCouldNotOpenFile) {
+      PrintError("quillora-cli: " + path + ": " + std::string(kCouldNotOpenFile));
+    } else {
+      std::string line = Md5sumRecordLine(text, path);
+      line.pop_back();
+      PrintLine(line);
+    }
+  }
   bool unreadable() const { return unreadable_; }
 
  private:
   std::optional<std::string> pending_;
   RowId last_id_ = 0;
   bool unreadable_ = false;
+  bool md5sum_format_;
 };
 
 bool StdinIsTerminal() {
@@ -101,7 +119,7 @@ int HashCommand(const Invocation& invocation) {
     paths.push_back("-");
   }
   Env& env = ProgramEnv();
-  PrintingSink sink;
+  PrintingSink sink(invocation.md5sum_format);
   Progress progress;
   if (WantsProgress(invocation.progress)) progress.Start(env);
   try {
@@ -111,7 +129,7 @@ int HashCommand(const Invocation& invocation) {
         const std::string digest = DigestOfStandardInput();
         if (digest.empty()) sink.MarkUnreadable();
         Progress::FileDone();
-        PrintLine(SavedListLine("-", digest.empty() ? kCouldNotOpenFile : digest, ""));
+        sink.PrintRow("-", digest.empty() ? kCouldNotOpenFile : digest);
         ++at;
         continue;
       }

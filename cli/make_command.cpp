@@ -31,7 +31,8 @@ int MakeCommand(const Invocation& invocation) {
   if (WantsProgress(invocation.progress)) progress.Start(env);
   std::string check_file;
   try {
-    check_file = MakeCheckFile(env, folder, !invocation.no_subfolders, sink, invocation.jobs);
+    check_file = MakeCheckFile(env, folder, !invocation.no_subfolders, sink, invocation.jobs,
+                               invocation.md5sum_format ? CheckFileLayout::kMd5sum : CheckFileLayout::kQuillora);
   } catch (const Error& e) {
     progress.Stop();
     return JobFailed(e, CheckFilePathFor(folder));

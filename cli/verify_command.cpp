@@ -1,6 +1,7 @@
 // quillora-cli verify CHECKFILE: the verifier page's "Verify check file",
 // printing the result box's lines.
 #include <memory>
+#include <string>
 
 #include "checkfile/new_files.h"
 #include "checkfile/verifier.h"
@@ -41,13 +42,23 @@ int VerifyCommand(const Invocation& invocation) {
     progress.Stop();
     return JobFailed(e, check_file);
   }
+  // A line of an md5sum-layout file that fits no layout may have been a
+  // record: a file it named went unchecked, so it is a finding. md5sum's
+  // wording; --status keeps quiet about it as md5sum's does.
+  if (counts.improper_lines > 0 && !invocation.status_only) {
+    PrintError("quillora-cli: " + check_file + ": " + std::to_string(counts.improper_lines) +
+               (counts.improper_lines == 1 ? " line is improperly formatted" : " lines are improperly formatted"));
+  }
   // A file of another format, or none at all, checks nothing: not a pass.
   if (counts.total() == 0) {
-    PrintError("quillora-cli: no records found in " + check_file);
+    PrintError("quillora-cli: " + check_file +
+               ": no records found; the layouts read are DIGEST<TAB>PATH (Quillora's), DIGEST  NAME and "
+               "DIGEST *NAME (md5sum's), MD5 (NAME) = DIGEST (md5sum --tag) and MD5(NAME)= DIGEST (openssl)");
     return kExitFindings;
   }
   // What --new could not look at is named on standard error, as make does.
-  return counts.all_ok() && new_files == 0 && sink.left_out() == 0 ? kExitOk : kExitFindings;
+  return counts.all_ok() && new_files == 0 && sink.left_out() == 0 && counts.improper_lines == 0 ? kExitOk
+                                                                                                  : kExitFindings;
 }
 
 }  // namespace quillora::cli

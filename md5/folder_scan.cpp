@@ -7,12 +7,14 @@
 
 namespace quillora {
 
-FolderScan::FolderScan(Env& env, const std::string& top, bool into_sub_folders, CanRecordRule can_record)
+FolderScan::FolderScan(Env& env, const std::string& top, bool into_sub_folders, CanRecordRule can_record,
+                       std::string_view also_passed_over)
     : walk_(env, top, into_sub_folders),
       top_(WithoutTrailingSeparator(top)),
       top_length_(WithTrailingSeparator(top).size()),
       into_sub_folders_(into_sub_folders),
-      can_record_(can_record) {}
+      can_record_(can_record),
+      also_passed_over_(also_passed_over) {}
 
 bool FolderScan::Next(ScanEntry& entry) {
   if (!top_told_) {
@@ -36,7 +38,8 @@ bool FolderScan::Next(ScanEntry& entry) {
     } else {
       entry.kind = entry.list_error != 0 ? ScanEntry::Kind::kUnlistableFolder : ScanEntry::Kind::kFolder;
     }
-  } else if (entry.name == kCheckFileName || IsCheckFileTemp(entry.name)) {
+  } else if (entry.name == kCheckFileName || IsCheckFileTemp(entry.name) ||
+             (!also_passed_over_.empty() && entry.name == also_passed_over_)) {
     // Our own unfinished check file, or one a killed make left behind.
     entry.kind = ScanEntry::Kind::kPassedOver;
   } else if (can_record_ != nullptr && !can_record_(entry.relative)) {

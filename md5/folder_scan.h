@@ -43,8 +43,10 @@ class FolderScan {
  public:
   // Scans top (one trailing separator ignored), into its sub-folders when
   // into_sub_folders. A file whose relative path fails can_record is
-  // kUnrecordableName.
-  FolderScan(Env& env, const std::string& top, bool into_sub_folders, CanRecordRule can_record = nullptr);
+  // kUnrecordableName. Files named also_passed_over (when not empty) are
+  // passed over as "CheckSum.md5" is: the name of the check file a job writes.
+  FolderScan(Env& env, const std::string& top, bool into_sub_folders, CanRecordRule can_record = nullptr,
+             std::string_view also_passed_over = {});
 
   // The next entry in walk order; false at the end.
   bool Next(ScanEntry& entry);
@@ -55,6 +57,7 @@ class FolderScan {
   std::size_t top_length_;  // of top with its trailing separator
   bool into_sub_folders_;
   CanRecordRule can_record_;
+  std::string also_passed_over_;
   bool top_told_ = false;
 };
 

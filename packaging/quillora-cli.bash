@@ -35,7 +35,10 @@ _quillora_cli_paths() {
   compopt -o filenames 2>/dev/null
   case $1 in
     folders) mapfile -t COMPREPLY < <(compgen -d -- "$path") ;;
-    checkfiles) mapfile -t COMPREPLY < <(compgen -d -- "$path"; compgen -f -X '!*.[mM][dD]5' -- "$path") ;;
+    checkfiles)
+      mapfile -t COMPREPLY < <(compgen -d -- "$path"; compgen -f -X '!*.[mM][dD]5' -- "$path"
+        compgen -f -X '!*.md5sum' -- "$path"; compgen -f -X '!*MD5SUMS' -- "$path")
+      ;;
     *) mapfile -t COMPREPLY < <(compgen -f -- "$path") ;;
   esac
 }
@@ -50,7 +53,7 @@ _quillora_cli() {
     if ((!options_end)); then
       case $word in
         --) options_end=1; continue ;;
-        -j | --jobs | --engine) ((++i)); continue ;;
+        -j | --jobs | --engine | --format) ((++i)); continue ;;
         -*) continue ;;
       esac
     fi
@@ -68,11 +71,16 @@ _quillora_cli() {
         COMPREPLY=($(compgen -W "scalar avx2 avx512" -- "$cur"))
         return
         ;;
+      --format)
+        COMPREPLY=($(compgen -W "quillora md5sum" -- "$cur"))
+        return
+        ;;
     esac
     local common="--jobs --engine --progress --no-progress --help --version"
     if [[ $cur == -* ]]; then
       case $command in
-        make) COMPREPLY=($(compgen -W "$common --no-subfolders" -- "$cur")) ;;
+        make) COMPREPLY=($(compgen -W "$common --no-subfolders --format" -- "$cur")) ;;
+        hash) COMPREPLY=($(compgen -W "$common --format" -- "$cur")) ;;
         verify) COMPREPLY=($(compgen -W "$common --quiet --status --new" -- "$cur")) ;;
         *) COMPREPLY=($(compgen -W "$common" -- "$cur")) ;;
       esac
