@@ -1,11 +1,14 @@
 #include "platform/env.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <ctime>
+#include <functional>
 #include <tuple>
 #include <vector>
 
@@ -225,6 +228,31 @@ TEST_F(EnvTest, DigestOpenNeverBlocksAndRefusesNonFiles) {
     FAIL();
   } catch (const SystemError& e) {
     EXPECT_EQ(e.number(), EISDIR);
+  }
+}
+
+// A digest's file tells whether it is still the version that was opened: the
+// same size and modification time, whatever happened to its bytes.
+TEST_F(EnvTest, ADigestsFileKnowsWhetherItChangedSinceItWasOpened) {
+  const std::string path = tree.Write("f", "abc");
+  const struct timespec yesterday[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 86400, 0}};
+  const struct {
+    const char* what;
+    std::function<void()> change;
+    bool unchanged;
+  } cases[] = {
+      {"left alone", [] {}, true},
+      {"grown", [&] { tree.Write("f", "abcd"); }, false},
+      {"rewritten at its size, with an older time", [&] {
+         tree.Write("f", "xyz");
+         ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), yesterday, 0), 0);
+       }, false},
+  };
+  for (const auto& c : cases) {
+    tree.Write("f", "abc");
+    auto file = env.OpenForDigest(path);
+    c.change();
+    EXPECT_EQ(file->Unchanged(), c.unchanged) << c.what;
   }
 }
 
