@@ -97,7 +97,7 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
         // is reported rather than left out in silence.
         std::string_view status = kCouldNotOpenFile;
         if (outcome.digested()) {
-          out.Append(CheckFileRecordLine(LowerAscii(outcome.digest), ToCheckFilePath(item.relative)));
+          out.Append(CheckFileRecordLine(outcome.digest, ToCheckFilePath(item.relative)));
           status = "OK";
         }
         sink.Line("Processing file \"" + item.entry.name + "\" ... " + std::string(status));

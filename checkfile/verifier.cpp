@@ -122,7 +122,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, JobSi
       // read, and the run goes on.
       ReportVerdict(sink, "Could not open file ... ", full_path);
       tally.AddUnopenable(std::move(full_path));
-    } else if (LowerAscii(outcome.digest) == LowerAscii(item.record.digest_text)) {
+    } else if (outcome.digest == LowerAscii(item.record.digest_text)) {
       tally.AddUnchanged();
       ReportVerdict(sink, "OK ... ", full_path);
     } else {

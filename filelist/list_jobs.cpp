@@ -68,7 +68,7 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
         continue;
       }
       sink.Pump();
-      sink.SetDigest(row, outcome.digested() ? LowerAscii(outcome.digest) : std::string(kCouldNotOpenFile));
+      sink.SetDigest(row, outcome.digested() ? outcome.digest : std::string(kCouldNotOpenFile));
       sink.Pump();
       continue;
     }
@@ -85,7 +85,7 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
       continue;
     }
     const ListSink::RowId row = sink.AppendRow(item.path);
-    sink.SetDigest(row, outcome.digested() ? LowerAscii(outcome.digest) : std::string(kCouldNotOpenFile));
+    sink.SetDigest(row, outcome.digested() ? outcome.digest : std::string(kCouldNotOpenFile));
     sink.Pump();
   }
 }

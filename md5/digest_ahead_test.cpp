@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <new>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -118,7 +120,7 @@ TEST(DigestAhead, WaitingOnASlowFileKeepsCallingIdle) {
   ahead.Start();
   int idles = 0;
   const AheadOutcome outcome = ahead.TakeNext([&] { ++idles; });
-  EXPECT_EQ(LowerAscii(outcome.digest), "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(outcome.digest, "900150983cd24fb0d6963f7d28e17f72");
   EXPECT_GT(idles, 0);
 }
 
@@ -139,11 +141,92 @@ TEST(DigestAhead, AFileChangedAfterItWasReadIsReportedAsRead) {
     ahead.Submit(changed);
     ahead.Submit(gone);
     ahead.Start();
-    EXPECT_EQ(Describe(ahead.TakeNext()), "exists readable 900150983CD24FB0D6963F7D28E17F72") << name;
-    EXPECT_EQ(Describe(ahead.TakeNext()), "exists readable 900150983CD24FB0D6963F7D28E17F72")
+    EXPECT_EQ(Describe(ahead.TakeNext()), "exists readable 900150983cd24fb0d6963f7d28e17f72") << name;
+    EXPECT_EQ(Describe(ahead.TakeNext()), "exists readable 900150983cd24fb0d6963f7d28e17f72")
         << name << ": gone since, but read before";
     EXPECT_EQ(testing::ReadFile(changed), "something else") << name;
     EXPECT_FALSE(Env::Default().FileExists(gone)) << name;
+  }
+  ForceLaneEngine(active);
+}
+
+// The engines and job counts every outcome rule must hold on.
+struct Setting {
+  LaneEngine engine;
+  unsigned jobs;
+};
+std::vector<Setting> EverySetting() {
+  std::vector<Setting> settings;
+  for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512}) {
+    if (!LaneEngineSupported(engine)) continue;
+    for (unsigned jobs : {1u, 3u}) settings.push_back({engine, jobs});
+  }
+  return settings;
+}
+std::string Name(const Setting& s) {
+  return std::string(LaneEngineName(s.engine)) + ", " + std::to_string(s.jobs) + " jobs";
+}
+
+// A file cut short or grown while it is read has no digest, whichever reader
+// reads it: in turn, on a second thread (8 MiB and more) or in a lane.
+TEST(DigestAhead, AFileChangedWhileReadCouldNotBeOpened) {
+  TempTree tree;
+  const LaneEngine active = ActiveLaneEngine();
+  const std::string changed = "exists readable error: changed while it was read ";
+  for (const Setting& setting : EverySetting()) {
+    ForceLaneEngine(setting.engine);
+    testing::FaultEnv env;
+    std::vector<std::string> paths, expected;
+    for (std::size_t size : {(std::size_t{64} << 10) + 1, std::size_t{1} << 20, (std::size_t{8} << 20) + 1}) {
+      const std::string bytes = testing::RandomBytes(size, static_cast<unsigned>(size));
+      paths.push_back(tree.Write("cut" + std::to_string(size), bytes));
+      env.shrinks_while_read[paths.back()] = size / 2;
+      paths.push_back(tree.Write("grows" + std::to_string(size), bytes));
+      env.grows_while_read[paths.back()] = 1000;
+      paths.push_back(tree.Write("kept" + std::to_string(size), bytes));
+      const std::string digest = LowerDigestText(DigestOfBuffer(bytes.data(), size));
+      expected.insert(expected.end(), {changed, changed, "exists readable " + digest});
+    }
+    DigestAhead ahead(env, setting.jobs);
+    for (const std::string& path : paths) ahead.Submit(path);
+    ahead.Start();
+    std::vector<std::string> got;
+    for (std::size_t i = 0; i < paths.size(); ++i) got.push_back(Describe(ahead.TakeNext()));
+    EXPECT_EQ(got, expected) << Name(setting);
+  }
+  ForceLaneEngine(active);
+}
+
+// Running out of memory while a file is opened ends the job with that fault,
+// on every engine (never std::terminate on a worker); the files before it
+// keep their outcomes.
+TEST(DigestAhead, AFaultWhileOpeningIsTheJobsNotTheProgramsEnd) {
+  TempTree tree;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 40; ++i) paths.push_back(tree.Write("f" + std::to_string(i), std::string(i * 1000, 'x')));
+  const std::size_t culprit = 25;
+  testing::FaultEnv env;
+  env.opens_out_of_memory = {paths[culprit]};
+  const LaneEngine active = ActiveLaneEngine();
+  for (const Setting& setting : EverySetting()) {
+    ForceLaneEngine(setting.engine);
+    DigestAhead ahead(env, setting.jobs);
+    for (const std::string& path : paths) ahead.Submit(path);
+    ahead.Start();
+    std::size_t at = 0;
+    AheadOutcome outcome;
+    for (; at < paths.size(); ++at) {
+      outcome = ahead.TakeNext();
+      if (!outcome.digested()) break;
+    }
+    ASSERT_TRUE(outcome.fault) << Name(setting) << ": file " << at << " " << Describe(outcome);
+    EXPECT_THROW(std::rethrow_exception(outcome.fault), std::bad_alloc) << Name(setting);
+    // Another file held with the culprit (in its worker's lanes) may end the
+    // job first; never one after it.
+    EXPECT_LE(at, culprit) << Name(setting);
+    if (setting.jobs == 1) {
+      EXPECT_EQ(at, culprit);
+    }
   }
   ForceLaneEngine(active);
 }
