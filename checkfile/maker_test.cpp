@@ -305,7 +305,7 @@ TEST_F(MakerTest, AFileWhoseDigestFailsIsReportedNotLeftOutInSilence) {
 TEST_F(MakerTest, AFaultInADigestEndsTheMakeAndKeepsTheOldCheckFile) {
   for (int i = 0; i < 30; ++i) tree.Write("f" + std::to_string(i), std::to_string(i));
   const std::string old = tree.Write("CheckSum.md5", "the old check file\r\n");
-  env.opens_out_of_memory = {tree.At("f17")};
+  env.out_of_memory_after[tree.At("f17")] = 0;  // at its open
   EXPECT_THROW(Make(tree.path()), std::bad_alloc);
   EXPECT_EQ(testing::ReadFile(old), "the old check file\r\n");
   EXPECT_EQ(FolderEntries(tree.path()).size(), 31u) << "the temporary file is removed";

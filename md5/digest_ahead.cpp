@@ -35,7 +35,7 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
   jobs_ = jobs;
   // With one job the caller digests each file in turn, on the scalar engine.
   const bool on_lanes = jobs > 1 && lanes > 1;
-  hands_.resize(jobs == 1 ? 1 : jobs);
+  hands_.resize(jobs);
   for (Hand& hand : hands_) {
     hand.held.reserve(lanes + 1);
     if (on_lanes) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
@@ -142,7 +142,7 @@ void DigestAhead::DigestClaimed(Hand& hand) {
   try {
     if (!hand.lanes) {
       if (Claim(held, 1) == 0) return;  // another worker was first
-      const Claimed claimed = held.front();
+      const Claimed claimed = held.back();
       std::unique_ptr<Stream> file;
       AheadOutcome outcome = Open(*claimed.path, file);
       if (file) {

@@ -197,35 +197,45 @@ TEST(DigestAhead, AFileChangedWhileReadCouldNotBeOpened) {
   ForceLaneEngine(active);
 }
 
-// Running out of memory while a file is opened ends the job with that fault,
-// on every engine (never std::terminate on a worker); the files before it
-// keep their outcomes.
-TEST(DigestAhead, AFaultWhileOpeningIsTheJobsNotTheProgramsEnd) {
+// Running out of memory while a file is opened or read ends the job with that
+// fault on every engine and reader (never std::terminate on a worker or a
+// reading thread); the files before it keep their outcomes.
+TEST(DigestAhead, AFaultWhileOpeningOrReadingIsTheJobsNotTheProgramsEnd) {
   TempTree tree;
   std::vector<std::string> paths;
-  for (int i = 0; i < 40; ++i) paths.push_back(tree.Write("f" + std::to_string(i), std::string(i * 1000, 'x')));
-  const std::size_t culprit = 25;
-  testing::FaultEnv env;
-  env.opens_out_of_memory = {paths[culprit]};
+  for (int i = 0; i < 40; ++i) {
+    const std::size_t size = i == 30 ? (9 << 20) : static_cast<std::size_t>(i) * 1000;
+    paths.push_back(tree.Write("f" + std::to_string(i), std::string(size, 'x')));
+  }
+  const struct {
+    std::size_t culprit;
+    std::size_t after;  // bytes read before the fault
+  } cases[] = {{25, 0}, {25, 10'000}, {30, 2 << 20}};
   const LaneEngine active = ActiveLaneEngine();
-  for (const Setting& setting : EverySetting()) {
-    ForceLaneEngine(setting.engine);
-    DigestAhead ahead(env, setting.jobs);
-    for (const std::string& path : paths) ahead.Submit(path);
-    ahead.Start();
-    std::size_t at = 0;
-    AheadOutcome outcome;
-    for (; at < paths.size(); ++at) {
-      outcome = ahead.TakeNext();
-      if (!outcome.digested()) break;
-    }
-    ASSERT_TRUE(outcome.fault) << Name(setting) << ": file " << at << " " << Describe(outcome);
-    EXPECT_THROW(std::rethrow_exception(outcome.fault), std::bad_alloc) << Name(setting);
-    // Another file held with the culprit (in its worker's lanes) may end the
-    // job first; never one after it.
-    EXPECT_LE(at, culprit) << Name(setting);
-    if (setting.jobs == 1) {
-      EXPECT_EQ(at, culprit);
+  for (const auto& c : cases) {
+    testing::FaultEnv env;
+    env.out_of_memory_after[paths[c.culprit]] = c.after;
+    for (const Setting& setting : EverySetting()) {
+      ForceLaneEngine(setting.engine);
+      const std::string name = Name(setting) + ", file " + std::to_string(c.culprit) + " after " +
+                               std::to_string(c.after);
+      DigestAhead ahead(env, setting.jobs);
+      for (const std::string& path : paths) ahead.Submit(path);
+      ahead.Start();
+      std::size_t at = 0;
+      AheadOutcome outcome;
+      for (; at < paths.size(); ++at) {
+        outcome = ahead.TakeNext();
+        if (!outcome.digested()) break;
+      }
+      ASSERT_TRUE(outcome.fault) << name << ": file " << at << " " << Describe(outcome);
+      EXPECT_THROW(std::rethrow_exception(outcome.fault), std::bad_alloc) << name;
+      // Another file held with the culprit (in its worker's lanes) may end
+      // the job first; never one after it.
+      EXPECT_LE(at, c.culprit) << name;
+      if (setting.jobs == 1) {
+        EXPECT_EQ(at, c.culprit) << name;
+      }
     }
   }
   ForceLaneEngine(active);

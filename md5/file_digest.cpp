@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -45,6 +46,7 @@ int ReadOverlapped(BoundedRead& read, const FeedFn& feed) {
   std::mutex mutex;
   std::condition_variable_any changed;
   int error = 0;
+  std::exception_ptr fault;  // what a read threw
   std::jthread reader([&](std::stop_token stop) {
     for (int i = 0;; i ^= 1) {
       Buffer& buffer = buffers[i];
@@ -52,7 +54,12 @@ int ReadOverlapped(BoundedRead& read, const FeedFn& feed) {
         std::unique_lock lock(mutex);
         if (!changed.wait(lock, stop, [&] { return !buffer.full; })) return;
       }
-      const std::int64_t got = read.Next(buffer.bytes.get(), kOverlapBlock);
+      std::int64_t got = -1;
+      try {
+        got = read.Next(buffer.bytes.get(), kOverlapBlock);
+      } catch (...) {  // thrown on in the hasher's thread: it must not end the program here
+        fault = std::current_exception();
+      }
       const bool last = got <= 0 || read.finished();
       {
         std::lock_guard lock(mutex);
@@ -80,6 +87,7 @@ int ReadOverlapped(BoundedRead& read, const FeedFn& feed) {
     {
       std::unique_lock lock(mutex);
       changed.wait(lock, [&] { return buffer.full; });
+      if (fault) std::rethrow_exception(fault);
       if (buffer.got <= 0) return buffer.got < 0 ? error : 0;
     }
     feed(buffer.bytes.get(), static_cast<std::size_t>(buffer.got));

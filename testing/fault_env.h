@@ -52,9 +52,9 @@ class FaultEnv : public Env {
   // Each file is cut to this many bytes right after the digest's first read
   // of it, as a file being rewritten is cut while it is read.
   std::map<std::string, std::size_t> shrinks_while_read;
-  // The digest's open of each of these files throws std::bad_alloc, as when
-  // memory runs out.
-  std::vector<std::string> opens_out_of_memory;
+  // The digest of each file throws std::bad_alloc, as when memory runs out:
+  // at its open (0), or at its first read from this many bytes on.
+  std::map<std::string, std::size_t> out_of_memory_after;
   // Text files served from memory, read back 16 bytes at a time; reads fail
   // with EIO from byte text_read_fails_at on.
   std::map<std::string, std::string> texts;
@@ -95,8 +95,8 @@ class FaultEnv : public Env {
     if (digest_delay.count() > 0) std::this_thread::sleep_for(digest_delay);
     if (const int error = LookupError(path)) throw SystemError("open", error);
     if (std::find(held.begin(), held.end(), path) != held.end()) throw SystemError("open", EBUSY);
-    if (std::find(opens_out_of_memory.begin(), opens_out_of_memory.end(), path) != opens_out_of_memory.end())
-      throw std::bad_alloc();
+    const auto no_memory = out_of_memory_after.find(path);
+    if (no_memory != out_of_memory_after.end() && no_memory->second == 0) throw std::bad_alloc();
     auto file = base_.OpenForDigest(path);
     if (const auto grows = grows_while_read.find(path); grows != grows_while_read.end()) {
       file = std::make_unique<ChangedOnFirstRead>(std::move(file), [path, more = grows->second] {
@@ -109,9 +109,11 @@ class FaultEnv : public Env {
     }
     if (const auto change = changed_after_read.find(path); change != changed_after_read.end())
       file = std::make_unique<ChangedOnClose>(std::move(file), path, change->second);
-    const auto fails = reads_fail_after.find(path);
-    if (fails == reads_fail_after.end()) return file;
-    return std::make_unique<FailingRead>(std::move(file), fails->second);
+    if (const auto fails = reads_fail_after.find(path); fails != reads_fail_after.end())
+      file = std::make_unique<FailingRead>(std::move(file), fails->second);
+    if (no_memory != out_of_memory_after.end())
+      file = std::make_unique<FailingRead>(std::move(file), no_memory->second, /*throws=*/true);
+    return file;
   }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override {
     const auto served = texts.find(path);
@@ -138,13 +140,18 @@ class FaultEnv : public Env {
 
   class FailingRead final : public Stream {
    public:
-    FailingRead(std::unique_ptr<Stream> real, std::size_t good) : real_(std::move(real)), good_(good) {}
+    // throws: the failing read throws std::bad_alloc instead of failing.
+    FailingRead(std::unique_ptr<Stream> real, std::size_t good, bool throws = false)
+        : real_(std::move(real)), good_(good), throws_(throws) {}
     std::int64_t Size() override { return real_->Size(); }
     std::int64_t Position() override { return real_->Position(); }
     bool Seek(std::int64_t position) override { return real_->Seek(position); }
     std::int64_t Read(void* buffer, std::size_t n) override {
       const std::int64_t at = real_->Position();
-      if (at < 0 || static_cast<std::size_t>(at) >= good_) return -1;
+      if (at < 0 || static_cast<std::size_t>(at) >= good_) {
+        if (throws_) throw std::bad_alloc();
+        return -1;
+      }
       return real_->Read(buffer, std::min(n, good_ - static_cast<std::size_t>(at)));
     }
     int last_error() const override { return EIO; }
@@ -153,6 +160,7 @@ class FaultEnv : public Env {
    private:
     std::unique_ptr<Stream> real_;
     std::size_t good_;
+    bool throws_;
   };
 
   class ChangedOnFirstRead final : public Stream {
