@@ -289,12 +289,16 @@ TEST_F(MakerTest, AFileWhoseDigestFailsIsReportedNotLeftOutInSilence) {
                                  "Processing file \"busy.txt\" ... Could not open file",
                                  "Processing file \"fine.txt\" ... OK"};
   std::set<std::string> left_out = {bad + ": " + SystemErrorMessage(EIO), busy + ": " + SystemErrorMessage(EBUSY)};
-  // Cut short while read, through each reader: no digest of no version.
+  // Cut short or grown while read, through each reader: a digest of no
+  // version of the file is never recorded.
   for (std::size_t size : {(std::size_t{64} << 10) + 1, std::size_t{1} << 20, (std::size_t{8} << 20) + 1}) {
-    const std::string name = "cut" + std::to_string(size);
-    env.shrinks_while_read[tree.Write(name, testing::RandomBytes(size))] = size / 3;
-    lines.insert("Processing file \"" + name + "\" ... Could not open file");
-    left_out.insert(tree.At(name) + ": changed while it was read");
+    const std::string cut = "cut" + std::to_string(size), grown = "grown" + std::to_string(size);
+    env.shrinks_while_read[tree.Write(cut, testing::RandomBytes(size))] = size / 3;
+    env.grows_while_read[tree.Write(grown, testing::RandomBytes(size))] = 1000;
+    for (const std::string& name : {cut, grown}) {
+      lines.insert("Processing file \"" + name + "\" ... Could not open file");
+      left_out.insert(tree.At(name) + ": changed while it was read");
+    }
   }
   Make(tree.path());
   EXPECT_EQ(Sorted(sink.lines), lines);
