@@ -29,7 +29,8 @@ FileLanes::FileLanes(LaneEngine engine, std::size_t chunk_bytes)
 FileLanes::~FileLanes() { ::operator delete(buffers_, std::align_val_t{64}); }
 
 // Reads until the lane holds a whole block or its file is read. Returns
-// false when a read failed: the lane is then free and done was called.
+// false when a read failed or the file changed: the lane is then free and
+// done was called.
 bool FileLanes::Fill(Lane& lane, std::size_t index, const FileDone& done) {
   std::uint8_t* buffer = buffers_ + index * chunk_;
   while (lane.end - lane.begin < 64 && !lane.read->finished()) {
