@@ -49,8 +49,8 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
         // A file another program holds, or one whose read failed part way,
         // is reported rather than left out in silence.
         if (outcome.digested()) {
-          out.Append(md5sum ? Md5sumRecordLine(LowerAscii(outcome.digest), entry.relative)
-                            : CheckFileRecordLine(LowerAscii(outcome.digest), ToCheckFilePath(entry.relative)));
+          out.Append(md5sum ? Md5sumRecordLine(outcome.digest, entry.relative)
+                            : CheckFileRecordLine(outcome.digest, ToCheckFilePath(entry.relative)));
         }
         sink.FileDone(entry.name, outcome.digested() ? FileStatus::kOk : FileStatus::kCouldNotOpen);
         if (!outcome.digested()) sink.LeftOut(entry.path, SystemErrorMessage(outcome.error));

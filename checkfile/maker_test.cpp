@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <new>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -301,14 +302,35 @@ TEST_F(MakerTest, AFileWhoseDigestFailsIsReportedNotLeftOutInSilence) {
   tree.Write("fine.txt", "fine");
   env.held = {busy};
   env.reads_fail_after[bad] = 200'000;  // a bad sector part way
+  std::set<std::string> lines = {"", "Operation completed.", Completion(tree.path()).back(),
+                                 "Processing file \"bad.bin\" ... Could not open file",
+                                 "Processing file \"busy.txt\" ... Could not open file",
+                                 "Processing file \"fine.txt\" ... OK"};
+  std::set<std::string> left_out = {bad + ": " + SystemErrorMessage(EIO), busy + ": " + SystemErrorMessage(EBUSY)};
+  // Cut short or grown while read, through each reader: a digest of no
+  // version of the file is never recorded.
+  for (std::size_t size : {(std::size_t{64} << 10) + 1, std::size_t{1} << 20, (std::size_t{8} << 20) + 1}) {
+    const std::string cut = "cut" + std::to_string(size), grown = "grown" + std::to_string(size);
+    env.shrinks_while_read[tree.Write(cut, testing::RandomBytes(size))] = size / 3;
+    env.grows_while_read[tree.Write(grown, testing::RandomBytes(size))] = 1000;
+    for (const std::string& name : {cut, grown}) {
+      lines.insert("Processing file \"" + name + "\" ... Could not open file");
+      left_out.insert(tree.At(name) + ": changed while it was read");
+    }
+  }
   Make(tree.path());
-  EXPECT_EQ(Sorted(sink.lines), (std::set<std::string>{"", "Operation completed.", Completion(tree.path()).back(),
-                                                        "Processing file \"bad.bin\" ... Could not open file",
-                                                        "Processing file \"busy.txt\" ... Could not open file",
-                                                        "Processing file \"fine.txt\" ... OK"}));
+  EXPECT_EQ(Sorted(sink.lines), lines);
   EXPECT_EQ(RecordsOf(tree.At("CheckSum.md5")), std::multiset<std::string>{Record("fine", "fine.txt")});
-  EXPECT_EQ(Sorted(sink.left_out), (std::set<std::string>{bad + ": " + SystemErrorMessage(EIO),
-                                                          busy + ": " + SystemErrorMessage(EBUSY)}));
+  EXPECT_EQ(Sorted(sink.left_out), left_out);
+}
+
+TEST_F(MakerTest, AFaultInADigestEndsTheMakeAndKeepsTheOldCheckFile) {
+  for (int i = 0; i < 30; ++i) tree.Write("f" + std::to_string(i), std::to_string(i));
+  const std::string old = tree.Write("CheckSum.md5", "the old check file\r\n");
+  env.out_of_memory_after[tree.At("f17")] = 0;  // at its open
+  EXPECT_THROW(Make(tree.path()), std::bad_alloc);
+  EXPECT_EQ(testing::ReadFile(old), "the old check file\r\n");
+  EXPECT_EQ(FolderEntries(tree.path()).size(), 31u) << "the temporary file is removed";
 }
 
 TEST_F(MakerTest, AFailedWriteStopsTheMakeAndKeepsTheOldCheckFile) {

@@ -10,7 +10,7 @@
 #include "cli/progress.h"
 #include "filelist/list_jobs.h"
 #include "filelist/saved_list.h"
-#include "md5/md5.h"
+#include "md5/file_digest.h"
 #include "platform/errors.h"
 
 #ifdef _WIN32
@@ -107,7 +107,7 @@ std::string DigestOfStandardInput() {
     FeedDigest(state, buffer, static_cast<std::size_t>(count));
     Progress::BytesRead(count);
   }
-  return LowerAscii(DigestToHex(FinishDigest(state)));
+  return LowerDigestText(FinishDigest(state));
 }
 
 }  // namespace

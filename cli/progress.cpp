@@ -56,6 +56,7 @@ class CountedStream final : public Stream {
     return count;
   }
   int last_error() const override { return stream_->last_error(); }
+  bool Unchanged() override { return stream_->Unchanged(); }
 
  private:
   std::unique_ptr<Stream> stream_;

@@ -24,7 +24,7 @@ const std::string* DigestPath(const ListItem& item) {
 
 void SetOutcome(ListSink& sink, ListSink::RowId row, const AheadOutcome& outcome) {
   if (outcome.digested()) {
-    sink.SetDigest(row, LowerAscii(outcome.digest));
+    sink.SetDigest(row, outcome.digest);
   } else {
     sink.SetCouldNotOpen(row);
   }

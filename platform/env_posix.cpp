@@ -47,11 +47,12 @@ int OpenReadOnly(const std::string& path) {
 
 class FileStream final : public Stream {
  public:
-  // size: the file's size when it was opened, which is what Size() reports.
-  FileStream(int fd, std::int64_t size) : fd_(fd), size_(size) {}
+  // opened: the file's status when it was opened; its size is what Size()
+  // reports.
+  FileStream(int fd, const struct stat& opened) : fd_(fd), opened_(opened) {}
   ~FileStream() override { ::close(fd_); }
 
-  std::int64_t Size() override { return size_; }
+  std::int64_t Size() override { return opened_.st_size; }
   std::int64_t Position() override {
     const off_t at = ::lseek(fd_, 0, SEEK_CUR);
     return at < 0 ? Fail() : at;
@@ -68,6 +69,12 @@ class FileStream final : public Stream {
     return got < 0 ? Fail() : got;
   }
   int last_error() const override { return last_error_; }
+  bool Unchanged() override {
+    struct stat now;
+    if (::fstat(fd_, &now) != 0) return Fail(), false;
+    return now.st_size == opened_.st_size && now.st_mtim.tv_sec == opened_.st_mtim.tv_sec &&
+           now.st_mtim.tv_nsec == opened_.st_mtim.tv_nsec;
+  }
 
  private:
   std::int64_t Fail() {
@@ -75,7 +82,7 @@ class FileStream final : public Stream {
     return -1;
   }
   int fd_;
-  std::int64_t size_;
+  struct stat opened_;
   int last_error_ = 0;
 };
 
@@ -237,6 +244,7 @@ int IoErrorCodeFromSystem(int system_error) {
 
 std::string SystemErrorMessage(int system_error) {
   if (system_error == kNotRegularFile) return "Not a regular file";
+  if (system_error == kChangedWhileRead) return "changed while it was read";
   char buffer[256];
   // The GNU strerror_r returns its text; the POSIX one fills the buffer.
 #if defined(__GLIBC__) && defined(_GNU_SOURCE)
@@ -310,7 +318,7 @@ std::unique_ptr<Stream> PosixEnv::OpenForDigest(const std::string& path) {
   }
   // O_NONBLOCK means nothing to a regular file's reads, so it may stay.
   if (st.st_size > kSequentialHintAbove) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  return std::make_unique<FileStream>(fd, st.st_size);
+  return std::make_unique<FileStream>(fd, st);
 }
 
 std::unique_ptr<Stream> PosixEnv::OpenTextForReading(const std::string& path) {
@@ -321,7 +329,7 @@ std::unique_ptr<Stream> PosixEnv::OpenTextForReading(const std::string& path) {
     ::close(fd);
     throw IoError(IoError::kAccessDenied);
   }
-  return std::make_unique<FileStream>(fd, st.st_size);
+  return std::make_unique<FileStream>(fd, st);
 }
 
 std::unique_ptr<ReplacingFile> PosixEnv::CreateReplacing(const std::string& path) {

@@ -1,11 +1,13 @@
 #include "platform/env.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <ctime>
 #include <tuple>
 #include <vector>
 
@@ -225,6 +227,22 @@ TEST_F(EnvTest, DigestOpenNeverBlocksAndRefusesNonFiles) {
     FAIL();
   } catch (const SystemError& e) {
     EXPECT_EQ(e.number(), EISDIR);
+  }
+}
+
+// A digest's file tells whether it is still the version that was opened: the
+// same size and modification time, whatever happened to its bytes.
+TEST_F(EnvTest, ADigestsFileKnowsWhetherItChangedSinceItWasOpened) {
+  const std::string path = tree.Write("f", "abc");
+  const struct timespec yesterday[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 86400, 0}};
+  for (const std::string_view change : {"", "grown", "same size, older time"}) {
+    tree.Write("f", "abc");
+    auto file = env.OpenForDigest(path);
+    if (!change.empty()) tree.Write("f", change == "grown" ? "abcd" : "xyz");
+    if (change == "same size, older time") {
+      ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), yesterday, 0), 0);
+    }
+    EXPECT_EQ(file->Unchanged(), change.empty()) << change;
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "platform/env.h"
 #include "platform/errors.h"
@@ -22,9 +23,29 @@ DWORD Attributes(const std::string& path) {
   return NamesNoFile(path) ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path.c_str());
 }
 
+// The size and last write time that tell one version of a file from another.
+struct FileVersion {
+  DWORD size_high = 0, size_low = 0;
+  FILETIME written{};
+  bool operator==(const FileVersion& o) const {
+    return size_high == o.size_high && size_low == o.size_low &&
+           ::CompareFileTime(&written, &o.written) == 0;
+  }
+};
+
+bool VersionOf(HANDLE handle, FileVersion& version) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(handle, &info)) return false;
+  version = FileVersion{info.nFileSizeHigh, info.nFileSizeLow, info.ftLastWriteTime};
+  return true;
+}
+
 class HandleStream final : public Stream {
  public:
-  explicit HandleStream(HANDLE handle) : handle_(handle) {}
+  // opened: the file's version when it was opened, for a digest; a text
+  // file's reader has none and never asks.
+  explicit HandleStream(HANDLE handle, std::optional<FileVersion> opened = std::nullopt)
+      : handle_(handle), opened_(opened) {}
   ~HandleStream() override { ::CloseHandle(handle_); }
 
   std::int64_t Size() override {
@@ -50,6 +71,12 @@ class HandleStream final : public Stream {
     return got;
   }
   int last_error() const override { return last_error_; }
+  bool Unchanged() override {
+    if (!opened_) return true;
+    FileVersion now;
+    if (!VersionOf(handle_, now)) return Fail(), false;
+    return now == *opened_;
+  }
 
  private:
   std::int64_t Fail() {
@@ -57,6 +84,7 @@ class HandleStream final : public Stream {
     return -1;
   }
   HANDLE handle_;
+  std::optional<FileVersion> opened_;
   int last_error_ = 0;
 };
 
@@ -181,6 +209,7 @@ int IoErrorCodeFromSystem(int system_error) {
 
 std::string SystemErrorMessage(int system_error) {
   if (system_error == kNotRegularFile) return "Not a regular file";
+  if (system_error == kChangedWhileRead) return "changed while it was read";
   char* text = nullptr;
   const DWORD n = ::FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -243,7 +272,13 @@ std::unique_ptr<Stream> Win32Env::OpenForDigest(const std::string& path) {
     ::CloseHandle(h);
     throw SystemError("CreateFile", kNotRegularFile);
   }
-  return std::make_unique<HandleStream>(h);
+  FileVersion opened;
+  if (!VersionOf(h, opened)) {
+    const int error = static_cast<int>(::GetLastError());
+    ::CloseHandle(h);
+    throw SystemError("GetFileInformationByHandle", error);
+  }
+  return std::make_unique<HandleStream>(h, opened);
 }
 
 std::unique_ptr<Stream> Win32Env::OpenTextForReading(const std::string& path) {
