@@ -39,7 +39,7 @@ std::string CheckFilePathFor(const std::string& folder_text, CheckFileLayout lay
 
 // Makes the check file of folder_text, which CheckMakeInput found ready.
 // Reports to sink, in this order: for each entry of the depth-first walk in
-// listing order (md5/folder_scan.h), FolderEntered for a sub-folder (only
+// listing order (digests/folder_scan.h), FolderEntered for a sub-folder (only
 // when include_subfolders) or FileDone for a file ("Processing file "<name>"
 // ... OK", "... Could not open file" or "... Name cannot be recorded"); then
 // SummaryBegins, the SummaryLines "Operation completed." and "The MD5

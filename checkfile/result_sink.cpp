@@ -1,7 +1,7 @@
 #include "checkfile/result_sink.h"
 
-#include "md5/file_texts.h"
-#include "md5/folder_scan.h"
+#include "digests/file_texts.h"
+#include "digests/folder_scan.h"
 
 namespace quillora {
 namespace {

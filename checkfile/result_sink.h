@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "md5/job_sink.h"
+#include "digests/job_sink.h"
 
 namespace quillora {
 

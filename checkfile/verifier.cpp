@@ -7,7 +7,7 @@
 #include "checkfile/check_file_format.h"
 #include "checkfile/input_text.h"
 #include "checkfile/check_file_reader.h"
-#include "md5/ahead_queue.h"
+#include "digests/ahead_queue.h"
 #include "md5/md5.h"
 #include "platform/paths.h"
 
@@ -25,7 +25,7 @@ void ReportVerdict(ResultSink& sink, Verdict verdict, std::string& full_path) {
 
 // One record on its way from the reader to the report.
 struct VerifyItem {
-  CheckRecord record;  // its relative_path holds the full path: base folder first
+  CheckRecord record;  // its path is the full path: base folder first
   std::exception_ptr read_error;  // set instead: the check file failed here
   bool lost = false;              // no file at the full path when the record was read
   bool too_long = false;          // a path no system can look at
@@ -74,7 +74,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
           return true;
         }
         item.read_error = nullptr;
-        const std::string& full_path = item.record.relative_path;
+        const std::string& full_path = item.record.path;
         // A missing file needs no worker: handing it over would cost more
         // than looking.
         item.too_long = full_path.size() >= kLongerThanAnyPath;
@@ -82,7 +82,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
         return true;
       },
       [](const VerifyItem& item) {
-        return item.read_error || item.lost || item.too_long ? nullptr : &item.record.relative_path;
+        return item.read_error || item.lost || item.too_long ? nullptr : &item.record.path;
       });
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   VerifyTally tally(base);
@@ -96,7 +96,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
       outcome = queue.Outcome(keep_alive);
       if (outcome.fault) std::rethrow_exception(outcome.fault);
     }
-    std::string& full_path = item.record.relative_path;
+    std::string& full_path = item.record.path;
     if (!outcome.exists) {
       ReportVerdict(sink, Verdict::kLost, full_path);
       tally.AddLost(std::move(full_path));

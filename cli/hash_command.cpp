@@ -10,7 +10,7 @@
 #include "cli/progress.h"
 #include "filelist/list_jobs.h"
 #include "filelist/saved_list.h"
-#include "md5/file_digest.h"
+#include "digests/file_digest.h"
 #include "platform/errors.h"
 
 #ifdef _WIN32

@@ -3,8 +3,8 @@
 #include <exception>
 #include <memory>
 
-#include "md5/ahead_queue.h"
-#include "md5/folder_scan.h"
+#include "digests/ahead_queue.h"
+#include "digests/folder_scan.h"
 #include "md5/md5.h"
 
 namespace quillora {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "md5/file_texts.h"  // kCheckFileName, kCouldNotOpenFile
-#include "md5/job_sink.h"
+#include "digests/file_texts.h"  // kCheckFileName, kCouldNotOpenFile
+#include "digests/job_sink.h"
 #include "platform/env.h"
 
 namespace quillora {

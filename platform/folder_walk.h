@@ -1,5 +1,5 @@
 // A depth-first walk over a folder tree that can run ahead of whoever
-// reports on it: the jobs' one scan (md5/folder_scan.h) meets the entries in
+// reports on it: the jobs' one scan (digests/folder_scan.h) meets the entries in
 // exactly the order a recursive scan would, one entry at a time.
 #pragma once
 

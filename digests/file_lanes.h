@@ -17,7 +17,7 @@
 #include <functional>
 #include <memory>
 
-#include "md5/file_digest.h"
+#include "digests/file_digest.h"
 #include "md5/md5_lanes.h"
 #include "platform/stream.h"
 

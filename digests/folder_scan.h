@@ -5,7 +5,7 @@
 //
 // The walk is platform/folder_walk.h's: depth first in listing order, the top
 // folder followed when it is a link, a link to a folder met inside never
-// entered. Its entries feed an AheadQueue (md5/ahead_queue.h), which digests
+// entered. Its entries feed an AheadQueue (digests/ahead_queue.h), which digests
 // the files named by ScanDigestPath ahead of the report.
 #pragma once
 

@@ -1,4 +1,4 @@
-#include "md5/file_lanes.h"
+#include "digests/file_lanes.h"
 
 #include <cerrno>
 #include <random>

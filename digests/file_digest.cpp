@@ -1,4 +1,4 @@
-#include "md5/file_digest.h"
+#include "digests/file_digest.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -55,10 +55,11 @@ int ReadOverlapped(BoundedRead& read, const FeedFn& feed) {
         if (!changed.wait(lock, stop, [&] { return !buffer.full; })) return;
       }
       std::int64_t got = -1;
+      std::exception_ptr thrown;
       try {
         got = read.Next(buffer.bytes.get(), kOverlapBlock);
       } catch (...) {  // thrown on in the hasher's thread: it must not end the program here
-        fault = std::current_exception();
+        thrown = std::current_exception();
       }
       const bool last = got <= 0 || read.finished();
       {
@@ -66,6 +67,7 @@ int ReadOverlapped(BoundedRead& read, const FeedFn& feed) {
         buffer.got = got;
         buffer.full = true;
         if (got < 0) error = read.error();
+        if (thrown) fault = std::move(thrown);
       }
       changed.notify_all();
       if (last) {

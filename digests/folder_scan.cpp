@@ -1,8 +1,8 @@
-#include "md5/folder_scan.h"
+#include "digests/folder_scan.h"
 
 #include <algorithm>
 
-#include "md5/file_texts.h"
+#include "digests/file_texts.h"
 #include "platform/paths.h"
 
 namespace quillora {

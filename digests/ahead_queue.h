@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "md5/digest_ahead.h"
+#include "digests/digest_ahead.h"
 
 namespace quillora {
 

@@ -1,12 +1,12 @@
-#include "md5/digest_ahead.h"
+#include "digests/digest_ahead.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
 
-#include "md5/file_digest.h"
-#include "md5/file_lanes.h"
+#include "digests/file_digest.h"
+#include "digests/file_lanes.h"
 
 namespace quillora {
 

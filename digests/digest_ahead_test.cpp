@@ -1,4 +1,4 @@
-#include "md5/digest_ahead.h"
+#include "digests/digest_ahead.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "md5/file_digest.h"
+#include "digests/file_digest.h"
 #include "platform/errors.h"
 #include "testing/fault_env.h"
 #include "testing/temp_tree.h"
