@@ -86,6 +86,27 @@ class FileStream final : public Stream {
   int last_error_ = 0;
 };
 
+// Descriptor 0, left open when the stream goes: others may read it after.
+class StandardInputStream final : public Stream {
+ public:
+  std::int64_t Size() override { return -1; }
+  std::int64_t Position() override { return -1; }
+  bool Seek(std::int64_t) override { return false; }
+  std::int64_t Read(void* buffer, std::size_t n) override {
+    ssize_t got;
+    do {
+      got = ::read(0, buffer, n);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) last_error_ = errno;
+    return got;
+  }
+  int last_error() const override { return last_error_; }
+  bool Unchanged() override { return true; }  // a stream has one version: what was read
+
+ private:
+  int last_error_ = 0;
+};
+
 class PosixListing final : public FolderListing {
  public:
   PosixListing(DIR* dir, FolderId id) : dir_(dir), id_(id) {}
@@ -212,6 +233,7 @@ class PosixEnv final : public Env {
   bool FolderExists(const std::string& path) override;
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override;
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override;
+  std::unique_ptr<Stream> OpenStandardInput() override { return std::make_unique<StandardInputStream>(); }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override;
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override;
   LocalTime Now() override;
