@@ -12,12 +12,6 @@
 #include "digests/file_digest.h"
 #include "platform/errors.h"
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace quillora::cli {
 namespace {
 
@@ -85,14 +79,6 @@ class PrintingSink final : public ListSink {
   bool unreadable_ = false;
   bool md5sum_format_;
 };
-
-bool StdinIsTerminal() {
-#ifdef _WIN32
-  return ::_isatty(0) != 0;
-#else
-  return ::isatty(0) != 0;
-#endif
-}
 
 }  // namespace
 

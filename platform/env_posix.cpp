@@ -87,11 +87,8 @@ class FileStream final : public Stream {
 };
 
 // Descriptor 0, left open when the stream goes: others may read it after.
-class StandardInputStream final : public Stream {
+class StandardInputStream final : public OneWayStream {
  public:
-  std::int64_t Size() override { return -1; }
-  std::int64_t Position() override { return -1; }
-  bool Seek(std::int64_t) override { return false; }
   std::int64_t Read(void* buffer, std::size_t n) override {
     ssize_t got;
     do {
@@ -101,7 +98,6 @@ class StandardInputStream final : public Stream {
     return got;
   }
   int last_error() const override { return last_error_; }
-  bool Unchanged() override { return true; }  // a stream has one version: what was read
 
  private:
   int last_error_ = 0;

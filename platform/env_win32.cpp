@@ -90,11 +90,8 @@ class HandleStream final : public Stream {
 
 // The standard input handle, left open when the stream goes. A pipe whose
 // writer has closed it is at its end, not failed.
-class StandardInputStream final : public Stream {
+class StandardInputStream final : public OneWayStream {
  public:
-  std::int64_t Size() override { return -1; }
-  std::int64_t Position() override { return -1; }
-  bool Seek(std::int64_t) override { return false; }
   std::int64_t Read(void* buffer, std::size_t n) override {
     const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
     if (input == nullptr || input == INVALID_HANDLE_VALUE) {
@@ -110,7 +107,6 @@ class StandardInputStream final : public Stream {
     return -1;
   }
   int last_error() const override { return last_error_; }
-  bool Unchanged() override { return true; }  // a stream has one version: what was read
 
  private:
   int last_error_ = 0;
