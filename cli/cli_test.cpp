@@ -304,7 +304,6 @@ TEST_F(CliTest, EachFileThatCannotBeReadIsNamedWithItsReasonAsAnUnprivilegedUser
   const std::string check_file = data + "/CheckSum.md5";
   const std::string named = "quillora-cli: " + locked + ": " + std::strerror(EACCES) + "\n";
   const std::string cli = CliForEveryUser();
-  const std::string folder = capture;
   const struct {
     std::vector<std::string> args;
     std::string out_has, err;
@@ -318,7 +317,7 @@ TEST_F(CliTest, EachFileThatCannotBeReadIsNamedWithItsReasonAsAnUnprivilegedUser
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const auto& c = cases[i];
     const int result = testing::RunUnprivileged([&] {
-      const CliRun run = RunProgram(cli, c.args, folder);
+      const CliRun run = RunProgram(cli, c.args, capture);
       if (run.status != 1) return 1;
       if (run.out.find(c.out_has) == std::string::npos || (c.out_has.empty() && !run.out.empty())) return 2;
       return run.err == c.err ? 0 : 3;
