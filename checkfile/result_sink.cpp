@@ -41,7 +41,7 @@ void ResultSink::FileDone(std::string_view name, FileStatus status) {
   Line(line);
 }
 
-void ResultSink::VerdictOn(Verdict verdict, std::string& full_path) {
+void ResultSink::VerdictOn(Verdict verdict, std::string& full_path, int) {
   const std::string_view lead = VerdictLead(verdict);
   const std::size_t around = lead.size() + 2;
   if (full_path.size() >= kQuoteInPlaceFrom && full_path.capacity() - full_path.size() >= around) {

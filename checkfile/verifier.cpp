@@ -18,8 +18,8 @@ namespace {
 // characters): it cannot be looked at, and needs no worker to say so.
 constexpr std::size_t kLongerThanAnyPath = 64 * 1024;
 
-void ReportVerdict(ResultSink& sink, Verdict verdict, std::string& full_path) {
-  sink.VerdictOn(verdict, full_path);
+void ReportVerdict(ResultSink& sink, Verdict verdict, std::string& full_path, int error = 0) {
+  sink.VerdictOn(verdict, full_path, error);
   sink.Pump();
 }
 
@@ -92,6 +92,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
     AheadOutcome outcome;
     if (item.too_long) {
       outcome.exists = true;
+      outcome.error = env.ReadabilityError(item.record.path);  // the system's own reason, at once
     } else if (!item.lost) {
       outcome = queue.Outcome(keep_alive);
       if (outcome.fault) std::rethrow_exception(outcome.fault);
@@ -103,7 +104,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
     } else if (!outcome.digested()) {
       // Also a file whose read failed part way: that one file could not be
       // read, and the run goes on.
-      ReportVerdict(sink, Verdict::kUnopenable, full_path);
+      ReportVerdict(sink, Verdict::kUnopenable, full_path, outcome.error);
       tally.AddUnopenable(std::move(full_path));
     } else if (outcome.digest == LowerAscii(item.record.digest_text)) {
       tally.AddUnchanged();

@@ -26,7 +26,7 @@ void SetOutcome(ListSink& sink, ListSink::RowId row, const AheadOutcome& outcome
   if (outcome.digested()) {
     sink.SetDigest(row, outcome.digest);
   } else {
-    sink.SetCouldNotOpen(row);
+    sink.SetCouldNotOpen(row, outcome.error);
   }
 }
 
@@ -39,7 +39,7 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
       const AheadOutcome outcome = queue.Outcome(keep_alive);
       if (outcome.fault) std::rethrow_exception(outcome.fault);
       if (!outcome.readable) {
-        sink.SetCouldNotOpen(row);
+        sink.SetCouldNotOpen(row, outcome.error);
         continue;
       }
       sink.Pump();

@@ -30,8 +30,13 @@ class ListSink : public JobSink {
   // digest text.
   virtual void SetDigest(RowId row, const std::string& text) = 0;
   // The file of a row this job appended could not be digested: its second
-  // column is "Could not open file".
-  virtual void SetCouldNotOpen(RowId row) { SetDigest(row, std::string(kCouldNotOpenFile)); }
+  // column is "Could not open file". error: the system error number that
+  // stopped it (the readability test's, or its digest's), or
+  // kChangedWhileRead; SystemErrorMessage words it. The row never shows it.
+  virtual void SetCouldNotOpen(RowId row, int error) {
+    static_cast<void>(error);
+    SetDigest(row, std::string(kCouldNotOpenFile));
+  }
 };
 
 // Files chosen in the open dialog, in the dialog's order. Each gets its row

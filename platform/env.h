@@ -123,6 +123,11 @@ class Env {
   // failure raises SystemError carrying the system error number. Never blocks.
   virtual std::unique_ptr<Stream> OpenForDigest(const std::string& path) = 0;
 
+  // The program's standard input as a stream of unknown size (Size() is -1):
+  // a digest reads it to its end. Never fails here; a closed or unreadable
+  // standard input fails its first read, with the system's error number.
+  virtual std::unique_ptr<Stream> OpenStandardInput() = 0;
+
   // Opens a text file for reading (others may read it meanwhile). Failure
   // raises IoError. The stream's Read() returning -1 is a read failure.
   virtual std::unique_ptr<Stream> OpenTextForReading(const std::string& path) = 0;
@@ -153,6 +158,7 @@ class EnvWrapper : public Env {
   bool FolderExists(const std::string& path) override { return target_.FolderExists(path); }
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override { return target_.ListFolder(path); }
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override { return target_.OpenForDigest(path); }
+  std::unique_ptr<Stream> OpenStandardInput() override { return target_.OpenStandardInput(); }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override {
     return target_.OpenTextForReading(path);
   }

@@ -86,6 +86,23 @@ class FileStream final : public Stream {
   int last_error_ = 0;
 };
 
+// Descriptor 0, left open when the stream goes: others may read it after.
+class StandardInputStream final : public OneWayStream {
+ public:
+  std::int64_t Read(void* buffer, std::size_t n) override {
+    ssize_t got;
+    do {
+      got = ::read(0, buffer, n);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) last_error_ = errno;
+    return got;
+  }
+  int last_error() const override { return last_error_; }
+
+ private:
+  int last_error_ = 0;
+};
+
 class PosixListing final : public FolderListing {
  public:
   PosixListing(DIR* dir, FolderId id) : dir_(dir), id_(id) {}
@@ -212,6 +229,7 @@ class PosixEnv final : public Env {
   bool FolderExists(const std::string& path) override;
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override;
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override;
+  std::unique_ptr<Stream> OpenStandardInput() override { return std::make_unique<StandardInputStream>(); }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override;
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override;
   LocalTime Now() override;

@@ -31,4 +31,15 @@ class Stream {
   virtual bool Unchanged() = 0;
 };
 
+// A stream read once from its start to its end, of a size not known
+// beforehand (standard input): it has no size, position or seek, and one
+// version, what was read. A digest reads it to its end.
+class OneWayStream : public Stream {
+ public:
+  std::int64_t Size() override { return -1; }
+  std::int64_t Position() override { return -1; }
+  bool Seek(std::int64_t) override { return false; }
+  bool Unchanged() override { return true; }
+};
+
 }  // namespace quillora
