@@ -24,23 +24,19 @@ unsigned DigestAhead::DefaultJobs() {
 
 DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(env), engine_(ActiveLaneEngine()) {
   if (jobs == 0) jobs = DefaultJobs();
-  // Enough queued work that no worker waits on the report, few enough that an
-  // early end throws little away. Lanes need more: while the oldest file, a
-  // large one, is still in its lane, the other lanes go through many small
-  // files, and with too few queued they run dry and the kernel turns for one
-  // busy lane (on the 20,000-file tree: 0.30 s with 64 per job, 0.16 s with
-  // 512).
+  // Far enough ahead that every worker keeps busy while the report waits on
+  // a large file early in the walk: the files behind it, large ones among
+  // them, are started meanwhile instead of one after another once the report
+  // moves on (a long-tailed tree of 20,000 files took twice its compute floor
+  // with 512 per job). A queued file costs its path and outcome, a few
+  // hundred bytes.
   const std::size_t lanes = LaneCount(engine_);
-  max_ahead_ = max_ahead != 0 ? max_ahead : (lanes > 1 ? 32 * lanes : 64) * jobs;
-  jobs_ = jobs;
-  // With one job the caller digests each file in turn, on the scalar engine.
-  const bool on_lanes = jobs > 1 && lanes > 1;
+  max_ahead_ = max_ahead != 0 ? max_ahead : kDefaultAhead;
   hands_.resize(jobs);
   for (Hand& hand : hands_) {
     hand.held.reserve(lanes + 1);
-    if (on_lanes) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
+    if (lanes > 1) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
   }
-  if (jobs == 1) return;
   workers_.reserve(jobs);
   try {
     for (Hand& hand : hands_) workers_.emplace_back([this, &hand] { Work(hand); });
@@ -86,15 +82,21 @@ void DigestAhead::Start() {
 
 AheadOutcome DigestAhead::Open(const std::string& path, std::unique_ptr<Stream>& file) {
   AheadOutcome outcome;
-  outcome.error = env_.ReadabilityError(path);
-  outcome.readable = outcome.error == 0;
-  outcome.exists = outcome.readable || env_.FileExists(path);
-  if (!outcome.readable) return outcome;
+  int open_error = 0;
   try {
     file = env_.OpenForDigest(path);
+    outcome.exists = outcome.readable = true;
+    return outcome;
   } catch (const SystemError& e) {
-    outcome.error = e.number();
+    open_error = e.number();
   }
+  // Only a file that did not open is looked at again, to tell what stands
+  // there: nothing, a folder, a dangling link, a file that may not be read,
+  // or a readable file that the digest's own open could not have (held).
+  outcome.error = env_.ReadabilityError(path);
+  outcome.readable = outcome.error == 0;
+  if (outcome.readable) outcome.error = open_error;
+  outcome.exists = outcome.readable || env_.FileExists(path);
   return outcome;
 }
 
@@ -109,25 +111,20 @@ AheadOutcome DigestAhead::Digested(const DigestBytes& digest, int error) {
 std::size_t DigestAhead::Claim(std::vector<Claimed>& held, std::size_t wanted) {
   std::lock_guard lock(mutex_);
   if (stopping_) return 0;
-  // Each worker holds at most its fair part of the files queued and in
-  // flight, so a few large files spread over every core instead of filling
-  // the lanes of whichever worker came first.
-  const std::uint64_t waiting = Unstarted();
-  const std::uint64_t fair = (waiting + in_flight_ + jobs_ - 1) / jobs_;
-  const std::uint64_t count =
-      std::min<std::uint64_t>({wanted, waiting, fair > held.size() ? fair - held.size() : 0});
+  // A worker fills its lanes before another takes files: a kernel with few
+  // busy lanes costs as much CPU as a full one. Large files are spread by
+  // handing them over once the lanes run thin (HandOver).
+  const std::uint64_t count = std::min<std::uint64_t>(wanted, Unstarted());
   for (std::uint64_t n = 0; n != count; ++n) {
     // held has room for a lane's worth: no allocation while the lock is held.
     held.push_back(Claimed{next_to_start_, &slots_[next_to_start_ - taken_].path});
     ++next_to_start_;
-    ++in_flight_;
   }
   return count;
 }
 
 void DigestAhead::Post(std::uint64_t number, AheadOutcome outcome) {
   std::lock_guard lock(mutex_);
-  --in_flight_;
   // A slot leaves only once its outcome is in, so this one is still queued.
   slots_[number - taken_].outcome = std::move(outcome);
   if (caller_waiting_ && number == taken_) outcome_ready_.notify_one();
@@ -205,11 +202,6 @@ void DigestAhead::Work(Hand& hand) {
 AheadOutcome DigestAhead::TakeNext(const std::function<void()>& idle) {
   std::unique_lock lock(mutex_);
   if (slots_.empty()) return AheadOutcome{};
-  if (workers_.empty()) {  // in turn: the oldest file is the next to claim
-    lock.unlock();
-    DigestClaimed(hands_.front());
-    lock.lock();
-  }
   while (!slots_.front().outcome) {
     if (WorkerToWake()) work_ready_.notify_all();
     caller_waiting_ = true;
