@@ -173,7 +173,22 @@ void DigestAhead::DigestClaimed(Hand& hand) {
     const auto done = [&](std::uint64_t number, const DigestBytes& digest, int error) {
       post(number, Digested(digest, error));
     };
-    hand.lanes->Run(take, done, stop_lanes_);
+    // A large file left in a thin kernel goes to a worker with nothing to do.
+    FileLanes::HandOver hand_over;
+    hand_over.wanted = [&] {
+      std::lock_guard lock(mutex_);
+      return !stopping_ && idle_workers_ > rests_.size();
+    };
+    hand_over.take = [&](FileLanes::Rest&& rest) {
+      const std::uint64_t number = rest.tag;
+      {
+        std::lock_guard lock(mutex_);
+        rests_.push_back(std::move(rest));
+      }
+      held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
+      work_ready_.notify_one();
+    };
+    hand.lanes->Run(take, done, stop_lanes_, &hand_over);
   } catch (...) {
     // The lanes have closed their files; none of those held gets a digest.
     const std::exception_ptr fault = std::current_exception();
@@ -186,15 +201,37 @@ void DigestAhead::DigestClaimed(Hand& hand) {
   }
 }
 
+void DigestAhead::FinishRest(FileLanes::Rest& rest) {
+  AheadOutcome outcome;
+  try {
+    const int error = FeedRestOfFile(rest.state, *rest.read);
+    const DigestBytes digest = FinishDigest(rest.state);
+    rest.stream.reset();
+    outcome = Digested(digest, error);
+  } catch (...) {
+    outcome = AheadOutcome{};
+    outcome.fault = std::current_exception();
+  }
+  rest.stream.reset();
+  Post(rest.tag, std::move(outcome));
+}
+
 void DigestAhead::Work(Hand& hand) {
   std::unique_lock lock(mutex_);
   for (;;) {
     ++idle_workers_;
-    work_ready_.wait(lock, [&] { return stopping_ || Unstarted() != 0; });
+    work_ready_.wait(lock, [&] { return stopping_ || Unstarted() != 0 || !rests_.empty(); });
     --idle_workers_;
     if (stopping_) return;
-    lock.unlock();
-    DigestClaimed(hand);
+    if (!rests_.empty()) {
+      FileLanes::Rest rest = std::move(rests_.front());
+      rests_.pop_front();
+      lock.unlock();
+      FinishRest(rest);
+    } else {
+      lock.unlock();
+      DigestClaimed(hand);
+    }
     lock.lock();
   }
 }

@@ -17,13 +17,13 @@
 #include <thread>
 #include <vector>
 
+#include "digests/file_lanes.h"
 #include "md5/md5.h"
 #include "md5/md5_lanes.h"
 #include "platform/env.h"
 
 namespace quillora {
 
-class FileLanes;
 
 // What became of one queued file, all taken at one moment: a file that
 // changes or goes away meanwhile is reported as it was when it was read.
@@ -105,6 +105,8 @@ class DigestAhead {
   // fault of every file hand holds, so the job ends, never the program.
   void DigestClaimed(Hand& hand);
   void Work(Hand& hand);
+  // Digests the rest of a file a worker's lanes handed over, and posts it.
+  void FinishRest(FileLanes::Rest& rest);
   // Moves up to wanted files not yet started from the queue to held. Returns
   // how many. Takes the lock.
   std::size_t Claim(std::vector<Claimed>& held, std::size_t wanted);
@@ -133,6 +135,7 @@ class DigestAhead {
   unsigned idle_workers_ = 0;    // workers waiting for a file
   bool caller_waiting_ = false;  // TakeNext waits for the oldest outcome
   std::vector<Hand> hands_;      // one per worker
+  std::deque<FileLanes::Rest> rests_;  // large files handed over by thin lanes, for an idle worker
   std::vector<std::jthread> workers_;
 };
 

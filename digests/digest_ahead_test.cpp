@@ -151,15 +151,15 @@ TEST(DigestAhead, AFileChangedAfterItWasReadIsReportedAsRead) {
 }
 
 // Running out of memory while a file is opened or read (in turn, in a lane,
-// on a large file's reading thread) ends the job with that fault on every
+// on a large file's reading thread, handed over from thin lanes) ends the job with that fault on every
 // engine, never the program; no file after the culprit ends it first.
 TEST(DigestAhead, AFaultWhileOpeningOrReadingIsTheJobsNotTheProgramsEnd) {
   TempTree tree;
   std::vector<std::string> paths;
   for (std::size_t i = 0; i < 40; ++i) paths.push_back(tree.Write("f" + std::to_string(i), std::string(i * 1000, 'x')));
-  paths[30] = tree.Write("large", std::string(9 << 20, 'x'));
+  paths[30] = tree.Write("large", std::string(20 << 20, 'x'));
   const LaneEngine active = ActiveLaneEngine();
-  for (const auto& [culprit, after] : {std::pair<std::size_t, std::size_t>{25, 0}, {25, 10'000}, {30, 2 << 20}}) {
+  for (const auto& [culprit, after] : {std::pair<std::size_t, std::size_t>{25, 0}, {25, 10'000}, {30, 2 << 20}, {30, 15 << 20}}) {
     testing::FaultEnv env;
     env.out_of_memory_after[paths[culprit]] = after;
     for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512}) {

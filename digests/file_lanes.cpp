@@ -52,11 +52,15 @@ bool FileLanes::Fill(Lane& lane, std::size_t index, const FileDone& done) {
 
 // Finishes the lane's file on the scalar engine from the lane's words: the
 // bytes in the buffer, then (rest_scalar) whatever is left to read.
-void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done) {
-  DigestState state;
+void FileLanes::Resume(const Lane& lane, std::size_t index, DigestState& state) const {
   const std::uint32_t words[4] = {words_.a[index], words_.b[index], words_.c[index], words_.d[index]};
   ResumeDigest(state, words, lane.hashed);
   FeedDigest(state, buffers_ + index * chunk_ + lane.begin, lane.end - lane.begin);
+}
+
+void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done) {
+  DigestState state;
+  Resume(lane, index, state);
   int error = 0;
   if (rest_scalar && !lane.read->finished()) error = FeedRestOfFile(state, *lane.read);
   const DigestBytes digest = FinishDigest(state);
@@ -64,7 +68,8 @@ void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const Fi
   done(lane.tag, error == 0 ? digest : DigestBytes{}, error);
 }
 
-void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop) {
+void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop,
+                    const HandOver* hand_over) {
   // However the run ends (a stop, an exception from take, done or a stream),
   // no file stays open in a lane.
   struct CloseAll {
@@ -111,6 +116,26 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
     if (busy == 1 && !take_has_more) {
       Finish(alone, last_busy, true, done);
       continue;
+    }
+    if (hand_over != nullptr && !take_has_more && busy * 4 <= lanes_) {
+      std::size_t largest = lanes_;
+      for (std::size_t i = 0; i < lanes_; ++i) {
+        const Lane& lane = lane_[i];
+        if (lane.stream && lane.read->left() >= kOverlapFrom &&
+            (largest == lanes_ || lane.read->left() > lane_[largest].read->left()))
+          largest = i;
+      }
+      if (largest != lanes_ && hand_over->wanted()) {
+        Lane& lane = lane_[largest];
+        Rest rest;
+        Resume(lane, largest, rest.state);
+        rest.read = lane.read;
+        rest.tag = lane.tag;
+        rest.stream = std::move(lane.stream);
+        lane.read.reset();
+        hand_over->take(std::move(rest));
+        continue;
+      }
     }
 
     std::size_t blocks = static_cast<std::size_t>(-1);

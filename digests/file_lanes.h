@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "digests/file_digest.h"
 #include "md5/md5_lanes.h"
@@ -38,6 +39,22 @@ class FileLanes {
   // a change while it was read (error != 0, digest then meaningless). Its
   // stream is closed before.
   using FileDone = std::function<void(std::uint64_t tag, const DigestBytes& digest, int error)>;
+  // The rest of a file taken out of its lane, to finish on the scalar engine
+  // elsewhere: state holds every byte before read's position. Finish it with
+  // FeedRestOfFile(state, *read), FinishDigest(state), then close stream.
+  struct Rest {
+    std::unique_ptr<Stream> stream;
+    std::optional<BoundedRead> read;  // of *stream
+    DigestState state;
+    std::uint64_t tag = 0;
+  };
+  // Where a large file goes when the lanes run thin: wanted() says whether a
+  // thread is free to finish one now; take(rest) takes it, and done is then
+  // never called for it.
+  struct HandOver {
+    std::function<bool()> wanted;
+    std::function<void(Rest&& rest)> take;
+  };
 
   // engine: a supported engine with more than one lane. chunk_bytes: the
   // read size per lane, a multiple of 64 (at least 64). The lanes' buffers,
@@ -54,13 +71,20 @@ class FileLanes {
   // (with its reads overlapped on a second thread from kOverlapFrom bytes
   // left). When stop becomes true, Run returns soon: files in flight are
   // dropped without done, as they are when take, done or a stream throws
-  // (the exception passes on; every lane is then free).
-  void Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop);
+  // (the exception passes on; every lane is then free). With hand_over, once
+  // take has none and at most a quarter of the lanes are busy, a file with at
+  // least kOverlapFrom bytes left goes to a free thread whenever
+  // hand_over->wanted(): one lane less costs less than the scalar engine
+  // gains, so a few large files spread over the cores.
+  void Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop,
+           const HandOver* hand_over = nullptr);
 
  private:
   struct Lane;
   bool Fill(Lane& lane, std::size_t index, const FileDone& done);
   void Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done);
+  // The lane's words and buffered bytes as a scalar state.
+  void Resume(const Lane& lane, std::size_t index, DigestState& state) const;
 
   LaneEngine engine_;
   std::size_t lanes_;

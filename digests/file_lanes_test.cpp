@@ -30,9 +30,10 @@ struct Message {
 };
 
 // What FileLanes reports for each message, in message order: the digest
-// text, or "error N".
+// text, or "error N". With handed, large files are handed over when the
+// lanes run thin, finished at once as another thread would, and counted.
 std::vector<std::string> LaneResults(LaneEngine engine, const std::vector<Message>& messages, std::size_t chunk,
-                                     std::size_t max_read) {
+                                     std::size_t max_read, std::size_t* handed = nullptr) {
   std::vector<std::string> results(messages.size());
   std::size_t next = 0;
   const auto take = [&](FileLanes::File& file, std::size_t wanted) {
@@ -46,9 +47,16 @@ std::vector<std::string> LaneResults(LaneEngine engine, const std::vector<Messag
     EXPECT_TRUE(results[tag].empty()) << "message " << tag << " done twice";
     results[tag] = error != 0 ? "error " + std::to_string(error) : DigestToHex(digest);
   };
+  FileLanes::HandOver hand_over{[] { return true; }, [&](FileLanes::Rest&& rest) {
+                                  ++*handed;
+                                  const int error = FeedRestOfFile(rest.state, *rest.read);
+                                  const DigestBytes digest = FinishDigest(rest.state);
+                                  rest.stream.reset();
+                                  done(rest.tag, digest, error);
+                                }};
   std::atomic<bool> stop{false};
   FileLanes lanes(engine, chunk);
-  lanes.Run(take, done, stop);
+  lanes.Run(take, done, stop, handed != nullptr ? &hand_over : nullptr);
   return results;
 }
 
@@ -101,6 +109,26 @@ TEST(FileLanes, EveryKernelGivesTheScalarDigests) {
     for (const Case& c : cases) {
       EXPECT_EQ(LaneResults(engine, c.messages, c.chunk, c.max_read), ScalarResults(c.messages))
           << LaneEngineName(engine) << ": " << c.name;
+    }
+  }
+}
+
+// Large files left in thin lanes are handed over part way, resumed from the
+// lane's words, and their digests stay the scalar ones, a failing read
+// after the hand-over included.
+TEST(FileLanes, LargeFilesHandedOverFromThinLanesKeepTheirDigests) {
+  std::vector<std::size_t> lengths = {(9 << 20) + 5, 100, (17 << 20) + 63, 7000, 3};
+  for (int i = 0; i < 40; ++i) lengths.push_back(static_cast<std::size_t>(i) * 131);
+  std::vector<Message> messages = OfLengths(lengths);
+  std::vector<Message> failing = messages;
+  failing[2].fail_at = 16 << 20;
+  for (LaneEngine engine : LaneKernels()) {
+    for (const auto* case_messages : {&messages, &failing}) {
+      std::size_t handed = 0;
+      EXPECT_EQ(LaneResults(engine, *case_messages, 64 * 1024, static_cast<std::size_t>(-1), &handed),
+                ScalarResults(*case_messages))
+          << LaneEngineName(engine);
+      EXPECT_GE(handed, 1u) << LaneEngineName(engine);
     }
   }
 }
