@@ -34,7 +34,7 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
   max_ahead_ = max_ahead != 0 ? max_ahead : kDefaultAhead;
   hands_.resize(jobs);
   for (Hand& hand : hands_) {
-    hand.held.reserve(lanes + 1);
+    hand.held.reserve(2 * lanes + 1);  // a lane's worth in the lanes, as many taken ahead
     if (lanes > 1) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
   }
   workers_.reserve(jobs);

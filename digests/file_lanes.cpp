@@ -1,6 +1,7 @@
 #include "digests/file_lanes.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +9,14 @@
 #include <optional>
 
 namespace quillora {
+namespace {
+
+constexpr std::chrono::microseconds kSlowRead{100};
+// Reads are taken to wait on the disk while more than about one in four did
+// of late (slow_reads_ settles at 16 times the share in sixteenths).
+constexpr unsigned kColdFrom = 64;
+
+}  // namespace
 
 struct FileLanes::Lane {
   std::unique_ptr<Stream> stream;   // null while the lane is free
@@ -38,7 +47,12 @@ bool FileLanes::Fill(Lane& lane, std::size_t index, const FileDone& done) {
     std::memmove(buffer, buffer + lane.begin, lane.end - lane.begin);
     lane.end -= lane.begin;
     lane.begin = 0;
+    const auto before = std::chrono::steady_clock::now();
     const std::int64_t got = lane.read->Next(buffer + lane.end, chunk_ - lane.end);
+    // A read from the cache takes microseconds; one that waits on the disk,
+    // a tenth of a millisecond or more.
+    const bool slow = std::chrono::steady_clock::now() - before > kSlowRead;
+    slow_reads_ = slow_reads_ - slow_reads_ / 16 + (slow ? 16 : 0);
     if (got < 0) {
       const int error = lane.read->error();
       lane.stream.reset();
@@ -68,6 +82,21 @@ void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const Fi
   done(lane.tag, error == 0 ? digest : DigestBytes{}, error);
 }
 
+bool FileLanes::TakeNext(const TakeFile& take, File& file, std::size_t wanted) {
+  if (slow_reads_ > kColdFrom) {
+    while (ahead_.size() < lanes_) {
+      File next;
+      if (!take(next, wanted + ahead_.size())) break;
+      next.stream->ReadAhead(0, std::min<std::int64_t>(next.stream->Size(), kOverlapFrom));
+      ahead_.push_back(std::move(next));
+    }
+  }
+  if (ahead_.empty()) return take(file, wanted);
+  file = std::move(ahead_.front());
+  ahead_.pop_front();
+  return true;
+}
+
 void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop,
                     const HandOver* hand_over) {
   // However the run ends (a stop, an exception from take, done or a stream),
@@ -79,6 +108,7 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
         lanes.lane_[i].read.reset();
         lanes.lane_[i].stream.reset();
       }
+      lanes.ahead_.clear();
     }
   } close_all{*this};
   for (;;) {
@@ -94,7 +124,7 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
           std::size_t free_lanes = 0;
           for (std::size_t j = i; j < lanes_; ++j) free_lanes += !lane_[j].stream;
           File file;
-          if (!take_has_more || !(take_has_more = take(file, free_lanes))) break;
+          if (!take_has_more || !(take_has_more = TakeNext(take, file, free_lanes))) break;
           lane = Lane{};
           lane.stream = std::move(file.stream);
           lane.read.emplace(*lane.stream, lane.stream->Size());

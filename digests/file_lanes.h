@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -86,8 +87,18 @@ class FileLanes {
   // The lane's words and buffered bytes as a scalar state.
   void Resume(const Lane& lane, std::size_t index, DigestState& state) const;
 
+  // Takes the next file for a lane. While reads wait on the disk, it keeps
+  // up to a lane's worth of files taken ahead, each asked to be read ahead,
+  // so the disk has many reads in flight instead of the one each lane waits
+  // on in turn.
+  bool TakeNext(const TakeFile& take, File& file, std::size_t wanted);
+
   LaneEngine engine_;
   std::size_t lanes_;
+  std::deque<File> ahead_;  // taken and read ahead, not yet in a lane
+  // A running share of the reads that waited on the disk: the cached kind
+  // takes a few microseconds, and asking ahead would cost it a call per file.
+  unsigned slow_reads_ = 0;
   std::size_t chunk_;
   std::unique_ptr<Lane[]> lane_;
   std::uint8_t* buffers_;  // lanes_ * chunk_ bytes, 64-byte aligned

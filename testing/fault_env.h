@@ -159,6 +159,7 @@ class FaultEnv : public EnvWrapper {
     }
     int last_error() const override { return EIO; }
     bool Unchanged() override { return real_->Unchanged(); }
+    void ReadAhead(std::int64_t from, std::int64_t bytes) override { real_->ReadAhead(from, bytes); }
 
    private:
     std::unique_ptr<Stream> real_;
@@ -180,6 +181,7 @@ class FaultEnv : public EnvWrapper {
     }
     int last_error() const override { return real_->last_error(); }
     bool Unchanged() override { return real_->Unchanged(); }
+    void ReadAhead(std::int64_t from, std::int64_t bytes) override { real_->ReadAhead(from, bytes); }
 
    private:
     std::unique_ptr<Stream> real_;
@@ -204,6 +206,7 @@ class FaultEnv : public EnvWrapper {
     std::int64_t Read(void* buffer, std::size_t n) override { return real_->Read(buffer, n); }
     int last_error() const override { return real_->last_error(); }
     bool Unchanged() override { return real_->Unchanged(); }
+    void ReadAhead(std::int64_t from, std::int64_t bytes) override { real_->ReadAhead(from, bytes); }
 
    private:
     std::unique_ptr<Stream> real_;
