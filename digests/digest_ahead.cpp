@@ -173,12 +173,9 @@ void DigestAhead::DigestClaimed(Hand& hand) {
     const auto done = [&](std::uint64_t number, const DigestBytes& digest, int error) {
       post(number, Digested(digest, error));
     };
-    // A large file left in a thin kernel goes to a worker with nothing to do.
+    // Large files left in thin kernels go to the scalar engine of a worker
+    // with nothing else to do, or into another worker's fuller kernel.
     FileLanes::HandOver hand_over;
-    hand_over.wanted = [&] {
-      std::lock_guard lock(mutex_);
-      return !stopping_ && idle_workers_ > rests_.size();
-    };
     hand_over.take = [&](FileLanes::Rest&& rest) {
       const std::uint64_t number = rest.tag;
       {
@@ -187,6 +184,16 @@ void DigestAhead::DigestClaimed(Hand& hand) {
       }
       held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
       work_ready_.notify_one();
+    };
+    hand_over.adopt = [&](FileLanes::Rest& rest) {
+      {
+        std::lock_guard lock(mutex_);
+        if (rests_.empty()) return false;
+        rest = std::move(rests_.front());
+        rests_.pop_front();
+      }
+      held.push_back(Claimed{rest.tag, nullptr, true});
+      return true;
     };
     hand.lanes->Run(take, done, stop_lanes_, &hand_over);
   } catch (...) {

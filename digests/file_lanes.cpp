@@ -72,6 +72,23 @@ void FileLanes::Resume(const Lane& lane, std::size_t index, DigestState& state) 
   FeedDigest(state, buffers_ + index * chunk_ + lane.begin, lane.end - lane.begin);
 }
 
+void FileLanes::Adopt(Lane& lane, std::size_t index, Rest& rest) {
+  const DigestState& state = rest.state;
+  const std::uint64_t bytes = ((static_cast<std::uint64_t>(state.count[1]) << 32) | state.count[0]) / 8;
+  const std::size_t carried = static_cast<std::size_t>(bytes % 64);  // the start of a block, in state.buffer
+  lane = Lane{};
+  lane.stream = std::move(rest.stream);
+  lane.read = rest.read;
+  lane.tag = rest.tag;
+  lane.hashed = bytes - carried;
+  lane.end = carried;
+  std::memcpy(buffers_ + index * chunk_, state.buffer, carried);
+  words_.a[index] = state.a;
+  words_.b[index] = state.b;
+  words_.c[index] = state.c;
+  words_.d[index] = state.d;
+}
+
 void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done) {
   DigestState state;
   Resume(lane, index, state);
@@ -147,25 +164,32 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
       Finish(alone, last_busy, true, done);
       continue;
     }
-    if (hand_over != nullptr && !take_has_more && busy * 4 <= lanes_) {
-      std::size_t largest = lanes_;
+    if (hand_over != nullptr && !take_has_more && busy <= 2) {
+      bool handed = false;
       for (std::size_t i = 0; i < lanes_; ++i) {
-        const Lane& lane = lane_[i];
-        if (lane.stream && lane.read->left() >= kOverlapFrom &&
-            (largest == lanes_ || lane.read->left() > lane_[largest].read->left()))
-          largest = i;
-      }
-      if (largest != lanes_ && hand_over->wanted()) {
-        Lane& lane = lane_[largest];
+        Lane& lane = lane_[i];
+        if (!lane.stream || lane.read->left() < kOverlapFrom) continue;
         Rest rest;
-        Resume(lane, largest, rest.state);
+        Resume(lane, i, rest.state);
         rest.read = lane.read;
         rest.tag = lane.tag;
         rest.stream = std::move(lane.stream);
         lane.read.reset();
         hand_over->take(std::move(rest));
-        continue;
+        handed = true;
       }
+      if (handed) continue;
+    }
+    if (hand_over != nullptr && !take_has_more && busy >= 3 && busy < lanes_) {
+      bool adopted = false;
+      for (std::size_t i = 0; i < lanes_; ++i) {
+        if (lane_[i].stream) continue;
+        Rest rest;
+        if (!hand_over->adopt(rest)) break;
+        Adopt(lane_[i], i, rest);
+        adopted = true;
+      }
+      if (adopted) continue;
     }
 
     std::size_t blocks = static_cast<std::size_t>(-1);

@@ -49,12 +49,13 @@ class FileLanes {
     DigestState state;
     std::uint64_t tag = 0;
   };
-  // Where a large file goes when the lanes run thin: wanted() says whether a
-  // thread is free to finish one now; take(rest) takes it, and done is then
-  // never called for it.
+  // Where large files go when the lanes run thin, and come from when a kernel
+  // has room: take(rest) takes one (done is then never called for it);
+  // adopt(rest) fills rest with one handed over (by this FileLanes or
+  // another) and returns true, or returns false when there is none.
   struct HandOver {
-    std::function<bool()> wanted;
     std::function<void(Rest&& rest)> take;
+    std::function<bool(Rest& rest)> adopt;
   };
 
   // engine: a supported engine with more than one lane. chunk_bytes: the
@@ -72,11 +73,14 @@ class FileLanes {
   // (with its reads overlapped on a second thread from kOverlapFrom bytes
   // left). When stop becomes true, Run returns soon: files in flight are
   // dropped without done, as they are when take, done or a stream throws
-  // (the exception passes on; every lane is then free). With hand_over, once
-  // take has none and at most a quarter of the lanes are busy, a file with at
-  // least kOverlapFrom bytes left goes to a free thread whenever
-  // hand_over->wanted(): one lane less costs less than the scalar engine
-  // gains, so a few large files spread over the cores.
+  // (the exception passes on; every lane is then free).
+  //
+  // With hand_over, once take has none: a kernel with two busy lanes or
+  // fewer costs more than the scalar engine on each of their files, so a
+  // file with at least kOverlapFrom bytes left goes to hand_over->take, for
+  // a free thread's scalar engine; a kernel with three or more takes such
+  // files back into its free lanes (adopt), where they cost nothing more.
+  // So a few large files either spread over the cores or share one kernel.
   void Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop,
            const HandOver* hand_over = nullptr);
 
@@ -86,6 +90,8 @@ class FileLanes {
   void Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done);
   // The lane's words and buffered bytes as a scalar state.
   void Resume(const Lane& lane, std::size_t index, DigestState& state) const;
+  // Puts a file handed over into a free lane, from its state.
+  void Adopt(Lane& lane, std::size_t index, Rest& rest);
 
   // Takes the next file for a lane. While reads wait on the disk, it keeps
   // up to a lane's worth of files taken ahead, each asked to be read ahead,

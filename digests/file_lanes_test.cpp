@@ -29,35 +29,56 @@ struct Message {
   std::size_t fail_at = static_cast<std::size_t>(-1);  // a read from here on fails
 };
 
+// Large files handed over by FileLanes runs, for other runs to adopt.
+struct Handed {
+  std::vector<FileLanes::Rest> rests;
+  std::size_t count = 0;
+};
+
 // What FileLanes reports for each message, in message order: the digest
-// text, or "error N". With handed, large files are handed over when the
-// lanes run thin, finished at once as another thread would, and counted.
+// text, or "error N" (into results, from first_tag on). With handed, large
+// files are handed over when the lanes run thin and adopted from there.
 std::vector<std::string> LaneResults(LaneEngine engine, const std::vector<Message>& messages, std::size_t chunk,
-                                     std::size_t max_read, std::size_t* handed = nullptr) {
-  std::vector<std::string> results(messages.size());
+                                     std::size_t max_read, Handed* handed = nullptr,
+                                     std::vector<std::string>* into = nullptr, std::size_t first_tag = 0) {
+  std::vector<std::string> own(messages.size());
+  std::vector<std::string>& results = into != nullptr ? *into : own;
   std::size_t next = 0;
   const auto take = [&](FileLanes::File& file, std::size_t wanted) {
     EXPECT_GE(wanted, 1u);
     if (next == messages.size()) return false;
     file.stream = std::make_unique<StringStream>(messages[next].bytes, max_read, messages[next].fail_at);
-    file.tag = next++;
+    file.tag = first_tag + next++;
     return true;
   };
   const auto done = [&](std::uint64_t tag, const DigestBytes& digest, int error) {
     EXPECT_TRUE(results[tag].empty()) << "message " << tag << " done twice";
     results[tag] = error != 0 ? "error " + std::to_string(error) : DigestToHex(digest);
   };
-  FileLanes::HandOver hand_over{[] { return true; }, [&](FileLanes::Rest&& rest) {
-                                  ++*handed;
-                                  const int error = FeedRestOfFile(rest.state, *rest.read);
-                                  const DigestBytes digest = FinishDigest(rest.state);
-                                  rest.stream.reset();
-                                  done(rest.tag, digest, error);
+  FileLanes::HandOver hand_over{[&](FileLanes::Rest&& rest) {
+                                  ++handed->count;
+                                  handed->rests.push_back(std::move(rest));
+                                },
+                                [&](FileLanes::Rest& rest) {
+                                  if (handed->rests.empty()) return false;
+                                  rest = std::move(handed->rests.back());
+                                  handed->rests.pop_back();
+                                  return true;
                                 }};
   std::atomic<bool> stop{false};
   FileLanes lanes(engine, chunk);
   lanes.Run(take, done, stop, handed != nullptr ? &hand_over : nullptr);
   return results;
+}
+
+// Finishes the files handed over and not adopted, as an idle thread would.
+void FinishHanded(Handed& handed, std::vector<std::string>& results) {
+  for (FileLanes::Rest& rest : handed.rests) {
+    const int error = FeedRestOfFile(rest.state, *rest.read);
+    const DigestBytes digest = FinishDigest(rest.state);
+    results[rest.tag] = error != 0 ? "error " + std::to_string(error) : DigestToHex(digest);
+  }
+  handed.rests.clear();
 }
 
 std::vector<std::string> ScalarResults(const std::vector<Message>& messages) {
@@ -113,22 +134,34 @@ TEST(FileLanes, EveryKernelGivesTheScalarDigests) {
   }
 }
 
-// Large files left in thin lanes are handed over part way, resumed from the
-// lane's words, and their digests stay the scalar ones, a failing read
-// after the hand-over included.
+// Large files left in thin lanes are handed over part way, finished on the
+// scalar engine from the lane's words or adopted into another run's fuller
+// kernel, and their digests stay the scalar ones, with reads failing after
+// the hand-over too.
 TEST(FileLanes, LargeFilesHandedOverFromThinLanesKeepTheirDigests) {
-  std::vector<std::size_t> lengths = {(9 << 20) + 5, 100, (17 << 20) + 63, 7000, 3};
-  for (int i = 0; i < 40; ++i) lengths.push_back(static_cast<std::size_t>(i) * 131);
-  std::vector<Message> messages = OfLengths(lengths);
+  // The first run leaves two large files in thin lanes; the second, with
+  // three large files of its own, has room for them.
+  std::vector<std::size_t> first = {(9 << 20) + 5, 100, (17 << 20) + 63, 7000, 3};
+  for (int i = 0; i < 40; ++i) first.push_back(static_cast<std::size_t>(i) * 131);
+  std::vector<Message> messages = OfLengths(first);
+  const std::vector<Message> second = OfLengths({(20 << 20) + 1, (21 << 20) + 2, (22 << 20) + 3, 64});
+  messages.insert(messages.end(), second.begin(), second.end());
   std::vector<Message> failing = messages;
   failing[2].fail_at = 16 << 20;
   for (LaneEngine engine : LaneKernels()) {
-    for (const auto* case_messages : {&messages, &failing}) {
-      std::size_t handed = 0;
-      EXPECT_EQ(LaneResults(engine, *case_messages, 64 * 1024, static_cast<std::size_t>(-1), &handed),
-                ScalarResults(*case_messages))
-          << LaneEngineName(engine);
-      EXPECT_GE(handed, 1u) << LaneEngineName(engine);
+    for (const auto* all : {&messages, &failing}) {
+      const std::vector<Message> one(all->begin(), all->begin() + static_cast<std::ptrdiff_t>(first.size()));
+      const std::vector<Message> two(all->begin() + static_cast<std::ptrdiff_t>(first.size()), all->end());
+      for (const bool finish_between : {true, false}) {
+        Handed handed;
+        std::vector<std::string> results(all->size());
+        LaneResults(engine, one, 64 * 1024, static_cast<std::size_t>(-1), &handed, &results);
+        EXPECT_EQ(handed.count, 2u) << LaneEngineName(engine);
+        if (finish_between) FinishHanded(handed, results);
+        LaneResults(engine, two, 64 * 1024, static_cast<std::size_t>(-1), &handed, &results, first.size());
+        FinishHanded(handed, results);
+        EXPECT_EQ(results, ScalarResults(*all)) << LaneEngineName(engine) << (finish_between ? "" : ", adopted");
+      }
     }
   }
 }
