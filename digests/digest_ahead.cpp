@@ -185,16 +185,33 @@ void DigestAhead::DigestClaimed(Hand& hand) {
       held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
       work_ready_.notify_one();
     };
-    hand_over.adopt = [&](FileLanes::Rest& rest) {
+    hand_over.adopt = [&](FileLanes::Rest& rest, std::size_t busy) {
       {
         std::lock_guard lock(mutex_);
-        if (rests_.empty()) return false;
+        if (rests_.empty() || busy + rests_.size() < 3) return false;
         rest = std::move(rests_.front());
         rests_.pop_front();
       }
       held.push_back(Claimed{rest.tag, nullptr, true});
       return true;
     };
+    // While a kernel runs, files handed over wait for it to adopt them: an
+    // idle worker takes one for its scalar engine only once no kernel runs.
+    struct InKernel {
+      DigestAhead& ahead;
+      explicit InKernel(DigestAhead& a) : ahead(a) {
+        std::lock_guard lock(ahead.mutex_);
+        ++ahead.in_kernels_;
+      }
+      ~InKernel() {
+        bool wake;
+        {
+          std::lock_guard lock(ahead.mutex_);
+          wake = --ahead.in_kernels_ == 0 && !ahead.rests_.empty();
+        }
+        if (wake) ahead.work_ready_.notify_all();
+      }
+    } in_kernel(*this);
     hand.lanes->Run(take, done, stop_lanes_, &hand_over);
   } catch (...) {
     // The lanes have closed their files; none of those held gets a digest.
@@ -227,10 +244,14 @@ void DigestAhead::Work(Hand& hand) {
   std::unique_lock lock(mutex_);
   for (;;) {
     ++idle_workers_;
-    work_ready_.wait(lock, [&] { return stopping_ || Unstarted() != 0 || !rests_.empty(); });
+    // Three files handed over or more make a kernel of their own.
+    const auto rests_to_adopt = [&] { return hand.lanes && rests_.size() >= 3; };
+    work_ready_.wait(lock, [&] {
+      return stopping_ || Unstarted() != 0 || rests_to_adopt() || (!rests_.empty() && in_kernels_ == 0);
+    });
     --idle_workers_;
     if (stopping_) return;
-    if (!rests_.empty()) {
+    if (Unstarted() == 0 && !rests_to_adopt() && !rests_.empty() && in_kernels_ == 0) {
       FileLanes::Rest rest = std::move(rests_.front());
       rests_.pop_front();
       lock.unlock();

@@ -135,7 +135,8 @@ class DigestAhead {
   unsigned idle_workers_ = 0;    // workers waiting for a file
   bool caller_waiting_ = false;  // TakeNext waits for the oldest outcome
   std::vector<Hand> hands_;      // one per worker
-  std::deque<FileLanes::Rest> rests_;  // large files handed over by thin lanes, for an idle worker
+  std::deque<FileLanes::Rest> rests_;  // large files handed over by thin kernels
+  unsigned in_kernels_ = 0;            // workers running their lanes
   std::vector<std::jthread> workers_;
 };
 

@@ -157,12 +157,19 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
         last_busy = i;
       }
     }
-    if (busy == 0) return;
-    // One lane of many would run slower than the scalar engine.
-    Lane& alone = lane_[last_busy];
-    if (busy == 1 && !take_has_more) {
-      Finish(alone, last_busy, true, done);
-      continue;
+    if (hand_over != nullptr && !take_has_more && busy < lanes_) {
+      // Files handed over join a kernel that will run anyway, or gather
+      // into one (adopt decides from busy).
+      bool adopted = false;
+      for (std::size_t i = 0; i < lanes_; ++i) {
+        if (lane_[i].stream) continue;
+        Rest rest;
+        if (!hand_over->adopt(rest, busy)) break;
+        Adopt(lane_[i], i, rest);
+        ++busy;
+        adopted = true;
+      }
+      if (adopted) continue;
     }
     if (hand_over != nullptr && !take_has_more && busy <= 2) {
       bool handed = false;
@@ -180,16 +187,12 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
       }
       if (handed) continue;
     }
-    if (hand_over != nullptr && !take_has_more && busy >= 3 && busy < lanes_) {
-      bool adopted = false;
-      for (std::size_t i = 0; i < lanes_; ++i) {
-        if (lane_[i].stream) continue;
-        Rest rest;
-        if (!hand_over->adopt(rest)) break;
-        Adopt(lane_[i], i, rest);
-        adopted = true;
-      }
-      if (adopted) continue;
+    if (busy == 0) return;
+    // One lane of many would run slower than the scalar engine.
+    Lane& alone = lane_[last_busy];
+    if (busy == 1 && !take_has_more) {
+      Finish(alone, last_busy, true, done);
+      continue;
     }
 
     std::size_t blocks = static_cast<std::size_t>(-1);

@@ -51,11 +51,13 @@ class FileLanes {
   };
   // Where large files go when the lanes run thin, and come from when a kernel
   // has room: take(rest) takes one (done is then never called for it);
-  // adopt(rest) fills rest with one handed over (by this FileLanes or
-  // another) and returns true, or returns false when there is none.
+  // adopt(rest, busy) fills rest with one handed over (by this FileLanes or
+  // another) and returns true, or returns false: when there is none, or
+  // when busy (the lanes busy now) and those waiting make fewer than three,
+  // so that a file never goes back and forth.
   struct HandOver {
     std::function<void(Rest&& rest)> take;
-    std::function<bool(Rest& rest)> adopt;
+    std::function<bool(Rest& rest, std::size_t busy)> adopt;
   };
 
   // engine: a supported engine with more than one lane. chunk_bytes: the
@@ -77,10 +79,10 @@ class FileLanes {
   //
   // With hand_over, once take has none: a kernel with two busy lanes or
   // fewer costs more than the scalar engine on each of their files, so a
-  // file with at least kOverlapFrom bytes left goes to hand_over->take, for
-  // a free thread's scalar engine; a kernel with three or more takes such
-  // files back into its free lanes (adopt), where they cost nothing more.
-  // So a few large files either spread over the cores or share one kernel.
+  // file with at least kOverlapFrom bytes left goes to hand_over->take;
+  // free lanes take such files back (adopt) when that makes three or more,
+  // where they cost nothing more. So a few large files share one kernel, or
+  // go to the scalar engine of a free thread.
   void Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop,
            const HandOver* hand_over = nullptr);
 

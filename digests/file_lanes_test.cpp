@@ -59,8 +59,8 @@ std::vector<std::string> LaneResults(LaneEngine engine, const std::vector<Messag
                                   ++handed->count;
                                   handed->rests.push_back(std::move(rest));
                                 },
-                                [&](FileLanes::Rest& rest) {
-                                  if (handed->rests.empty()) return false;
+                                [&](FileLanes::Rest& rest, std::size_t busy) {
+                                  if (busy + handed->rests.size() < 3 || handed->rests.empty()) return false;
                                   rest = std::move(handed->rests.back());
                                   handed->rests.pop_back();
                                   return true;
