@@ -32,7 +32,11 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
   // hundred bytes.
   const std::size_t lanes = LaneCount(engine_);
   max_ahead_ = max_ahead != 0 ? max_ahead : kDefaultAhead;
-  hands_.resize(jobs);
+  // Workers beyond jobs wait until reads wait on the disk: then more opens
+  // and reads are in flight than there are cores to hash.
+  const unsigned readers = lanes > 1 ? std::max(jobs, kColdWorkers) - jobs : 0;
+  hands_.resize(jobs + readers);
+  for (std::size_t i = jobs; i < hands_.size(); ++i) hands_[i].only_when_cold = true;
   for (Hand& hand : hands_) {
     hand.held.reserve(2 * lanes + 1);  // a lane's worth in the lanes, as many taken ahead
     if (lanes > 1) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
@@ -154,6 +158,13 @@ void DigestAhead::DigestClaimed(Hand& hand) {
     // FileLanes keeps several files in flight: take opens the next claimed
     // file for it, done hands in an outcome.
     const auto take = [&](FileLanes::File& file, std::size_t wanted) {
+      if (!cold_.load(std::memory_order_relaxed) && hand.lanes->cold()) {
+        {
+          std::lock_guard lock(mutex_);
+          cold_ = true;
+        }
+        work_ready_.notify_all();
+      }
       for (;;) {
         const auto next = std::find_if(held.begin(), held.end(), [](const Claimed& c) { return !c.opened; });
         if (next == held.end()) {
@@ -247,11 +258,12 @@ void DigestAhead::Work(Hand& hand) {
     // Three files handed over or more make a kernel of their own.
     const auto rests_to_adopt = [&] { return hand.lanes && rests_.size() >= 3; };
     work_ready_.wait(lock, [&] {
+      if (hand.only_when_cold) return stopping_ || (cold_ && Unstarted() != 0);
       return stopping_ || Unstarted() != 0 || rests_to_adopt() || (!rests_.empty() && in_kernels_ == 0);
     });
     --idle_workers_;
     if (stopping_) return;
-    if (Unstarted() == 0 && !rests_to_adopt() && !rests_.empty() && in_kernels_ == 0) {
+    if (!hand.only_when_cold && Unstarted() == 0 && !rests_to_adopt() && !rests_.empty() && in_kernels_ == 0) {
       FileLanes::Rest rest = std::move(rests_.front());
       rests_.pop_front();
       lock.unlock();

@@ -74,6 +74,10 @@ class DigestAhead {
   static void SetDefaultJobs(unsigned jobs);
 
   static constexpr std::size_t kDefaultAhead = 16384;
+  // Threads in all once reads wait on the disk (with lanes; fewer jobs get
+  // readers to make up the number, asleep until then): about the reads in
+  // flight a solid-state disk needs to give its full speed.
+  static constexpr unsigned kColdWorkers = 8;
 
  private:
   struct Slot {
@@ -91,6 +95,7 @@ class DigestAhead {
   struct Hand {
     std::vector<Claimed> held;
     std::unique_ptr<FileLanes> lanes;
+    bool only_when_cold = false;  // a reader's: works only once cold_
   };
   // The readability test and the existence facts of path; for a file that
   // passes, its open for the digest into file (a failed open is the
@@ -137,6 +142,9 @@ class DigestAhead {
   std::vector<Hand> hands_;      // one per worker
   std::deque<FileLanes::Rest> rests_;  // large files handed over by thin kernels
   unsigned in_kernels_ = 0;            // workers running their lanes
+  // Set once a worker's reads wait on the disk (FileLanes::cold): from then
+  // on the readers work too. Written under the lock.
+  std::atomic<bool> cold_{false};
   std::vector<std::jthread> workers_;
 };
 

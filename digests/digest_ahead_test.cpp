@@ -104,7 +104,8 @@ TEST(DigestAhead, EndingEarlyLeavesNoThreadBehind) {
     for (int i = 0; i < 50; ++i) ahead.Submit(tree.Write("f" + std::to_string(i), "x"));
     ahead.Start();
     ahead.TakeNext();  // then give up, as a job ended by an error does
-    EXPECT_EQ(ThreadCount(), before + 3);
+    const unsigned threads = LaneCount(ActiveLaneEngine()) > 1 ? DigestAhead::kColdWorkers : 3;
+    EXPECT_EQ(ThreadCount(), before + static_cast<int>(threads));
   }
   // A joined thread's entry may linger in /proc for a moment after it ended.
   for (int i = 0; i < 200 && ThreadCount() != before; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));

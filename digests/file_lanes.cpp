@@ -99,8 +99,10 @@ void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const Fi
   done(lane.tag, error == 0 ? digest : DigestBytes{}, error);
 }
 
+bool FileLanes::cold() const { return slow_reads_ > kColdFrom; }
+
 bool FileLanes::TakeNext(const TakeFile& take, File& file, std::size_t wanted) {
-  if (slow_reads_ > kColdFrom) {
+  if (cold()) {
     while (ahead_.size() < lanes_) {
       File next;
       if (!take(next, wanted + ahead_.size())) break;

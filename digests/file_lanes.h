@@ -86,6 +86,9 @@ class FileLanes {
   void Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop,
            const HandOver* hand_over = nullptr);
 
+  // True while reads of late waited on the disk, not the cache.
+  bool cold() const;
+
  private:
   struct Lane;
   bool Fill(Lane& lane, std::size_t index, const FileDone& done);
