@@ -158,16 +158,21 @@ void DigestAhead::DigestClaimed(Hand& hand) {
     // FileLanes keeps several files in flight: take opens the next claimed
     // file for it, done hands in an outcome.
     const auto take = [&](FileLanes::File& file, std::size_t wanted) {
-      if (!cold_.load(std::memory_order_relaxed) && hand.lanes->cold()) {
-        {
-          std::lock_guard lock(mutex_);
-          cold_ = true;
+      // The readers follow the workers' reads: they start while those wait
+      // on the disk, and take no more files once they no longer do.
+      if (!hand.only_when_cold) {
+        if (const bool cold = hand.lanes->cold(); cold != cold_.load(std::memory_order_relaxed)) {
+          {
+            std::lock_guard lock(mutex_);
+            cold_ = cold;
+          }
+          if (cold) work_ready_.notify_all();
         }
-        work_ready_.notify_all();
       }
       for (;;) {
         const auto next = std::find_if(held.begin(), held.end(), [](const Claimed& c) { return !c.opened; });
         if (next == held.end()) {
+          if (hand.only_when_cold && !cold_.load(std::memory_order_relaxed)) return false;
           if (Claim(held, wanted) == 0) return false;
           continue;
         }

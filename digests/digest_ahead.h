@@ -142,8 +142,9 @@ class DigestAhead {
   std::vector<Hand> hands_;      // one per worker
   std::deque<FileLanes::Rest> rests_;  // large files handed over by thin kernels
   unsigned in_kernels_ = 0;            // workers running their lanes
-  // Set once a worker's reads wait on the disk (FileLanes::cold): from then
-  // on the readers work too. Written under the lock.
+  // Whether the reads of the worker that last took a file waited on the disk
+  // (FileLanes::cold): the readers work while it is set. Written under the
+  // lock.
   std::atomic<bool> cold_{false};
   std::vector<std::jthread> workers_;
 };
