@@ -50,6 +50,7 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
       stopping_ = true;
     }
     work_ready_.notify_all();
+    cold_ready_.notify_all();
     workers_.clear();
     throw;
   }
@@ -62,6 +63,7 @@ DigestAhead::~DigestAhead() {
   }
   stop_lanes_ = true;
   work_ready_.notify_all();
+  cold_ready_.notify_all();
   workers_.clear();  // joins
 }
 
@@ -76,12 +78,14 @@ void DigestAhead::Submit(std::string path) {
 }
 
 void DigestAhead::Start() {
-  bool wake;
+  bool wake, wake_readers;
   {
     std::lock_guard lock(mutex_);
     wake = WorkerToWake();
+    wake_readers = cold_ && Unstarted() != 0;
   }
   if (wake) work_ready_.notify_all();
+  if (wake_readers) cold_ready_.notify_all();
 }
 
 AheadOutcome DigestAhead::Open(const std::string& path, std::unique_ptr<Stream>& file) {
@@ -166,7 +170,7 @@ void DigestAhead::DigestClaimed(Hand& hand) {
             std::lock_guard lock(mutex_);
             cold_ = cold;
           }
-          if (cold) work_ready_.notify_all();
+          if (cold) cold_ready_.notify_all();
         }
       }
       for (;;) {
@@ -259,14 +263,18 @@ void DigestAhead::FinishRest(FileLanes::Rest& rest) {
 void DigestAhead::Work(Hand& hand) {
   std::unique_lock lock(mutex_);
   for (;;) {
-    ++idle_workers_;
     // Three files handed over or more make a kernel of their own.
     const auto rests_to_adopt = [&] { return hand.lanes && rests_.size() >= 3; };
-    work_ready_.wait(lock, [&] {
-      if (hand.only_when_cold) return stopping_ || (cold_ && Unstarted() != 0);
-      return stopping_ || Unstarted() != 0 || rests_to_adopt() || (!rests_.empty() && in_kernels_ == 0);
-    });
-    --idle_workers_;
+    if (hand.only_when_cold) {
+      // Not idle workers: a cached run never wakes them.
+      cold_ready_.wait(lock, [&] { return stopping_ || (cold_ && Unstarted() != 0); });
+    } else {
+      ++idle_workers_;
+      work_ready_.wait(lock, [&] {
+        return stopping_ || Unstarted() != 0 || rests_to_adopt() || (!rests_.empty() && in_kernels_ == 0);
+      });
+      --idle_workers_;
+    }
     if (stopping_) return;
     if (!hand.only_when_cold && Unstarted() == 0 && !rests_to_adopt() && !rests_.empty() && in_kernels_ == 0) {
       FileLanes::Rest rest = std::move(rests_.front());

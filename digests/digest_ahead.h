@@ -132,6 +132,7 @@ class DigestAhead {
   std::atomic<bool> stop_lanes_{false};  // stopping_, for workers amid a FileLanes run
   mutable std::mutex mutex_;
   std::condition_variable work_ready_;
+  std::condition_variable cold_ready_;  // the readers'
   std::condition_variable outcome_ready_;
   std::deque<Slot> slots_;       // queued and not taken, oldest first
   std::uint64_t taken_ = 0;      // files taken so far: the number of slots_.front()
