@@ -100,30 +100,25 @@ TEST(DigestAhead, ReadsWaitingOnTheDiskKeepTheOutcomes) {
   TempTree tree;
   testing::FaultEnv env;
   std::vector<std::string> paths;
-  for (int i = 0; i < 150; ++i) {
-    const std::size_t size = i == 40 ? (9 << 20) + 3 : static_cast<std::size_t>(i) * 97;
-    paths.push_back(tree.Write("f" + std::to_string(i), testing::RandomBytes(size, i)));
-  }
+  for (int i = 0; i < 150; ++i)
+    paths.push_back(tree.Write("f" + std::to_string(i), testing::RandomBytes(i == 40 ? 9 << 20 : i * 97, i)));
   paths.insert(paths.begin() + 70, tree.At("missing"));
   env.reads_fail_after = {{paths[20], 100}};
-  std::vector<std::string> expected;
-  {
-    DigestAhead ahead(env, 1);
+  const auto outcomes = [&](unsigned jobs) {
+    DigestAhead ahead(env, jobs);
     for (const std::string& p : paths) ahead.Submit(p);
     ahead.Start();
-    for (std::size_t i = 0; i < paths.size(); ++i) expected.push_back(Describe(ahead.TakeNext()));
-  }
+    std::vector<std::string> got;
+    for (std::size_t i = 0; i < paths.size(); ++i) got.push_back(Describe(ahead.TakeNext()));
+    return got;
+  };
+  const std::vector<std::string> expected = outcomes(1);
   env.read_delay = std::chrono::microseconds(300);
   const LaneEngine active = ActiveLaneEngine();
   for (LaneEngine engine : {LaneEngine::kAvx2, LaneEngine::kAvx512}) {
     if (!ForceLaneEngine(engine)) continue;
     env.read_ahead_requests = 0;
-    DigestAhead ahead(env, 2);
-    for (const std::string& p : paths) ahead.Submit(p);
-    ahead.Start();
-    std::vector<std::string> got;
-    for (std::size_t i = 0; i < paths.size(); ++i) got.push_back(Describe(ahead.TakeNext()));
-    EXPECT_EQ(got, expected) << LaneEngineName(engine);
+    EXPECT_EQ(outcomes(2), expected) << LaneEngineName(engine);
     EXPECT_GT(env.read_ahead_requests.load(), 0u) << LaneEngineName(engine);
   }
   ForceLaneEngine(active);

@@ -30,10 +30,7 @@ struct Message {
 };
 
 // Large files handed over by FileLanes runs, for other runs to adopt.
-struct Handed {
-  std::vector<FileLanes::Rest> rests;
-  std::size_t count = 0;
-};
+using Handed = std::vector<FileLanes::Rest>;
 
 // What FileLanes reports for each message, in message order: the digest
 // text, or "error N" (into results, from first_tag on). With handed, large
@@ -55,14 +52,11 @@ std::vector<std::string> LaneResults(LaneEngine engine, const std::vector<Messag
     EXPECT_TRUE(results[tag].empty()) << "message " << tag << " done twice";
     results[tag] = error != 0 ? "error " + std::to_string(error) : DigestToHex(digest);
   };
-  FileLanes::HandOver hand_over{[&](FileLanes::Rest&& rest) {
-                                  ++handed->count;
-                                  handed->rests.push_back(std::move(rest));
-                                },
+  FileLanes::HandOver hand_over{[&](FileLanes::Rest&& rest) { handed->push_back(std::move(rest)); },
                                 [&](FileLanes::Rest& rest, std::size_t busy) {
-                                  if (busy + handed->rests.size() < 3 || handed->rests.empty()) return false;
-                                  rest = std::move(handed->rests.back());
-                                  handed->rests.pop_back();
+                                  if (busy + handed->size() < 3 || handed->empty()) return false;
+                                  rest = std::move(handed->back());
+                                  handed->pop_back();
                                   return true;
                                 }};
   std::atomic<bool> stop{false};
@@ -71,14 +65,13 @@ std::vector<std::string> LaneResults(LaneEngine engine, const std::vector<Messag
   return results;
 }
 
-// Finishes the files handed over and not adopted, as an idle thread would.
 void FinishHanded(Handed& handed, std::vector<std::string>& results) {
-  for (FileLanes::Rest& rest : handed.rests) {
+  for (FileLanes::Rest& rest : handed) {
     const int error = FeedRestOfFile(rest.state, *rest.read);
     const DigestBytes digest = FinishDigest(rest.state);
     results[rest.tag] = error != 0 ? "error " + std::to_string(error) : DigestToHex(digest);
   }
-  handed.rests.clear();
+  handed.clear();
 }
 
 std::vector<std::string> ScalarResults(const std::vector<Message>& messages) {
@@ -134,34 +127,26 @@ TEST(FileLanes, EveryKernelGivesTheScalarDigests) {
   }
 }
 
-// Large files left in thin lanes are handed over part way, finished on the
-// scalar engine from the lane's words or adopted into another run's fuller
-// kernel, and their digests stay the scalar ones, with reads failing after
-// the hand-over too.
+// Two large files left in thin lanes are handed over part way, then finished
+// on the scalar engine or adopted by a run with three large files of its
+// own; their digests stay the scalar ones, a read failing after it too.
 TEST(FileLanes, LargeFilesHandedOverFromThinLanesKeepTheirDigests) {
-  // The first run leaves two large files in thin lanes; the second, with
-  // three large files of its own, has room for them.
-  std::vector<std::size_t> first = {(9 << 20) + 5, 100, (17 << 20) + 63, 7000, 3};
-  for (int i = 0; i < 40; ++i) first.push_back(static_cast<std::size_t>(i) * 131);
-  std::vector<Message> messages = OfLengths(first);
-  const std::vector<Message> second = OfLengths({(20 << 20) + 1, (21 << 20) + 2, (22 << 20) + 3, 64});
-  messages.insert(messages.end(), second.begin(), second.end());
-  std::vector<Message> failing = messages;
-  failing[2].fail_at = 16 << 20;
+  std::vector<std::size_t> lengths = {(9 << 20) + 5, 100, (17 << 20) + 63, 7000, 3};
+  for (int i = 0; i < 40; ++i) lengths.push_back(static_cast<std::size_t>(i) * 131);
+  const std::vector<Message> two = OfLengths({(20 << 20) + 1, (21 << 20) + 2, (22 << 20) + 3, 64});
   for (LaneEngine engine : LaneKernels()) {
-    for (const auto* all : {&messages, &failing}) {
-      const std::vector<Message> one(all->begin(), all->begin() + static_cast<std::ptrdiff_t>(first.size()));
-      const std::vector<Message> two(all->begin() + static_cast<std::ptrdiff_t>(first.size()), all->end());
-      for (const bool finish_between : {true, false}) {
-        Handed handed;
-        std::vector<std::string> results(all->size());
-        LaneResults(engine, one, 64 * 1024, static_cast<std::size_t>(-1), &handed, &results);
-        EXPECT_EQ(handed.count, 2u) << LaneEngineName(engine);
-        if (finish_between) FinishHanded(handed, results);
-        LaneResults(engine, two, 64 * 1024, static_cast<std::size_t>(-1), &handed, &results, first.size());
-        FinishHanded(handed, results);
-        EXPECT_EQ(results, ScalarResults(*all)) << LaneEngineName(engine) << (finish_between ? "" : ", adopted");
-      }
+    for (const bool adopted : {false, true}) {
+      std::vector<Message> one = OfLengths(lengths);
+      if (adopted) one[2].fail_at = 16 << 20;  // the read fails after the hand-over
+      std::vector<std::string> results(one.size() + two.size()), expected = ScalarResults(one);
+      Handed handed;
+      LaneResults(engine, one, 64 * 1024, static_cast<std::size_t>(-1), &handed, &results);
+      EXPECT_EQ(handed.size(), 2u) << LaneEngineName(engine);
+      if (!adopted) FinishHanded(handed, results);
+      LaneResults(engine, two, 64 * 1024, static_cast<std::size_t>(-1), &handed, &results, one.size());
+      FinishHanded(handed, results);
+      for (const std::string& digest : ScalarResults(two)) expected.push_back(digest);
+      EXPECT_EQ(results, expected) << LaneEngineName(engine) << (adopted ? ", adopted" : "");
     }
   }
 }
