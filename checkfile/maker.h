@@ -65,8 +65,8 @@ std::string CheckFilePathFor(const std::string& folder_text, CheckFileLayout lay
 // "File access denied" before any scan) or written (e.g. "Disk full").
 // Exceptions from the sink (also from Flush) pass through the same way.
 //
-// Digests are computed ahead by `jobs` worker threads (0: one per core; 1:
-// none, each file at its turn); the lines, records and pumps stay the same.
+// Digests are computed ahead by `jobs` worker threads (0: one per core);
+// the lines, records and pumps stay the same.
 //
 // With layout kMd5sum the check file is "MD5SUMS" in md5sum's own layout
 // (Md5sumRecordLine, no header), for `md5sum -c`: every name can be recorded,

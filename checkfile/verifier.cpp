@@ -27,7 +27,6 @@ void ReportVerdict(ResultSink& sink, Verdict verdict, std::string& full_path, in
 struct VerifyItem {
   CheckRecord record;  // its path is the full path: base folder first
   std::exception_ptr read_error;  // set instead: the check file failed here
-  bool lost = false;              // no file at the full path when the record was read
   bool too_long = false;          // a path no system can look at
 };
 
@@ -74,15 +73,12 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
           return true;
         }
         item.read_error = nullptr;
-        const std::string& full_path = item.record.path;
-        // A missing file needs no worker: handing it over would cost more
-        // than looking.
-        item.too_long = full_path.size() >= kLongerThanAnyPath;
-        item.lost = !item.too_long && !env.FileExists(full_path);
+        // Whether the file is there, the digest's open tells.
+        item.too_long = item.record.path.size() >= kLongerThanAnyPath;
         return true;
       },
       [](const VerifyItem& item) {
-        return item.read_error || item.lost || item.too_long ? nullptr : &item.record.path;
+        return item.read_error || item.too_long ? nullptr : &item.record.path;
       });
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   VerifyTally tally(base);
@@ -93,7 +89,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
     if (item.too_long) {
       outcome.exists = true;
       outcome.error = env.ReadabilityError(item.record.path);  // the system's own reason, at once
-    } else if (!item.lost) {
+    } else {
       outcome = queue.Outcome(keep_alive);
       if (outcome.fault) std::rethrow_exception(outcome.fault);
     }

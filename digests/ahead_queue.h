@@ -19,21 +19,18 @@ class AheadQueue {
   // Items read ahead of the report, to digest or not. DigestAhead bounds the
   // files queued for digests; this bounds everything else as well (folders,
   // names passed over, records of missing files), so a long run of those is
-  // not read into memory at once: 4096 paths take a few hundred KiB and keep
-  // the walk well ahead of the report. It also caps the files queued, so it
-  // stays at least DigestAhead's default look-ahead on 8 cores (512 per job
-  // on 16 lanes).
-  static constexpr std::size_t kMaxItemsAhead = 4096;
+  // not read into memory at once: as many as DigestAhead's default
+  // look-ahead, a few MiB of paths.
+  static constexpr std::size_t kMaxItemsAhead = DigestAhead::kDefaultAhead;
 
   // source fills the next item and returns false at the end. digest_path
-  // returns the path to digest for an item, or nullptr for none. With one job
-  // the source is read one item at a time, at each item's turn.
+  // returns the path to digest for an item, or nullptr for none.
   AheadQueue(Env& env, unsigned jobs, std::function<bool(Item&)> source,
              std::function<const std::string*(const Item&)> digest_path)
       : ahead_(env, jobs),
         source_(std::move(source)),
         digest_path_(std::move(digest_path)),
-        max_items_(jobs == 1 ? 1 : kMaxItemsAhead) {}
+        max_items_(kMaxItemsAhead) {}
 
   // The next item in walk order; false at the end.
   bool Next(Item& item) {

@@ -24,23 +24,23 @@ unsigned DigestAhead::DefaultJobs() {
 
 DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(env), engine_(ActiveLaneEngine()) {
   if (jobs == 0) jobs = DefaultJobs();
-  // Enough queued work that no worker waits on the report, few enough that an
-  // early end throws little away. Lanes need more: while the oldest file, a
-  // large one, is still in its lane, the other lanes go through many small
-  // files, and with too few queued they run dry and the kernel turns for one
-  // busy lane (on the 20,000-file tree: 0.30 s with 64 per job, 0.16 s with
-  // 512).
+  // Far enough ahead that every worker keeps busy while the report waits on
+  // a large file early in the walk: the files behind it, large ones among
+  // them, are started meanwhile instead of one after another once the report
+  // moves on (a long-tailed tree of 20,000 files took twice its compute floor
+  // with 512 per job). A queued file costs its path and outcome, a few
+  // hundred bytes.
   const std::size_t lanes = LaneCount(engine_);
-  max_ahead_ = max_ahead != 0 ? max_ahead : (lanes > 1 ? 32 * lanes : 64) * jobs;
-  jobs_ = jobs;
-  // With one job the caller digests each file in turn, on the scalar engine.
-  const bool on_lanes = jobs > 1 && lanes > 1;
-  hands_.resize(jobs);
+  max_ahead_ = max_ahead != 0 ? max_ahead : kDefaultAhead;
+  // Workers beyond jobs wait until reads wait on the disk: then more opens
+  // and reads are in flight than there are cores to hash.
+  const unsigned readers = lanes > 1 ? std::max(jobs, kColdWorkers) - jobs : 0;
+  hands_.resize(jobs + readers);
+  for (std::size_t i = jobs; i < hands_.size(); ++i) hands_[i].only_when_cold = true;
   for (Hand& hand : hands_) {
-    hand.held.reserve(lanes + 1);
-    if (on_lanes) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
+    hand.held.reserve(2 * lanes + 1);  // a lane's worth in the lanes, as many taken ahead
+    if (lanes > 1) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
   }
-  if (jobs == 1) return;
   workers_.reserve(jobs);
   try {
     for (Hand& hand : hands_) workers_.emplace_back([this, &hand] { Work(hand); });
@@ -50,6 +50,7 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
       stopping_ = true;
     }
     work_ready_.notify_all();
+    cold_ready_.notify_all();
     workers_.clear();
     throw;
   }
@@ -62,6 +63,7 @@ DigestAhead::~DigestAhead() {
   }
   stop_lanes_ = true;
   work_ready_.notify_all();
+  cold_ready_.notify_all();
   workers_.clear();  // joins
 }
 
@@ -76,25 +78,33 @@ void DigestAhead::Submit(std::string path) {
 }
 
 void DigestAhead::Start() {
-  bool wake;
+  bool wake, wake_readers;
   {
     std::lock_guard lock(mutex_);
     wake = WorkerToWake();
+    wake_readers = cold_ && Unstarted() != 0;
   }
   if (wake) work_ready_.notify_all();
+  if (wake_readers) cold_ready_.notify_all();
 }
 
 AheadOutcome DigestAhead::Open(const std::string& path, std::unique_ptr<Stream>& file) {
   AheadOutcome outcome;
-  outcome.error = env_.ReadabilityError(path);
-  outcome.readable = outcome.error == 0;
-  outcome.exists = outcome.readable || env_.FileExists(path);
-  if (!outcome.readable) return outcome;
+  int open_error = 0;
   try {
     file = env_.OpenForDigest(path);
+    outcome.exists = outcome.readable = true;
+    return outcome;
   } catch (const SystemError& e) {
-    outcome.error = e.number();
+    open_error = e.number();
   }
+  // Only a file that did not open is looked at again, to tell what stands
+  // there: nothing, a folder, a dangling link, a file that may not be read,
+  // or a readable file that the digest's own open could not have (held).
+  outcome.error = env_.ReadabilityError(path);
+  outcome.readable = outcome.error == 0;
+  if (outcome.readable) outcome.error = open_error;
+  outcome.exists = outcome.readable || env_.FileExists(path);
   return outcome;
 }
 
@@ -109,25 +119,20 @@ AheadOutcome DigestAhead::Digested(const DigestBytes& digest, int error) {
 std::size_t DigestAhead::Claim(std::vector<Claimed>& held, std::size_t wanted) {
   std::lock_guard lock(mutex_);
   if (stopping_) return 0;
-  // Each worker holds at most its fair part of the files queued and in
-  // flight, so a few large files spread over every core instead of filling
-  // the lanes of whichever worker came first.
-  const std::uint64_t waiting = Unstarted();
-  const std::uint64_t fair = (waiting + in_flight_ + jobs_ - 1) / jobs_;
-  const std::uint64_t count =
-      std::min<std::uint64_t>({wanted, waiting, fair > held.size() ? fair - held.size() : 0});
+  // A worker fills its lanes before another takes files: a kernel with few
+  // busy lanes costs as much CPU as a full one. Large files are spread by
+  // handing them over once the lanes run thin (HandOver).
+  const std::uint64_t count = std::min<std::uint64_t>(wanted, Unstarted());
   for (std::uint64_t n = 0; n != count; ++n) {
     // held has room for a lane's worth: no allocation while the lock is held.
     held.push_back(Claimed{next_to_start_, &slots_[next_to_start_ - taken_].path});
     ++next_to_start_;
-    ++in_flight_;
   }
   return count;
 }
 
 void DigestAhead::Post(std::uint64_t number, AheadOutcome outcome) {
   std::lock_guard lock(mutex_);
-  --in_flight_;
   // A slot leaves only once its outcome is in, so this one is still queued.
   slots_[number - taken_].outcome = std::move(outcome);
   if (caller_waiting_ && number == taken_) outcome_ready_.notify_one();
@@ -157,9 +162,21 @@ void DigestAhead::DigestClaimed(Hand& hand) {
     // FileLanes keeps several files in flight: take opens the next claimed
     // file for it, done hands in an outcome.
     const auto take = [&](FileLanes::File& file, std::size_t wanted) {
+      // The readers follow the workers' reads: they start while those wait
+      // on the disk, and take no more files once they no longer do.
+      if (!hand.only_when_cold) {
+        if (const bool cold = hand.lanes->cold(); cold != cold_.load(std::memory_order_relaxed)) {
+          {
+            std::lock_guard lock(mutex_);
+            cold_ = cold;
+          }
+          if (cold) cold_ready_.notify_all();
+        }
+      }
       for (;;) {
         const auto next = std::find_if(held.begin(), held.end(), [](const Claimed& c) { return !c.opened; });
         if (next == held.end()) {
+          if (hand.only_when_cold && !cold_.load(std::memory_order_relaxed)) return false;
           if (Claim(held, wanted) == 0) return false;
           continue;
         }
@@ -176,7 +193,46 @@ void DigestAhead::DigestClaimed(Hand& hand) {
     const auto done = [&](std::uint64_t number, const DigestBytes& digest, int error) {
       post(number, Digested(digest, error));
     };
-    hand.lanes->Run(take, done, stop_lanes_);
+    // Large files left in thin kernels go to the scalar engine of a worker
+    // with nothing else to do, or into another worker's fuller kernel.
+    FileLanes::HandOver hand_over;
+    hand_over.take = [&](FileLanes::Rest&& rest) {
+      const std::uint64_t number = rest.tag;
+      {
+        std::lock_guard lock(mutex_);
+        rests_.push_back(std::move(rest));
+      }
+      held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
+      work_ready_.notify_one();
+    };
+    hand_over.adopt = [&](FileLanes::Rest& rest, std::size_t busy) {
+      {
+        std::lock_guard lock(mutex_);
+        if (rests_.empty() || busy + rests_.size() < 3) return false;
+        rest = std::move(rests_.front());
+        rests_.pop_front();
+      }
+      held.push_back(Claimed{rest.tag, nullptr, true});
+      return true;
+    };
+    // While a kernel runs, files handed over wait for it to adopt them: an
+    // idle worker takes one for its scalar engine only once no kernel runs.
+    struct InKernel {
+      DigestAhead& ahead;
+      explicit InKernel(DigestAhead& a) : ahead(a) {
+        std::lock_guard lock(ahead.mutex_);
+        ++ahead.in_kernels_;
+      }
+      ~InKernel() {
+        bool wake;
+        {
+          std::lock_guard lock(ahead.mutex_);
+          wake = --ahead.in_kernels_ == 0 && !ahead.rests_.empty();
+        }
+        if (wake) ahead.work_ready_.notify_all();
+      }
+    } in_kernel(*this);
+    hand.lanes->Run(take, done, stop_lanes_, &hand_over);
   } catch (...) {
     // The lanes have closed their files; none of those held gets a digest.
     const std::exception_ptr fault = std::current_exception();
@@ -189,15 +245,46 @@ void DigestAhead::DigestClaimed(Hand& hand) {
   }
 }
 
+void DigestAhead::FinishRest(FileLanes::Rest& rest) {
+  AheadOutcome outcome;
+  try {
+    const int error = FeedRestOfFile(rest.state, *rest.read);
+    const DigestBytes digest = FinishDigest(rest.state);
+    rest.stream.reset();
+    outcome = Digested(digest, error);
+  } catch (...) {
+    outcome = AheadOutcome{};
+    outcome.fault = std::current_exception();
+  }
+  rest.stream.reset();
+  Post(rest.tag, std::move(outcome));
+}
+
 void DigestAhead::Work(Hand& hand) {
   std::unique_lock lock(mutex_);
   for (;;) {
-    ++idle_workers_;
-    work_ready_.wait(lock, [&] { return stopping_ || Unstarted() != 0; });
-    --idle_workers_;
+    // Three files handed over or more make a kernel of their own.
+    const auto rests_to_adopt = [&] { return hand.lanes && rests_.size() >= 3; };
+    if (hand.only_when_cold) {
+      // Not idle workers: a cached run never wakes them.
+      cold_ready_.wait(lock, [&] { return stopping_ || (cold_ && Unstarted() != 0); });
+    } else {
+      ++idle_workers_;
+      work_ready_.wait(lock, [&] {
+        return stopping_ || Unstarted() != 0 || rests_to_adopt() || (!rests_.empty() && in_kernels_ == 0);
+      });
+      --idle_workers_;
+    }
     if (stopping_) return;
-    lock.unlock();
-    DigestClaimed(hand);
+    if (!hand.only_when_cold && Unstarted() == 0 && !rests_to_adopt() && !rests_.empty() && in_kernels_ == 0) {
+      FileLanes::Rest rest = std::move(rests_.front());
+      rests_.pop_front();
+      lock.unlock();
+      FinishRest(rest);
+    } else {
+      lock.unlock();
+      DigestClaimed(hand);
+    }
     lock.lock();
   }
 }
@@ -205,11 +292,6 @@ void DigestAhead::Work(Hand& hand) {
 AheadOutcome DigestAhead::TakeNext(const std::function<void()>& idle) {
   std::unique_lock lock(mutex_);
   if (slots_.empty()) return AheadOutcome{};
-  if (workers_.empty()) {  // in turn: the oldest file is the next to claim
-    lock.unlock();
-    DigestClaimed(hands_.front());
-    lock.lock();
-  }
   while (!slots_.front().outcome) {
     if (WorkerToWake()) work_ready_.notify_all();
     caller_waiting_ = true;

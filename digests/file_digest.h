@@ -38,12 +38,17 @@ class BoundedRead {
   std::int64_t left() const { return size_ - done_; }
   int error() const { return error_; }
 
+  // Keeps the system reading about window bytes ahead of the reads (see
+  // Stream::ReadAhead), asking again each time half of it has been read.
+  void KeepReadingAhead(std::int64_t window);
+
  private:
   std::int64_t Fail(int error);
 
   Stream* file_;
   std::int64_t size_;
   std::int64_t done_;
+  std::int64_t asked_to_ = 0;  // ReadAhead asked for every byte before this
   bool finished_ = false;
   int error_ = 0;
 };

@@ -3,7 +3,7 @@
 // `quillora-cli hash` are two sinks over the very same code.
 //
 // Digests are computed ahead on worker threads (`jobs` of them; 0 means one
-// per core, 1 means none), yet every row, digest and pump reaches the sink
+// per core), yet every row, digest and pump reaches the sink
 // in exactly the order a one-file-at-a-time job gives.
 #pragma once
 

@@ -119,7 +119,8 @@ class Env {
   // name too long).
   virtual std::unique_ptr<FolderListing> ListFolder(const std::string& path) = 0;
 
-  // Opens a file for the digest, read-only. Only a regular file opens; a
+  // Opens a file for the digest, read-only. Only a regular file opens, and
+  // nothing else is opened to find out (a device may act on an open); a
   // failure raises SystemError carrying the system error number. Never blocks.
   virtual std::unique_ptr<Stream> OpenForDigest(const std::string& path) = 0;
 

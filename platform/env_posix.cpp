@@ -4,12 +4,16 @@
 #include <langinfo.h>
 #include <locale.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <cstdio>
 #include <ctime>
+#include <map>
+#include <mutex>
 #include <random>
 
 #include "platform/env.h"
@@ -24,6 +28,30 @@ namespace {
 constexpr std::int64_t kSequentialHintAbove = 1 << 20;
 
 bool HasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+
+// Read ahead in full, alongside other files, even on a spinning disk.
+constexpr std::int64_t kSmallOnSpinningDisk = 256 << 10;
+
+// What the system says of the disk that holds device: rotational or not
+// (/sys/dev/block/MAJOR:MINOR, a partition's answer being its disk's).
+// Asked once per device; unknown counts as not spinning.
+bool OnSpinningDisk(dev_t device) {
+  static std::mutex mutex;
+  static std::map<dev_t, bool> known;
+  std::lock_guard lock(mutex);
+  const auto found = known.find(device);
+  if (found != known.end()) return found->second;
+  const std::string block = "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+  bool spinning = false;
+  for (const char* queue : {"/queue/rotational", "/../queue/rotational"}) {
+    if (FILE* file = std::fopen((block + queue).c_str(), "re")) {
+      spinning = std::fgetc(file) == '1';
+      std::fclose(file);
+      break;
+    }
+  }
+  return known[device] = spinning;
+}
 
 bool StatPath(const std::string& path, struct stat& st) {
   return !HasNul(path) && ::stat(path.c_str(), &st) == 0;
@@ -74,6 +102,14 @@ class FileStream final : public Stream {
     if (::fstat(fd_, &now) != 0) return Fail(), false;
     return now.st_size == opened_.st_size && now.st_mtim.tv_sec == opened_.st_mtim.tv_sec &&
            now.st_mtim.tv_nsec == opened_.st_mtim.tv_nsec;
+  }
+  void ReadAhead(std::int64_t from, std::int64_t bytes) override {
+    // On a spinning disk, starting many files at once makes it seek between
+    // them: there, a large file's start waits until it is read in turn, and
+    // only small files (one seek each, put in order by the disk's queue) and
+    // the rest of a file already being read are asked for ahead.
+    if (from == 0 && opened_.st_size > kSmallOnSpinningDisk && OnSpinningDisk(opened_.st_dev)) return;
+    ::posix_fadvise(fd_, static_cast<off_t>(from), static_cast<off_t>(bytes), POSIX_FADV_WILLNEED);
   }
 
  private:
@@ -322,9 +358,16 @@ std::unique_ptr<FolderListing> PosixEnv::ListFolder(const std::string& path) {
 }
 
 std::unique_ptr<Stream> PosixEnv::OpenForDigest(const std::string& path) {
+  // Only a regular file is ever opened: opening a device can act on it (a
+  // watchdog starts, a tape rewinds), and a tree copied from a system's root
+  // holds such nodes under dev/. The stat's lookup leaves the path cached for
+  // the open.
+  struct stat st;
+  if (!StatPath(path, st)) throw SystemError("open", HasNul(path) ? ENOENT : errno);
+  if (!S_ISREG(st.st_mode)) throw SystemError("open", S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile);
   const int fd = OpenReadOnly(path);
   if (fd < 0) throw SystemError("open", errno);
-  struct stat st;
+  // It may have been replaced between the stat and the open.
   if (::fstat(fd, &st) != 0) {
     const int error = errno;
     ::close(fd);
