@@ -1,6 +1,7 @@
 #include "platform/env.h"
 
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -216,12 +217,20 @@ TEST_F(EnvTest, ReplacingKeepsModeOwnerAndGroupAndLeavesLinksLinks) {
 
 TEST_F(EnvTest, DigestOpenNeverBlocksAndRefusesNonFiles) {
   ASSERT_EQ(::mkfifo(tree.At("fifo").c_str(), 0644), 0);
+  // Nothing but a regular file is opened to find out: an open can act on a
+  // device. inotify sees every open in the folder.
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, tree.path().c_str(), IN_OPEN), 0);
   try {
     env.OpenForDigest(tree.At("fifo"));
     FAIL();
   } catch (const SystemError& e) {
     EXPECT_EQ(SystemErrorMessage(e.number()), "Not a regular file");
   }
+  alignas(inotify_event) char events[4096];
+  EXPECT_EQ(::read(watch, events, sizeof events), -1) << "the FIFO was opened";
+  ::close(watch);
   try {
     env.OpenForDigest(tree.path());
     FAIL();
