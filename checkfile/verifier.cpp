@@ -78,7 +78,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
         return true;
       },
       [](const VerifyItem& item) {
-        return item.read_error || item.too_long ? nullptr : &item.record.path;
+        return item.read_error || item.too_long ? DigestRequest{} : DigestRequest{&item.record.path};
       });
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   VerifyTally tally(base);

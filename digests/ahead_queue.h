@@ -24,9 +24,10 @@ class AheadQueue {
   static constexpr std::size_t kMaxItemsAhead = DigestAhead::kDefaultAhead;
 
   // source fills the next item and returns false at the end. digest_path
-  // returns the path to digest for an item, or nullptr for none.
+  // returns the file to digest for an item, or a request without a path for
+  // none.
   AheadQueue(Env& env, unsigned jobs, std::function<bool(Item&)> source,
-             std::function<const std::string*(const Item&)> digest_path)
+             std::function<DigestRequest(const Item&)> digest_path)
       : ahead_(env, jobs),
         source_(std::move(source)),
         digest_path_(std::move(digest_path)),
@@ -39,7 +40,7 @@ class AheadQueue {
     if (items_.empty()) return false;
     item = std::move(items_.front());
     items_.pop_front();
-    owes_outcome_ = digest_path_(item) != nullptr;
+    owes_outcome_ = digest_path_(item).path != nullptr;
     return true;
   }
 
@@ -58,7 +59,8 @@ class AheadQueue {
         source_done_ = true;
         break;
       }
-      if (const std::string* path = digest_path_(item)) ahead_.Submit(*path);
+      if (const DigestRequest request = digest_path_(item); request.path != nullptr)
+        ahead_.Submit(*request.path, request.listed_regular);
       items_.push_back(std::move(item));
     }
     ahead_.Start();
@@ -66,7 +68,7 @@ class AheadQueue {
 
   DigestAhead ahead_;
   std::function<bool(Item&)> source_;
-  std::function<const std::string*(const Item&)> digest_path_;
+  std::function<DigestRequest(const Item&)> digest_path_;
   std::size_t max_items_;
   std::deque<Item> items_;
   bool source_done_ = false;

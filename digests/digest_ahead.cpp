@@ -72,9 +72,9 @@ bool DigestAhead::HasRoom() const {
   return slots_.size() < max_ahead_;
 }
 
-void DigestAhead::Submit(std::string path) {
+void DigestAhead::Submit(std::string path, bool listed_regular) {
   std::lock_guard lock(mutex_);
-  slots_.push_back(Slot{std::move(path), std::nullopt});
+  slots_.push_back(Slot{std::move(path), listed_regular, std::nullopt});
 }
 
 void DigestAhead::Start() {
@@ -88,11 +88,12 @@ void DigestAhead::Start() {
   if (wake_readers) cold_ready_.notify_all();
 }
 
-AheadOutcome DigestAhead::Open(const std::string& path, std::unique_ptr<Stream>& file) {
+AheadOutcome DigestAhead::Open(const Claimed& claimed, std::unique_ptr<Stream>& file) {
+  const std::string& path = *claimed.path;
   AheadOutcome outcome;
   int open_error = 0;
   try {
-    file = env_.OpenForDigest(path);
+    file = claimed.listed_regular ? env_.OpenListedForDigest(path) : env_.OpenForDigest(path);
     outcome.exists = outcome.readable = true;
     return outcome;
   } catch (const SystemError& e) {
@@ -125,7 +126,8 @@ std::size_t DigestAhead::Claim(std::vector<Claimed>& held, std::size_t wanted) {
   const std::uint64_t count = std::min<std::uint64_t>(wanted, Unstarted());
   for (std::uint64_t n = 0; n != count; ++n) {
     // held has room for a lane's worth: no allocation while the lock is held.
-    held.push_back(Claimed{next_to_start_, &slots_[next_to_start_ - taken_].path});
+    const Slot& slot = slots_[next_to_start_ - taken_];
+    held.push_back(Claimed{.number = next_to_start_, .path = &slot.path, .listed_regular = slot.listed_regular});
     ++next_to_start_;
   }
   return count;
@@ -149,7 +151,7 @@ void DigestAhead::DigestClaimed(Hand& hand) {
       if (Claim(held, 1) == 0) return;  // another worker was first
       const Claimed claimed = held.back();
       std::unique_ptr<Stream> file;
-      AheadOutcome outcome = Open(*claimed.path, file);
+      AheadOutcome outcome = Open(claimed, file);
       if (file) {
         DigestBytes digest;
         const int error = DigestOfOpenFile(*file, digest);
@@ -182,7 +184,7 @@ void DigestAhead::DigestClaimed(Hand& hand) {
         }
         next->opened = true;
         const std::uint64_t number = next->number;
-        AheadOutcome outcome = Open(*next->path, file.stream);
+        AheadOutcome outcome = Open(*next, file.stream);
         if (file.stream) {
           file.tag = number;
           return true;
@@ -212,7 +214,7 @@ void DigestAhead::DigestClaimed(Hand& hand) {
         rest = std::move(rests_.front());
         rests_.pop_front();
       }
-      held.push_back(Claimed{rest.tag, nullptr, true});
+      held.push_back(Claimed{.number = rest.tag, .path = nullptr, .opened = true});
       return true;
     };
     // While a kernel runs, files handed over wait for it to adopt them: an

@@ -43,6 +43,14 @@ struct AheadOutcome {
   bool digested() const { return readable && error == 0 && !fault; }
 };
 
+// A file to digest: its path, and whether its folder's listing has just said
+// it is a regular file (Env::OpenListedForDigest opens it without a look
+// first). A request without a path asks for nothing.
+struct DigestRequest {
+  const std::string* path = nullptr;
+  bool listed_regular = false;
+};
+
 class DigestAhead {
  public:
   // jobs worker threads (0 means one per core), even one: the caller walks
@@ -62,7 +70,7 @@ class DigestAhead {
   // Queues a file after those queued before. Workers start on queued files
   // at Start() (or when they finish one): waking a thread costs more than the
   // whole work for a cheap file, so a caller queues a batch, then starts it.
-  void Submit(std::string path);
+  void Submit(std::string path, bool listed_regular = false);
   void Start();
   // The outcome of the oldest file not yet taken. While it waits, it calls
   // idle about every 20 ms (the window stays live on a large file).
@@ -82,12 +90,14 @@ class DigestAhead {
  private:
   struct Slot {
     std::string path;
+    bool listed_regular = false;
     std::optional<AheadOutcome> outcome;
   };
   struct Claimed {
     std::uint64_t number;
     const std::string* path;  // the slot's: it stays until its outcome is taken
     bool opened = false;
+    bool listed_regular = false;  // the slot's: opened without a look first
   };
   // What one thread that digests holds: the files it claimed and has not
   // posted, oldest first (at most a lane's worth), and its lanes, if any.
@@ -97,10 +107,11 @@ class DigestAhead {
     std::unique_ptr<FileLanes> lanes;
     bool only_when_cold = false;  // a reader's: works only once cold_
   };
-  // The readability test and the existence facts of path; for a file that
-  // passes, its open for the digest into file (a failed open is the
-  // outcome's error).
-  AheadOutcome Open(const std::string& path, std::unique_ptr<Stream>& file);
+  // The readability test and the existence facts of the claimed file; for a
+  // file that passes, its open for the digest into file (a failed open is
+  // the outcome's error). A file its listing called regular is opened
+  // without a look first.
+  AheadOutcome Open(const Claimed& claimed, std::unique_ptr<Stream>& file);
   // The outcome of a file Open opened: its digest text, or the error of its
   // read (kChangedWhileRead among them).
   static AheadOutcome Digested(const DigestBytes& digest, int error);

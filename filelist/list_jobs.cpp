@@ -18,8 +18,8 @@ struct ListItem {
   ScanEntry entry;   // scanned
 };
 
-const std::string* DigestPath(const ListItem& item) {
-  return item.given ? &item.path : ScanDigestPath(item.entry);
+DigestRequest DigestPath(const ListItem& item) {
+  return item.given ? DigestRequest{&item.path} : ScanDigestPath(item.entry);
 }
 
 void SetOutcome(ListSink& sink, ListSink::RowId row, const AheadOutcome& outcome) {

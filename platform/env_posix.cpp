@@ -161,8 +161,10 @@ class PosixListing final : public FolderListing {
   // A link counts as what it points to, and says that it is a link.
   void Classify(const dirent& d, FolderEntry& entry) const {
     entry.is_link = false;
+    entry.regular = false;
     entry.kind = EntryKind::kFile;
 #ifdef _DIRENT_HAVE_D_TYPE
+    entry.regular = d.d_type == DT_REG;
     if (d.d_type == DT_DIR) {
       entry.kind = EntryKind::kFolder;
       return;
@@ -265,6 +267,7 @@ class PosixEnv final : public Env {
   bool FolderExists(const std::string& path) override;
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override;
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override;
+  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override;
   std::unique_ptr<Stream> OpenStandardInput() override { return std::make_unique<StandardInputStream>(); }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override;
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override;
@@ -365,9 +368,14 @@ std::unique_ptr<Stream> PosixEnv::OpenForDigest(const std::string& path) {
   struct stat st;
   if (!StatPath(path, st)) throw SystemError("open", HasNul(path) ? ENOENT : errno);
   if (!S_ISREG(st.st_mode)) throw SystemError("open", S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile);
+  return OpenListedForDigest(path);
+}
+
+std::unique_ptr<Stream> PosixEnv::OpenListedForDigest(const std::string& path) {
   const int fd = OpenReadOnly(path);
   if (fd < 0) throw SystemError("open", errno);
-  // It may have been replaced between the stat and the open.
+  // It may have been replaced since it was looked at or listed.
+  struct stat st;
   if (::fstat(fd, &st) != 0) {
     const int error = errno;
     ::close(fd);

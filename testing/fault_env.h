@@ -100,6 +100,8 @@ class FaultEnv : public EnvWrapper {
     auto listing = target().ListFolder(path);
     return sorted_listings ? std::make_unique<Sorted>(*listing) : std::move(listing);
   }
+  // Listed files meet the same faults.
+  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override { return OpenForDigest(path); }
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
     if (digest_delay.count() > 0) std::this_thread::sleep_for(digest_delay);
     if (const int error = LookupError(path)) throw SystemError("open", error);
