@@ -2,6 +2,7 @@
 
 #include "checkfile/check_file_format.h"
 #include "platform/errors.h"
+#include "platform/wide_text.h"
 
 namespace quillora {
 namespace {
@@ -58,6 +59,8 @@ bool CheckFileReader::EndLine(CheckRecord& record) {
       joined += path_;
       record.relative_path = std::move(joined);
     }
+    // A check file written by a program that knew only the ANSI code page.
+    MendLegacyText(record.relative_path, prefix_.size());
   }
   pieces_.clear();
   head_.clear();

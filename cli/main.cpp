@@ -9,6 +9,7 @@
 #include "cli/output.h"
 #include "md5/md5_lanes.h"
 #include "platform/errors.h"
+#include "platform/wide_text.h"
 
 namespace quillora::cli {
 
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
   StartInterruptHandling();
   InitOutput();
   try {
-    const int status = Run(std::vector<std::string>(argv + 1, argv + argc));
+    const int status = Run(quillora::ProgramArguments(argc, argv));
     FlushLines();
     return status;
   } catch (const WriteError& e) {
