@@ -154,6 +154,20 @@ class Win32ReplacingFile final : public ReplacingFile {
   bool committed_ = false;
 };
 
+// True when a name between separators is longer than the 255 UTF-16 units
+// every Windows file system allows.
+bool HasOverlongName(const std::string& path) {
+  const std::wstring wide = WideFromUtf8(path);
+  std::size_t start = 0;
+  while (start <= wide.size()) {
+    std::size_t end = wide.find_first_of(L"\\/", start);
+    if (end == std::wstring::npos) end = wide.size();
+    if (end - start > 255) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 // A lookup that failed because nothing is there, not because it could not look.
 bool NothingThere(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
@@ -210,6 +224,9 @@ int Env::ReadabilityError(const std::string& path) {
 
 bool Env::FileExists(const std::string& path) {
   if (NamesNoFile(path)) return false;
+  // A name longer than any file system holds cannot be looked at; as on POSIX
+  // (ENAMETOOLONG) that is not "missing".
+  if (HasOverlongName(path)) return true;
   WIN32_FIND_DATAW data;
   const HANDLE find = ::FindFirstFileW(WidePath(path).c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return !NothingThere(::GetLastError());
@@ -234,9 +251,10 @@ std::unique_ptr<FolderListing> Env::ListFolder(const std::string& path) {
 
 std::unique_ptr<Stream> Env::OpenForDigest(const std::string& path) {
   if (NamesNoFile(path)) throw SystemError("CreateFile", ERROR_INVALID_NAME);
-  // No sharing: the digest sees the file as nobody else can change it.
-  const HANDLE h =
-      ::CreateFileW(WidePath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Shared with readers only: the digest sees the file as nobody can change
+  // it, while a file named twice (or read ahead) opens again.
+  const HANDLE h = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw SystemError("CreateFile", static_cast<int>(::GetLastError()));
   if (::GetFileType(h) != FILE_TYPE_DISK) {
     ::CloseHandle(h);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -69,7 +70,12 @@ TempTree::~TempTree() {
 }
 
 std::string TempTree::At(std::string_view relative) const {
-  return root_ + static_cast<char>(fs::path::preferred_separator) + std::string(relative);
+  std::string path = root_ + static_cast<char>(fs::path::preferred_separator) + std::string(relative);
+#ifdef _WIN32
+  // Tests spell relative paths with "/"; the program gives them with "\".
+  std::replace(path.begin() + static_cast<std::ptrdiff_t>(root_.size()), path.end(), '/', '\\');
+#endif
+  return path;
 }
 
 std::string TempTree::Write(std::string_view relative, std::string_view bytes) {
