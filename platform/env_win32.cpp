@@ -282,8 +282,9 @@ std::unique_ptr<ReplacingFile> Env::CreateReplacing(const std::string& path) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%05lx", (::GetTickCount() * 2654435761u + attempt) & 0xfffff);
     std::string temp = stem + suffix;
-    const HANDLE h = ::CreateFileW(WidePath(temp).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared for deletion: a stop (Ctrl+C) removes it while it is still open.
+    const HANDLE h = ::CreateFileW(WidePath(temp).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) return std::make_unique<Win32ReplacingFile>(path, std::move(temp), h);
     if (::GetLastError() != ERROR_FILE_EXISTS) throw IoError::FromSystem(static_cast<int>(::GetLastError()));
   }
