@@ -7,8 +7,10 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTableView>
 
 #include <optional>
@@ -76,6 +78,9 @@ void TForm1::ConnectHandlers() {
     connect(button, &QPushButton::clicked, this, [this, method] { RunJob([this, method] { (this->*method)(); }); });
   };
   handler(BtnHelp, &TForm1::BtnHelpClick);
+  // F1 asks for help anywhere in the window, whatever page is shown.
+  auto* help_key = new QShortcut(QKeySequence::HelpContents, this);
+  connect(help_key, &QShortcut::activated, this, [this] { RunHandler([this] { BtnHelpClick(); }); });
   handler(BtnExit, &TForm1::BtnExitClick);
   connect(LblWebsite, &TClickLabel::Clicked, this, [this] { RunHandler([this] { LblWebsiteClick(); }); });
   connect(LblEmail, &TClickLabel::Clicked, this, [this] { RunHandler([this] { LblEmailClick(); }); });
@@ -145,7 +150,16 @@ void TForm1::FormCreate() {
   setAcceptDrops(true);
 }
 
-void TForm1::BtnHelpClick() { shell_->Open("open", HelpFilePath(ExecutableFolder())); }
+void TForm1::BtnHelpClick() {
+  const std::string help = HelpFilePath(ExecutableFolder());
+  // The answer may come after the window is gone (the opener is a process of
+  // its own): then there is no one left to tell.
+  QPointer<TForm1> self(this);
+  shell_->Open("open", help, [self, help](OpenOutcome outcome) {
+    if (!self || outcome == OpenOutcome::kOpened) return;
+    self->RunHandler([&] { self->ShowInputError(HelpFailureMessage(outcome, help)); });
+  });
+}
 
 void TForm1::BtnExitClick() { close(); }
 

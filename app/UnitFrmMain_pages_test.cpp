@@ -18,7 +18,9 @@
 #include "app/file_list_model.h"
 #include "app/skin/form.h"
 #include "app/skin/page_control.h"
+#include "app/window_sinks.h"
 #include "app/testing/window_testing.h"
+#include "platform/errors.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -198,6 +200,39 @@ TEST_F(PagesTest, MakeChecksItsInputThenWritesTheCheckFileAndReports) {
   const std::string check_file = testing::ReadFile(tree.At("CheckSum.md5"));
   EXPECT_NE(check_file.find(std::string(kDigestOfA) + "\tfile.txt\r\n"), std::string::npos);
   EXPECT_EQ(check_file.find("b.txt"), std::string::npos) << "sub-folders were not asked for";
+}
+
+TEST_F(PagesTest, AJobThatFailsAfterItsClosingLinesShowsNoneOfThem) {
+  for (const bool fails : {false, true}) {
+    form->MemoMakeResult->clear();
+    try {
+      ResultBoxSink sink(*form->MemoMakeResult, [] {});
+      sink.FileDone("a.txt", FileStatus::kOk);
+      sink.SummaryBegins();
+      sink.SummaryLine("Operation completed.");
+      if (fails) throw IoError(101);  // the check file could not replace the old one
+    } catch (const IoError&) {
+    }
+    const std::vector<std::string> shown = {"Processing file \"a.txt\" ... OK", "", "Operation completed."};
+    EXPECT_EQ(Lines(form->MemoMakeResult), fails ? std::vector<std::string>(shown.begin(), shown.begin() + 1) : shown);
+  }
+}
+
+TEST_F(PagesTest, MakeRefusesAFolderThatCanBeWrittenButNotListedAsAnUnprivilegedUser) {
+  form->PageControl->SetCurrentIndex(1);
+  const std::string folder = tree.Folder("closed");
+  const std::string check_file = tree.Write("closed/CheckSum.md5", "the good check file\r\n");
+  ::chmod(check_file.c_str(), 0666);
+  ::chmod(folder.c_str(), 0333);
+  form->EdtPath->setText(QString::fromStdString(folder));
+  const auto before = Lines(form->MemoMakeResult);
+  const int result = testing::RunUnprivileged([&] {
+    if (ClickAndAnswer(form->BtnMake, Qt::Key_Return).second != "The folder cannot be read.") return 1;
+    return Lines(form->MemoMakeResult) == before ? 0 : 2;
+  });
+  ::chmod(folder.c_str(), 0755);
+  EXPECT_EQ(result, 0) << "1: no message, 2: the result box changed";
+  EXPECT_EQ(testing::ReadFile(check_file), "the good check file\r\n");
 }
 
 // --- Verifying a check file ----------------------------------------------------------

@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/click_label.h"
 #include "app/drop_intake.h"
@@ -282,6 +284,69 @@ TEST(HelpFile, HelpOpensBesideTheRealProgramWhenStartedThroughALink) {
   EXPECT_EQ(quillora::testing::ReadFile(out), real_folder + "/help.chm");
 }
 
+// The child half of the next test: the real desktop behind the window.
+TEST(HelpFile, HelpChildShowsWhatHelpSays) {
+  const char* out = std::getenv("QUILLORA_TEST_HELP_OUT");
+  if (!out) GTEST_SKIP() << "started by HelpThatCannotOpenSaysWhy";
+  DesktopShell shell;
+  testing::ScriptedFileDialogs dialogs;
+  TForm1 form(shell, dialogs);
+  std::string seen;
+  testing::ModalDriver driver([&](QWidget* modal) {
+    seen = modal->windowTitle().toStdString() + "\n" + modal->findChild<QLabel*>("lbl")->text().toStdString();
+    testing::PressKey(modal, Qt::Key_Return);
+  });
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  QTest::keyClick(&form, Qt::Key_F1);  // the Help button's click is the handler's too
+  // The answer comes from the event loop; the limit only keeps a lost one from hanging the run.
+  static_cast<void>(QTest::qWaitFor([&] { return driver.Ran(); }, 60000));
+  if (form.suiDlg->IconType != suiInformation) seen += "\nnot the information icon";
+  std::FILE* f = std::fopen(out, "w");
+  ASSERT_NE(f, nullptr);
+  std::fputs(seen.c_str(), f);
+  std::fclose(f);
+}
+
+TEST(HelpFile, HelpThatCannotOpenSaysWhy) {
+  // A copy of this test program in a folder of its own, with or without
+  // help.chm beside it, presses F1. On PATH, and alone there (it needs only
+  // the shell's built-ins): an xdg-open that notes its argument and exits
+  // with the case's status, or none at all.
+  const struct {
+    bool help_there;
+    std::optional<int> opener_exit;
+    std::string reason;
+  } cases[] = {
+      {true, 3, "no program to open CHM files is installed."},
+      {true, std::nullopt, "the xdg-open command (package xdg-utils) is not installed."},
+      {false, 0, "the file does not exist."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    quillora::testing::TempTree tree;
+    const std::string program = tree.At("my programs/window_test"), help = tree.At("my programs/help.chm");
+    tree.Folder("my programs");
+    std::filesystem::copy_file("/proc/self/exe", program);
+    if (c.help_there) tree.Write("my programs/help.chm", "ITSF");
+    tree.Folder("bin");
+    if (c.opener_exit)
+      std::filesystem::permissions(
+          tree.Write("bin/xdg-open", "#!/bin/sh\nprintf %s \"$1\" >\"${0%/*}/ran\"\nexit " +
+                                         std::to_string(*c.opener_exit) + "\n"),
+          std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+    const std::string command = "QUILLORA_TEST_HELP_OUT='" + tree.At("seen") + "' PATH='" + tree.At("bin") + "' '" +
+                                program + "' --gtest_filter=HelpFile.HelpChildShowsWhatHelpSays >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(quillora::testing::ReadFile(tree.At("seen")),
+              "Error\nCannot open the help file \"" + help + "\": " + c.reason);
+    // xdg-open gets the path itself, blank and all, and never a missing file.
+    EXPECT_EQ(std::filesystem::exists(tree.At("bin/ran")) ? quillora::testing::ReadFile(tree.At("bin/ran")) : "",
+              c.help_there && c.opener_exit ? help : "");
+  }
+}
+
 TEST_F(WindowTest, AJobStartedDuringAJobIsIgnoredAndACloseWaitsForItsEnd) {
   ShowActive();
   int second = 0, drop = 0;
@@ -312,7 +377,7 @@ TEST_F(WindowTest, AFailingJobIsReportedAndReleasesTheGuard) {
     reported = modal->findChild<QLabel*>("qt_msgbox_label")->text();
     testing::PressKey(modal, Qt::Key_Return);
   });
-  EXPECT_TRUE(form->RunJob([] { throw IoError(101); }));
+  EXPECT_TRUE(form->RunJob([] { throw IoError(IoError::kDiskFull); }));
   EXPECT_EQ(reported, "Disk full.");
   EXPECT_FALSE(form->Busy());
   int runs = 0;

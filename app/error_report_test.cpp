@@ -31,7 +31,7 @@ Shown Report(const std::function<void()>& body, bool* returned) {
 
 TEST(ErrorReport, ShowsTheErrorWithItsFullStopInACriticalBoxTitledQuillora) {
   bool ok = true;
-  Shown s = Report([] { throw IoError(5); }, &ok);
+  Shown s = Report([] { throw IoError(IoError::kAccessDenied); }, &ok);
   EXPECT_FALSE(ok);
   EXPECT_EQ(s.title, "Quillora");
   EXPECT_EQ(s.text, "File access denied.");

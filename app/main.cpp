@@ -6,8 +6,10 @@
 #include "app/shell.h"
 #include "app/skin/page_control.h"
 #include "app/skin/skin.h"
+#include "platform/standard_streams.h"
 
 int main(int argc, char* argv[]) {
+  if (!quillora::OpenClosedStandardStreams()) return 1;
   quillora::skin::FixDpiBeforeApplication();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillora"));

@@ -19,19 +19,32 @@ void ListModelSink::Pump() {
   if (gate_.Due()) pump_();
 }
 
+ResultBoxSink::~ResultBoxSink() {
+  AppendPending();
+  // Closing lines of a job that then failed would tell of a success.
+  if (has_closing_lines_ && std::uncaught_exceptions() == unwinding_at_start_) AppendLine(box_, closing_lines_);
+}
+
 void ResultBoxSink::Line(std::string_view text) {
-  if (has_pending_) pending_ += '\n';
-  pending_ += text;
-  has_pending_ = true;
+  std::string& lines = closing_ ? closing_lines_ : pending_;
+  bool& has_lines = closing_ ? has_closing_lines_ : has_pending_;
+  if (has_lines) lines += '\n';
+  lines += text;
+  has_lines = true;
+}
+
+void ResultBoxSink::SummaryBegins() {
+  closing_ = true;
+  ResultSink::SummaryBegins();
 }
 
 void ResultBoxSink::Pump() {
   if (!gate_.Due()) return;
-  Flush();
+  AppendPending();
   pump_();
 }
 
-void ResultBoxSink::Flush() {
+void ResultBoxSink::AppendPending() {
   if (!has_pending_) return;
   AppendLine(box_, pending_);  // one line of the box per "\n"-separated line
   pending_.clear();

@@ -10,10 +10,11 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <exception>
 #include <functional>
 #include <string>
 
-#include "checkfile/job_sink.h"
+#include "checkfile/result_sink.h"
 #include "filelist/list_jobs.h"
 
 class QPlainTextEdit;
@@ -47,23 +48,34 @@ class ListModelSink final : public ListSink {
 };
 
 // Lines go to a result box, in order; all of them are in the box by the time
-// the window processes its queue and when the sink is destroyed.
-class ResultBoxSink final : public JobSink {
+// the window processes its queue and when the sink is destroyed. The closing
+// lines (from SummaryBegins on) come in only when the job has returned: a
+// make whose check file could not replace the old one ends with the error
+// report, not with "Operation completed.".
+class ResultBoxSink final : public ResultSink {
  public:
-  ResultBoxSink(QPlainTextEdit& box, std::function<void()> pump) : box_(box), pump_(std::move(pump)) {}
-  ~ResultBoxSink() override { Flush(); }
-  void Line(std::string_view text) override;
+  ResultBoxSink(QPlainTextEdit& box, std::function<void()> pump)
+      : box_(box), pump_(std::move(pump)), unwinding_at_start_(std::uncaught_exceptions()) {}
+  ~ResultBoxSink() override;
+  void SummaryBegins() override;
   void Pump() override;
   void KeepAlive() override { Pump(); }
 
+ protected:
+  void Line(std::string_view text) override;
+
  private:
-  void Flush();
+  void AppendPending();
 
   QPlainTextEdit& box_;
   std::function<void()> pump_;
   PumpGate gate_;
   std::string pending_;  // lines not yet in the box, joined by "\n"
   bool has_pending_ = false;
+  bool closing_ = false;  // the lines now coming are closing lines
+  std::string closing_lines_;  // joined by "\n"
+  bool has_closing_lines_ = false;
+  int unwinding_at_start_;
 };
 
 }  // namespace quillora

@@ -49,6 +49,33 @@ std::string CheckFileRecordLine(std::string_view digest_text, std::string_view r
   return line;
 }
 
+std::string Md5sumRecordLine(std::string_view digest_text, std::string_view native_relative_path) {
+  std::string name;
+  name.reserve(native_relative_path.size() + 1);
+  bool escaped = false;
+  for (char ch : native_relative_path) {
+    if (ch == kPathSeparator) ch = '/';
+    switch (ch) {
+      case '\\': name += "\\\\"; escaped = true; break;
+      case '\n': name += "\\n"; escaped = true; break;
+      case '\r': name += "\\r"; escaped = true; break;
+      default: name += ch;
+    }
+  }
+  std::string line;
+  line.reserve(1 + digest_text.size() + 2 + name.size() + 1);
+  if (escaped) line += '\\';
+  line += digest_text;
+  line += "  ";
+  line += name;
+  line += '\n';
+  return line;
+}
+
+std::string_view CheckFileNameFor(CheckFileLayout layout) {
+  return layout == CheckFileLayout::kMd5sum ? kMd5sumsFileName : kCheckFileName;
+}
+
 bool CanRecordRelativePath(std::string_view native_relative_path) {
   for (const char ch : native_relative_path) {
     if (ch == '\r' || ch == '\n' || ch == '\x1a') return false;

@@ -17,6 +17,12 @@
 
 namespace quillora {
 
+// The layouts a check file is read in (check_file_reader.h) and written in.
+enum class CheckFileLayout {
+  kQuillora,  // header, then digest, TAB, path: the file holds such records
+  kMd5sum,    // md5sum's lines (and, read only, BSD tag and openssl lines)
+};
+
 inline constexpr std::string_view kCheckFileLineEnd = "\r\n";
 inline constexpr char kCheckFileSeparator = '\\';
 inline constexpr std::size_t kDigestTextLength = 32;
@@ -32,6 +38,16 @@ std::string CheckFileHeader(const LocalTime& time, std::string_view time_separat
 // One record line with its CR LF. digest_text is written as given (callers
 // pass lower case); relative_path is already in check-file form ("\").
 std::string CheckFileRecordLine(std::string_view digest_text, std::string_view relative_path);
+
+// One line of md5sum's own layout with its LF: the digest text, two blanks,
+// and the native relative path with "/" between folders, escaped as md5sum
+// escapes a name: when it holds a backslash, LF or CR, the line starts with
+// "\" and they are written "\\", "\n" and "\r". Every name can be written.
+std::string Md5sumRecordLine(std::string_view digest_text, std::string_view native_relative_path);
+
+// The name of the check file a make writes in layout: "CheckSum.md5" or
+// "MD5SUMS".
+std::string_view CheckFileNameFor(CheckFileLayout layout);
 
 // True when a native relative path can be written so that it reads back as
 // the same path. A name holding "\" would read back as folders; CR, LF and

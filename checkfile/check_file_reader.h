@@ -4,7 +4,10 @@
 // its path is gathered in pieces and joined once, each piece given back as
 // soon as it is copied.
 //
-// The rules, over bytes as they stand:
+// A UTF-8 byte-order mark at the start of the input is passed over (Notepad
+// writes one), whatever the layout.
+//
+// Quillora's own layout, over bytes as they stand:
 // - lines end at LF; every CR is dropped (before an LF or anywhere else);
 // - a byte 0x1A (Ctrl-Z) ends the input; the last line needs no line end;
 // - a line whose first character is ";" is a comment;
@@ -12,30 +15,52 @@
 //   character: characters 1 to 32 are the stored digest text (not checked
 //   for being hexadecimal), the rest of the line is the relative path (may be
 //   empty, may hold blanks and TABs). Every other line is passed over.
+//
+// A file that holds not one such record (before any Ctrl-Z) is read a second
+// time, in md5sum's layouts (CheckFileLayout::kMd5sum), line by line, lines
+// of the different layouts mixed:
+//   DIGEST  NAME  or  DIGEST *NAME   (md5sum, md5sum -b; one blank, or a TAB,
+//                                     in place of the first blank also reads)
+//   MD5 (NAME) = DIGEST              (md5sum --tag)
+//   MD5(NAME)= DIGEST                (openssl md5)
+// DIGEST is 32 hexadecimal digits in either case; blanks and TABs before the
+// line's first character are passed over. A line whose first character
+// (after those blanks) is "\" holds an escaped NAME: "\\" is a backslash,
+// "\n" a line feed, "\r" a carriage return, and any other "\" makes the line
+// improper. In a NAME that is not escaped, "\" is a folder separator, as the
+// Windows tools write it. Lines end at LF, a CR directly before it is
+// dropped; a Ctrl-Z first on a line ends the input (elsewhere it is part of a
+// name); empty lines, lines of blanks, and lines starting with "#" or ";" are
+// passed over. Every other line is improper: counted, never a record.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "checkfile/check_file_format.h"  // CheckFileLayout
 #include "platform/stream.h"
 
 namespace quillora {
 
 struct CheckRecord {
-  std::string digest_text;    // the 32 characters before the TAB, as written
-  // The reader's path_prefix followed by everything after the TAB, the
-  // latter in check-file form ("\").
+  std::string digest_text;    // the 32 characters of the stored digest, as written
+  // The reader's path_prefix followed by the record's path in native form:
+  // every folder separator of the check file ("\", in the layouts where it is
+  // one) is the native one, escapes are decoded.
   std::string relative_path;
 };
 
 class CheckFileReader {
  public:
   // Reads from input, which must outlive the reader. Reading starts at the
-  // stream's current position. Every record's relative_path starts with
-  // path_prefix, so a caller that needs the full path gets it without a
-  // second copy of a long path. A path joined from pieces has room for
-  // kPathRoom more bytes: a short lead and quotes can go around it in place.
+  // stream's current position, and a file without a record of Quillora's
+  // layout is read again from there: the stream must be able to seek back.
+  // Every record's relative_path starts with path_prefix, so a caller that
+  // needs the full path gets it without a second copy of a long path. A path
+  // joined from pieces has room for kPathRoom more bytes: a short lead and
+  // quotes can go around it in place.
   explicit CheckFileReader(Stream& input, std::string path_prefix = {});
   static constexpr std::size_t kPathRoom = 32;
   CheckFileReader(const CheckFileReader&) = delete;
@@ -43,14 +68,26 @@ class CheckFileReader {
 
   // Reads on to the next record and stores it in record; false when the
   // input has ended (its end or a Ctrl-Z), and on every call after that. A
-  // failed read raises IoError; the records before it have been returned.
+  // failed read or seek raises IoError; the records before it have been
+  // returned.
   bool Next(CheckRecord& record);
 
- private:
-  enum class LineState { kHead, kComment, kRecordPath, kNotRecord };
+  // The layout the records are read in. Settled once Next has returned a
+  // record, or false; kQuillora before.
+  CheckFileLayout layout() const { return layout_; }
 
-  bool Refill();  // false at the end of input
+  // How many lines of a file read in md5sum's layouts fit none of them (so
+  // far). Always 0 for Quillora's layout, which passes such lines over.
+  std::int64_t improper_lines() const { return improper_lines_; }
+
+ private:
+  enum class LineState { kHead, kComment, kRecordPath, kNotRecord, kLineStart, kLine };
+
+  void ReadStart();   // reads the first bytes, passing over a byte-order mark
+  bool Refill();      // false at the end of input
+  bool EndOfInput(CheckRecord& record);  // true when the last line was a record
   bool EndLine(CheckRecord& record);  // true when the finished line was a record
+  void TakeGathered(std::string& into);  // prefix_ and the gathered bytes, joined
   void AppendPath(const char* bytes, std::size_t count);
 
   static constexpr std::size_t kBlockSize = 64 * 1024;
@@ -59,14 +96,19 @@ class CheckFileReader {
   static constexpr std::size_t kPieceSize = 1 << 20;
 
   Stream& input_;
+  std::int64_t start_;  // where the input began, for the second reading
   std::string block_;
   std::size_t at_ = 0;    // next unread byte of block_
   std::size_t size_ = 0;  // bytes of block_ in use
   bool ended_ = false;
+  bool started_ = false;
+  bool decided_ = false;  // a record of Quillora's layout was met
+  CheckFileLayout layout_ = CheckFileLayout::kQuillora;
+  std::int64_t improper_lines_ = 0;
   LineState state_ = LineState::kHead;
   std::string head_;  // the first characters of the line, up to 32
   std::string prefix_;
-  std::string path_;                // the last piece of the path so far
+  std::string path_;                // the last piece of the path (or md5sum line) so far
   std::vector<std::string> pieces_;  // the full pieces before it
 };
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "checkfile/check_file_format.h"
 #include "platform/errors.h"
 #include "testing/string_stream.h"
 
@@ -68,9 +69,102 @@ TEST_P(CheckFileReaderTest, OnlyLinesWhoseFirstTabIsThe33rdCharacterAreRecords) 
                            kDigest + "\tC:\\x\\y.txt\r\n";
   const Records expected = {
       {upper, "upper.txt"}, {"not hex, but 32 characters long.", "nonhex.txt"}, {kDigest, ""},
-      {kDigest, " a\tb "},  {kDigest, "C:\\x\\y.txt"},
+      {kDigest, " a\tb "},  {kDigest, FromCheckFilePath("C:\\x\\y.txt")},
   };
   EXPECT_EQ(Read(text), expected);
+}
+
+TEST_P(CheckFileReaderTest, AByteOrderMarkAtTheStartHidesNoRecord) {
+  const std::string bom = "\xEF\xBB\xBF";
+  EXPECT_EQ(Read(bom + kDigest + "\ta.txt\r\n"), (Records{{kDigest, "a.txt"}}));
+  EXPECT_EQ(Read(bom + ";" + kDigest + "\tcomment\r\n"), Records{}) << "a comment stays a comment";
+  EXPECT_EQ(Read(bom), Records{});
+  EXPECT_EQ(Read("\xEF\xBB" + kDigest + "\ta.txt\r\n"), Records{}) << "only the whole mark is passed over";
+  EXPECT_EQ(Read(kDigest + "\ta\n" + bom + kDigest + "\tb\n"), (Records{{kDigest, "a"}})) << "only at the start";
+}
+
+// Lines of a file without a record of Quillora's layout: what each reads as.
+struct Md5sumLineCase {
+  std::string line;    // ended by LF or CR LF in the file
+  std::string digest;  // empty: no record
+  std::string path;
+  bool improper = false;
+};
+
+TEST_P(CheckFileReaderTest, AFileWithoutOwnRecordsIsReadInMd5sumLayouts) {
+  const std::string upper = "D41D8CD98F00B204E9800998ECF8427E";
+  const std::string native_sub = FromCheckFilePath("sub\\x.txt");
+  const std::vector<Md5sumLineCase> cases = {
+      // md5sum, md5sum -b
+      {kDigest + "  a b", kDigest, "a b"},
+      {kDigest + " *bin", kDigest, "bin"},
+      {upper + "  up", upper, "up"},
+      {kDigest + "   lead", kDigest, " lead"},
+      {kDigest + " one-blank", kDigest, "one-blank"},
+      {kDigest + " ** star", kDigest, "* star"},
+      {" \t" + kDigest + "  indented", kDigest, "indented"},
+      {kDigest + "  sub\\x.txt", kDigest, native_sub},
+      {kDigest + "  cr\rin", kDigest, "cr\rin"},
+      {kDigest + "  z\x1az", kDigest, "z\x1az"},
+      {kDigest + "  ", kDigest, ""},
+      {"\\" + kDigest + "  b\\\\s\\nl\\r", kDigest, "b\\s\nl\r"},
+      {"\\" + kDigest + "  bad\\x", "", "", true},
+      {"\\" + kDigest + "  cut\\", "", "", true},
+      {"\\ " + kDigest + "  x", "", "", true},
+      {kDigest + "0  long", "", "", true},
+      {kDigest.substr(1) + "  short", "", "", true},
+      {kDigest + "*nospace", "", "", true},
+      {kDigest, "", "", true},
+      {"g" + kDigest.substr(1) + "  nonhex", "", "", true},
+      // md5sum --tag, openssl md5
+      {"MD5 (a b) = " + kDigest, kDigest, "a b"},
+      {"MD5 (x) = y) = " + kDigest, kDigest, "x) = y"},
+      {"\\MD5 (n\\nl) = " + kDigest, kDigest, "n\nl"},
+      {"MD5(o)= " + upper, upper, "o"},
+      {"MD5 (p)=" + kDigest, kDigest, "p"},
+      {"MD5 (sub\\x.txt) = " + kDigest, kDigest, native_sub},
+      {"MD5 (t) = " + kDigest + " ", "", "", true},
+      {"md5 (t) = " + kDigest, "", "", true},
+      {"MD5 (t) " + kDigest, "", "", true},
+      {"MD5 t) = " + kDigest, "", "", true},
+      {"SHA1 (t) = " + kDigest, "", "", true},
+      {"\\MD5 (t\\q) = " + kDigest, "", "", true},
+      // passed over
+      {"", "", ""},
+      {" \t ", "", ""},
+      {"#" + kDigest + "  comment", "", ""},
+      {";" + kDigest + "  comment", "", ""},
+  };
+  std::string text = "\xEF\xBB\xBF";
+  Records expected;
+  std::int64_t improper = 0;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    text += cases[i].line + (i % 2 == 0 ? "\n" : "\r\n");
+    if (!cases[i].digest.empty()) expected.emplace_back(cases[i].digest, cases[i].path);
+    improper += cases[i].improper ? 1 : 0;
+  }
+  testing::StringStream input(text + "\x1a" + kDigest + "  after-ctrl-z\n", GetParam());
+  CheckFileReader reader(input, "/base/");
+  Records records;
+  CheckRecord record;
+  while (reader.Next(record)) records.emplace_back(record.digest_text, record.relative_path.substr(6));
+  EXPECT_EQ(records, expected);
+  EXPECT_EQ(reader.improper_lines(), improper);
+  EXPECT_EQ(reader.layout(), CheckFileLayout::kMd5sum);
+}
+
+TEST_P(CheckFileReaderTest, OneOwnRecordKeepsTheWholeFileInQuilloraLayout) {
+  CheckRecord record;
+  for (const std::string& text :
+       {kDigest + "  gnu\njunk\n" + kDigest + "\town\n", kDigest + "\town\n" + kDigest + "  gnu\n"}) {
+    testing::StringStream input(text, GetParam());
+    CheckFileReader reader(input);
+    ASSERT_TRUE(reader.Next(record));
+    EXPECT_EQ(record.relative_path, "own");
+    EXPECT_FALSE(reader.Next(record));
+    EXPECT_EQ(reader.layout(), CheckFileLayout::kQuillora);
+    EXPECT_EQ(reader.improper_lines(), 0);
+  }
 }
 
 TEST_P(CheckFileReaderTest, NoLineLengthLimit) {

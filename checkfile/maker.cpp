@@ -1,107 +1,59 @@
 #include "checkfile/maker.h"
 
-#include <algorithm>
 #include <memory>
 
 #include "checkfile/check_file_format.h"
 #include "checkfile/input_text.h"
 #include "md5/ahead_queue.h"
+#include "md5/folder_scan.h"
 #include "md5/md5.h"
-#include "platform/folder_walk.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 
 namespace quillora {
 namespace {
 
-// One entry of the make's walk, and what the report does with it.
-struct MakeItem {
-  enum class Kind {
-    kPassedOver,  // a check file, a check file's temporary file, or a folder without the flag
-    kFolder,      // a sub-folder: its folder line
-    kFile,        // a file to digest and record
-    kUnrecordable,  // a file whose name cannot stand in a check file
-  };
-  Kind kind = Kind::kPassedOver;
-  WalkEntry entry;
-  std::string relative;  // native path below the top folder
-};
-
-const std::string* DigestPathOf(const MakeItem& item) {
-  return item.kind == MakeItem::Kind::kFile ? &item.entry.path : nullptr;
-}
-
-// The walk of one make, depth first in listing order: it classifies each
-// entry so that files can be digested ahead while earlier lines are reported.
-class MakeSource {
- public:
-  MakeSource(Env& env, const std::string& top_folder, bool include_subfolders)
-      : walk_(env, top_folder, include_subfolders),
-        top_length_(top_folder.size()),
-        include_subfolders_(include_subfolders) {}
-
-  int root_error() const { return walk_.root_error(); }
-
-  bool Next(MakeItem& item) {
-    if (!walk_.Next(item.entry)) return false;
-    const WalkEntry& entry = item.entry;
-    item.relative = entry.path.substr(std::min(top_length_, entry.path.size()));
-    if (entry.kind == EntryKind::kFolder) {
-      item.kind = include_subfolders_ ? MakeItem::Kind::kFolder : MakeItem::Kind::kPassedOver;
-    } else if (entry.name == kCheckFileName || IsCheckFileTemp(entry.name)) {
-      // Our own unfinished check file, or one a killed make left behind.
-      item.kind = MakeItem::Kind::kPassedOver;
-    } else if (!CanRecordRelativePath(item.relative)) {
-      item.kind = MakeItem::Kind::kUnrecordable;
-    } else {
-      item.kind = MakeItem::Kind::kFile;
-    }
-    return true;
-  }
-
- private:
-  FolderWalk walk_;
-  std::size_t top_length_;
-  bool include_subfolders_;
-};
-
 // Scans the top folder and, with the flag, every sub-folder at the place it
 // is met: a folder line per sub-folder, a file line per file, a record per
 // file digested. A failed write to the check file is not one file's problem
 // but the whole make's: it passes through.
 void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_subfolders, ReplacingFile& out,
-                          JobSink& sink, unsigned jobs) {
-  MakeSource source(env, top_folder, include_subfolders);
-  if (const int error = source.root_error())
-    sink.LeftOut(WithoutTrailingSeparator(top_folder), SystemErrorMessage(error));
-  AheadQueue<MakeItem> queue(env, jobs, [&](MakeItem& item) { return source.Next(item); }, DigestPathOf);
+                          ResultSink& sink, unsigned jobs, CheckFileLayout layout) {
+  // md5sum's escapes write every name; its own check files are passed over
+  // as ours are.
+  const bool md5sum = layout == CheckFileLayout::kMd5sum;
+  FolderScan scan(env, top_folder, include_subfolders, md5sum ? nullptr : CanRecordRelativePath,
+                  md5sum ? kMd5sumsFileName : std::string_view());
+  AheadQueue<ScanEntry> queue(env, jobs, [&](ScanEntry& entry) { return scan.Next(entry); }, ScanDigestPath);
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
-  MakeItem item;
-  while (queue.Next(item)) {
+  ScanEntry entry;
+  while (queue.Next(entry)) {
     sink.Pump();
-    switch (item.kind) {
-      case MakeItem::Kind::kPassedOver:
+    switch (entry.kind) {
+      case ScanEntry::Kind::kPassedOver:
         break;
-      case MakeItem::Kind::kFolder:
-        sink.Line("Processing folder \"" + item.entry.path + "\" ...");
-        if (item.entry.list_error != 0) sink.LeftOut(item.entry.path, SystemErrorMessage(item.entry.list_error));
+      case ScanEntry::Kind::kFolder:
+        sink.FolderEntered(entry.path);
         break;
-      case MakeItem::Kind::kUnrecordable:
-        sink.Line("Processing file \"" + item.entry.name + "\" ... " + std::string(kCouldNotOpenFile));
-        sink.LeftOut(item.entry.path, "Name cannot be written in a check file");
+      case ScanEntry::Kind::kUnlistableFolder:
+        if (!entry.top) sink.FolderEntered(entry.path);
+        sink.LeftOut(entry.path, SystemErrorMessage(entry.list_error));
         break;
-      case MakeItem::Kind::kFile: {
+      case ScanEntry::Kind::kUnrecordableName:
+        sink.FileDone(entry.name, FileStatus::kNameNotRecordable);
+        sink.LeftOut(entry.path, kNameCannotBeRecorded);
+        break;
+      case ScanEntry::Kind::kFile: {
         const AheadOutcome outcome = queue.Outcome(keep_alive);
         if (outcome.fault) std::rethrow_exception(outcome.fault);
         // A file another program holds, or one whose read failed part way,
         // is reported rather than left out in silence.
-        std::string_view status = kCouldNotOpenFile;
         if (outcome.digested()) {
-          out.Append(CheckFileRecordLine(LowerAscii(outcome.digest), ToCheckFilePath(item.relative)));
-          status = "OK";
+          out.Append(md5sum ? Md5sumRecordLine(outcome.digest, entry.relative)
+                            : CheckFileRecordLine(outcome.digest, ToCheckFilePath(entry.relative)));
         }
-        sink.Line("Processing file \"" + item.entry.name + "\" ... " + std::string(status));
-        if (!outcome.digested()) sink.LeftOut(item.entry.path, SystemErrorMessage(outcome.error));
+        sink.FileDone(entry.name, outcome.digested() ? FileStatus::kOk : FileStatus::kCouldNotOpen);
+        if (!outcome.digested()) sink.LeftOut(entry.path, SystemErrorMessage(outcome.error));
         break;
       }
     }
@@ -113,6 +65,13 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
 MakeInput CheckMakeInput(Env& env, const std::string& folder_text) {
   if (NothingTyped(folder_text)) return MakeInput::kNoFolder;
   if (!env.FolderExists(folder_text)) return MakeInput::kFolderMissing;
+  // A folder that can be written but not listed would get a check file
+  // without a record, in place of a good one, and no word of why.
+  try {
+    env.ListFolder(folder_text);
+  } catch (const SystemError&) {
+    return MakeInput::kFolderUnreadable;
+  }
   return MakeInput::kReady;
 }
 
@@ -120,25 +79,32 @@ std::string_view MakeInputMessage(MakeInput input) {
   switch (input) {
     case MakeInput::kNoFolder: return "Please select or drag-and-drop a folder firstly.";
     case MakeInput::kFolderMissing: return "The folder does not exist.";
+    case MakeInput::kFolderUnreadable: return "The folder cannot be read.";
     case MakeInput::kReady: break;
   }
   return "";
 }
 
-std::string CheckFilePathFor(const std::string& folder_text) { return JoinPath(folder_text, kCheckFileName); }
+std::string CheckFilePathFor(const std::string& folder_text, CheckFileLayout layout) {
+  return JoinPath(folder_text, CheckFileNameFor(layout));
+}
 
-std::string MakeCheckFile(Env& env, const std::string& folder_text, bool include_subfolders, JobSink& sink,
-                          unsigned jobs) {
-  const std::string check_file_path = CheckFilePathFor(folder_text);
+std::string MakeCheckFile(Env& env, const std::string& folder_text, bool include_subfolders, ResultSink& sink,
+                          unsigned jobs, CheckFileLayout layout) {
+  const std::string check_file_path = CheckFilePathFor(folder_text, layout);
   std::unique_ptr<ReplacingFile> out = env.CreateReplacing(check_file_path);
-  out->Append(CheckFileHeader(env.Now(), env.TimeSeparator()));
+  // md5sum's layout has no comments: md5sum -c would count them as improper.
+  if (layout == CheckFileLayout::kQuillora) out->Append(CheckFileHeader(env.Now(), env.TimeSeparator()));
 
-  AddFolderToCheckFile(env, WithTrailingSeparator(folder_text), include_subfolders, *out, sink, jobs);
+  AddFolderToCheckFile(env, WithTrailingSeparator(folder_text), include_subfolders, *out, sink, jobs, layout);
+
+  // The rename comes last, once every line is out: a run that cannot report
+  // its lines has not replaced the old check file.
+  sink.SummaryBegins();
+  sink.SummaryLine("Operation completed.");
+  sink.SummaryLine("The MD5 checksum file is save at \"" + check_file_path + "\"");
+  sink.Flush();
   out->Commit();
-
-  sink.Line("");
-  sink.Line("Operation completed.");
-  sink.Line("The MD5 checksum file is save at \"" + check_file_path + "\"");
   return check_file_path;
 }
 

@@ -9,7 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "checkfile/job_sink.h"
+#include "checkfile/check_file_format.h"  // CheckFileLayout
+#include "checkfile/result_sink.h"
 #include "platform/env.h"
 
 namespace quillora {
@@ -19,26 +20,31 @@ enum class MakeInput {
   kReady,
   kNoFolder,       // nothing left after trimming bytes 0 to 32 from both ends
   kFolderMissing,  // nothing at the path, or not a folder
+  kFolderUnreadable,  // a folder that cannot be listed (it may still be written)
 };
 
-// Checks the folder text before a make. Touches nothing.
+// Checks the folder text before a make. Touches nothing; opens the folder's
+// listing to see that it can be read.
 MakeInput CheckMakeInput(Env& env, const std::string& folder_text);
 
 // The message of an input problem: "Please select or drag-and-drop a folder
-// firstly." or "The folder does not exist."; empty for kReady.
+// firstly.", "The folder does not exist." or "The folder cannot be read.";
+// empty for kReady.
 std::string_view MakeInputMessage(MakeInput input);
 
-// The folder text joined with "CheckSum.md5" (platform/paths.h: one
-// separator added, none when the text already ends with one).
-std::string CheckFilePathFor(const std::string& folder_text);
+// The folder text joined with "CheckSum.md5", or "MD5SUMS" for md5sum's
+// layout (platform/paths.h: one separator added, none when the text already
+// ends with one).
+std::string CheckFilePathFor(const std::string& folder_text, CheckFileLayout layout = CheckFileLayout::kQuillora);
 
 // Makes the check file of folder_text, which CheckMakeInput found ready.
 // Reports to sink, in this order: for each entry of the depth-first walk in
-// listing order, the sub-folder line ("Processing folder "<full path>" ...",
-// only when include_subfolders) or the file line ("Processing file "<name>"
-// ... OK" or "... Could not open file"); then "", "Operation completed." and
-// "The MD5 checksum file is save at "<check-file path>"". Calls sink.Pump()
-// before each entry. Returns the check-file path.
+// listing order (md5/folder_scan.h), FolderEntered for a sub-folder (only
+// when include_subfolders) or FileDone for a file ("Processing file "<name>"
+// ... OK", "... Could not open file" or "... Name cannot be recorded"); then
+// SummaryBegins, the SummaryLines "Operation completed." and "The MD5
+// checksum file is save at "<check-file path>"", and Flush. Calls
+// sink.Pump() before each entry. Returns the check-file path.
 //
 // Links to files are digested as the file and recorded under the link's name.
 // The folder typed is followed when it is a link, but a link to a folder met
@@ -46,20 +52,26 @@ std::string CheckFilePathFor(const std::string& folder_text);
 // or ".." records nothing outside the folder. "CheckSum.md5" and temporary
 // check files (IsCheckFileTemp) are passed over without a line. A file gets
 // "Could not open file" and no record when it fails the readability test
-// (FIFOs, sockets and devices always do), when its digest fails (also a read
-// that fails part way), or when its relative path cannot be recorded
-// (CanRecordRelativePath). A folder that cannot be listed adds nothing. Each
-// file or folder left out so is told to sink.LeftOut() with its reason, right
-// after its line.
+// (FIFOs, sockets and devices always do) or its digest fails (also a read
+// that fails part way); "Name cannot be recorded" and no record when its
+// relative path cannot be written in a check file (CanRecordRelativePath). A
+// folder that cannot be listed (also one past the system's path length
+// limit) adds nothing. Each file or folder left out so is told to
+// sink.LeftOut() with its reason, right after its line.
 //
-// Raises IoError, with no completion lines and the old check file untouched,
-// when the check file cannot be created (an existing one that is read-only
-// gives "File access denied" before any scan) or written (e.g. "Disk full").
-// Exceptions from the sink pass through the same way.
+// The new check file replaces the old one as the very last step, after
+// sink.Flush(). Raises IoError, with the old check file untouched, when the
+// check file cannot be created (an existing one that is read-only gives
+// "File access denied" before any scan) or written (e.g. "Disk full").
+// Exceptions from the sink (also from Flush) pass through the same way.
 //
 // Digests are computed ahead by `jobs` worker threads (0: one per core; 1:
 // none, each file at its turn); the lines, records and pumps stay the same.
-std::string MakeCheckFile(Env& env, const std::string& folder_text, bool include_subfolders, JobSink& sink,
-                          unsigned jobs = 0);
+//
+// With layout kMd5sum the check file is "MD5SUMS" in md5sum's own layout
+// (Md5sumRecordLine, no header), for `md5sum -c`: every name can be recorded,
+// and every "MD5SUMS" is passed over as "CheckSum.md5" is.
+std::string MakeCheckFile(Env& env, const std::string& folder_text, bool include_subfolders, ResultSink& sink,
+                          unsigned jobs = 0, CheckFileLayout layout = CheckFileLayout::kQuillora);
 
 }  // namespace quillora

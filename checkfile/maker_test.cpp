@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <new>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -110,6 +111,25 @@ TEST_F(MakerTest, AnEmptyFolderOrOneWithOnlyACheckFileGivesTheHeaderAlone) {
   EXPECT_EQ(testing::ReadFile(tree.At("CheckSum.md5")), kHeader);
 }
 
+TEST_F(MakerTest, ForMd5sumEveryNameIsRecordedAndEveryMd5sumsPassedOver) {
+  SKIP_WITHOUT_POSIX("names with line breaks");
+  tree.Write("x/new\nline", "n");
+  tree.Write("x/back\\slash", "b");
+  tree.Write("x/MD5SUMS", "old");
+  tree.Write("CheckSum.md5", "ours");
+  tree.Write(".MD5SUMS.tmp-3e9a01", "left behind by a make that was killed");
+  sink = RecordingSink();
+  MakeCheckFile(env, tree.path(), true, sink, 0, CheckFileLayout::kMd5sum);
+  EXPECT_EQ(sink.lines.back(), "The MD5 checksum file is save at \"" + tree.path() + "/MD5SUMS\"");
+  std::multiset<std::string> lines;
+  const std::string text = testing::ReadFile(tree.At("MD5SUMS"));
+  for (std::size_t at = 0, end; at < text.size(); at = end + 1)
+    lines.insert(text.substr(at, (end = text.find('\n', at)) - at));
+  EXPECT_EQ(lines,
+            (std::multiset<std::string>{"\\" + Hex("n") + "  x/new\\nline", "\\" + Hex("b") + "  x/back\\\\slash"}));
+  EXPECT_EQ(sink.left_out.size(), 0u);
+}
+
 TEST_F(MakerTest, AFolderTextWithATrailingSeparatorGivesTheSameFile) {
   tree.Write("a.txt", "1");
   tree.Write("x/b.txt", "2");
@@ -179,15 +199,15 @@ TEST_F(MakerTest, FilesThatCannotBeOpenedGetTheirLineAndNoRecord) {
 
   const Lines lines = Make(tree.path());
   ::close(s);
-  const std::map<std::string, std::string> reasons = {
-      {"fifo", "Not a regular file"},
-      {"socket", "Not a regular file"},
-      {"dangling", "No such file or directory"},
-      {"back\\slash.txt", "Name cannot be written in a check file"},
-      {"line\nbreak.txt", "Name cannot be written in a check file"}};
-  for (const auto& [name, reason] : reasons) {
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Processing file \"" + name + "\" ... Could not open file"), 1)
-        << name;
+  const std::map<std::string, std::pair<std::string, std::string>> reasons = {
+      {"fifo", {"Could not open file", "Not a regular file"}},
+      {"socket", {"Could not open file", "Not a regular file"}},
+      {"dangling", {"Could not open file", "No such file or directory"}},
+      {"back\\slash.txt", {"Name cannot be recorded", "Name cannot be recorded"}},
+      {"line\nbreak.txt", {"Name cannot be recorded", "Name cannot be recorded"}}};
+  for (const auto& [name, outcome] : reasons) {
+    const auto& [status, reason] = outcome;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Processing file \"" + name + "\" ... " + status), 1) << name;
     EXPECT_EQ(std::count(sink.left_out.begin(), sink.left_out.end(), tree.At(name) + ": " + reason), 1) << name;
   }
   EXPECT_EQ(sink.left_out.size(), reasons.size());
@@ -301,14 +321,38 @@ TEST_F(MakerTest, AFileWhoseDigestFailsIsReportedNotLeftOutInSilence) {
   tree.Write("fine.txt", "fine");
   env.held = {busy};
   env.reads_fail_after[bad] = 200'000;  // a bad sector part way
+  std::set<std::string> lines = {"", "Operation completed.", Completion(tree.path()).back(),
+                                 "Processing file \"bad.bin\" ... Could not open file",
+                                 "Processing file \"busy.txt\" ... Could not open file",
+                                 "Processing file \"fine.txt\" ... OK"};
+  std::set<std::string> left_out = {bad + ": " + SystemErrorMessage(EIO), busy + ": " + SystemErrorMessage(EBUSY)};
+  // Cut short or grown while read, through each reader: a digest of no
+  // version of the file is never recorded. (Windows lets no one write to a
+  // file the digest reads.)
+#ifndef _WIN32
+  for (std::size_t size : {(std::size_t{64} << 10) + 1, std::size_t{1} << 20, (std::size_t{8} << 20) + 1}) {
+    const std::string cut = "cut" + std::to_string(size), grown = "grown" + std::to_string(size);
+    env.shrinks_while_read[tree.Write(cut, testing::RandomBytes(size))] = size / 3;
+    env.grows_while_read[tree.Write(grown, testing::RandomBytes(size))] = 1000;
+    for (const std::string& name : {cut, grown}) {
+      lines.insert("Processing file \"" + name + "\" ... Could not open file");
+      left_out.insert(tree.At(name) + ": changed while it was read");
+    }
+  }
+#endif
   Make(tree.path());
-  EXPECT_EQ(Sorted(sink.lines), (std::set<std::string>{"", "Operation completed.", Completion(tree.path()).back(),
-                                                        "Processing file \"bad.bin\" ... Could not open file",
-                                                        "Processing file \"busy.txt\" ... Could not open file",
-                                                        "Processing file \"fine.txt\" ... OK"}));
+  EXPECT_EQ(Sorted(sink.lines), lines);
   EXPECT_EQ(RecordsOf(tree.At("CheckSum.md5")), std::multiset<std::string>{Record("fine", "fine.txt")});
-  EXPECT_EQ(Sorted(sink.left_out), (std::set<std::string>{bad + ": " + SystemErrorMessage(EIO),
-                                                          busy + ": " + SystemErrorMessage(EBUSY)}));
+  EXPECT_EQ(Sorted(sink.left_out), left_out);
+}
+
+TEST_F(MakerTest, AFaultInADigestEndsTheMakeAndKeepsTheOldCheckFile) {
+  for (int i = 0; i < 30; ++i) tree.Write("f" + std::to_string(i), std::to_string(i));
+  const std::string old = tree.Write("CheckSum.md5", "the old check file\r\n");
+  env.out_of_memory_after[tree.At("f17")] = 0;  // at its open
+  EXPECT_THROW(Make(tree.path()), std::bad_alloc);
+  EXPECT_EQ(testing::ReadFile(old), "the old check file\r\n");
+  EXPECT_EQ(FolderEntries(tree.path()).size(), 31u) << "the temporary file is removed";
 }
 
 TEST_F(MakerTest, AFailedWriteStopsTheMakeAndKeepsTheOldCheckFile) {
@@ -328,6 +372,22 @@ TEST_F(MakerTest, AFailedWriteStopsTheMakeAndKeepsTheOldCheckFile) {
     EXPECT_EQ(FolderEntries(tree.path()).size(), 6u) << "the temporary file is removed";
     EXPECT_EQ(std::count(sink.lines.begin(), sink.lines.end(), "Operation completed."), 0);
   }
+}
+
+TEST_F(MakerTest, TheCheckFileIsReplacedOnlyOnceEveryLineIsOut) {
+  tree.Write("a.txt", "a");
+  Make(tree.path());
+  EXPECT_EQ(sink.flushes, std::vector<std::size_t>{sink.lines.size()}) << "flushed once, after the last line";
+
+  // A front that cannot write its lines out stops the make before the rename.
+  tree.Write("a.txt", "changed");
+  struct FailingFlush : RecordingSink {
+    void Flush() override { throw IoError(101); }
+  } failing;
+  EXPECT_THROW(MakeCheckFile(env, tree.path(), true, failing), IoError);
+  EXPECT_EQ(RecordsOf(tree.At("CheckSum.md5")), std::multiset<std::string>{Record("a", "a.txt")})
+      << "the last good check file stays";
+  EXPECT_EQ(FolderEntries(tree.path()), (std::vector<std::string>{"CheckSum.md5", "a.txt"}));
 }
 
 TEST_F(MakerTest, AReadOnlyCheckFileStopsTheMakeBeforeAnyScan) {
@@ -356,6 +416,13 @@ TEST_F(MakerTest, InputChecks) {
   EXPECT_EQ(CheckMakeInput(env, tree.path()), MakeInput::kReady);
   EXPECT_EQ(MakeInputMessage(MakeInput::kNoFolder), "Please select or drag-and-drop a folder firstly.");
   EXPECT_EQ(MakeInputMessage(MakeInput::kFolderMissing), "The folder does not exist.");
+  EXPECT_EQ(MakeInputMessage(MakeInput::kFolderUnreadable), "The folder cannot be read.");
+#ifndef _WIN32  // an unprivileged user
+  const std::string closed = tree.Folder("closed");
+  ::chmod(closed.c_str(), 0333);  // may be written, not listed
+  EXPECT_EQ(testing::RunUnprivileged([&] { return static_cast<int>(CheckMakeInput(Env::Default(), closed)); }),
+            static_cast<int>(MakeInput::kFolderUnreadable));
+#endif
 #ifdef _WIN32
   EXPECT_EQ(CheckFilePathFor("C:\\"), "C:\\CheckSum.md5");
   EXPECT_EQ(CheckFilePathFor("d"), "d\\CheckSum.md5");

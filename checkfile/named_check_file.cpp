@@ -7,10 +7,13 @@ namespace quillora {
 
 std::optional<std::string> CheckFileNamedBy(Env& env, const std::string& path) {
   if (env.FileExists(path)) {
-    if (ExtensionOf(path) == ".md5") return path;
+    const std::string_view extension = ExtensionOf(path);
+    if (extension == ".md5" || extension == ".md5sum" || NameOf(path) == kMd5sumsFileName) return path;
   } else if (env.FolderExists(path)) {
-    std::string inside = JoinPath(path, kCheckFileName);
-    if (env.FileExists(inside)) return inside;
+    for (const std::string_view name : {kCheckFileName, kMd5sumsFileName}) {
+      std::string inside = JoinPath(path, name);
+      if (env.FileExists(inside)) return inside;
+    }
   }
   return std::nullopt;
 }

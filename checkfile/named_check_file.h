@@ -10,9 +10,9 @@
 namespace quillora {
 
 // The check file path names: path itself when it is a file (not a folder)
-// whose name ends in ".md5" (letter case counts); the check file named
-// kCheckFileName inside path when path is a folder holding one; otherwise
-// none. Touches nothing but the existence tests.
+// whose name ends in ".md5" or ".md5sum", or is "MD5SUMS" (md5sum's files;
+// letter case counts); inside a folder, its kCheckFileName, or else its
+// kMd5sumsFileName; otherwise none. Touches nothing but the existence tests.
 std::optional<std::string> CheckFileNamedBy(Env& env, const std::string& path);
 
 }  // namespace quillora

@@ -20,6 +20,10 @@ TEST(NamedCheckFile, FilesAndFoldersTheVerifierTakes) {
   tree.Folder("empty");
   tree.Folder("folder.md5");
   tree.Write("dotted.md5/CheckSum.md5", "");
+  tree.Write("gnu.md5sum", "");
+  tree.Write("gnu/MD5SUMS", "");
+  tree.Write("both/MD5SUMS", "");
+  tree.Write("both/CheckSum.md5", "");
   struct Row {
     const char* given;
     const char* named;  // nullptr: none
@@ -38,6 +42,10 @@ TEST(NamedCheckFile, FilesAndFoldersTheVerifierTakes) {
       {"folder.md5", nullptr},  // a folder is not a check file
       {"dotted.md5", "dotted.md5/CheckSum.md5"},
       {"missing.md5", nullptr},
+      {"gnu.md5sum", "gnu.md5sum"},
+      {"gnu/MD5SUMS", "gnu/MD5SUMS"},
+      {"gnu", "gnu/MD5SUMS"},
+      {"both", "both/CheckSum.md5"},  // our own first
   };
   for (const Row& row : rows) {
     const std::optional<std::string> named = CheckFileNamedBy(Env::Default(), tree.At(row.given));

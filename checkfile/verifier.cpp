@@ -14,28 +14,12 @@
 namespace quillora {
 namespace {
 
-// Above this size a path is quoted in place rather than copied (the reader
-// leaves it room): a record with a path of a gigabyte must not cost two.
-constexpr std::size_t kQuoteInPlaceFrom = 64 * 1024;
-
 // A path longer than any system opens (Linux takes 4 KiB, Windows 32 K
 // characters): it cannot be looked at, and needs no worker to say so.
 constexpr std::size_t kLongerThanAnyPath = 64 * 1024;
 
-void ReportVerdict(JobSink& sink, std::string_view lead, std::string& full_path) {
-  const std::size_t around = lead.size() + 2;
-  if (full_path.size() >= kQuoteInPlaceFrom && full_path.capacity() - full_path.size() >= around) {
-    full_path.insert(0, std::string(lead) + '"');
-    full_path += '"';
-    sink.Line(full_path);
-    full_path.pop_back();
-    full_path.erase(0, lead.size() + 1);
-  } else {
-    std::string line;
-    line.reserve(full_path.size() + around);
-    line.append(lead).append(1, '"').append(full_path).append(1, '"');
-    sink.Line(line);
-  }
+void ReportVerdict(ResultSink& sink, Verdict verdict, std::string& full_path) {
+  sink.VerdictOn(verdict, full_path);
   sink.Pump();
 }
 
@@ -68,7 +52,7 @@ std::string BaseFolderOf(const std::string& check_file_path) {
   return WithTrailingSeparator(FolderOf(check_file_path));
 }
 
-VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, JobSink& sink, unsigned jobs) {
+VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs) {
   const std::string base = BaseFolderOf(check_file_path);
   std::unique_ptr<Stream> input = env.OpenTextForReading(check_file_path);
   // Each record's path comes with the base folder before it: the full path
@@ -90,8 +74,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, JobSi
           return true;
         }
         item.read_error = nullptr;
-        std::string& full_path = item.record.relative_path;
-        ToNativePath(full_path, base.size());
+        const std::string& full_path = item.record.relative_path;
         // A missing file needs no worker: handing it over would cost more
         // than looking.
         item.too_long = full_path.size() >= kLongerThanAnyPath;
@@ -115,24 +98,26 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, JobSi
     }
     std::string& full_path = item.record.relative_path;
     if (!outcome.exists) {
-      ReportVerdict(sink, "File does not exist ... ", full_path);
+      ReportVerdict(sink, Verdict::kLost, full_path);
       tally.AddLost(std::move(full_path));
     } else if (!outcome.digested()) {
       // Also a file whose read failed part way: that one file could not be
       // read, and the run goes on.
-      ReportVerdict(sink, "Could not open file ... ", full_path);
+      ReportVerdict(sink, Verdict::kUnopenable, full_path);
       tally.AddUnopenable(std::move(full_path));
-    } else if (LowerAscii(outcome.digest) == LowerAscii(item.record.digest_text)) {
+    } else if (outcome.digest == LowerAscii(item.record.digest_text)) {
       tally.AddUnchanged();
-      ReportVerdict(sink, "OK ... ", full_path);
+      ReportVerdict(sink, Verdict::kOk, full_path);
     } else {
-      ReportVerdict(sink, "File changed ... ", full_path);
+      ReportVerdict(sink, Verdict::kChanged, full_path);
       tally.AddChanged(std::move(full_path));
     }
   }
   input.reset();
   tally.ReportSummary(sink);
-  return tally.counts();
+  VerifyCounts counts = tally.counts();
+  counts.improper_lines = reader.improper_lines();
+  return counts;
 }
 
 }  // namespace quillora

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "checkfile/job_sink.h"
+#include "checkfile/result_sink.h"
 #include "checkfile/verify_tally.h"
 #include "platform/env.h"
 
@@ -33,7 +33,7 @@ std::string BaseFolderOf(const std::string& check_file_path);
 
 // Verifies the check file at check_file_path (used exactly as given). For each
 // record, in file order, the full path is the base folder followed by the
-// relative path in native form, and the verdict line is one of
+// relative path in native form, and the verdict (sink.VerdictOn) is one of
 //   OK ... "<full>"                  the digest matches (letter case ignored)
 //   File changed ... "<full>"        it does not
 //   File does not exist ... "<full>" no file there (a folder does not count;
@@ -46,7 +46,9 @@ std::string BaseFolderOf(const std::string& check_file_path);
 //                                    digest fails (held by another program,
 //                                    a read that fails part way)
 // with sink.Pump() after each. The check file is closed before the summary.
-// Returns the counts. A record costs about its own length in memory, however
+// Records are read in Quillora's layout, or in md5sum's in a file without one
+// (check_file_reader.h). Returns the counts, with the improper lines of an
+// md5sum-layout file, which no line reports. A record costs about its own length in memory, however
 // long its path.
 //
 // Raises IoError when the check file cannot be opened or read; the lines
@@ -54,6 +56,6 @@ std::string BaseFolderOf(const std::string& check_file_path);
 //
 // Digests are computed ahead by `jobs` worker threads (0: one per core; 1:
 // none, each file at its turn); the lines and pumps stay the same.
-VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, JobSink& sink, unsigned jobs = 0);
+VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs = 0);
 
 }  // namespace quillora

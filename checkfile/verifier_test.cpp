@@ -59,7 +59,7 @@ class VerifierTest : public ::testing::Test {
   }
   std::vector<int> held_;
 
-  Env env;
+  Env& env = Env::Default();
   RecordingSink sink;
   VerifyCounts counts;
   TempTree tree;
@@ -96,6 +96,19 @@ TEST_F(VerifierTest, EachVerdictAndTheSummary) {
   EXPECT_EQ(sink.pumps, (std::vector<std::size_t>{1, 2, 3, 4, 5})) << "after each verdict line";
 }
 
+TEST_F(VerifierTest, AnMd5sumFileGivesTheSameVerdictsByTrueNames) {
+  SKIP_WITHOUT_POSIX("names with line breaks");
+  tree.Write("sub/new\nline", "n");
+  tree.Write("back\\slash", "b");
+  const Lines lines = Verify("\\" + Hex("n") + "  sub/new\\nline\r\n\\MD5 (back\\\\slash) = " + Hex("old") +
+                                 "\r\nMD5(sub\\gone)= " + Hex("") + "\r\nnot a line of md5sum's\r\n",
+                             "MD5SUMS");
+  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 5),
+            (Lines{"OK ... " + Quoted("sub/new\nline"), "File changed ... " + Quoted("back\\slash"),
+                   "File does not exist ... " + Quoted("sub/gone"), "", "Operation completes."}));
+  EXPECT_EQ(counts.improper_lines, 1);
+}
+
 TEST_F(VerifierTest, DigestsCompareWithoutLetterCaseAndAreNotValidated) {
   tree.Write("a.txt", "a");
   const std::string upper = std::string(CheckFileRecordLine(DigestToHex(DigestOfText("a")), "a.txt"));
@@ -121,8 +134,9 @@ TEST_F(VerifierTest, OddRecordsAreJoinedAsTheyStandAndCountedEachTime) {
 TEST_F(VerifierTest, ACheckFileWithoutRecordsGivesOnlyTheSummary) {
   const Lines expected = {"", "Operation completes.", "0 file was verified. 0 file changed. "};
   EXPECT_EQ(Verify(""), expected);
-  EXPECT_EQ(Verify(";only\r\n;comments\r\n\r\n" + Hex("") + "  two-blanks.txt\r\n"), expected);
+  EXPECT_EQ(Verify(";only\r\n;comments\r\n\r\n" + Hex("") + ":no-blank.txt\r\n"), expected);
   EXPECT_TRUE(counts.all_ok());
+  EXPECT_EQ(counts.improper_lines, 1) << "a file read as md5sum's tells what it could not read";
 }
 
 TEST_F(VerifierTest, RecordsAfterCtrlZAreIgnored) {

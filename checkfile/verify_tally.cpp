@@ -5,11 +5,11 @@
 namespace quillora {
 namespace {
 
-void ReportList(JobSink& sink, std::string_view heading, const PathList& list, std::string_view prefix) {
+void ReportList(ResultSink& sink, std::string_view heading, const PathList& list, std::string_view prefix) {
   if (list.size() == 0) return;
-  sink.Line("");
-  sink.Line(heading);
-  list.ForEach(prefix, [&sink](std::string_view path) { sink.Line(path); });
+  sink.SummaryLine("");
+  sink.SummaryLine(heading);
+  list.ForEach(prefix, [&sink](std::string_view path) { sink.SummaryLine(path); });
 }
 
 }  // namespace
@@ -52,10 +52,10 @@ void VerifyTally::AddUnopenable(std::string full_path) {
   unopenable_.Add(std::move(full_path));
 }
 
-void VerifyTally::ReportSummary(JobSink& sink) const {
-  sink.Line("");
-  sink.Line("Operation completes.");
-  sink.Line(CountLine(counts_));
+void VerifyTally::ReportSummary(ResultSink& sink) const {
+  sink.SummaryBegins();
+  sink.SummaryLine("Operation completes.");
+  sink.SummaryLine(CountLine(counts_));
   ReportList(sink, "The following files have been changed since the check file was made:", changed_, base_);
   ReportList(sink, "The following files are lost:", lost_, base_);
   ReportList(sink, "The following files could not be opened during the MD5 checksum calculation:", unopenable_,

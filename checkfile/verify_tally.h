@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "checkfile/job_sink.h"
+#include "checkfile/result_sink.h"
 
 namespace quillora {
 
@@ -18,6 +18,9 @@ struct VerifyCounts {
   std::int64_t changed = 0;
   std::int64_t lost = 0;
   std::int64_t unopenable = 0;
+  // Lines of an md5sum-layout check file that fit no layout: no verdict, no
+  // part of the total (CheckFileReader::improper_lines).
+  std::int64_t improper_lines = 0;
 
   std::int64_t total() const { return unchanged + changed + lost + unopenable; }
   // True when every record was unchanged (also when there was none).
@@ -64,10 +67,11 @@ class VerifyTally {
 
   const VerifyCounts& counts() const { return counts_; }
 
-  // Reports the end of a run: an empty line, "Operation completes.", the
-  // count line, then for each non-empty list in the order changed, lost,
-  // unopenable an empty line, its heading and its full paths.
-  void ReportSummary(JobSink& sink) const;
+  // Reports the end of a run: SummaryBegins (its empty line), then as
+  // SummaryLines "Operation completes.", the count line, then for each
+  // non-empty list in the order changed, lost, unopenable an empty line, its
+  // heading and its full paths.
+  void ReportSummary(ResultSink& sink) const;
 
  private:
   VerifyCounts counts_;

@@ -9,17 +9,6 @@
 namespace quillora::cli {
 namespace {
 
-// One option of the table. commands lists the commands that take it, or is
-// empty when every command does.
-struct OptionRow {
-  std::string_view long_name;
-  char short_name;  // 0 for none
-  bool takes_value;
-  std::vector<std::string_view> commands;
-  // Stores the option in invocation; returns an error text or "".
-  std::string (*apply)(Invocation& invocation, const std::string& value);
-};
-
 std::string SetJobs(Invocation& invocation, const std::string& value) {
   char* end = nullptr;
   const unsigned long jobs = std::strtoul(value.c_str(), &end, 10);
@@ -38,25 +27,56 @@ std::string SetEngine(Invocation& invocation, const std::string& value) {
   return "";
 }
 
+// The layout make and hash write: Quillora's own, or md5sum's for md5sum -c.
+std::string SetFormat(Invocation& invocation, const std::string& value) {
+  if (value != "quillora" && value != "md5sum") return "invalid format '" + value + "' (quillora or md5sum)";
+  invocation.md5sum_format = value == "md5sum";
+  return "";
+}
+
+}  // namespace
+
 const std::vector<OptionRow>& Options() {
   static const std::vector<OptionRow> options = {
-      {"help", 'h', false, {}, [](Invocation& i, const std::string&) { return i.help = true, std::string(); }},
-      {"version", 'V', false, {}, [](Invocation& i, const std::string&) { return i.version = true, std::string(); }},
-      {"jobs", 'j', true, {}, SetJobs},
-      {"engine", 0, true, {}, SetEngine},
-      {"progress", 0, false, {},
+      {"jobs", 'j', "N", {}, "digest with N threads (default: one per core; 1: no threads)", SetJobs},
+      {"progress", 0, "", {},
+       "show progress on standard error (default: when standard error is a terminal and standard output is not)",
        [](Invocation& i, const std::string&) { return i.progress = ProgressMode::kOn, std::string(); }},
-      {"no-progress", 0, false, {},
+      {"no-progress", 0, "", {}, "show no progress line",
        [](Invocation& i, const std::string&) { return i.progress = ProgressMode::kOff, std::string(); }},
-      {"no-subfolders", 0, false, {"make"},
+      {"engine", 0, "E", {},
+       "diagnostic: digest with engine E (scalar, avx2, avx512; default: the widest this processor runs)",
+       SetEngine},
+      {"help", 'h', "", {}, "show this text; with a command, that command's help",
+       [](Invocation& i, const std::string&) { return i.help = true, std::string(); }},
+      {"version", 'V', "", {}, "show the version",
+       [](Invocation& i, const std::string&) { return i.version = true, std::string(); }},
+      {"no-subfolders", 0, "", {"make"}, "record only FOLDER's own files",
        [](Invocation& i, const std::string&) { return i.no_subfolders = true, std::string(); }},
-      {"quiet", 0, false, {"verify"}, [](Invocation& i, const std::string&) { return i.quiet = true, std::string(); }},
-      {"status", 0, false, {"verify"},
+      {"quiet", 0, "", {"verify"}, "print only the verdicts that are not OK, and the summary",
+       [](Invocation& i, const std::string&) { return i.quiet = true, std::string(); }},
+      {"status", 0, "", {"verify"}, "print nothing; the exit status alone tells",
        [](Invocation& i, const std::string&) { return i.status_only = true, std::string(); }},
-      {"new", 0, false, {"verify"}, [](Invocation& i, const std::string&) { return i.new_files = true, std::string(); }},
+      {"new", 0, "", {"verify"},
+       "also report each file below the check file's folder that no record names (New file ... \"PATH\") and "
+       "their count",
+       [](Invocation& i, const std::string&) { return i.new_files = true, std::string(); }},
+      {"format", 0, "F", {"make", "hash"},
+       "quillora (default) or md5sum: write md5sum's lines (DIGEST  PATH, names escaped as md5sum escapes "
+       "them); make writes FOLDER/MD5SUMS instead of FOLDER/CheckSum.md5, for md5sum -c",
+       SetFormat},
   };
   return options;
 }
+
+bool OptionRow::TakenBy(std::string_view command) const {
+  if (commands.empty()) return true;
+  for (std::string_view name : commands)
+    if (name == command) return true;
+  return false;
+}
+
+namespace {
 
 const OptionRow* FindLong(std::string_view name) {
   for (const OptionRow& option : Options())
@@ -70,8 +90,6 @@ const OptionRow* FindShort(char name) {
   return nullptr;
 }
 
-bool IsCommand(std::string_view word) { return word == "hash" || word == "make" || word == "verify"; }
-
 }  // namespace
 
 std::string ParseArguments(const std::vector<std::string>& args, Invocation& invocation) {
@@ -81,12 +99,12 @@ std::string ParseArguments(const std::vector<std::string>& args, Invocation& inv
     const std::string& arg = args[at];
     std::string error;
     if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
-      if (invocation.command.empty() && !invocation.help && !invocation.version) {
-        if (!IsCommand(arg)) return "unknown command '" + arg + "'";
-        invocation.command = arg;
-      } else if (invocation.command.empty()) {
+      if (invocation.command == nullptr && !invocation.help && !invocation.version) {
+        invocation.command = FindCommand(arg);
+        if (invocation.command == nullptr) return "unknown command '" + arg + "'";
+      } else if (invocation.command == nullptr) {
         // "--help make": the help of that command.
-        if (IsCommand(arg)) invocation.command = arg;
+        invocation.command = FindCommand(arg);
       } else {
         invocation.operands.push_back(arg);
       }
@@ -103,9 +121,9 @@ std::string ParseArguments(const std::vector<std::string>& args, Invocation& inv
       if (option == nullptr) return "unrecognized option '--" + name + "'";
       std::string value;
       if (equals != std::string::npos) {
-        if (!option->takes_value) return "option '--" + name + "' doesn't allow an argument";
+        if (!option->TakesValue()) return "option '--" + name + "' doesn't allow an argument";
         value = arg.substr(equals + 1);
-      } else if (option->takes_value) {
+      } else if (option->TakesValue()) {
         if (at + 1 == args.size()) return "option '--" + name + "' requires an argument";
         value = args[++at];
       }
@@ -117,7 +135,7 @@ std::string ParseArguments(const std::vector<std::string>& args, Invocation& inv
       const OptionRow* option = FindShort(arg[i]);
       if (option == nullptr) return std::string("invalid option -- '") + arg[i] + "'";
       std::string value;
-      if (option->takes_value) {
+      if (option->TakesValue()) {
         if (i + 1 < arg.size()) {
           value = arg.substr(i + 1);
         } else if (at + 1 < args.size()) {
@@ -131,95 +149,15 @@ std::string ParseArguments(const std::vector<std::string>& args, Invocation& inv
       given.push_back(option);
     }
   }
+  if (invocation.help || invocation.version) return "";
   for (const OptionRow* option : given) {
-    if (option->commands.empty()) continue;
-    bool taken = false;
-    for (std::string_view command : option->commands) taken = taken || command == invocation.command;
-    if (!taken && !invocation.help && !invocation.version) {
-      const std::string name = "--" + std::string(option->long_name);
-      if (invocation.command.empty()) return "option '" + name + "' needs a command";
-      return invocation.command + " does not take the option '" + name + "'";
-    }
+    const std::string_view command = invocation.command != nullptr ? invocation.command->name : "";
+    if (option->TakenBy(command)) continue;
+    const std::string name = "--" + std::string(option->long_name);
+    if (command.empty()) return "option '" + name + "' needs a command";
+    return std::string(command) + " does not take the option '" + name + "'";
   }
   return "";
-}
-
-std::string HelpText(const std::string& command) {
-  if (command == "hash")
-    return "usage: quillora-cli hash [OPTION]... [PATH]...\n"
-           "Print the MD5 digest of each file, and of every file below each folder (files\n"
-           "named CheckSum.md5 left out; links to folders met inside a folder not followed),\n"
-           "as the lines of a saved list: path, five spaces, digest. A file named here that\n"
-           "cannot be read gets \"Could not open file\"; one below a folder is left out and\n"
-           "named on standard error. PATH - (or no PATH, when standard input is not a\n"
-           "terminal) digests standard input, printed with the name -.\n"
-           "\n"
-           "  -j, --jobs N     digest with N threads (default: one per core; 1: no threads)\n"
-           "      --progress   show progress on standard error (default: when standard\n"
-           "                   error is a terminal and standard output is not)\n"
-           "      --no-progress\n"
-           "  -h, --help       show this text\n"
-           "\n"
-           "Exit status: 0 every file digested, 1 a file could not be read, 2 bad usage,\n"
-           "3 stopped by an error.";
-  if (command == "make")
-    return "usage: quillora-cli make [OPTION]... FOLDER\n"
-           "Write FOLDER/CheckSum.md5, recording the digest of every file below FOLDER\n"
-           "(links to folders met inside it are not followed), and print a line per\n"
-           "folder and file and the completion lines. The old check file is replaced only\n"
-           "when the new one is complete.\n"
-           "\n"
-           "      --no-subfolders  record only FOLDER's own files\n"
-           "  -j, --jobs N         digest with N threads (default: one per core)\n"
-           "      --progress       show progress on standard error\n"
-           "      --no-progress\n"
-           "  -h, --help           show this text\n"
-           "\n"
-           "Exit status: 0 every file recorded, 1 a file or folder was left out (how many\n"
-           "on standard error), 2 bad usage or FOLDER missing or unreadable, 3 stopped by\n"
-           "an error such as a check file that cannot be written.";
-  if (command == "verify")
-    return "usage: quillora-cli verify [OPTION]... CHECKFILE\n"
-           "Check every file that CHECKFILE records, relative to the folder that holds it,\n"
-           "and print a verdict per file and the summary.\n"
-           "\n"
-           "      --quiet          print only the verdicts that are not OK, and the summary\n"
-           "      --status         print nothing; the exit status alone tells\n"
-           "      --new            also report each file below the check file's folder that\n"
-           "                       no record names (New file ... \"PATH\") and their count\n"
-           "  -j, --jobs N         digest with N threads (default: one per core)\n"
-           "      --progress       show progress on standard error\n"
-           "      --no-progress\n"
-           "  -h, --help           show this text\n"
-           "\n"
-           "Exit status: 0 every file OK, 1 a file changed, is lost, could not be opened\n"
-           "or is new, or CHECKFILE holds no record, 2 bad usage or CHECKFILE missing,\n"
-           "3 stopped by an error such as a check file that cannot be read.";
-  return "usage: quillora-cli COMMAND [OPTION]... [OPERAND]...\n"
-         "\n"
-         "Commands:\n"
-         "  hash [PATH]...   print the MD5 digest of each file, and of every file below\n"
-         "                   each folder, as the lines of a saved list; - is standard input\n"
-         "  make [--no-subfolders] FOLDER\n"
-         "                   write FOLDER/CheckSum.md5, recording every file below FOLDER\n"
-         "  verify [--quiet | --status] [--new] CHECKFILE\n"
-         "                   check every file a check file records and print a verdict\n"
-         "                   per file and the summary\n"
-         "\n"
-         "Options (before or after the operands; -- ends them):\n"
-         "  -j, --jobs N     digest with N threads (default: one per core; 1: no threads)\n"
-         "      --progress   show progress on standard error (default: when standard\n"
-         "                   error is a terminal and standard output is not)\n"
-         "      --no-progress\n"
-         "      --engine E   diagnostic: digest with engine E (scalar, avx2, avx512;\n"
-         "                   default: the widest this processor runs)\n"
-         "  -h, --help       show this text; with a command, that command's help\n"
-         "  -V, --version    show the version\n"
-         "\n"
-         "Exit status: 0 all done (verify: every file OK); 1 a finding: a file could not\n"
-         "be read, was left out, changed, is lost or is new, or a check file holds no\n"
-         "record; 2 bad usage or an input error (its message on standard error); 3\n"
-         "stopped by an error, such as a failed write (its text on standard error).";
 }
 
 }  // namespace quillora::cli

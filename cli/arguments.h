@@ -7,8 +7,10 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "cli/commands.h"
 #include "md5/md5_lanes.h"
 
 namespace quillora::cli {
@@ -17,8 +19,8 @@ enum class ProgressMode { kAuto, kOn, kOff };
 
 // What the arguments asked for.
 struct Invocation {
-  std::string command;                // "hash", "make", "verify", or empty when none was given
-  std::vector<std::string> operands;  // after the command, in order
+  const CommandRow* command = nullptr;  // none when no command was given
+  std::vector<std::string> operands;    // after the command, in order
 
   bool help = false;     // -h, --help
   bool version = false;  // -V, --version
@@ -28,16 +30,31 @@ struct Invocation {
   bool quiet = false;                           // verify --quiet
   bool status_only = false;                     // verify --status
   bool new_files = false;                       // verify --new
+  bool md5sum_format = false;                   // make, hash --format md5sum (default: quillora)
   std::optional<LaneEngine> engine;             // --engine, a diagnostic; none: the widest the CPU runs
 };
+
+// One option, as the parser takes it and the help texts show it.
+struct OptionRow {
+  std::string_view long_name;
+  char short_name;                         // 0 for none
+  std::string_view value_name;             // what its value is called in the help; empty: it takes none
+  std::vector<std::string_view> commands;  // the commands that take it; empty: every command
+  std::string_view help;                   // its line in the help texts
+  // Stores the option in invocation; returns an error text or "".
+  std::string (*apply)(Invocation& invocation, const std::string& value);
+
+  bool TakesValue() const { return !value_name.empty(); }
+  bool TakenBy(std::string_view command) const;
+};
+
+// In the order the help texts list them.
+const std::vector<OptionRow>& Options();
 
 // Parses the arguments after the program's name into invocation. Returns an
 // empty text on success, or the one line that names what is wrong (an
 // unknown option or command, a missing or bad value, an option the command
 // does not take), without the program's name.
 std::string ParseArguments(const std::vector<std::string>& args, Invocation& invocation);
-
-// The help text of a command ("" for the program's overview).
-std::string HelpText(const std::string& command);
 
 }  // namespace quillora::cli

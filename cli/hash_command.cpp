@@ -3,13 +3,14 @@
 #include <cerrno>
 #include <optional>
 
+#include "checkfile/check_file_format.h"
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/program_env.h"
 #include "cli/progress.h"
 #include "filelist/list_jobs.h"
 #include "filelist/saved_list.h"
-#include "md5/md5.h"
+#include "md5/file_digest.h"
 #include "platform/errors.h"
 
 #ifdef _WIN32
@@ -26,37 +27,57 @@ namespace {
 // next row comes or the job ends.
 class PrintingSink final : public ListSink {
  public:
+  explicit PrintingSink(bool md5sum_format) : md5sum_format_(md5sum_format) {}
+
   RowId AppendRow(const std::string& path) override {
-    Flush();
+    EndPending();
     pending_ = path;
     return ++last_id_;
   }
   void SetDigest(RowId, const std::string& text) override {
     if (!pending_) return;
-    if (text == kCouldNotOpenFile) unreadable_ = true;
     Progress::FileDone();
-    PrintLine(SavedListLine(*pending_, text, ""));
+    PrintRow(*pending_, text);
     pending_.reset();
+  }
+  void SetCouldNotOpen(RowId row) override {
+    if (pending_) unreadable_ = true;
+    ListSink::SetCouldNotOpen(row);
   }
   void Pump() override {}
   // A file below a folder that cannot be read keeps out of the list, as in
   // the window, but not out of sight.
-  void LeftOut(const std::string& path, std::string_view reason) override {
-    Flush();
-    PrintError("quillora-cli: " + path + ": " + std::string(reason));
+  void LeftOut(std::string_view path, std::string_view reason) override {
+    EndPending();
+    PrintError("quillora-cli: " + std::string(path) + ": " + std::string(reason));
     unreadable_ = true;
   }
 
-  void Flush() {
-    if (pending_) SetDigest(last_id_, std::string(kCouldNotOpenFile));
+  void EndPending() {
+    if (pending_) SetCouldNotOpen(last_id_);
   }
   void MarkUnreadable() { unreadable_ = true; }
+
+  // A row as a saved list's line, or as md5sum's (which has no line for a
+  // file it could not read: that goes to standard error, as md5sum's does).
+  void PrintRow(const std::string& path, std::string_view text) {
+    if (!md5sum_format_) {
+      PrintLine(SavedListLine(path, text, ""));
+    } else if (text == kCouldNotOpenFile) {
+      PrintError("quillora-cli: " + path + ": " + std::string(kCouldNotOpenFile));
+    } else {
+      std::string line = Md5sumRecordLine(text, path);
+      line.pop_back();
+      PrintLine(line);
+    }
+  }
   bool unreadable() const { return unreadable_; }
 
  private:
   std::optional<std::string> pending_;
   RowId last_id_ = 0;
   bool unreadable_ = false;
+  bool md5sum_format_;
 };
 
 bool StdinIsTerminal() {
@@ -86,7 +107,7 @@ std::string DigestOfStandardInput() {
     FeedDigest(state, buffer, static_cast<std::size_t>(count));
     Progress::BytesRead(count);
   }
-  return LowerAscii(DigestToHex(FinishDigest(state)));
+  return LowerDigestText(FinishDigest(state));
 }
 
 }  // namespace
@@ -98,7 +119,7 @@ int HashCommand(const Invocation& invocation) {
     paths.push_back("-");
   }
   Env& env = ProgramEnv();
-  PrintingSink sink;
+  PrintingSink sink(invocation.md5sum_format);
   Progress progress;
   if (WantsProgress(invocation.progress)) progress.Start(env);
   try {
@@ -108,7 +129,7 @@ int HashCommand(const Invocation& invocation) {
         const std::string digest = DigestOfStandardInput();
         if (digest.empty()) sink.MarkUnreadable();
         Progress::FileDone();
-        PrintLine(SavedListLine("-", digest.empty() ? kCouldNotOpenFile : digest, ""));
+        sink.PrintRow("-", digest.empty() ? kCouldNotOpenFile : digest);
         ++at;
         continue;
       }
@@ -117,14 +138,13 @@ int HashCommand(const Invocation& invocation) {
       AddDroppedPaths(env, std::vector<std::string>(paths.begin() + static_cast<std::ptrdiff_t>(at),
                                                     paths.begin() + static_cast<std::ptrdiff_t>(end)),
                       sink, invocation.jobs);
-      sink.Flush();
+      sink.EndPending();
       at = end;
     }
   } catch (const Error& e) {
     progress.Stop();
-    sink.Flush();
-    PrintError(WithFullStop(e.what()));
-    return kExitFailed;
+    sink.EndPending();
+    return JobFailed(e, "");
   }
   progress.Stop();
   return sink.unreadable() ? kExitFindings : kExitOk;

@@ -53,10 +53,12 @@ class TrackedReplacingFile final : public ReplacingFile {
 #ifndef _WIN32
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-[[noreturn]] void WaitForStop(sigset_t signals) {
-  int number = 0;
-  while (::sigwait(&signals, &number) != 0) {
-  }
+// Whether a closed pipe ends the program by SIGPIPE: not when the program
+// was started with SIGPIPE ignored.
+bool broken_pipe_ends = true;
+
+// Removes the temporary file and ends the program by signal number.
+[[noreturn]] void EndBySignal(int number) {
   temp_mutex.lock();  // held until the end
   if (!pending_temp.empty()) ::unlink(pending_temp.c_str());
   ClearStatus();
@@ -68,6 +70,13 @@ constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
   ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
   ::raise(number);
   ::_exit(128 + number);
+}
+
+[[noreturn]] void WaitForStop(sigset_t signals) {
+  int number = 0;
+  while (::sigwait(&signals, &number) != 0) {
+  }
+  EndBySignal(number);
 }
 #else
 // Ctrl+C, Ctrl+Break and closing the console window: the system calls this on
@@ -87,7 +96,7 @@ BOOL WINAPI StopOnConsoleEvent(DWORD event) {
 
 void StartInterruptHandling() {
 #ifndef _WIN32
-  ::signal(SIGPIPE, SIG_IGN);
+  broken_pipe_ends = ::signal(SIGPIPE, SIG_IGN) != SIG_IGN;
   sigset_t signals;
   sigemptyset(&signals);
   for (const int number : kStopSignals) {
@@ -102,10 +111,15 @@ void StartInterruptHandling() {
 #endif
 }
 
-std::unique_ptr<ReplacingFile> TrackForInterrupt(std::unique_ptr<ReplacingFile> (*create)(const std::string& path),
-                                                 const std::string& path) {
+void EndOnBrokenPipe() {
+#ifndef _WIN32
+  if (broken_pipe_ends) EndBySignal(SIGPIPE);
+#endif
+}
+
+std::unique_ptr<ReplacingFile> TrackForInterrupt(Env& env, const std::string& path) {
   std::lock_guard lock(temp_mutex);
-  auto file = std::make_unique<TrackedReplacingFile>(create(path));
+  auto file = std::make_unique<TrackedReplacingFile>(env.CreateReplacing(path));
   pending_temp = file->temp_path();
   return file;
 }

@@ -5,20 +5,15 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/help.h"
 #include "cli/interrupt.h"
 #include "cli/output.h"
 #include "md5/md5_lanes.h"
 #include "platform/errors.h"
+#include "platform/standard_streams.h"
 #include "platform/wide_text.h"
 
 namespace quillora::cli {
-
-int UsageError(std::string_view problem) {
-  PrintError("quillora-cli: " + std::string(problem));
-  PrintError("Try 'quillora-cli --help' for more information.");
-  return kExitUsage;
-}
-
 namespace {
 
 int Run(const std::vector<std::string>& args) {
@@ -32,11 +27,9 @@ int Run(const std::vector<std::string>& args) {
     PrintLine(QUILLORA_VERSION_TEXT);
     return kExitOk;
   }
+  if (invocation.command == nullptr) return UsageError("missing command");
   if (invocation.engine) ForceLaneEngine(*invocation.engine);
-  if (invocation.command == "hash") return HashCommand(invocation);
-  if (invocation.command == "make") return MakeCommand(invocation);
-  if (invocation.command == "verify") return VerifyCommand(invocation);
-  return UsageError("missing command");
+  return invocation.command->run(invocation);
 }
 
 }  // namespace
@@ -44,6 +37,8 @@ int Run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   using namespace quillora::cli;
+  // Nothing to report to when even the null device cannot be opened.
+  if (!quillora::OpenClosedStandardStreams()) return kExitFailed;
   StartInterruptHandling();
   InitOutput();
   try {

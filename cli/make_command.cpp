@@ -17,27 +17,25 @@ int MakeCommand(const Invocation& invocation) {
   const std::string& folder = invocation.operands[0];
   Env& env = ProgramEnv();
   if (const MakeInput input = CheckMakeInput(env, folder); input != MakeInput::kReady) {
-    PrintError(MakeInputMessage(input));
-    return kExitUsage;
+    // The listing's error is the system's reason for a refusal.
+    int listing_error = 0;
+    try {
+      env.ListFolder(folder);
+    } catch (const SystemError& e) {
+      listing_error = e.number();
+    }
+    return InputError(folder, listing_error, MakeInputMessage(input));
   }
-  // A folder that cannot be listed would give a check file without records
-  // and no word of why: the input is wrong, not one of its files.
-  try {
-    env.ListFolder(folder);
-  } catch (const SystemError& e) {
-    PrintError("quillora-cli: cannot list the folder \"" + folder + "\": " + SystemErrorMessage(e.number()));
-    return kExitUsage;
-  }
-  PrintingJobSink sink(PrintingJobSink::Counts::kMakerFiles);
+  PrintingJobSink sink;
   Progress progress;
   if (WantsProgress(invocation.progress)) progress.Start(env);
   std::string check_file;
   try {
-    check_file = MakeCheckFile(env, folder, !invocation.no_subfolders, sink, invocation.jobs);
+    check_file = MakeCheckFile(env, folder, !invocation.no_subfolders, sink, invocation.jobs,
+                               invocation.md5sum_format ? CheckFileLayout::kMd5sum : CheckFileLayout::kQuillora);
   } catch (const Error& e) {
     progress.Stop();
-    PrintError(WithFullStop(e.what()));
-    return kExitFailed;
+    return JobFailed(e, CheckFilePathFor(folder));
   }
   progress.Stop();
   if (sink.left_out() == 0) return kExitOk;

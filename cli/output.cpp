@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "cli/interrupt.h"
+
 #ifdef _WIN32
 #include <io.h>
 #ifndef WIN32_LEAN_AND_MEAN
@@ -131,6 +133,12 @@ int WriteFramed(int fd, std::string_view line, bool escape) {
   return escape ? WriteLine(fd, EscapeControls(line)) : WriteLine(fd, line);
 }
 
+// Ends the run for a failed write to standard output.
+[[noreturn]] void Fail(int error) {
+  if (error == EPIPE) EndOnBrokenPipe();
+  throw WriteError(error);
+}
+
 }  // namespace
 
 void InitOutput() {
@@ -146,11 +154,11 @@ void PrintLine(std::string_view line) {
     held += stdout_is_terminal ? EscapeControls(line) : line;
     held += '\n';
     if (held.size() >= kHeldBlock) WriteHeld();
-    if (held_error != 0) throw WriteError(held_error);
+    if (held_error != 0) Fail(held_error);
     return;
   }
   WriteHeld();  // a long line is written on its own, after those held before it
-  if (held_error != 0) throw WriteError(held_error);
+  if (held_error != 0) Fail(held_error);
   int error;
   if (stdout_is_terminal && stderr_is_terminal) {
     // Both may be the same screen: the status line goes first.
@@ -160,7 +168,7 @@ void PrintLine(std::string_view line) {
   } else {
     error = WriteFramed(1, line, stdout_is_terminal);
   }
-  if (error != 0) throw WriteError(error);
+  if (error != 0) Fail(error);
 }
 
 void HoldLines() { holding = true; }
@@ -168,7 +176,7 @@ void HoldLines() { holding = true; }
 void FlushLines() {
   holding = false;
   WriteHeld();
-  if (held_error != 0) throw WriteError(std::exchange(held_error, 0));
+  if (held_error != 0) Fail(std::exchange(held_error, 0));
 }
 
 void PrintError(std::string_view line) {

@@ -13,8 +13,11 @@
 
 namespace quillora::cli {
 
-// A write to standard output that failed (a full disk, a closed pipe). The
-// command ends; main reports "quillora-cli: write error: <message>".
+// A write to standard output that failed (a full disk, a closed file). The
+// command ends; main reports "quillora-cli: write error: <message>". A pipe
+// whose reader has gone ends the program by SIGPIPE instead, as it ends
+// md5sum, unless SIGPIPE was ignored when the program started
+// (EndOnBrokenPipe in interrupt.h).
 class WriteError : public std::exception {
  public:
   explicit WriteError(int number) : number_(number) {}
@@ -36,7 +39,10 @@ void PrintLine(std::string_view line);   // line + "\n" to standard output; Writ
 // From HoldLines() on, standard output's lines are gathered and written in
 // blocks of 64 KiB, and by FlushLines(), which ends the holding. For a run's
 // closing lines, which come all at once: a million lost files would
-// otherwise cost a million more system calls.
+// otherwise cost a million more system calls. A failed write of held lines
+// raises WriteError from the PrintLine() that made it or, at the latest, from
+// FlushLines(): a make flushes before it puts its check file in place, so a
+// run whose lines were lost never replaces the old one.
 void HoldLines();
 void FlushLines();
 void PrintError(std::string_view line);  // line + "\n" to standard error; its failures are not reported
@@ -51,11 +57,5 @@ void ClearStatus();
 // BEL, CR, ...), DEL, and the C1 controls as UTF-8 writes them (C2 80 to
 // C2 9F). Everything else is left as it stands.
 std::string EscapeControls(std::string_view text);
-
-// Exit statuses shared by every command.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFindings = 1;  // a file could not be read, changed, is lost, is new or was left out
-inline constexpr int kExitUsage = 2;     // bad arguments or an input error
-inline constexpr int kExitFailed = 3;    // an error that ends the run, such as a failed write
 
 }  // namespace quillora::cli

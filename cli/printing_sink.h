@@ -1,47 +1,54 @@
-// The command line's JobSink: each result-box line goes to standard output,
-// the files reported are counted for the progress line, and what the job
-// left out is counted.
+// The command line's ResultSink: each result-box line goes to standard
+// output, the files reported are counted for the progress line, and what the
+// job left out is named on standard error and counted.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
-#include "checkfile/job_sink.h"
+#include "checkfile/result_sink.h"
 #include "cli/output.h"
 #include "cli/progress.h"
 
 namespace quillora::cli {
 
-class PrintingJobSink final : public JobSink {
+class PrintingJobSink final : public ResultSink {
  public:
-  // Which lines stand for a file done: the maker's "Processing file" lines,
-  // or every verdict line of a verify.
-  enum class Counts { kMakerFiles, kVerdicts };
   // quiet: verdicts "OK" are not printed. silent: nothing is printed.
-  explicit PrintingJobSink(Counts counts, bool quiet = false, bool silent = false)
-      : counts_(counts), quiet_(quiet), silent_(silent) {}
+  explicit PrintingJobSink(bool quiet = false, bool silent = false) : quiet_(quiet), silent_(silent) {}
 
-  void Line(std::string_view text) override {
-    // A job's closing lines start with an empty line; every line before it
-    // is about one folder or file.
-    if (in_files_ && text.empty()) {
-      in_files_ = false;
-      HoldLines();
-    }
-    if (in_files_) {
-      if (counts_ == Counts::kVerdicts || text.starts_with("Processing file ")) Progress::FileDone();
-      if (quiet_ && text.starts_with("OK ... ")) return;
-    }
-    if (!silent_) PrintLine(text);
+  void FileDone(std::string_view name, FileStatus status) override {
+    Progress::FileDone();
+    ResultSink::FileDone(name, status);
+  }
+  void VerdictOn(Verdict verdict, std::string& full_path) override {
+    Progress::FileDone();
+    if (quiet_ && verdict == Verdict::kOk) return;
+    ResultSink::VerdictOn(verdict, full_path);
+  }
+  // The closing lines come all at once: they go out in blocks.
+  void SummaryBegins() override {
+    HoldLines();
+    ResultSink::SummaryBegins();
   }
   void Pump() override {}  // no window to keep live
-  void LeftOut(std::string_view, std::string_view) override { ++left_out_; }
+  void LeftOut(std::string_view path, std::string_view reason) override {
+    PrintError("quillora-cli: " + std::string(path) + ": " + std::string(reason));
+    ++left_out_;
+  }
+  // A line that cannot be written ends the run here, before a make's check
+  // file replaces the old one.
+  void Flush() override { FlushLines(); }
 
   std::int64_t left_out() const { return left_out_; }
 
+ protected:
+  void Line(std::string_view text) override {
+    if (!silent_) PrintLine(text);
+  }
+
  private:
-  Counts counts_;
   bool quiet_, silent_;
-  bool in_files_ = true;
   std::int64_t left_out_ = 0;
 };
 

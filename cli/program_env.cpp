@@ -6,13 +6,15 @@
 namespace quillora::cli {
 namespace {
 
-class ProgramEnvironment final : public Env {
+class ProgramEnvironment final : public EnvWrapper {
  public:
+  ProgramEnvironment() : EnvWrapper(Env::Default()) {}
+
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override {
-    return TrackForInterrupt([](const std::string& target) { return Env::Default().CreateReplacing(target); }, path);
+    return TrackForInterrupt(target(), path);
   }
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
-    return CountingStream(Env::OpenForDigest(path), path);
+    return CountingStream(target().OpenForDigest(path), path);
   }
 };
 

@@ -19,8 +19,8 @@
 namespace quillora::cli {
 namespace {
 
-// A file large enough to show its own percentage.
-constexpr std::int64_t kLargeFile = 64 << 20;
+// From this size on, a file shows its own percentage on the progress line.
+constexpr std::int64_t kOwnPercentageFrom = 64 << 20;
 
 std::atomic<bool> counting{false};
 std::atomic<std::int64_t> files_done{0};
@@ -56,6 +56,7 @@ class CountedStream final : public Stream {
     return count;
   }
   int last_error() const override { return stream_->last_error(); }
+  bool Unchanged() override { return stream_->Unchanged(); }
 
  private:
   std::unique_ptr<Stream> stream_;
@@ -171,7 +172,7 @@ void Progress::BytesRead(std::int64_t count) { bytes_done.fetch_add(count, std::
 std::unique_ptr<Stream> CountingStream(std::unique_ptr<Stream> stream, const std::string& path) {
   if (!counting) return stream;
   std::shared_ptr<LargeFile> large;
-  if (const std::int64_t size = stream->Size(); size >= kLargeFile) {
+  if (const std::int64_t size = stream->Size(); size >= kOwnPercentageFrom) {
     large = std::make_shared<LargeFile>();
     large->name = NameOf(path);
     large->size = size;

@@ -1,6 +1,7 @@
 // quillora-cli verify CHECKFILE: the verifier page's "Verify check file",
 // printing the result box's lines.
 #include <memory>
+#include <string>
 
 #include "checkfile/new_files.h"
 #include "checkfile/verifier.h"
@@ -17,36 +18,47 @@ int VerifyCommand(const Invocation& invocation) {
   if (invocation.operands.size() != 1) return UsageError("verify takes one CHECKFILE");
   const std::string& check_file = invocation.operands[0];
   Env& env = ProgramEnv();
-  if (const VerifyInput input = CheckVerifyInput(env, check_file); input != VerifyInput::kReady) {
-    PrintError(VerifyInputMessage(input));
-    return kExitUsage;
+  const int read_error = env.ReadabilityError(check_file);
+  if (const VerifyInput input = CheckVerifyInput(env, check_file); input != VerifyInput::kReady)
+    return InputError(check_file, read_error, VerifyInputMessage(input));
+  // Something is there that cannot be read: the job would stop at its start.
+  if (read_error != 0) {
+    PrintPathError(check_file, read_error);
+    return kExitFailed;
   }
-  PrintingJobSink sink(PrintingJobSink::Counts::kVerdicts, invocation.quiet, invocation.status_only);
+  PrintingJobSink sink(invocation.quiet, invocation.status_only);
   // The walk for new files runs while the digests are computed.
   std::unique_ptr<NewFileFinder> finder;
   if (invocation.new_files) finder = std::make_unique<NewFileFinder>(env, check_file);
   Progress progress;
   if (WantsProgress(invocation.progress)) progress.Start(env, check_file);
   VerifyCounts counts;
-  std::vector<std::string> new_files;
+  std::size_t new_files = 0;
   try {
     counts = VerifyCheckFile(env, check_file, sink, invocation.jobs);
     progress.Stop();
-    if (finder) {
-      new_files = finder->Finish();
-      ReportNewFiles(sink, new_files);
-    }
+    if (finder) new_files = ReportNewFiles(sink, finder->Finish());
   } catch (const Error& e) {
     progress.Stop();
-    PrintError(WithFullStop(e.what()));
-    return kExitFailed;
+    return JobFailed(e, check_file);
+  }
+  // A line of an md5sum-layout file that fits no layout may have been a
+  // record: a file it named went unchecked, so it is a finding. md5sum's
+  // wording; --status keeps quiet about it as md5sum's does.
+  if (counts.improper_lines > 0 && !invocation.status_only) {
+    PrintError("quillora-cli: " + check_file + ": " + std::to_string(counts.improper_lines) +
+               (counts.improper_lines == 1 ? " line is improperly formatted" : " lines are improperly formatted"));
   }
   // A file of another format, or none at all, checks nothing: not a pass.
   if (counts.total() == 0) {
-    PrintError("quillora-cli: no records found in " + check_file);
+    PrintError("quillora-cli: " + check_file +
+               ": no records found; the layouts read are DIGEST<TAB>PATH (Quillora's), DIGEST  NAME and "
+               "DIGEST *NAME (md5sum's), MD5 (NAME) = DIGEST (md5sum --tag) and MD5(NAME)= DIGEST (openssl)");
     return kExitFindings;
   }
-  return counts.all_ok() && new_files.empty() ? kExitOk : kExitFindings;
+  // What --new could not look at is named on standard error, as make does.
+  return counts.all_ok() && new_files == 0 && sink.left_out() == 0 && counts.improper_lines == 0 ? kExitOk
+                                                                                                  : kExitFindings;
 }
 
 }  // namespace quillora::cli

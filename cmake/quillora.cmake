@@ -13,8 +13,11 @@
 set(QUILLORA_VARIANTS "")
 
 # quillora_add_library(NAME SOURCES... [LINKS ...]): the library of one
-# layer. LINKS are the layers it stands on (and outside libraries); nothing
-# else is visible to its sources.
+# layer. LINKS are the layers it stands on (and outside libraries); it links
+# them publicly, so whoever links it gets them too. The build does not hide
+# headers: every layer's include path is the checkout's top folder, so any
+# header is reachable. Which ones a layer may include is the include rule's
+# to say (scripts/include-rule, run by ctest as include_rule).
 function(quillora_add_library name)
   cmake_parse_arguments(L "" "" "SOURCES;LINKS" ${ARGN})
   add_library(${name} STATIC ${L_SOURCES})

@@ -2,90 +2,65 @@
 
 #include <exception>
 #include <memory>
-#include <optional>
 
 #include "md5/ahead_queue.h"
+#include "md5/folder_scan.h"
 #include "md5/md5.h"
-#include "platform/folder_walk.h"
 
 namespace quillora {
 namespace {
 
-// One thing a list job meets, in order.
+// One thing a list job meets, in order: a picked or dropped path, whose row
+// comes whatever the test says, or an entry of a folder scan.
 struct ListItem {
-  enum class Kind {
-    kGiven,        // a picked or dropped path: its row comes whatever the test says
-    kScannedFile,  // a file met by a folder scan: a row only if readable
-    kPassedOver,   // a folder or a check file met by a scan: a pump only
-  };
-  Kind kind = Kind::kGiven;
-  std::string path;
-  int list_error = 0;  // a scanned folder that could not be listed: why
+  bool given = false;
+  std::string path;  // given
+  ScanEntry entry;   // scanned
 };
 
 const std::string* DigestPath(const ListItem& item) {
-  return item.kind == ListItem::Kind::kPassedOver ? nullptr : &item.path;
+  return item.given ? &item.path : ScanDigestPath(item.entry);
 }
 
-// Turns the entries of folder walks into items.
-class ScanSource {
- public:
-  ScanSource(Env& env, const std::string& folder)
-      : walk_(env, folder, /*into_sub_folders=*/true), folder_(folder) {}
-  bool Next(ListItem& item) {
-    if (const int error = walk_.root_error(); error != 0 && !root_told_) {
-      // A folder that cannot be listed at all is told like one below it.
-      root_told_ = true;
-      item = ListItem{ListItem::Kind::kPassedOver, folder_, error};
-      return true;
-    }
-    WalkEntry entry;
-    if (!walk_.Next(entry)) return false;
-    const bool passed_over =
-        entry.kind == EntryKind::kFolder || entry.name == kCheckFileName || IsCheckFileTemp(entry.name);
-    item.kind = passed_over ? ListItem::Kind::kPassedOver : ListItem::Kind::kScannedFile;
-    item.path = std::move(entry.path);
-    item.list_error = entry.list_error;
-    return true;
+void SetOutcome(ListSink& sink, ListSink::RowId row, const AheadOutcome& outcome) {
+  if (outcome.digested()) {
+    sink.SetDigest(row, outcome.digest);
+  } else {
+    sink.SetCouldNotOpen(row);
   }
-
- private:
-  FolderWalk walk_;
-  std::string folder_;
-  bool root_told_ = false;
-};
+}
 
 void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   ListItem item;
   while (queue.Next(item)) {
-    if (item.kind == ListItem::Kind::kGiven) {
+    if (item.given) {
       const ListSink::RowId row = sink.AppendRow(item.path);
       const AheadOutcome outcome = queue.Outcome(keep_alive);
       if (outcome.fault) std::rethrow_exception(outcome.fault);
       if (!outcome.readable) {
-        sink.SetDigest(row, std::string(kCouldNotOpenFile));
+        sink.SetCouldNotOpen(row);
         continue;
       }
       sink.Pump();
-      sink.SetDigest(row, outcome.digested() ? LowerAscii(outcome.digest) : std::string(kCouldNotOpenFile));
+      SetOutcome(sink, row, outcome);
       sink.Pump();
       continue;
     }
     // A scanned entry: pump first, and absorb what goes wrong with it.
     sink.Pump();
-    if (item.kind == ListItem::Kind::kPassedOver) {
-      if (item.list_error != 0) sink.LeftOut(item.path, SystemErrorMessage(item.list_error));
-      continue;
-    }
+    const ScanEntry& entry = item.entry;
+    if (entry.kind == ScanEntry::Kind::kUnlistableFolder)
+      sink.LeftOut(entry.path, SystemErrorMessage(entry.list_error));
+    if (entry.kind != ScanEntry::Kind::kFile) continue;
     const AheadOutcome outcome = queue.Outcome(keep_alive);
     if (outcome.fault) std::rethrow_exception(outcome.fault);
     if (!outcome.readable) {
-      sink.LeftOut(item.path, SystemErrorMessage(outcome.error));
+      sink.LeftOut(entry.path, SystemErrorMessage(outcome.error));
       continue;
     }
-    const ListSink::RowId row = sink.AppendRow(item.path);
-    sink.SetDigest(row, outcome.digested() ? LowerAscii(outcome.digest) : std::string(kCouldNotOpenFile));
+    const ListSink::RowId row = sink.AppendRow(entry.path);
+    SetOutcome(sink, row, outcome);
     sink.Pump();
   }
 }
@@ -93,22 +68,24 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
 // Given paths, with folders among them scanned in place when scan_folders.
 void Run(Env& env, const std::vector<std::string>& paths, bool scan_folders, ListSink& sink, unsigned jobs) {
   std::size_t next = 0;
-  std::unique_ptr<ScanSource> scan;
+  std::unique_ptr<FolderScan> scan;
   AheadQueue<ListItem> queue(
       env, jobs,
       [&](ListItem& item) {
         for (;;) {
           if (scan) {
-            if (scan->Next(item)) return true;
+            item.given = false;
+            if (scan->Next(item.entry)) return true;
             scan.reset();
           }
           if (next == paths.size()) return false;
           const std::string& path = paths[next++];
           if (scan_folders && env.FolderExists(path)) {
-            scan = std::make_unique<ScanSource>(env, path);
+            scan = std::make_unique<FolderScan>(env, path, /*into_sub_folders=*/true);
             continue;
           }
-          item = ListItem{ListItem::Kind::kGiven, path};
+          item.given = true;
+          item.path = path;
           return true;
         }
       },
@@ -127,8 +104,14 @@ void AddDroppedPaths(Env& env, const std::vector<std::string>& paths, ListSink& 
 }
 
 void AddFolderToList(Env& env, const std::string& folder, ListSink& sink, unsigned jobs) {
-  ScanSource scan(env, folder);
-  AheadQueue<ListItem> queue(env, jobs, [&](ListItem& item) { return scan.Next(item); }, DigestPath);
+  FolderScan scan(env, folder, /*into_sub_folders=*/true);
+  AheadQueue<ListItem> queue(
+      env, jobs,
+      [&](ListItem& item) {
+        item.given = false;
+        return scan.Next(item.entry);
+      },
+      DigestPath);
   Report(queue, sink);
 }
 

@@ -9,36 +9,29 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "md5/file_texts.h"  // kCheckFileName, kCouldNotOpenFile
+#include "md5/job_sink.h"
 #include "platform/env.h"
 
 namespace quillora {
 
-// Receives the rows of the list as a job produces them.
-class ListSink {
+// Receives the rows of the list as a job produces them, and (JobSink) the
+// pumps and what a folder scan leaves out: a file below it that cannot be
+// read, a folder there that cannot be listed.
+class ListSink : public JobSink {
  public:
   using RowId = std::uint64_t;
-  virtual ~ListSink() = default;
   // Appends a row whose first column is path; returns a handle to it that
   // stays valid while the job runs, whatever else changes the list.
   virtual RowId AppendRow(const std::string& path) = 0;
-  // Sets the second column of a row this job appended.
+  // Sets the second column of a row this job appended: the lower-case
+  // digest text.
   virtual void SetDigest(RowId row, const std::string& text) = 0;
-  // Lets the window process pending messages, at the job's fixed points.
-  virtual void Pump() = 0;
-  // Called now and then while the job waits for a digest still running, so
-  // the window stays live on a large file.
-  virtual void KeepAlive() {}
-  // Called for each file below a scanned folder that gets no row because it
-  // cannot be read, and for each folder there that cannot be listed, with
-  // its full path and the system's reason ("Permission denied"). The rows
-  // stay the same; a front that keeps count can say so.
-  virtual void LeftOut(const std::string& path, std::string_view reason) {
-    static_cast<void>(path), static_cast<void>(reason);
-  }
+  // The file of a row this job appended could not be digested: its second
+  // column is "Could not open file".
+  virtual void SetCouldNotOpen(RowId row) { SetDigest(row, std::string(kCouldNotOpenFile)); }
 };
 
 // Files chosen in the open dialog, in the dialog's order. Each gets its row

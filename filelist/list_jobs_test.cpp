@@ -34,8 +34,8 @@ class RecordingListSink : public ListSink {
     events.push_back("=" + text);
   }
   void Pump() override { events.push_back("pump"); }
-  void LeftOut(const std::string& path, std::string_view reason) override {
-    left_out.push_back(path + ": " + std::string(reason));
+  void LeftOut(std::string_view path, std::string_view reason) override {
+    left_out.push_back(std::string(path) + ": " + std::string(reason));
   }
 
   std::vector<std::pair<std::string, std::optional<std::string>>> rows;

@@ -1,5 +1,6 @@
 #include "md5/digest_ahead.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -32,9 +33,26 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
   const std::size_t lanes = LaneCount(engine_);
   max_ahead_ = max_ahead != 0 ? max_ahead : (lanes > 1 ? 32 * lanes : 64) * jobs;
   jobs_ = jobs;
+  // With one job the caller digests each file in turn, on the scalar engine.
+  const bool on_lanes = jobs > 1 && lanes > 1;
+  hands_.resize(jobs);
+  for (Hand& hand : hands_) {
+    hand.held.reserve(lanes + 1);
+    if (on_lanes) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
+  }
   if (jobs == 1) return;
   workers_.reserve(jobs);
-  for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this] { Work(); });
+  try {
+    for (Hand& hand : hands_) workers_.emplace_back([this, &hand] { Work(hand); });
+  } catch (...) {  // no thread to be had: stop those started before rethrowing
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    work_ready_.notify_all();
+    workers_.clear();
+    throw;
+  }
 }
 
 DigestAhead::~DigestAhead() {
@@ -66,28 +84,29 @@ void DigestAhead::Start() {
   if (wake) work_ready_.notify_all();
 }
 
-AheadOutcome DigestAhead::Test(const std::string& path) {
+AheadOutcome DigestAhead::Open(const std::string& path, std::unique_ptr<Stream>& file) {
   AheadOutcome outcome;
   outcome.error = env_.ReadabilityError(path);
   outcome.readable = outcome.error == 0;
   outcome.exists = outcome.readable || env_.FileExists(path);
-  return outcome;
-}
-
-AheadOutcome DigestAhead::Compute(const std::string& path) {
-  AheadOutcome outcome = Test(path);
   if (!outcome.readable) return outcome;
   try {
-    outcome.digest = FileDigestText(path, env_);
+    file = env_.OpenForDigest(path);
   } catch (const SystemError& e) {
     outcome.error = e.number();
-  } catch (...) {
-    outcome.fault = std::current_exception();
   }
   return outcome;
 }
 
-std::size_t DigestAhead::Claim(std::deque<Claimed>& batch, std::size_t wanted, std::size_t held) {
+AheadOutcome DigestAhead::Digested(const DigestBytes& digest, int error) {
+  AheadOutcome outcome;
+  outcome.exists = outcome.readable = true;
+  outcome.error = error;
+  if (error == 0) outcome.digest = LowerDigestText(digest);
+  return outcome;
+}
+
+std::size_t DigestAhead::Claim(std::vector<Claimed>& held, std::size_t wanted) {
   std::lock_guard lock(mutex_);
   if (stopping_) return 0;
   // Each worker holds at most its fair part of the files queued and in
@@ -95,12 +114,14 @@ std::size_t DigestAhead::Claim(std::deque<Claimed>& batch, std::size_t wanted, s
   // the lanes of whichever worker came first.
   const std::uint64_t waiting = Unstarted();
   const std::uint64_t fair = (waiting + in_flight_ + jobs_ - 1) / jobs_;
-  const std::uint64_t count = std::min<std::uint64_t>({wanted, waiting, fair > held ? fair - held : 0});
+  const std::uint64_t count =
+      std::min<std::uint64_t>({wanted, waiting, fair > held.size() ? fair - held.size() : 0});
   for (std::uint64_t n = 0; n != count; ++n) {
-    batch.push_back(Claimed{next_to_start_, slots_[next_to_start_ - taken_].path});
+    // held has room for a lane's worth: no allocation while the lock is held.
+    held.push_back(Claimed{next_to_start_, &slots_[next_to_start_ - taken_].path});
     ++next_to_start_;
+    ++in_flight_;
   }
-  in_flight_ += count;
   return count;
 }
 
@@ -112,51 +133,63 @@ void DigestAhead::Post(std::uint64_t number, AheadOutcome outcome) {
   if (caller_waiting_ && number == taken_) outcome_ready_.notify_one();
 }
 
-void DigestAhead::Work() {
-  // On a lane engine, FileLanes keeps several files in flight; take opens the
-  // next claimed file for it, done hands in an outcome.
-  std::unique_ptr<FileLanes> lanes;
-  if (LaneCount(engine_) > 1) lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
-  std::deque<Claimed> batch;
-  std::size_t held = 0;  // files this worker claimed and has not posted
+void DigestAhead::DigestClaimed(Hand& hand) {
+  std::vector<Claimed>& held = hand.held;
   const auto post = [&](std::uint64_t number, AheadOutcome outcome) {
     Post(number, std::move(outcome));
-    --held;
+    held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
   };
-  const auto take = [&](FileLanes::File& file, std::size_t wanted) {
-    for (;;) {
-      if (batch.empty()) held += Claim(batch, wanted, held);
-      if (batch.empty()) return false;
-      Claimed claimed = std::move(batch.front());
-      batch.pop_front();
-      // The same test, facts and errors as Compute, with the open file kept.
-      AheadOutcome outcome = Test(claimed.path);
-      if (outcome.readable) {
-        try {
-          file.stream = env_.OpenForDigest(claimed.path);
-        } catch (const SystemError& e) {
-          outcome.error = e.number();
+  try {
+    if (!hand.lanes) {
+      if (Claim(held, 1) == 0) return;  // another worker was first
+      const Claimed claimed = held.back();
+      std::unique_ptr<Stream> file;
+      AheadOutcome outcome = Open(*claimed.path, file);
+      if (file) {
+        DigestBytes digest;
+        const int error = DigestOfOpenFile(*file, digest);
+        file.reset();
+        outcome = Digested(digest, error);
+      }
+      post(claimed.number, std::move(outcome));
+      return;
+    }
+    // FileLanes keeps several files in flight: take opens the next claimed
+    // file for it, done hands in an outcome.
+    const auto take = [&](FileLanes::File& file, std::size_t wanted) {
+      for (;;) {
+        const auto next = std::find_if(held.begin(), held.end(), [](const Claimed& c) { return !c.opened; });
+        if (next == held.end()) {
+          if (Claim(held, wanted) == 0) return false;
+          continue;
         }
+        next->opened = true;
+        const std::uint64_t number = next->number;
+        AheadOutcome outcome = Open(*next->path, file.stream);
+        if (file.stream) {
+          file.tag = number;
+          return true;
+        }
+        post(number, std::move(outcome));
       }
-      if (!file.stream) {
-        post(claimed.number, std::move(outcome));
-        continue;
-      }
-      file.tag = claimed.number;
-      return true;
+    };
+    const auto done = [&](std::uint64_t number, const DigestBytes& digest, int error) {
+      post(number, Digested(digest, error));
+    };
+    hand.lanes->Run(take, done, stop_lanes_);
+  } catch (...) {
+    // The lanes have closed their files; none of those held gets a digest.
+    const std::exception_ptr fault = std::current_exception();
+    for (const Claimed& claimed : held) {
+      AheadOutcome outcome;
+      outcome.fault = fault;
+      Post(claimed.number, std::move(outcome));
     }
-  };
-  const auto done = [&](std::uint64_t number, const DigestBytes& digest, int error) {
-    AheadOutcome outcome;
-    outcome.exists = outcome.readable = true;
-    if (error == 0) {
-      outcome.digest = DigestToHex(digest);
-    } else {
-      outcome.error = error;
-    }
-    post(number, std::move(outcome));
-  };
+    held.clear();
+  }
+}
 
+void DigestAhead::Work(Hand& hand) {
   std::unique_lock lock(mutex_);
   for (;;) {
     ++idle_workers_;
@@ -164,13 +197,7 @@ void DigestAhead::Work() {
     --idle_workers_;
     if (stopping_) return;
     lock.unlock();
-    if (lanes) {
-      lanes->Run(take, done, stop_lanes_);
-    } else {
-      held += Claim(batch, 1, held);  // none when another worker was first
-      for (const Claimed& claimed : batch) post(claimed.number, Compute(claimed.path));
-      batch.clear();
-    }
+    DigestClaimed(hand);
     lock.lock();
   }
 }
@@ -178,12 +205,10 @@ void DigestAhead::Work() {
 AheadOutcome DigestAhead::TakeNext(const std::function<void()>& idle) {
   std::unique_lock lock(mutex_);
   if (slots_.empty()) return AheadOutcome{};
-  if (workers_.empty()) {
-    const std::string path = std::move(slots_.front().path);
-    slots_.pop_front();
-    ++taken_;
+  if (workers_.empty()) {  // in turn: the oldest file is the next to claim
     lock.unlock();
-    return Compute(path);
+    DigestClaimed(hands_.front());
+    lock.lock();
   }
   while (!slots_.front().outcome) {
     if (WorkerToWake()) work_ready_.notify_all();

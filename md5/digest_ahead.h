@@ -10,28 +10,34 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "md5/md5.h"
 #include "md5/md5_lanes.h"
 #include "platform/env.h"
 
 namespace quillora {
+
+class FileLanes;
 
 // What became of one queued file, all taken at one moment: a file that
 // changes or goes away meanwhile is reported as it was when it was read.
 struct AheadOutcome {
   bool exists = false;    // an entry that is not a folder may be there (Env::FileExists)
   bool readable = false;  // it passed the readability test
-  std::string digest;     // upper-case digest text, when readable and digested
+  std::string digest;     // the digest text (lower case), when readable and digested
   // The system error number that kept the file from being digested: the
   // readability test's when not readable, else the digest's own (an open or
-  // a read that failed part way); 0 when digest holds the digest.
+  // a read that failed part way, kChangedWhileRead); 0 when digest holds
+  // the digest.
   int error = 0;
-  // Anything else that failed (out of memory): it ends the job.
+  // Anything else that failed (out of memory), on any engine: it ends the
+  // job.
   std::exception_ptr fault;
 
   bool digested() const { return readable && error == 0 && !fault; }
@@ -74,17 +80,32 @@ class DigestAhead {
   };
   struct Claimed {
     std::uint64_t number;
-    std::string path;
+    const std::string* path;  // the slot's: it stays until its outcome is taken
+    bool opened = false;
   };
-  // The readability test and the existence facts of path, without a digest.
-  AheadOutcome Test(const std::string& path);
-  // Test, and the digest of a file that passed it (scalar engine).
-  AheadOutcome Compute(const std::string& path);
-  void Work();
-  // Moves up to wanted files not yet started from the queue to batch, fewer
-  // when a worker already holding `held` files would take more than its
-  // share. Returns how many it moved. Takes the lock.
-  std::size_t Claim(std::deque<Claimed>& batch, std::size_t wanted, std::size_t held);
+  // What one thread that digests holds: the files it claimed and has not
+  // posted, oldest first (at most a lane's worth), and its lanes, if any.
+  // Made before the thread starts, so a thread never allocates them.
+  struct Hand {
+    std::vector<Claimed> held;
+    std::unique_ptr<FileLanes> lanes;
+  };
+  // The readability test and the existence facts of path; for a file that
+  // passes, its open for the digest into file (a failed open is the
+  // outcome's error).
+  AheadOutcome Open(const std::string& path, std::unique_ptr<Stream>& file);
+  // The outcome of a file Open opened: its digest text, or the error of its
+  // read (kChangedWhileRead among them).
+  static AheadOutcome Digested(const DigestBytes& digest, int error);
+  // Claims files and posts each one's outcome: on hand's lanes as many as it
+  // can claim, else one on the scalar engine. Every engine's one exception
+  // boundary: anything a file's own SystemError does not cover becomes the
+  // fault of every file hand holds, so the job ends, never the program.
+  void DigestClaimed(Hand& hand);
+  void Work(Hand& hand);
+  // Moves up to wanted files not yet started from the queue to held, fewer
+  // when held would pass its share. Returns how many. Takes the lock.
+  std::size_t Claim(std::vector<Claimed>& held, std::size_t wanted);
   // Hands in the outcome of file `number`. Takes the lock.
   void Post(std::uint64_t number, AheadOutcome outcome);
   // Files queued that no worker has started. With the lock held.
@@ -111,6 +132,7 @@ class DigestAhead {
   bool stopping_ = false;
   unsigned idle_workers_ = 0;    // workers waiting for a file
   bool caller_waiting_ = false;  // TakeNext waits for the oldest outcome
+  std::vector<Hand> hands_;      // one per worker; with jobs == 1, the caller's
   std::vector<std::jthread> workers_;
 };
 

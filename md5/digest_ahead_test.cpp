@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <new>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -132,7 +134,7 @@ TEST(DigestAhead, WaitingOnASlowFileKeepsCallingIdle) {
   ahead.Start();
   int idles = 0;
   const AheadOutcome outcome = ahead.TakeNext([&] { ++idles; });
-  EXPECT_EQ(LowerAscii(outcome.digest), "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(outcome.digest, "900150983cd24fb0d6963f7d28e17f72");
   EXPECT_GT(idles, 0);
 }
 
@@ -153,11 +155,43 @@ TEST(DigestAhead, AFileChangedAfterItWasReadIsReportedAsRead) {
     ahead.Submit(changed);
     ahead.Submit(gone);
     ahead.Start();
-    EXPECT_EQ(Describe(ahead.TakeNext()), "exists readable 900150983CD24FB0D6963F7D28E17F72") << name;
-    EXPECT_EQ(Describe(ahead.TakeNext()), "exists readable 900150983CD24FB0D6963F7D28E17F72")
+    EXPECT_EQ(Describe(ahead.TakeNext()), "exists readable 900150983cd24fb0d6963f7d28e17f72") << name;
+    EXPECT_EQ(Describe(ahead.TakeNext()), "exists readable 900150983cd24fb0d6963f7d28e17f72")
         << name << ": gone since, but read before";
     EXPECT_EQ(testing::ReadFile(changed), "something else") << name;
     EXPECT_FALSE(Env::Default().FileExists(gone)) << name;
+  }
+  ForceLaneEngine(active);
+}
+
+// Running out of memory while a file is opened or read (in turn, in a lane,
+// on a large file's reading thread) ends the job with that fault on every
+// engine, never the program; no file after the culprit ends it first.
+TEST(DigestAhead, AFaultWhileOpeningOrReadingIsTheJobsNotTheProgramsEnd) {
+  TempTree tree;
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < 40; ++i) paths.push_back(tree.Write("f" + std::to_string(i), std::string(i * 1000, 'x')));
+  paths[30] = tree.Write("large", std::string(9 << 20, 'x'));
+  const LaneEngine active = ActiveLaneEngine();
+  for (const auto& [culprit, after] : {std::pair<std::size_t, std::size_t>{25, 0}, {25, 10'000}, {30, 2 << 20}}) {
+    testing::FaultEnv env;
+    env.out_of_memory_after[paths[culprit]] = after;
+    for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512}) {
+      for (unsigned jobs : {1u, 3u}) {
+        if (!ForceLaneEngine(engine)) continue;
+        DigestAhead ahead(env, jobs);
+        for (const std::string& path : paths) ahead.Submit(path);
+        ahead.Start();
+        std::size_t at = 0;
+        AheadOutcome outcome;
+        while (at < paths.size() && (outcome = ahead.TakeNext()).digested()) ++at;
+        const std::string name = std::string(LaneEngineName(engine)) + ", " + std::to_string(jobs) + " jobs, file " +
+                                 std::to_string(culprit) + " after " + std::to_string(after);
+        ASSERT_TRUE(outcome.fault) << name << ": file " << at << " " << Describe(outcome);
+        EXPECT_THROW(std::rethrow_exception(outcome.fault), std::bad_alloc) << name;
+        EXPECT_TRUE(jobs == 1 ? at == culprit : at <= culprit) << name << ": file " << at;
+      }
+    }
   }
   ForceLaneEngine(active);
 }

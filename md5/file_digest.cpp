@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -15,48 +16,27 @@
 namespace quillora {
 namespace {
 
-// Files are read in larger blocks than generic streams: 4096-byte reads cost a
-// few percent of the hashing time on their own. 64 KiB measured best of
-// 4 KiB to 1 MiB on a 1 GiB cached file, and still fits the L2 cache.
+// Files are read in 64 KiB blocks: 4096-byte reads cost a few percent of the
+// hashing time on their own. 64 KiB measured best of 4 KiB to 1 MiB on a
+// 1 GiB cached file, and still fits the L2 cache.
 constexpr std::size_t kFileBlock = 64 * 1024;
-constexpr std::size_t kStreamBlock = 4096;
 
 constexpr std::size_t kOverlapBlock = 1 << 20;
 
 using FeedFn = std::function<void(const std::uint8_t*, std::size_t)>;
 
-// The error number of a failed read; a stream that gives none still failed.
-int ReadError(const Stream& file) {
-  const int number = file.last_error();
-  return number != 0 ? number : EIO;
-}
-
-// How much the next read asks for: a block, but never past the size taken at
-// the start, so bytes appended meanwhile are left out.
-std::size_t NextReadSize(std::int64_t size, std::int64_t total, std::size_t block) {
-  return total < size ? static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(block), size - total))
-                      : block;
-}
-
-// The read loop of the stream digest with a larger block: stop at a read of
-// 0 bytes or when the total meets the size taken at the start. Returns 0, or
-// the system error of a failed read.
-int ReadInTurn(Stream& file, std::int64_t size, std::int64_t total, const FeedFn& feed) {
+// Reads the file in turn with its hashing. Returns 0 or BoundedRead's error.
+int ReadInTurn(BoundedRead& read, const FeedFn& feed) {
   // One block per thread for all its files: no allocation per file.
   thread_local std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[kFileBlock]);
-  do {
-    const std::int64_t got = file.Read(block.get(), NextReadSize(size, total, kFileBlock));
-    if (got == 0) break;
-    if (got < 0) return ReadError(file);
-    feed(block.get(), static_cast<std::size_t>(got));
-    total += got;
-  } while (total != size);
-  return 0;
+  std::int64_t got;
+  while ((got = read.Next(block.get(), kFileBlock)) > 0) feed(block.get(), static_cast<std::size_t>(got));
+  return read.error();
 }
 
 // The same loop for a large file, with the reading on a thread of its own so
 // the next block is read while this one is hashed.
-int ReadOverlapped(Stream& file, std::int64_t size, std::int64_t from, const FeedFn& feed) {
+int ReadOverlapped(BoundedRead& read, const FeedFn& feed) {
   struct Buffer {
     std::unique_ptr<std::uint8_t[]> bytes{new std::uint8_t[kOverlapBlock]};
     std::int64_t got = 0;
@@ -66,21 +46,26 @@ int ReadOverlapped(Stream& file, std::int64_t size, std::int64_t from, const Fee
   std::mutex mutex;
   std::condition_variable_any changed;
   int error = 0;
+  std::exception_ptr fault;  // what a read threw
   std::jthread reader([&](std::stop_token stop) {
-    std::int64_t total = from;
     for (int i = 0;; i ^= 1) {
       Buffer& buffer = buffers[i];
       {
         std::unique_lock lock(mutex);
         if (!changed.wait(lock, stop, [&] { return !buffer.full; })) return;
       }
-      const std::int64_t got = file.Read(buffer.bytes.get(), NextReadSize(size, total, kOverlapBlock));
-      const bool last = got <= 0 || total + got == size;
+      std::int64_t got = -1;
+      try {
+        got = read.Next(buffer.bytes.get(), kOverlapBlock);
+      } catch (...) {  // thrown on in the hasher's thread: it must not end the program here
+        fault = std::current_exception();
+      }
+      const bool last = got <= 0 || read.finished();
       {
         std::lock_guard lock(mutex);
         buffer.got = got;
         buffer.full = true;
-        if (got < 0) error = ReadError(file);
+        if (got < 0) error = read.error();
       }
       changed.notify_all();
       if (last) {
@@ -95,7 +80,6 @@ int ReadOverlapped(Stream& file, std::int64_t size, std::int64_t from, const Fee
         }
         return;
       }
-      total += got;
     }
   });
   for (int i = 0;; i ^= 1) {
@@ -103,6 +87,7 @@ int ReadOverlapped(Stream& file, std::int64_t size, std::int64_t from, const Fee
     {
       std::unique_lock lock(mutex);
       changed.wait(lock, [&] { return buffer.full; });
+      if (fault) std::rethrow_exception(fault);
       if (buffer.got <= 0) return buffer.got < 0 ? error : 0;
     }
     feed(buffer.bytes.get(), static_cast<std::size_t>(buffer.got));
@@ -120,24 +105,42 @@ int ReadOverlapped(Stream& file, std::int64_t size, std::int64_t from, const Fee
 
 }  // namespace
 
-DigestBytes DigestOfStream(Stream& stream) {
+std::int64_t BoundedRead::Fail(int error) {
+  error_ = error;
+  finished_ = true;
+  return -1;
+}
+
+std::int64_t BoundedRead::Next(void* buffer, std::size_t n) {
+  if (finished_) return error_ != 0 ? -1 : 0;
+  if (done_ < size_) n = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(n), size_ - done_));
+  const std::int64_t got = file_->Read(buffer, n);
+  if (got < 0) {
+    const int number = file_->last_error();  // a stream that gives none still failed
+    return Fail(number != 0 ? number : EIO);
+  }
+  if (got == 0 && done_ < size_) return Fail(kChangedWhileRead);  // cut short since it was opened
+  done_ += got;
+  if (got == 0 || done_ == size_) {
+    finished_ = true;
+    if (!file_->Unchanged()) return Fail(kChangedWhileRead);
+  }
+  return got;
+}
+
+int FeedRestOfFile(DigestState& state, BoundedRead& read) {
+  const auto feed = [&state](const std::uint8_t* bytes, std::size_t n) { FeedDigest(state, bytes, n); };
+  return read.left() >= kOverlapFrom ? ReadOverlapped(read, feed) : ReadInTurn(read, feed);
+}
+
+int DigestOfOpenFile(Stream& file, DigestBytes& digest) {
   DigestState state;
   StartDigest(state);
-  const std::int64_t size = stream.Size();
-  const std::int64_t position = stream.Position();
-  std::uint8_t block[kStreamBlock];
-  if (stream.Seek(0)) {
-    std::int64_t total = 0;
-    for (;;) {
-      const std::int64_t got = stream.Read(block, sizeof block);
-      if (got <= 0) break;  // the end, or a failure taken as the end
-      FeedDigest(state, block, static_cast<std::size_t>(got));
-      total += got;
-      if (total == size) break;
-    }
-  }
-  stream.Seek(position);
-  return FinishDigest(state);
+  BoundedRead read(file, file.Size());
+  const int error = FeedRestOfFile(state, read);
+  digest = FinishDigest(state);  // also wipes the state
+  if (error != 0) digest = DigestBytes{};
+  return error;
 }
 
 DigestBytes DigestOfFile(const std::string& path, Env& env) {
@@ -147,21 +150,13 @@ DigestBytes DigestOfFile(const std::string& path, Env& env) {
   } catch (const SystemError& e) {
     ThrowFileError(path, e.number());
   }
-  DigestState state;
-  StartDigest(state);
-  const int error = FeedRestOfFile(state, *file, file->Size(), 0);
-  if (error != 0) {
-    FinishDigest(state);  // wipes what was read so far
-    ThrowFileError(path, error);
-  }
-  return FinishDigest(state);
-}
-
-int FeedRestOfFile(DigestState& state, Stream& file, std::int64_t size, std::int64_t total) {
-  const auto feed = [&state](const std::uint8_t* bytes, std::size_t n) { FeedDigest(state, bytes, n); };
-  return size - total >= kOverlapFrom ? ReadOverlapped(file, size, total, feed) : ReadInTurn(file, size, total, feed);
+  DigestBytes digest;
+  if (const int error = DigestOfOpenFile(*file, digest)) ThrowFileError(path, error);
+  return digest;
 }
 
 std::string FileDigestText(const std::string& path, Env& env) { return DigestToHex(DigestOfFile(path, env)); }
+
+std::string LowerDigestText(const DigestBytes& digest) { return LowerAscii(DigestToHex(digest)); }
 
 }  // namespace quillora

@@ -1,6 +1,7 @@
-// Digests of streams and whole files: the engine of md5/md5.h fed from the
-// platform's streams. A large file is read on a second thread while it is
-// hashed.
+// Digests of whole files: the engine of md5/md5.h fed from the platform's
+// streams. A digest is of one version of the file: a file that changes while
+// it is read has none (kChangedWhileRead). A large file is read on a second
+// thread while it is hashed.
 #pragma once
 
 #include <cstdint>
@@ -12,31 +13,67 @@
 
 namespace quillora {
 
-// The digest of the whole stream from its first byte, read in 4096-byte
-// blocks. Reading stops at a read of 0 bytes or when the total reaches the
-// size taken at the start. A failed read counts as the end: the digest then
-// covers the bytes read so far. The stream's position is restored.
-DigestBytes DigestOfStream(Stream& stream);
+// The one way a digest reads an open file, whatever reads it (in turn, on a
+// second thread, in a lane): reads never ask past the size the file had when
+// it was opened, and reading ends there, or (a size of 0, as files under
+// /proc report) at a read of 0 bytes. An end before that size, or a size or
+// modification time that differs after the last read (Stream::Unchanged),
+// means the file changed while it was read.
+class BoundedRead {
+ public:
+  // file: open, positioned after its first `done` bytes; size: its size when
+  // it was opened.
+  BoundedRead(Stream& file, std::int64_t size, std::int64_t done = 0) : file_(&file), size_(size), done_(done) {}
 
-// The digest of a file's content, over the size it had when it was opened:
-// bytes appended while it is read are left out. Raises SystemError with the
-// text "Cannot open file "<absolute path>". <system message>" when the file
-// cannot be opened, and the same form of text when a read fails part way, so a
-// partial digest is never passed off as the file's.
-DigestBytes DigestOfFile(const std::string& path, Env& env = Env::Default());
+  // Reads up to n bytes (n > 0) into buffer. Returns the count, 0 once the
+  // file is read whole and unchanged (without another read when the last one
+  // met the size), or -1 when a read failed or the file changed: error()
+  // then holds the system error number, or kChangedWhileRead.
+  std::int64_t Next(void* buffer, std::size_t n);
+
+  // True once no read is left to make: the file is read whole, or failed.
+  bool finished() const { return finished_; }
+  // Bytes left up to the size at open.
+  std::int64_t left() const { return size_ - done_; }
+  int error() const { return error_; }
+
+ private:
+  std::int64_t Fail(int error);
+
+  Stream* file_;
+  std::int64_t size_;
+  std::int64_t done_;
+  bool finished_ = false;
+  int error_ = 0;
+};
+
+// The digest of an open file from its first byte, over Stream::Size(), the
+// size it had when opened. Returns 0 with digest set, or the system error
+// number of a failed read, or kChangedWhileRead; the digest of what was read
+// is then wiped, never passed off as the file's.
+int DigestOfOpenFile(Stream& file, DigestBytes& digest);
+
+// Feeds the rest of a file that read has begun to state, reading on a second
+// thread while it hashes from kOverlapFrom bytes left. Returns 0, or the
+// error number as BoundedRead::error() gives it.
+int FeedRestOfFile(DigestState& state, BoundedRead& read);
 
 // From this many bytes left to read, a file is read on a second thread while
 // it is hashed.
 inline constexpr std::int64_t kOverlapFrom = 8 << 20;
 
-// Feeds the rest of an open file to state: the file's first `total` bytes
-// (of the `size` it had when opened) were fed already. Reads as DigestOfFile
-// does, on a second thread from kOverlapFrom bytes left. Returns 0, or the
-// system error number of a failed read.
-int FeedRestOfFile(DigestState& state, Stream& file, std::int64_t size, std::int64_t total);
+// The digest of a file's content. Raises SystemError with the text
+// "Cannot open file "<absolute path>". <system message>" when the file cannot
+// be opened, and the same form of text when a read fails part way or the file
+// changed while it was read.
+DigestBytes DigestOfFile(const std::string& path, Env& env = Env::Default());
 
 // DigestToHex(DigestOfFile(path)): the upper-case digest text of a file.
 // Errors pass through unchanged.
 std::string FileDigestText(const std::string& path, Env& env = Env::Default());
+
+// The digest text that the program shows, writes and compares: the engine's
+// text in lower case. Made here once for every job.
+std::string LowerDigestText(const DigestBytes& digest);
 
 }  // namespace quillora

@@ -5,18 +5,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 
 namespace quillora {
 
 struct FileLanes::Lane {
-  std::unique_ptr<Stream> stream;  // null while the lane is free
+  std::unique_ptr<Stream> stream;   // null while the lane is free
+  std::optional<BoundedRead> read;  // of stream
   std::uint64_t tag = 0;
-  std::int64_t size = 0;     // the file's size when opened
-  std::int64_t read = 0;     // bytes read so far
   std::uint64_t hashed = 0;  // bytes through the kernel, whole blocks
   std::size_t begin = 0;     // bytes read and not yet hashed: buffer[begin, end)
   std::size_t end = 0;
-  bool read_all = false;     // no more reads: the size was met or a read gave 0
 };
 
 FileLanes::FileLanes(LaneEngine engine, std::size_t chunk_bytes)
@@ -30,26 +29,23 @@ FileLanes::FileLanes(LaneEngine engine, std::size_t chunk_bytes)
 FileLanes::~FileLanes() { ::operator delete(buffers_, std::align_val_t{64}); }
 
 // Reads until the lane holds a whole block or its file is read. Returns
-// false when a read failed: the lane is then free and done was called.
+// false when a read failed or the file changed: the lane is then free and
+// done was called.
 bool FileLanes::Fill(Lane& lane, std::size_t index, const FileDone& done) {
   std::uint8_t* buffer = buffers_ + index * chunk_;
-  while (lane.end - lane.begin < 64 && !lane.read_all) {
+  while (lane.end - lane.begin < 64 && !lane.read->finished()) {
     // Fewer than 64 bytes wait: move them to the front, then read a chunk.
     std::memmove(buffer, buffer + lane.begin, lane.end - lane.begin);
     lane.end -= lane.begin;
     lane.begin = 0;
-    std::size_t want = chunk_ - lane.end;
-    if (lane.read < lane.size) want = static_cast<std::size_t>(std::min<std::int64_t>(want, lane.size - lane.read));
-    const std::int64_t got = lane.stream->Read(buffer + lane.end, want);
+    const std::int64_t got = lane.read->Next(buffer + lane.end, chunk_ - lane.end);
     if (got < 0) {
-      const int error = lane.stream->last_error();
+      const int error = lane.read->error();
       lane.stream.reset();
-      done(lane.tag, DigestBytes{}, error != 0 ? error : EIO);
+      done(lane.tag, DigestBytes{}, error);
       return false;
     }
     lane.end += static_cast<std::size_t>(got);
-    lane.read += got;
-    lane.read_all = got == 0 || lane.read == lane.size;
   }
   return true;
 }
@@ -58,28 +54,30 @@ bool FileLanes::Fill(Lane& lane, std::size_t index, const FileDone& done) {
 // bytes in the buffer, then (rest_scalar) whatever is left to read.
 void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done) {
   DigestState state;
-  StartDigest(state);
-  state.a = words_.a[index];
-  state.b = words_.b[index];
-  state.c = words_.c[index];
-  state.d = words_.d[index];
-  const std::uint64_t bits = lane.hashed * 8;
-  state.count[0] = static_cast<std::uint32_t>(bits);
-  state.count[1] = static_cast<std::uint32_t>(bits >> 32);
+  const std::uint32_t words[4] = {words_.a[index], words_.b[index], words_.c[index], words_.d[index]};
+  ResumeDigest(state, words, lane.hashed);
   FeedDigest(state, buffers_ + index * chunk_ + lane.begin, lane.end - lane.begin);
   int error = 0;
-  if (rest_scalar && !lane.read_all) error = FeedRestOfFile(state, *lane.stream, lane.size, lane.read);
+  if (rest_scalar && !lane.read->finished()) error = FeedRestOfFile(state, *lane.read);
   const DigestBytes digest = FinishDigest(state);
   lane.stream.reset();
   done(lane.tag, error == 0 ? digest : DigestBytes{}, error);
 }
 
 void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop) {
-  for (;;) {
-    if (stop.load(std::memory_order_relaxed)) {
-      for (std::size_t i = 0; i < lanes_; ++i) lane_[i].stream.reset();
-      return;
+  // However the run ends (a stop, an exception from take, done or a stream),
+  // no file stays open in a lane.
+  struct CloseAll {
+    FileLanes& lanes;
+    ~CloseAll() {
+      for (std::size_t i = 0; i < lanes.lanes_; ++i) {
+        lanes.lane_[i].read.reset();
+        lanes.lane_[i].stream.reset();
+      }
     }
+  } close_all{*this};
+  for (;;) {
+    if (stop.load(std::memory_order_relaxed)) return;
     // Every lane gets a file holding a whole block, or stays free when take
     // has no more; a file that ends here is finished at once.
     bool take_has_more = true;
@@ -94,8 +92,8 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
           if (!take_has_more || !(take_has_more = take(file, free_lanes))) break;
           lane = Lane{};
           lane.stream = std::move(file.stream);
+          lane.read.emplace(*lane.stream, lane.stream->Size());
           lane.tag = file.tag;
-          lane.size = lane.stream->Size();
           StartLane(words_, i);
         }
         if (!Fill(lane, i, done)) continue;

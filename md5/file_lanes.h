@@ -5,9 +5,9 @@
 // takes the next file into a lane the moment its file ends. Each file's last
 // partial block, padding and length go through the scalar engine, seeded
 // from the lane's chaining words, so every digest is exactly the scalar one.
-// Files are read as DigestOfFile reads them: reads never ask past the size
-// the file had when opened, and reading stops at that size or at a read of
-// 0 bytes. One thread runs a FileLanes; it starts no thread of its own except
+// Files are read as DigestOfFile reads them, through a BoundedRead: a file
+// that changes while it is read is done with kChangedWhileRead. One thread
+// runs a FileLanes; it starts no thread of its own except
 // for a large file left alone (see Run).
 #pragma once
 
@@ -34,8 +34,9 @@ class FileLanes {
   // when there is none right now. wanted: the lanes free at the moment, so a
   // caller that fetches files in batches knows how many to fetch.
   using TakeFile = std::function<bool(File& file, std::size_t wanted)>;
-  // A file is done: its digest, or the system error number of a failed read
-  // (error != 0, digest then meaningless). Its stream is closed before.
+  // A file is done: its digest, or the error number of a failed read or of
+  // a change while it was read (error != 0, digest then meaningless). Its
+  // stream is closed before.
   using FileDone = std::function<void(std::uint64_t tag, const DigestBytes& digest, int error)>;
 
   // engine: a supported engine with more than one lane. chunk_bytes: the
@@ -52,7 +53,8 @@ class FileLanes {
   // engine, which runs one message faster than a kernel with one lane busy
   // (with its reads overlapped on a second thread from kOverlapFrom bytes
   // left). When stop becomes true, Run returns soon: files in flight are
-  // dropped without done.
+  // dropped without done, as they are when take, done or a stream throws
+  // (the exception passes on; every lane is then free).
   void Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop);
 
  private:

@@ -13,12 +13,18 @@ namespace quillora {
 // this name over (letter case counts), so a check file never records itself.
 inline constexpr std::string_view kCheckFileName = "CheckSum.md5";
 
-// True for the name of a check file's temporary file: a make writes it beside
-// the check file, and one that a killed run left behind is no file of the
-// user's. Folder scans pass such files over, as they pass check files over.
+// The name `make --format md5sum` gives the check file it writes for md5sum,
+// which such a make passes over as it passes over kCheckFileName.
+inline constexpr std::string_view kMd5sumsFileName = "MD5SUMS";
+
+// True for the name of a check file's temporary file (either name's): a make
+// writes it beside the check file, and one that a killed run left behind is
+// no file of the user's. Folder scans pass such files over, as they pass
+// check files over.
 inline bool IsCheckFileTemp(std::string_view name) {
   static const std::string prefix = ReplacingTempPrefix(kCheckFileName);
-  return name.starts_with(prefix);
+  static const std::string md5sums_prefix = ReplacingTempPrefix(kMd5sumsFileName);
+  return name.starts_with(prefix) || name.starts_with(md5sums_prefix);
 }
 
 // The status of a file that cannot be digested: the list's second column,

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "md5/md5_steps.h"
+
 namespace quillora {
 namespace {
 
@@ -53,73 +55,15 @@ void Transform(DigestState& state, const std::uint8_t* p, std::size_t blocks) {
     for (int i = 0; i < 16; ++i) x[i] = LoadLittle32(p + 4 * i);
     const std::uint32_t aa = a, bb = b, cc = c, dd = d;
 
-    STEP_F(a, b, c, d, x[0], 7, 0xd76aa478)
-    STEP_F(d, a, b, c, x[1], 12, 0xe8c7b756)
-    STEP_F(c, d, a, b, x[2], 17, 0x242070db)
-    STEP_F(b, c, d, a, x[3], 22, 0xc1bdceee)
-    STEP_F(a, b, c, d, x[4], 7, 0xf57c0faf)
-    STEP_F(d, a, b, c, x[5], 12, 0x4787c62a)
-    STEP_F(c, d, a, b, x[6], 17, 0xa8304613)
-    STEP_F(b, c, d, a, x[7], 22, 0xfd469501)
-    STEP_F(a, b, c, d, x[8], 7, 0x698098d8)
-    STEP_F(d, a, b, c, x[9], 12, 0x8b44f7af)
-    STEP_F(c, d, a, b, x[10], 17, 0xffff5bb1)
-    STEP_F(b, c, d, a, x[11], 22, 0x895cd7be)
-    STEP_F(a, b, c, d, x[12], 7, 0x6b901122)
-    STEP_F(d, a, b, c, x[13], 12, 0xfd987193)
-    STEP_F(c, d, a, b, x[14], 17, 0xa679438e)
-    STEP_F(b, c, d, a, x[15], 22, 0x49b40821)
-
-    STEP_G(a, b, c, d, x[1], 5, 0xf61e2562)
-    STEP_G(d, a, b, c, x[6], 9, 0xc040b340)
-    STEP_G(c, d, a, b, x[11], 14, 0x265e5a51)
-    STEP_G(b, c, d, a, x[0], 20, 0xe9b6c7aa)
-    STEP_G(a, b, c, d, x[5], 5, 0xd62f105d)
-    STEP_G(d, a, b, c, x[10], 9, 0x02441453)
-    STEP_G(c, d, a, b, x[15], 14, 0xd8a1e681)
-    STEP_G(b, c, d, a, x[4], 20, 0xe7d3fbc8)
-    STEP_G(a, b, c, d, x[9], 5, 0x21e1cde6)
-    STEP_G(d, a, b, c, x[14], 9, 0xc33707d6)
-    STEP_G(c, d, a, b, x[3], 14, 0xf4d50d87)
-    STEP_G(b, c, d, a, x[8], 20, 0x455a14ed)
-    STEP_G(a, b, c, d, x[13], 5, 0xa9e3e905)
-    STEP_G(d, a, b, c, x[2], 9, 0xfcefa3f8)
-    STEP_G(c, d, a, b, x[7], 14, 0x676f02d9)
-    STEP_G(b, c, d, a, x[12], 20, 0x8d2a4c8a)
-
-    STEP_H(a, b, c, d, x[5], 4, 0xfffa3942)
-    STEP_H(d, a, b, c, x[8], 11, 0x8771f681)
-    STEP_H(c, d, a, b, x[11], 16, 0x6d9d6122)
-    STEP_H(b, c, d, a, x[14], 23, 0xfde5380c)
-    STEP_H(a, b, c, d, x[1], 4, 0xa4beea44)
-    STEP_H(d, a, b, c, x[4], 11, 0x4bdecfa9)
-    STEP_H(c, d, a, b, x[7], 16, 0xf6bb4b60)
-    STEP_H(b, c, d, a, x[10], 23, 0xbebfbc70)
-    STEP_H(a, b, c, d, x[13], 4, 0x289b7ec6)
-    STEP_H(d, a, b, c, x[0], 11, 0xeaa127fa)
-    STEP_H(c, d, a, b, x[3], 16, 0xd4ef3085)
-    STEP_H(b, c, d, a, x[6], 23, 0x04881d05)
-    STEP_H(a, b, c, d, x[9], 4, 0xd9d4d039)
-    STEP_H(d, a, b, c, x[12], 11, 0xe6db99e5)
-    STEP_H(c, d, a, b, x[15], 16, 0x1fa27cf8)
-    STEP_H(b, c, d, a, x[2], 23, 0xc4ac5665)
-
-    STEP_I(a, b, c, d, x[0], 6, 0xf4292244)
-    STEP_I(d, a, b, c, x[7], 10, 0x432aff97)
-    STEP_I(c, d, a, b, x[14], 15, 0xab9423a7)
-    STEP_I(b, c, d, a, x[5], 21, 0xfc93a039)
-    STEP_I(a, b, c, d, x[12], 6, 0x655b59c3)
-    STEP_I(d, a, b, c, x[3], 10, 0x8f0ccc92)
-    STEP_I(c, d, a, b, x[10], 15, 0xffeff47d)
-    STEP_I(b, c, d, a, x[1], 21, 0x85845dd1)
-    STEP_I(a, b, c, d, x[8], 6, 0x6fa87e4f)
-    STEP_I(d, a, b, c, x[15], 10, 0xfe2ce6e0)
-    STEP_I(c, d, a, b, x[6], 15, 0xa3014314)
-    STEP_I(b, c, d, a, x[13], 21, 0x4e0811a1)
-    STEP_I(a, b, c, d, x[4], 6, 0xf7537e82)
-    STEP_I(d, a, b, c, x[11], 10, 0xbd3af235)
-    STEP_I(c, d, a, b, x[2], 15, 0x2ad7d2bb)
-    STEP_I(b, c, d, a, x[9], 21, 0xeb86d391)
+#define F(a, b, c, d, k, s, t) STEP_F(a, b, c, d, x[k], s, t)
+#define G(a, b, c, d, k, s, t) STEP_G(a, b, c, d, x[k], s, t)
+#define H(a, b, c, d, k, s, t) STEP_H(a, b, c, d, x[k], s, t)
+#define I(a, b, c, d, k, s, t) STEP_I(a, b, c, d, x[k], s, t)
+    QUILLORA_MD5_STEPS
+#undef F
+#undef G
+#undef H
+#undef I
 
     a += aa;
     b += bb;
@@ -149,10 +93,21 @@ void WipeState(DigestState& state) {
 
 void StartDigest(DigestState& state) {
   WipeState(state);
-  state.a = 0x67452301;
-  state.b = 0xefcdab89;
-  state.c = 0x98badcfe;
-  state.d = 0x10325476;
+  state.a = md5_detail::kStartWords[0];
+  state.b = md5_detail::kStartWords[1];
+  state.c = md5_detail::kStartWords[2];
+  state.d = md5_detail::kStartWords[3];
+}
+
+void ResumeDigest(DigestState& state, const std::uint32_t words[4], std::uint64_t bytes) {
+  WipeState(state);
+  state.a = words[0];
+  state.b = words[1];
+  state.c = words[2];
+  state.d = words[3];
+  const std::uint64_t bits = bytes * 8;
+  state.count[0] = static_cast<std::uint32_t>(bits);
+  state.count[1] = static_cast<std::uint32_t>(bits >> 32);
 }
 
 void FeedDigest(DigestState& state, const void* data, std::size_t count) {

@@ -29,6 +29,11 @@ using DigestBytes = std::array<std::uint8_t, 16>;
 // Clears the state and sets the four start words.
 void StartDigest(DigestState& state);
 
+// Sets the state to go on with a message whose first `bytes` bytes (a
+// multiple of 64) went through the compression function elsewhere (a lane
+// kernel) and left the chaining words A, B, C, D in words.
+void ResumeDigest(DigestState& state, const std::uint32_t words[4], std::uint64_t bytes);
+
 // Adds count bytes to the message. Whole blocks are transformed straight from
 // data; only a partial block is copied into the state. Any count, 0 included.
 void FeedDigest(DigestState& state, const void* data, std::size_t count);

@@ -1,8 +1,20 @@
 // The operating-system seam. Every job reaches files, folders and the clock
 // through an Env, so tests can put a fault-injecting Env in its place where
 // the system cannot produce the case (a file that passes the readability test
-// but fails the digest's open, a disk that fills mid-write). Env's own
-// implementation is the real one; subclass it and override what you need.
+// but fails the digest's open, a disk that fills mid-write).
+//
+// Env is an interface and nothing more: Env::Default() is the platform's own
+// (env_posix.cpp, env_win32.cpp). To change part of what an Env does, derive
+// from EnvWrapper, which forwards every call to another Env; a method added
+// here then reaches every wrapper through it, or fails to compile.
+//
+// Threads: an Env is called from several threads at once without any
+// locking by its callers (the digest workers test and open files while the
+// job's thread lists folders or writes the check file, and verify --new
+// walks on a thread of its own), so every implementation must be safe for
+// concurrent use. The objects it hands out (FolderListing, Stream,
+// ReplacingFile) are NOT thread-safe: each is used by one thread at a time,
+// and whoever passes one to another thread synchronises the hand-over.
 //
 // Paths are byte strings and are used exactly as given. A path that holds a
 // NUL byte names no file: every operation treats it as missing.
@@ -36,7 +48,7 @@ struct FolderId {
 };
 
 // The entries of one folder, in the order the file system yields them,
-// without "." and "..".
+// without "." and "..". Not thread-safe: one thread at a time.
 class FolderListing {
  public:
   virtual ~FolderListing() = default;
@@ -49,7 +61,8 @@ class FolderListing {
 // A text file being written to replace path as a whole. Bytes go to a
 // temporary file beside the target; Commit() flushes it and renames it over
 // the target. Destroyed without a Commit(), it removes the temporary file and
-// leaves the target exactly as it was. Failures raise IoError.
+// leaves the target exactly as it was. Failures raise IoError. Not
+// thread-safe: one thread at a time.
 class ReplacingFile {
  public:
   virtual ~ReplacingFile() = default;
@@ -76,40 +89,43 @@ struct LocalTime {
 
 class Env {
  public:
+  Env() = default;
+  Env(const Env&) = delete;
+  Env& operator=(const Env&) = delete;
   virtual ~Env() = default;
 
-  // The real operating system. Lives for the whole program.
+  // The platform's Env: the real operating system. Lives for the whole
+  // program and is shared by every caller.
   static Env& Default();
 
   // The readability test with its reason: 0 when path is a regular file that
   // can be opened for reading (shared) right now, else the system error
   // number that stopped it (for a folder EISDIR, on Windows ERROR_DIRECTORY;
   // kNotRegularFile for a FIFO, socket or device). Never blocks.
-  virtual int ReadabilityError(const std::string& path);
-  bool IsReadableFile(const std::string& path) { return ReadabilityError(path) == 0; }
+  virtual int ReadabilityError(const std::string& path) = 0;
 
   // False only when nothing but a folder is at path: the lookup found no
   // entry ("no such file", or a name on the way that is not a folder), or
   // found a folder. A path that cannot be looked at for another reason (a
   // folder on the way that may not be entered, a loop of links, a name too
   // long) is not called missing: something may be there that cannot be read.
-  virtual bool FileExists(const std::string& path);
+  virtual bool FileExists(const std::string& path) = 0;
 
   // True when path is an existing folder (links followed).
-  virtual bool FolderExists(const std::string& path);
+  virtual bool FolderExists(const std::string& path) = 0;
 
   // Lists a folder, following path itself when it is a link. Raises
   // SystemError when it cannot be listed (no permission, gone, not a folder,
   // name too long).
-  virtual std::unique_ptr<FolderListing> ListFolder(const std::string& path);
+  virtual std::unique_ptr<FolderListing> ListFolder(const std::string& path) = 0;
 
   // Opens a file for the digest, read-only. Only a regular file opens; a
   // failure raises SystemError carrying the system error number. Never blocks.
-  virtual std::unique_ptr<Stream> OpenForDigest(const std::string& path);
+  virtual std::unique_ptr<Stream> OpenForDigest(const std::string& path) = 0;
 
   // Opens a text file for reading (others may read it meanwhile). Failure
   // raises IoError. The stream's Read() returning -1 is a read failure.
-  virtual std::unique_ptr<Stream> OpenTextForReading(const std::string& path);
+  virtual std::unique_ptr<Stream> OpenTextForReading(const std::string& path) = 0;
 
   // Starts replacing the text file at path (see ReplacingFile). Fails with
   // IoError when the folder cannot be written or an existing file at path may
@@ -117,16 +133,46 @@ class Env {
   // byte is written. The new file keeps the old one's mode, and its owner and
   // group where the system allows. When path is a symbolic link, the file it
   // leads to (through any chain of links) is replaced and the link stays.
-  virtual std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path);
+  virtual std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) = 0;
 
   // The local date and time now, and the user's time separator (":").
-  virtual LocalTime Now();
-  virtual std::string TimeSeparator();
+  virtual LocalTime Now() = 0;
+  virtual std::string TimeSeparator() = 0;
+};
+
+// An Env that forwards every call to a target Env. Derive from it and
+// override only what changes; the target must outlive the wrapper.
+class EnvWrapper : public Env {
+ public:
+  explicit EnvWrapper(Env& target) : target_(target) {}
+
+  Env& target() const { return target_; }
+
+  int ReadabilityError(const std::string& path) override { return target_.ReadabilityError(path); }
+  bool FileExists(const std::string& path) override { return target_.FileExists(path); }
+  bool FolderExists(const std::string& path) override { return target_.FolderExists(path); }
+  std::unique_ptr<FolderListing> ListFolder(const std::string& path) override { return target_.ListFolder(path); }
+  std::unique_ptr<Stream> OpenForDigest(const std::string& path) override { return target_.OpenForDigest(path); }
+  std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override {
+    return target_.OpenTextForReading(path);
+  }
+  std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override {
+    return target_.CreateReplacing(path);
+  }
+  LocalTime Now() override { return target_.Now(); }
+  std::string TimeSeparator() override { return target_.TimeSeparator(); }
+
+ private:
+  Env& target_;
 };
 
 // The error number OpenForDigest reports for an entry that is neither a
 // regular file nor a folder (FIFO, socket, device).
 inline constexpr int kNotRegularFile = -1000;
+// The error number of a digest whose file changed while it was read: it ended
+// before the size it had when opened, or its size or modification time
+// differed after the last read. No version of the file has that digest.
+inline constexpr int kChangedWhileRead = -1001;
 
 // The path made absolute against the current folder, without resolving
 // links or "..": "a.txt" in /home/u gives "/home/u/a.txt".

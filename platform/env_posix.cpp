@@ -21,7 +21,7 @@ namespace {
 
 // Above this size, telling the kernel the reads are sequential pays for the
 // extra call (larger read-ahead); below it, one or two reads do it all.
-constexpr std::int64_t kLargeFile = 1 << 20;
+constexpr std::int64_t kSequentialHintAbove = 1 << 20;
 
 bool HasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 
@@ -47,11 +47,12 @@ int OpenReadOnly(const std::string& path) {
 
 class FileStream final : public Stream {
  public:
-  // size: the file's size when it was opened, which is what Size() reports.
-  FileStream(int fd, std::int64_t size) : fd_(fd), size_(size) {}
+  // opened: the file's status when it was opened; its size is what Size()
+  // reports.
+  FileStream(int fd, const struct stat& opened) : fd_(fd), opened_(opened) {}
   ~FileStream() override { ::close(fd_); }
 
-  std::int64_t Size() override { return size_; }
+  std::int64_t Size() override { return opened_.st_size; }
   std::int64_t Position() override {
     const off_t at = ::lseek(fd_, 0, SEEK_CUR);
     return at < 0 ? Fail() : at;
@@ -68,6 +69,12 @@ class FileStream final : public Stream {
     return got < 0 ? Fail() : got;
   }
   int last_error() const override { return last_error_; }
+  bool Unchanged() override {
+    struct stat now;
+    if (::fstat(fd_, &now) != 0) return Fail(), false;
+    return now.st_size == opened_.st_size && now.st_mtim.tv_sec == opened_.st_mtim.tv_sec &&
+           now.st_mtim.tv_nsec == opened_.st_mtim.tv_nsec;
+  }
 
  private:
   std::int64_t Fail() {
@@ -75,7 +82,7 @@ class FileStream final : public Stream {
     return -1;
   }
   int fd_;
-  std::int64_t size_;
+  struct stat opened_;
   int last_error_ = 0;
 };
 
@@ -195,32 +202,49 @@ std::string FinalTarget(std::string path) {
   }
 }
 
+// Holds no state: each call works on its arguments alone, with the
+// thread-safe forms of the calls that have one (localtime_r, strerror_r,
+// newlocale), which is what makes it safe from several threads at once.
+class PosixEnv final : public Env {
+ public:
+  int ReadabilityError(const std::string& path) override;
+  bool FileExists(const std::string& path) override;
+  bool FolderExists(const std::string& path) override;
+  std::unique_ptr<FolderListing> ListFolder(const std::string& path) override;
+  std::unique_ptr<Stream> OpenForDigest(const std::string& path) override;
+  std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override;
+  std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override;
+  LocalTime Now() override;
+  std::string TimeSeparator() override;
+};
+
 }  // namespace
 
 // The text-file table's view of errno.
 int IoErrorCodeFromSystem(int system_error) {
   switch (system_error) {
-    case ENOENT: return 2;
+    case ENOENT: return IoError::kFileNotFound;
     case ENOTDIR:
     case ENAMETOOLONG:
-    case EINVAL: return 3;
+    case EINVAL: return IoError::kInvalidFilename;
     case EMFILE:
-    case ENFILE: return 4;
+    case ENFILE: return IoError::kTooManyOpenFiles;
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR: return 5;
+    case EISDIR: return IoError::kAccessDenied;
     case ENOSPC:
 #ifdef EDQUOT
     case EDQUOT:
 #endif
-      return 101;
+      return IoError::kDiskFull;
     default: return 0;
   }
 }
 
 std::string SystemErrorMessage(int system_error) {
   if (system_error == kNotRegularFile) return "Not a regular file";
+  if (system_error == kChangedWhileRead) return "changed while it was read";
   char buffer[256];
   // The GNU strerror_r returns its text; the POSIX one fills the buffer.
 #if defined(__GLIBC__) && defined(_GNU_SOURCE)
@@ -232,11 +256,11 @@ std::string SystemErrorMessage(int system_error) {
 }
 
 Env& Env::Default() {
-  static Env env;
+  static PosixEnv env;
   return env;
 }
 
-int Env::ReadabilityError(const std::string& path) {
+int PosixEnv::ReadabilityError(const std::string& path) {
   if (HasNul(path)) return ENOENT;
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return errno;
@@ -250,7 +274,7 @@ int Env::ReadabilityError(const std::string& path) {
   return error;
 }
 
-bool Env::FileExists(const std::string& path) {
+bool PosixEnv::FileExists(const std::string& path) {
   if (HasNul(path)) return false;
   struct stat st;
   if (::stat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
@@ -259,12 +283,12 @@ bool Env::FileExists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool Env::FolderExists(const std::string& path) {
+bool PosixEnv::FolderExists(const std::string& path) {
   struct stat st;
   return StatPath(path, st) && S_ISDIR(st.st_mode);
 }
 
-std::unique_ptr<FolderListing> Env::ListFolder(const std::string& path) {
+std::unique_ptr<FolderListing> PosixEnv::ListFolder(const std::string& path) {
   if (HasNul(path)) throw SystemError("open", ENOENT);
   const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) throw SystemError("open", errno);
@@ -279,7 +303,7 @@ std::unique_ptr<FolderListing> Env::ListFolder(const std::string& path) {
       dir, FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
 }
 
-std::unique_ptr<Stream> Env::OpenForDigest(const std::string& path) {
+std::unique_ptr<Stream> PosixEnv::OpenForDigest(const std::string& path) {
   const int fd = OpenReadOnly(path);
   if (fd < 0) throw SystemError("open", errno);
   struct stat st;
@@ -293,23 +317,23 @@ std::unique_ptr<Stream> Env::OpenForDigest(const std::string& path) {
     throw SystemError("open", S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile);
   }
   // O_NONBLOCK means nothing to a regular file's reads, so it may stay.
-  if (st.st_size > kLargeFile) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  return std::make_unique<FileStream>(fd, st.st_size);
+  if (st.st_size > kSequentialHintAbove) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return std::make_unique<FileStream>(fd, st);
 }
 
-std::unique_ptr<Stream> Env::OpenTextForReading(const std::string& path) {
+std::unique_ptr<Stream> PosixEnv::OpenTextForReading(const std::string& path) {
   const int fd = OpenReadOnly(path);
   if (fd < 0) throw IoError::FromSystem(errno);
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    throw IoError(5);
+    throw IoError(IoError::kAccessDenied);
   }
-  return std::make_unique<FileStream>(fd, st.st_size);
+  return std::make_unique<FileStream>(fd, st);
 }
 
-std::unique_ptr<ReplacingFile> Env::CreateReplacing(const std::string& path) {
-  if (HasNul(path) || path.empty()) throw IoError(3);
+std::unique_ptr<ReplacingFile> PosixEnv::CreateReplacing(const std::string& path) {
+  if (HasNul(path) || path.empty()) throw IoError(IoError::kInvalidFilename);
   // A link stays a link: what it leads to is replaced, beside itself.
   const std::string target = FinalTarget(path);
   struct stat st;
@@ -317,7 +341,8 @@ std::unique_ptr<ReplacingFile> Env::CreateReplacing(const std::string& path) {
   if (::stat(target.c_str(), &st) == 0) {
     // Refuse what may not be replaced, as a read-only file refuses a write:
     // checked by mode bits too, since root may write anything.
-    if (S_ISDIR(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) throw IoError(5);
+    if (S_ISDIR(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+      throw IoError(IoError::kAccessDenied);
     existed = true;
   } else if (errno != ENOENT) {
     throw IoError::FromSystem(errno);
@@ -339,14 +364,14 @@ std::unique_ptr<ReplacingFile> Env::CreateReplacing(const std::string& path) {
   throw IoError::FromSystem(EEXIST);
 }
 
-LocalTime Env::Now() {
+LocalTime PosixEnv::Now() {
   const std::time_t now = std::time(nullptr);
   std::tm tm{};
   ::localtime_r(&now, &tm);
   return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-std::string Env::TimeSeparator() {
+std::string PosixEnv::TimeSeparator() {
   // The separator of the user's time format ("%H:%M:%S" gives ":"), read from
   // the user's own settings whatever locale the process runs in.
   std::string separator = ":";

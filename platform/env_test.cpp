@@ -1,11 +1,13 @@
 #include "platform/env.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <ctime>
 #include <tuple>
 #include <vector>
 
@@ -39,14 +41,14 @@ TEST_F(EnvTest, OnlyRegularFilesPassTheReadabilityTest) {
   ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
   ASSERT_EQ(::symlink(file.c_str(), tree.At("link").c_str()), 0);
 
-  EXPECT_TRUE(env.IsReadableFile(file));
-  EXPECT_TRUE(env.IsReadableFile(tree.At("link"))) << "a link to a file is the file";
-  EXPECT_FALSE(env.IsReadableFile(folder));
-  EXPECT_FALSE(env.IsReadableFile(fifo)) << "must not block either";
-  EXPECT_FALSE(env.IsReadableFile(socket_path));
-  EXPECT_FALSE(env.IsReadableFile("/dev/null"));
-  EXPECT_FALSE(env.IsReadableFile(tree.At("missing")));
-  EXPECT_FALSE(env.IsReadableFile(file + "\0.txt"s)) << "a NUL must not cut the path short";
+  EXPECT_EQ(env.ReadabilityError(file), 0);
+  EXPECT_EQ(env.ReadabilityError(tree.At("link")), 0) << "a link to a file is the file";
+  EXPECT_NE(env.ReadabilityError(folder), 0);
+  EXPECT_NE(env.ReadabilityError(fifo), 0) << "must not block either";
+  EXPECT_NE(env.ReadabilityError(socket_path), 0);
+  EXPECT_NE(env.ReadabilityError("/dev/null"), 0);
+  EXPECT_NE(env.ReadabilityError(tree.At("missing")), 0);
+  EXPECT_NE(env.ReadabilityError(file + "\0.txt"s), 0) << "a NUL must not cut the path short";
   ::close(s);
 }
 
@@ -55,8 +57,8 @@ TEST_F(EnvTest, ReadabilityTestAsAnUnprivilegedUser) {
   const std::string open = tree.Write("open", "x");
   ::chmod(locked.c_str(), 0);
   Env& real = env;
-  EXPECT_EQ(testing::RunUnprivileged([&] { return real.IsReadableFile(locked) ? 1 : 0; }), 0);
-  EXPECT_EQ(testing::RunUnprivileged([&] { return real.IsReadableFile(open) ? 0 : 1; }), 0);
+  EXPECT_EQ(testing::RunUnprivileged([&] { return real.ReadabilityError(locked) == 0 ? 1 : 0; }), 0);
+  EXPECT_EQ(testing::RunUnprivileged([&] { return real.ReadabilityError(open) == 0 ? 0 : 1; }), 0);
 }
 
 TEST_F(EnvTest, ExistenceTests) {
@@ -153,14 +155,14 @@ TEST_F(EnvTest, ReplacingRefusesReadOnlyTargetsAndUnwritableFolders) {
     env.CreateReplacing(readonly);
     FAIL();
   } catch (const IoError& e) {
-    EXPECT_EQ(e.code(), 5);
+    EXPECT_EQ(e.code(), IoError::kAccessDenied);
   }
   EXPECT_THROW(env.CreateReplacing(tree.Folder("dir")), IoError);
   try {
     env.CreateReplacing(tree.At("no/such/folder.txt"));
     FAIL();
   } catch (const IoError& e) {
-    EXPECT_EQ(e.code(), 2);
+    EXPECT_EQ(e.code(), IoError::kFileNotFound);
   }
   const std::string closed = tree.Folder("closed");
   ::chmod(closed.c_str(), 0555);
@@ -169,7 +171,7 @@ TEST_F(EnvTest, ReplacingRefusesReadOnlyTargetsAndUnwritableFolders) {
                 Env::Default().CreateReplacing(closed + "/x.txt");
                 return 1;
               } catch (const IoError& e) {
-                return e.code() == 5 ? 0 : 2;
+                return e.code() == IoError::kAccessDenied ? 0 : 2;
               }
             }),
             0);
@@ -228,12 +230,28 @@ TEST_F(EnvTest, DigestOpenNeverBlocksAndRefusesNonFiles) {
   }
 }
 
+// A digest's file tells whether it is still the version that was opened: the
+// same size and modification time, whatever happened to its bytes.
+TEST_F(EnvTest, ADigestsFileKnowsWhetherItChangedSinceItWasOpened) {
+  const std::string path = tree.Write("f", "abc");
+  const struct timespec yesterday[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 86400, 0}};
+  for (const std::string_view change : {"", "grown", "same size, older time"}) {
+    tree.Write("f", "abc");
+    auto file = env.OpenForDigest(path);
+    if (!change.empty()) tree.Write("f", change == "grown" ? "abcd" : "xyz");
+    if (change == "same size, older time") {
+      ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), yesterday, 0), 0);
+    }
+    EXPECT_EQ(file->Unchanged(), change.empty()) << change;
+  }
+}
+
 TEST_F(EnvTest, TextReadingReportsTableCodes) {
   try {
     env.OpenTextForReading(tree.At("none"));
     FAIL();
   } catch (const IoError& e) {
-    EXPECT_EQ(e.code(), 2);
+    EXPECT_EQ(e.code(), IoError::kFileNotFound);
   }
   auto stream = env.OpenTextForReading(tree.Write("t", "hello"));
   char buffer[16];

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <optional>
 
 #include "platform/env.h"
 #include "platform/errors.h"
@@ -25,9 +26,29 @@ DWORD Attributes(const std::string& path) {
   return NamesNoFile(path) ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(WidePath(path).c_str());
 }
 
+// The size and last write time that tell one version of a file from another.
+struct FileVersion {
+  DWORD size_high = 0, size_low = 0;
+  FILETIME written{};
+  bool operator==(const FileVersion& o) const {
+    return size_high == o.size_high && size_low == o.size_low &&
+           ::CompareFileTime(&written, &o.written) == 0;
+  }
+};
+
+bool VersionOf(HANDLE handle, FileVersion& version) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(handle, &info)) return false;
+  version = FileVersion{info.nFileSizeHigh, info.nFileSizeLow, info.ftLastWriteTime};
+  return true;
+}
+
 class HandleStream final : public Stream {
  public:
-  explicit HandleStream(HANDLE handle) : handle_(handle) {}
+  // opened: the file's version when it was opened, for a digest; a text
+  // file's reader has none and never asks.
+  explicit HandleStream(HANDLE handle, std::optional<FileVersion> opened = std::nullopt)
+      : handle_(handle), opened_(opened) {}
   ~HandleStream() override { ::CloseHandle(handle_); }
 
   std::int64_t Size() override {
@@ -53,6 +74,12 @@ class HandleStream final : public Stream {
     return got;
   }
   int last_error() const override { return last_error_; }
+  bool Unchanged() override {
+    if (!opened_) return true;
+    FileVersion now;
+    if (!VersionOf(handle_, now)) return Fail(), false;
+    return now == *opened_;
+  }
 
  private:
   std::int64_t Fail() {
@@ -60,6 +87,7 @@ class HandleStream final : public Stream {
     return -1;
   }
   HANDLE handle_;
+  std::optional<FileVersion> opened_;
   int last_error_ = 0;
 };
 
@@ -174,23 +202,39 @@ bool NothingThere(DWORD error) {
          error == ERROR_DIRECTORY;
 }
 
+// Holds no state: each call works on its arguments alone, which is what
+// makes it safe from several threads at once.
+class Win32Env final : public Env {
+ public:
+  int ReadabilityError(const std::string& path) override;
+  bool FileExists(const std::string& path) override;
+  bool FolderExists(const std::string& path) override;
+  std::unique_ptr<FolderListing> ListFolder(const std::string& path) override;
+  std::unique_ptr<Stream> OpenForDigest(const std::string& path) override;
+  std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override;
+  std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override;
+  LocalTime Now() override;
+  std::string TimeSeparator() override;
+};
+
 }  // namespace
 
 int IoErrorCodeFromSystem(int system_error) {
   switch (system_error) {
-    case ERROR_FILE_NOT_FOUND: return 2;
+    case ERROR_FILE_NOT_FOUND: return IoError::kFileNotFound;
     case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME: return 3;
-    case ERROR_TOO_MANY_OPEN_FILES: return 4;
-    case ERROR_ACCESS_DENIED: return 5;
+    case ERROR_INVALID_NAME: return IoError::kInvalidFilename;
+    case ERROR_TOO_MANY_OPEN_FILES: return IoError::kTooManyOpenFiles;
+    case ERROR_ACCESS_DENIED: return IoError::kAccessDenied;
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_FULL: return 101;
+    case ERROR_DISK_FULL: return IoError::kDiskFull;
     default: return 0;
   }
 }
 
 std::string SystemErrorMessage(int system_error) {
   if (system_error == kNotRegularFile) return "Not a regular file";
+  if (system_error == kChangedWhileRead) return "changed while it was read";
   wchar_t* text = nullptr;
   const DWORD n = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -205,11 +249,11 @@ std::string SystemErrorMessage(int system_error) {
 }
 
 Env& Env::Default() {
-  static Env env;
+  static Win32Env env;
   return env;
 }
 
-int Env::ReadabilityError(const std::string& path) {
+int Win32Env::ReadabilityError(const std::string& path) {
   if (NamesNoFile(path)) return ERROR_INVALID_NAME;
   const std::wstring wide = WidePath(path);
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());
@@ -222,7 +266,7 @@ int Env::ReadabilityError(const std::string& path) {
   return disk_file ? 0 : kNotRegularFile;
 }
 
-bool Env::FileExists(const std::string& path) {
+bool Win32Env::FileExists(const std::string& path) {
   if (NamesNoFile(path)) return false;
   // A name longer than any file system holds cannot be looked at; as on POSIX
   // (ENAMETOOLONG) that is not "missing".
@@ -234,12 +278,12 @@ bool Env::FileExists(const std::string& path) {
   return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool Env::FolderExists(const std::string& path) {
+bool Win32Env::FolderExists(const std::string& path) {
   const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::unique_ptr<FolderListing> Env::ListFolder(const std::string& path) {
+std::unique_ptr<FolderListing> Win32Env::ListFolder(const std::string& path) {
   if (NamesNoFile(path)) throw SystemError("FindFirstFile", ERROR_INVALID_NAME);
   std::string folder = path;
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
@@ -249,7 +293,7 @@ std::unique_ptr<FolderListing> Env::ListFolder(const std::string& path) {
   return std::make_unique<FindListing>(find, first, IdOf(folder + "\\"));
 }
 
-std::unique_ptr<Stream> Env::OpenForDigest(const std::string& path) {
+std::unique_ptr<Stream> Win32Env::OpenForDigest(const std::string& path) {
   if (NamesNoFile(path)) throw SystemError("CreateFile", ERROR_INVALID_NAME);
   // Shared with readers only: the digest sees the file as nobody can change
   // it, while a file named twice (or read ahead) opens again.
@@ -260,23 +304,29 @@ std::unique_ptr<Stream> Env::OpenForDigest(const std::string& path) {
     ::CloseHandle(h);
     throw SystemError("CreateFile", kNotRegularFile);
   }
-  return std::make_unique<HandleStream>(h);
+  FileVersion opened;
+  if (!VersionOf(h, opened)) {
+    const int error = static_cast<int>(::GetLastError());
+    ::CloseHandle(h);
+    throw SystemError("GetFileInformationByHandle", error);
+  }
+  return std::make_unique<HandleStream>(h, opened);
 }
 
-std::unique_ptr<Stream> Env::OpenTextForReading(const std::string& path) {
-  if (NamesNoFile(path)) throw IoError(3);
+std::unique_ptr<Stream> Win32Env::OpenTextForReading(const std::string& path) {
+  if (NamesNoFile(path)) throw IoError(IoError::kInvalidFilename);
   const HANDLE h = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw IoError::FromSystem(static_cast<int>(::GetLastError()));
   return std::make_unique<HandleStream>(h);
 }
 
-std::unique_ptr<ReplacingFile> Env::CreateReplacing(const std::string& path) {
-  if (NamesNoFile(path) || path.empty()) throw IoError(3);
+std::unique_ptr<ReplacingFile> Win32Env::CreateReplacing(const std::string& path) {
+  if (NamesNoFile(path) || path.empty()) throw IoError(IoError::kInvalidFilename);
   const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
-    throw IoError(5);
+    throw IoError(IoError::kAccessDenied);
   const std::string stem = JoinPath(FolderOf(path), ReplacingTempPrefix(NameOf(path)));
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     char suffix[16];
@@ -291,13 +341,13 @@ std::unique_ptr<ReplacingFile> Env::CreateReplacing(const std::string& path) {
   throw IoError::FromSystem(ERROR_FILE_EXISTS);
 }
 
-LocalTime Env::Now() {
+LocalTime Win32Env::Now() {
   SYSTEMTIME t;
   ::GetLocalTime(&t);
   return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
-std::string Env::TimeSeparator() {
+std::string Win32Env::TimeSeparator() {
   wchar_t separator[8] = L":";
   if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, 8) == 0) return ":";
   return Utf8FromWide(separator);

@@ -9,19 +9,19 @@ SystemError::SystemError(std::string_view what_failed, int number)
 
 IoError IoError::FromSystem(int system_error) {
   const int code = IoErrorCodeFromSystem(system_error);
-  if (code != 0) return IoError(code);
-  return IoError(system_error, "I/O error " + std::to_string(system_error));
+  if (code != 0) return IoError(code, IoErrorMessage(code), system_error);
+  return IoError(system_error, "I/O error " + std::to_string(system_error), system_error);
 }
 
 std::string IoErrorMessage(int code) {
   switch (code) {
-    case 2: return "File not found";
-    case 3: return "Invalid filename";
-    case 4: return "Too many open files";
-    case 5: return "File access denied";
-    case 100: return "Read beyond end of file";
-    case 101: return "Disk full";
-    case 106: return "Invalid numeric input";
+    case IoError::kFileNotFound: return "File not found";
+    case IoError::kInvalidFilename: return "Invalid filename";
+    case IoError::kTooManyOpenFiles: return "Too many open files";
+    case IoError::kAccessDenied: return "File access denied";
+    case IoError::kReadBeyondEnd: return "Read beyond end of file";
+    case IoError::kDiskFull: return "Disk full";
+    case IoError::kInvalidNumericInput: return "Invalid numeric input";
     default: return "I/O error " + std::to_string(code);
   }
 }

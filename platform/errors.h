@@ -15,12 +15,19 @@ class Error : public std::runtime_error {
 };
 
 // A failed operation on a text file (check file, saved list): creating,
-// writing, reading or closing it. The code follows the text-file error table:
-// 2 file not found, 3 invalid filename, 4 too many open files, 5 access denied,
-// 100 read beyond end of file, 101 disk full, 106 invalid numeric input;
-// anything else is the system's own code.
+// writing, reading or closing it. The code follows the text-file error table
+// below; anything else is the system's own code.
 class IoError : public Error {
  public:
+  // The codes of the text-file error table (their texts: IoErrorMessage).
+  static constexpr int kFileNotFound = 2;
+  static constexpr int kInvalidFilename = 3;
+  static constexpr int kTooManyOpenFiles = 4;
+  static constexpr int kAccessDenied = 5;
+  static constexpr int kReadBeyondEnd = 100;
+  static constexpr int kDiskFull = 101;
+  static constexpr int kInvalidNumericInput = 106;
+
   // An error of the table (or "I/O error <code>" for any other code).
   explicit IoError(int code);
   // The error for a failed system call: a mapped error number gets its table
@@ -28,10 +35,15 @@ class IoError : public Error {
   // must not read as "File access denied").
   static IoError FromSystem(int system_error);
   int code() const { return code_; }
+  // The system error number it was made from by FromSystem, else 0: the
+  // command line names the system's own reason, as other tools there do.
+  int system_error() const { return system_error_; }
 
  private:
-  IoError(int code, const std::string& message) : Error(message), code_(code) {}
+  IoError(int code, const std::string& message, int system_error)
+      : Error(message), code_(code), system_error_(system_error) {}
   int code_;
+  int system_error_ = 0;
 };
 
 // A failed system call outside the text files, carrying its error number

@@ -1,6 +1,6 @@
 // A depth-first walk over a folder tree that can run ahead of whoever
-// reports on it: the list's folder scan and the check-file maker meet the
-// entries in exactly the order a recursive scan would, one entry at a time.
+// reports on it: the jobs' one scan (md5/folder_scan.h) meets the entries in
+// exactly the order a recursive scan would, one entry at a time.
 #pragma once
 
 #include <string>

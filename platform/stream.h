@@ -1,4 +1,6 @@
 // A readable, seekable byte stream: what the digest engine reads from.
+// Not thread-safe: one thread at a time (a large file's reader thread takes
+// it over from the digest's caller and hands it back when it ends).
 #pragma once
 
 #include <cstddef>
@@ -21,6 +23,12 @@ class Stream {
   virtual std::int64_t Read(void* buffer, std::size_t n) = 0;
   // The system error number of the last failed call, 0 if none failed.
   virtual int last_error() const { return 0; }
+  // True when the file still has the size and modification time it had when
+  // it was opened; false when either differs or they cannot be taken. A
+  // digest asks after its last read, so that it is of one version of the
+  // file. Every stream answers (a wrapper forwards): a stream that cannot
+  // change (bytes in memory) is always unchanged.
+  virtual bool Unchanged() = 0;
 };
 
 }  // namespace quillora

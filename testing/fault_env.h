@@ -1,23 +1,31 @@
-// The one fault-injecting Env of the tests: it forwards everything to a base
-// Env (the real system by default) and fails only what a test asks for, in
+// The one fault-injecting Env of the tests: an EnvWrapper around a base Env
+// (the real system by default) that fails only what a test asks for, in
 // the cases the system cannot produce on demand: a file held open by another
-// program, a read that fails part way (a bad sector), a file that grows while
-// it is read, a folder that cannot be entered (as root, every folder can), a
-// disk that fills mid-write, a file that changes right after it was read.
+// program, a read that fails part way (a bad sector), a file that grows or
+// shrinks while it is read, an open that runs out of memory, a folder that
+// cannot be entered (as root, every folder can), a disk that fills
+// mid-write, a file that changes right after it was read.
 // Its clock is fixed, so a check file's date comment can be compared byte for
 // byte.
+//
+// Set the faults before a job starts: the job's threads read them all at
+// once and nothing guards them.
 #pragma once
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/env.h"
@@ -26,9 +34,9 @@
 
 namespace quillora::testing {
 
-class FaultEnv : public Env {
+class FaultEnv : public EnvWrapper {
  public:
-  explicit FaultEnv(Env& base = Env::Default()) : base_(base) {}
+  explicit FaultEnv(Env& base = Env::Default()) : EnvWrapper(base) {}
 
   // --- Faults; all off until set. Paths are full paths as the job forms them.
 
@@ -44,6 +52,12 @@ class FaultEnv : public Env {
   // Each file grows by this many bytes right after the digest's first read
   // of it, as a log file grows while it is read.
   std::map<std::string, std::size_t> grows_while_read;
+  // Each file is cut to this many bytes right after the digest's first read
+  // of it, as a file being rewritten is cut while it is read.
+  std::map<std::string, std::size_t> shrinks_while_read;
+  // The digest of each file throws std::bad_alloc, as when memory runs out:
+  // at its open (0), or at its first read from this many bytes on.
+  std::map<std::string, std::size_t> out_of_memory_after;
   // Text files served from memory, read back 16 bytes at a time; reads fail
   // with EIO from byte text_read_fails_at on.
   std::map<std::string, std::string> texts;
@@ -68,38 +82,49 @@ class FaultEnv : public Env {
 
   int ReadabilityError(const std::string& path) override {
     if (const int error = LookupError(path)) return error;
-    return base_.ReadabilityError(path);
+    return target().ReadabilityError(path);
   }
   bool FileExists(const std::string& path) override {
     if (const int error = LookupError(path)) return error != ENOENT && error != ENOTDIR;
-    return base_.FileExists(path);
+    return target().FileExists(path);
   }
-  bool FolderExists(const std::string& path) override { return LookupError(path) == 0 && base_.FolderExists(path); }
+  bool FolderExists(const std::string& path) override { return LookupError(path) == 0 && target().FolderExists(path); }
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override {
     if (const int error = LookupError(path)) throw SystemError("open", error);
-    auto listing = base_.ListFolder(path);
+    auto listing = target().ListFolder(path);
     return sorted_listings ? std::make_unique<Sorted>(*listing) : std::move(listing);
   }
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
     if (digest_delay.count() > 0) std::this_thread::sleep_for(digest_delay);
     if (const int error = LookupError(path)) throw SystemError("open", error);
     if (std::find(held.begin(), held.end(), path) != held.end()) throw SystemError("open", EBUSY);
-    auto file = base_.OpenForDigest(path);
-    if (const auto grows = grows_while_read.find(path); grows != grows_while_read.end())
-      file = std::make_unique<Growing>(std::move(file), path, grows->second);
+    const auto no_memory = out_of_memory_after.find(path);
+    if (no_memory != out_of_memory_after.end() && no_memory->second == 0) throw std::bad_alloc();
+    auto file = target().OpenForDigest(path);
+    if (const auto grows = grows_while_read.find(path); grows != grows_while_read.end()) {
+      file = std::make_unique<ChangedOnFirstRead>(std::move(file), [path, more = grows->second] {
+        std::ofstream(path, std::ios::binary | std::ios::app) << std::string(more, 'g');
+      });
+    }
+    if (const auto cut = shrinks_while_read.find(path); cut != shrinks_while_read.end()) {
+      file = std::make_unique<ChangedOnFirstRead>(
+          std::move(file), [path, size = cut->second] { std::filesystem::resize_file(path, size); });
+    }
     if (const auto change = changed_after_read.find(path); change != changed_after_read.end())
       file = std::make_unique<ChangedOnClose>(std::move(file), path, change->second);
-    const auto fails = reads_fail_after.find(path);
-    if (fails == reads_fail_after.end()) return file;
-    return std::make_unique<FailingRead>(std::move(file), fails->second);
+    if (const auto fails = reads_fail_after.find(path); fails != reads_fail_after.end())
+      file = std::make_unique<FailingRead>(std::move(file), fails->second);
+    if (no_memory != out_of_memory_after.end())
+      file = std::make_unique<FailingRead>(std::move(file), no_memory->second, /*throws=*/true);
+    return file;
   }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override {
     const auto served = texts.find(path);
-    if (served == texts.end()) return base_.OpenTextForReading(path);
+    if (served == texts.end()) return target().OpenTextForReading(path);
     return std::make_unique<StringStream>(served->second, 16, text_read_fails_at);
   }
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override {
-    auto file = base_.CreateReplacing(path);
+    auto file = target().CreateReplacing(path);
     if (appends_allowed < 0) return file;
     return std::make_unique<Filling>(std::move(file), appends_allowed);
   }
@@ -118,43 +143,47 @@ class FaultEnv : public Env {
 
   class FailingRead final : public Stream {
    public:
-    FailingRead(std::unique_ptr<Stream> real, std::size_t good) : real_(std::move(real)), good_(good) {}
+    // throws: the failing read throws std::bad_alloc instead of failing.
+    FailingRead(std::unique_ptr<Stream> real, std::size_t good, bool throws = false)
+        : real_(std::move(real)), good_(good), throws_(throws) {}
     std::int64_t Size() override { return real_->Size(); }
     std::int64_t Position() override { return real_->Position(); }
     bool Seek(std::int64_t position) override { return real_->Seek(position); }
     std::int64_t Read(void* buffer, std::size_t n) override {
       const std::int64_t at = real_->Position();
-      if (at < 0 || static_cast<std::size_t>(at) >= good_) return -1;
+      if (at < 0 || static_cast<std::size_t>(at) >= good_) {
+        if (throws_) throw std::bad_alloc();
+        return -1;
+      }
       return real_->Read(buffer, std::min(n, good_ - static_cast<std::size_t>(at)));
     }
     int last_error() const override { return EIO; }
+    bool Unchanged() override { return real_->Unchanged(); }
 
    private:
     std::unique_ptr<Stream> real_;
     std::size_t good_;
+    bool throws_;
   };
 
-  class Growing final : public Stream {
+  class ChangedOnFirstRead final : public Stream {
    public:
-    Growing(std::unique_ptr<Stream> real, std::string path, std::size_t more)
-        : real_(std::move(real)), path_(std::move(path)), more_(more) {}
+    ChangedOnFirstRead(std::unique_ptr<Stream> real, std::function<void()> change)
+        : real_(std::move(real)), change_(std::move(change)) {}
     std::int64_t Size() override { return real_->Size(); }
     std::int64_t Position() override { return real_->Position(); }
     bool Seek(std::int64_t position) override { return real_->Seek(position); }
     std::int64_t Read(void* buffer, std::size_t n) override {
       const std::int64_t got = real_->Read(buffer, n);
-      if (more_ != 0) {
-        std::ofstream(path_, std::ios::binary | std::ios::app) << std::string(more_, 'g');
-        more_ = 0;
-      }
+      if (change_) std::exchange(change_, nullptr)();
       return got;
     }
     int last_error() const override { return real_->last_error(); }
+    bool Unchanged() override { return real_->Unchanged(); }
 
    private:
     std::unique_ptr<Stream> real_;
-    std::string path_;
-    std::size_t more_;
+    std::function<void()> change_;
   };
 
   class ChangedOnClose final : public Stream {
@@ -174,6 +203,7 @@ class FaultEnv : public Env {
     bool Seek(std::int64_t position) override { return real_->Seek(position); }
     std::int64_t Read(void* buffer, std::size_t n) override { return real_->Read(buffer, n); }
     int last_error() const override { return real_->last_error(); }
+    bool Unchanged() override { return real_->Unchanged(); }
 
    private:
     std::unique_ptr<Stream> real_;
@@ -185,7 +215,7 @@ class FaultEnv : public Env {
    public:
     Filling(std::unique_ptr<ReplacingFile> real, int allowed) : real_(std::move(real)), allowed_(allowed) {}
     void Append(std::string_view bytes) override {
-      if (allowed_-- <= 0) throw IoError(101);
+      if (allowed_-- <= 0) throw IoError(IoError::kDiskFull);
       real_->Append(bytes);
     }
     void Commit() override { real_->Commit(); }
@@ -215,8 +245,6 @@ class FaultEnv : public Env {
     std::size_t at_ = 0;
     FolderId id_;
   };
-
-  Env& base_;
 };
 
 }  // namespace quillora::testing

@@ -1,26 +1,29 @@
-// A JobSink that keeps every line, and the number of lines that had been
-// reported at each Pump(), so tests can see both what a job said and where
-// it let the window breathe, and what it left out.
+// A ResultSink that keeps every line as the fronts render it, and the number
+// of lines that had been reported at each Pump() and Flush(), so tests can
+// see what a job said, where it let the window breathe and when it let its
+// front write its lines out, and what it left out.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "checkfile/job_sink.h"
+#include "checkfile/result_sink.h"
 
 namespace quillora::testing {
 
-class RecordingSink : public JobSink {
+class RecordingSink : public ResultSink {
  public:
   void Line(std::string_view text) override { lines.emplace_back(text); }
   void Pump() override { pumps.push_back(lines.size()); }
+  void Flush() override { flushes.push_back(lines.size()); }
   void LeftOut(std::string_view path, std::string_view reason) override {
     left_out.push_back(std::string(path) + ": " + std::string(reason));
   }
 
   std::vector<std::string> lines;
   std::vector<std::size_t> pumps;     // lines.size() at each Pump()
+  std::vector<std::size_t> flushes;   // lines.size() at each Flush()
   std::vector<std::string> left_out;  // "path: reason"
 };
 

@@ -39,6 +39,7 @@ class StringStream final : public Stream {
     return static_cast<std::int64_t>(count);
   }
   int last_error() const override { return last_error_; }
+  bool Unchanged() override { return true; }
 
  private:
   std::string bytes_;

@@ -1,13 +1,16 @@
 #include "testing/temp_tree.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -118,6 +121,23 @@ int RunUnprivileged(const std::function<int()>& body) {
   const int code = WEXITSTATUS(status);
   return code == 255 ? -1 : code;
 #endif
+}
+
+std::string FolderPastThePathLimit(const std::string& folder) {
+  const std::string name(250, 'd');
+  std::string path = folder;
+#ifndef _WIN32
+  // Made relative to the folder above, as no path that long opens.
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  while (fd >= 0 && path.size() < PATH_MAX) {
+    const int below = ::mkdirat(fd, name.c_str(), 0755) == 0 ? ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY) : -1;
+    ::close(fd);
+    fd = below;
+    path += "/" + name;
+  }
+  if (fd >= 0) ::close(fd);
+#endif
+  return path;
 }
 
 std::string RandomBytes(std::size_t n, unsigned seed) {

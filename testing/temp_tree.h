@@ -40,6 +40,11 @@ std::string ReadFile(const std::string& path);
 // the child failed to run. Keep gtest assertions out of body.
 int RunUnprivileged(const std::function<int()>& body);
 
+// Makes folders below folder, one in another, each named by 250 "d", until
+// one's full path is past the system's path length limit (PATH_MAX); returns
+// that one's path: the first that a walk cannot list by its path.
+std::string FolderPastThePathLimit(const std::string& folder);
+
 // A file of n pseudo-random bytes from a fixed seed.
 std::string RandomBytes(std::size_t n, unsigned seed = 1);
 

@@ -29,7 +29,7 @@ inline const QString kVerifierPrompt =
 
 class RecordingShell : public Shell {
  public:
-  void Open(const std::string& verb, const std::string& target) override {
+  void Open(const std::string& verb, const std::string& target, OpenDone /*done*/) override {
     opened.emplace_back(verb, target);
   }
   std::vector<std::pair<std::string, std::string>> opened;  // (verb, target)

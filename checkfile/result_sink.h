@@ -1,0 +1,61 @@
+// What the check-file jobs report to a result box: typed events, each
+// rendered here, once, into the box's lines. The window appends the lines,
+// the command line prints them, the tests record them; no front reads a line
+// to learn what happened, it overrides the event instead.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "md5/job_sink.h"
+
+namespace quillora {
+
+// How a make fared with one file: the status at the end of its line.
+enum class FileStatus {
+  kOk,                 // "OK": digested and recorded
+  kCouldNotOpen,       // "Could not open file": it failed the readability test or its digest
+  kNameNotRecordable,  // "Name cannot be recorded": its path cannot be written in a check file
+};
+std::string_view FileStatusText(FileStatus status);
+
+// A verifier's verdict on one record: the lead of its line.
+enum class Verdict {
+  kOk,          // "OK ... "
+  kChanged,     // "File changed ... "
+  kLost,        // "File does not exist ... "
+  kUnopenable,  // "Could not open file ... "
+};
+std::string_view VerdictLead(Verdict verdict);
+
+class ResultSink : public JobSink {
+ public:
+  // A make enters a sub-folder, before its entries:
+  //   Processing folder "<full path>" ...
+  virtual void FolderEntered(std::string_view full_path);
+  // A make is done with a file:
+  //   Processing file "<name>" ... <status>
+  virtual void FileDone(std::string_view name, FileStatus status);
+  // A verifier's verdict on one record:
+  //   <lead>"<full path>"
+  // full_path may be quoted in place, so a path as long as the check file is
+  // never copied; it is given back as it came.
+  virtual void VerdictOn(Verdict verdict, std::string& full_path);
+  // The job's closing lines begin: the empty line that opens them. Every
+  // line after it is a closing line.
+  virtual void SummaryBegins();
+  // One closing line: a make's completion lines, a verifier's count line,
+  // lists and their headings, the count of new files.
+  virtual void SummaryLine(std::string_view text);
+  // A file below a verified check file's folder that no record names, among
+  // the closing lines:
+  //   New file ... "<full path>"
+  virtual void NewFile(std::string_view full_path);
+
+ protected:
+  // Where each rendered line goes: one line of the result box, without a
+  // line end, possibly empty. Called on the job's thread, in order.
+  virtual void Line(std::string_view text) = 0;
+};
+
+}  // namespace quillora

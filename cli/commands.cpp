@@ -1,0 +1,80 @@
+#include "cli/commands.h"
+
+#include <string>
+
+#include "cli/output.h"
+#include "platform/errors.h"
+
+namespace quillora::cli {
+
+const std::vector<CommandRow>& Commands() {
+  static const std::vector<CommandRow> commands = {
+      {"hash", "[PATH]...",
+       "print the MD5 digest of each file, and of every file below each folder, as the lines of a saved list; "
+       "- is standard input",
+       "Print the MD5 digest of each file, and of every file below each folder (files named CheckSum.md5 left "
+       "out; links to folders met inside a folder not followed), as the lines of a saved list: path, five "
+       "spaces, digest. A file named here that cannot be read gets \"Could not open file\"; one below a folder "
+       "is left out and named on standard error. PATH - (or no PATH, when standard input is not a terminal) "
+       "digests standard input, printed with the name -.",
+       {"every file digested", "a file could not be read", "bad usage", "stopped by an error"},
+       HashCommand},
+      {"make", "FOLDER", "write FOLDER/CheckSum.md5, recording every file below FOLDER",
+       "Write FOLDER/CheckSum.md5, recording the digest of every file below FOLDER (links to folders met inside "
+       "it are not followed), and print a line per folder and file and the completion lines. The old check "
+       "file is replaced only when the new one is complete. With --format md5sum it writes FOLDER/MD5SUMS in "
+       "md5sum's layout instead.",
+       {"every file recorded", "a file or folder was left out (how many on standard error)",
+        "bad usage, or FOLDER missing or unreadable",
+        "stopped by an error, such as a check file that cannot be written"},
+       MakeCommand},
+      {"verify", "CHECKFILE", "check every file a check file records and print a verdict per file and the summary",
+       "Check every file that CHECKFILE records, relative to the folder that holds it, and print a verdict per "
+       "file and the summary. CHECKFILE is read in Quillora's layout (DIGEST<TAB>PATH) or, when it holds no "
+       "such line, in md5sum's (DIGEST  NAME, DIGEST *NAME, MD5 (NAME) = DIGEST, MD5(NAME)= DIGEST).",
+       {"every file OK",
+        "a file changed, is lost, could not be opened or is new, a line is improperly formatted, or CHECKFILE "
+        "holds no record",
+        "bad usage, or CHECKFILE missing", "stopped by an error, such as a check file that cannot be read"},
+       VerifyCommand},
+  };
+  return commands;
+}
+
+const CommandRow* FindCommand(std::string_view name) {
+  for (const CommandRow& command : Commands())
+    if (command.name == name) return &command;
+  return nullptr;
+}
+
+int UsageError(std::string_view problem) {
+  PrintError("quillora-cli: " + std::string(problem));
+  PrintError("Try 'quillora-cli --help' for more information.");
+  return kExitUsage;
+}
+
+void PrintPathError(std::string_view path, int system_error) {
+  PrintError("quillora-cli: " + std::string(path) + ": " + SystemErrorMessage(system_error));
+}
+
+int InputError(std::string_view path, int system_error, std::string_view input_message) {
+  if (system_error != 0) {
+    PrintPathError(path, system_error);
+  } else {
+    PrintError("quillora-cli: " + std::string(input_message));
+  }
+  return kExitUsage;
+}
+
+int JobFailed(const Error& error, std::string_view file) {
+  const auto* io_error = dynamic_cast<const IoError*>(&error);
+  if (io_error != nullptr && !file.empty()) {
+    const int number = io_error->system_error();
+    PrintError("quillora-cli: " + std::string(file) + ": " + (number != 0 ? SystemErrorMessage(number) : error.what()));
+  } else {
+    PrintError("quillora-cli: " + std::string(error.what()));
+  }
+  return kExitFailed;
+}
+
+}  // namespace quillora::cli

@@ -1,0 +1,53 @@
+#include "md5/folder_scan.h"
+
+#include <algorithm>
+
+#include "md5/file_texts.h"
+#include "platform/paths.h"
+
+namespace quillora {
+
+FolderScan::FolderScan(Env& env, const std::string& top, bool into_sub_folders, CanRecordRule can_record,
+                       std::string_view also_passed_over)
+    : walk_(env, top, into_sub_folders),
+      top_(WithoutTrailingSeparator(top)),
+      top_length_(WithTrailingSeparator(top).size()),
+      into_sub_folders_(into_sub_folders),
+      can_record_(can_record),
+      also_passed_over_(also_passed_over) {}
+
+bool FolderScan::Next(ScanEntry& entry) {
+  if (!top_told_) {
+    top_told_ = true;
+    if (const int error = walk_.root_error()) {
+      // A top folder that cannot be listed is told like one below it.
+      entry = ScanEntry{ScanEntry::Kind::kUnlistableFolder, true, NameOf(top_), top_, "", error};
+      return true;
+    }
+  }
+  WalkEntry found;
+  if (!walk_.Next(found)) return false;
+  entry.top = false;
+  entry.list_error = found.list_error;
+  entry.relative = found.path.substr(std::min(top_length_, found.path.size()));
+  entry.path = std::move(found.path);
+  entry.name = std::move(found.name);
+  if (found.kind == EntryKind::kFolder) {
+    if (!into_sub_folders_) {
+      entry.kind = ScanEntry::Kind::kPassedOver;
+    } else {
+      entry.kind = entry.list_error != 0 ? ScanEntry::Kind::kUnlistableFolder : ScanEntry::Kind::kFolder;
+    }
+  } else if (entry.name == kCheckFileName || IsCheckFileTemp(entry.name) ||
+             (!also_passed_over_.empty() && entry.name == also_passed_over_)) {
+    // Our own unfinished check file, or one a killed make left behind.
+    entry.kind = ScanEntry::Kind::kPassedOver;
+  } else if (can_record_ != nullptr && !can_record_(entry.relative)) {
+    entry.kind = ScanEntry::Kind::kUnrecordableName;
+  } else {
+    entry.kind = ScanEntry::Kind::kFile;
+  }
+  return true;
+}
+
+}  // namespace quillora
