@@ -15,7 +15,8 @@ namespace {
 QPixmap Render(const QString& resource, QSize size) {
   QString drawn = resource;
   drawn.replace(".svg", size.width() == size.height() ? QString("-%1.png").arg(size.width()) : QString(".png"));
-  return QPixmap(drawn);
+  // As the SVG renderer gives it, so a tile cut from it compares the same.
+  return QPixmap::fromImage(QImage(drawn).convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 #else
 QPixmap Render(const QString& resource, QSize size) {

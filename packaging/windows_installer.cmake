@@ -40,12 +40,14 @@ set(CPACK_NSIS_CONTACT "support@quillora.example.org")
 
 # Check files open with Quillora. The uninstaller takes the association back
 # only while it is still ours: another program may have claimed .md5 since.
+# CPack copies these texts into its configuration unescaped, so "\\" and "\""
+# are escaped once more here.
 if(QUILLORA_BUILD_APP)
   string(CONCAT CPACK_NSIS_EXTRA_INSTALL_COMMANDS
     "WriteRegStr HKCR '.md5' '' 'Quillora.CheckFile'\n"
     "WriteRegStr HKCR 'Quillora.CheckFile' '' 'MD5 check file'\n"
-    "WriteRegStr HKCR 'Quillora.CheckFile\\DefaultIcon' '' '$INSTDIR\\quillora.exe,0'\n"
-    "WriteRegStr HKCR 'Quillora.CheckFile\\shell\\open\\command' '' '\"$INSTDIR\\quillora.exe\" \"%1\"'\n"
+    "WriteRegStr HKCR 'Quillora.CheckFile\\\\DefaultIcon' '' '$INSTDIR\\\\quillora.exe,0'\n"
+    "WriteRegStr HKCR 'Quillora.CheckFile\\\\shell\\\\open\\\\command' '' '\\\"$INSTDIR\\\\quillora.exe\\\" \\\"%1\\\"'\n"
     "System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'\n")
   string(CONCAT CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
     "ReadRegStr $0 HKCR '.md5' ''\n"
