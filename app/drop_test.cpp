@@ -158,6 +158,7 @@ TEST_F(DropTest, TheMakerTakesTheFirstPathOnlyWhenItIsAFolder) {
 }
 
 TEST_F(DropTest, TheVerifierTakesAnMd5FileOrAFolderHoldingTheCheckFile) {
+  SKIP_WITHOUT_POSIX("names that differ only in letter case (sums.md5 and SUMS.MD5)");
   ShowPage(kVerifier);
   const std::string good = tree.Write("sums.md5", "d41d8cd98f00b204e9800998ecf8427e\tnone\r\n");
   const std::string upper = tree.Write("SUMS.MD5", "");
