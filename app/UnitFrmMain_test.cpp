@@ -395,11 +395,19 @@ TEST_F(WindowTest, AFailingJobIsReportedAndReleasesTheGuard) {
 
 TEST(DropIntake, TakesLocalPathsInOrderWithTheirExactBytes) {
   QMimeData data;
+#ifdef _WIN32  // drive letters, and names in UTF-8
+  data.setData("text/uri-list",
+               "file:///C:/tmp/a%20b.txt\r\n# a comment\r\nfile:///C:/tmp/caf%C3%A9\r\n"
+               "http://example.org/x\r\nfile://localhost/C:/tmp/folder\r\n");
+  EXPECT_EQ(DroppedPaths(data),
+            (std::vector<std::string>{"C:\\tmp\\a b.txt", "C:\\tmp\\caf\xC3\xA9", "C:\\tmp\\folder"}));
+#else
   data.setData("text/uri-list",
                "file:///tmp/a%20b.txt\r\n# a comment\r\nfile:///tmp/caf%E9\r\n"
                "http://example.org/x\r\nfile://localhost/tmp/folder\r\n");
   EXPECT_EQ(DroppedPaths(data),
             (std::vector<std::string>{"/tmp/a b.txt", "/tmp/caf\xE9", "/tmp/folder"}));
+#endif
 }
 
 }  // namespace
