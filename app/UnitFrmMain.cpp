@@ -31,7 +31,7 @@
 #include "checkfile/verifier.h"
 #include "filelist/list_jobs.h"
 #include "filelist/saved_list.h"
-#include "md5/job_threads.h"
+#include "digests/job_threads.h"
 #include "platform/env.h"
 #include "platform/product.h"
 

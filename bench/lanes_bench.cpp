@@ -1,10 +1,12 @@
 // The digest kernels in memory, on one core: each engine hashes as many 1 MiB
-// messages as it has lanes (16 for the scalar engine, one after another), best
-// of 3 runs of 8 rounds each. Prints one line per engine the CPU runs:
-// "<engine> <bytes per second>".
+// messages as it has lanes (16 for the scalar engine, one after another).
+// The engines take turns, round after round, so a machine whose speed drifts
+// weighs on all of them alike. Prints one line per engine the CPU runs:
+// "<engine> <median bytes per second> [<lowest>-<highest> GB/s]".
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -14,17 +16,19 @@
 namespace {
 
 constexpr std::size_t kMessage = 1 << 20;
-constexpr int kRounds = 8;
+constexpr int kTurns = 7;      // rounds of every engine, alternating
+constexpr int kPerTurn = 4;    // passes timed together in one turn
 
-double BestRate(std::size_t bytes_per_round, auto round) {
-  double best = 1e9;
-  for (int run = 0; run < 3; ++run) {
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < kRounds; ++i) round();
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    best = std::min(best, took.count());
-  }
-  return static_cast<double>(bytes_per_round) * kRounds / best;
+struct Engine {
+  const char* name;
+  std::size_t bytes_per_pass;
+  std::function<void()> pass;
+  std::vector<double> rates;
+};
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
 }
 
 }  // namespace
@@ -37,20 +41,33 @@ int main() {
     for (auto& byte : m) byte = static_cast<unsigned char>(random());
   }
   unsigned sink = 0;
-  std::printf("scalar %.0f\n", BestRate(kMaxLanes * kMessage, [&] {
-                for (const auto& m : messages) sink += DigestOfBuffer(m.data(), m.size())[0];
-              }));
+  std::vector<Engine> engines;
+  engines.push_back({"scalar", kMaxLanes * kMessage, [&] {
+                       for (const auto& m : messages) sink += DigestOfBuffer(m.data(), m.size())[0];
+                     }, {}});
+  const std::uint8_t* data[kMaxLanes];
+  for (std::size_t i = 0; i < kMaxLanes; ++i) data[i] = messages[i].data();
+  LaneWords words{};
   for (LaneEngine engine : {LaneEngine::kAvx2, LaneEngine::kAvx512}) {
     if (!LaneEngineSupported(engine)) continue;
     const std::size_t lanes = LaneCount(engine);
-    const std::uint8_t* data[kMaxLanes];
-    for (std::size_t i = 0; i < lanes; ++i) data[i] = messages[i].data();
-    LaneWords words{};
-    std::printf("%s %.0f\n", LaneEngineName(engine).data(), BestRate(lanes * kMessage, [&] {
-                  for (std::size_t i = 0; i < lanes; ++i) StartLane(words, i);
-                  TransformLanes(engine, words, data, kMessage / 64);
-                  sink += words.a[0];
-                }));
+    engines.push_back({LaneEngineName(engine).data(), lanes * kMessage, [&, engine, lanes] {
+                         for (std::size_t i = 0; i < lanes; ++i) StartLane(words, i);
+                         TransformLanes(engine, words, data, kMessage / 64);
+                         sink += words.a[0];
+                       }, {}});
+  }
+  for (int turn = 0; turn < kTurns; ++turn) {
+    for (Engine& e : engines) {
+      const auto start = std::chrono::steady_clock::now();
+      for (int i = 0; i < kPerTurn; ++i) e.pass();
+      const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+      e.rates.push_back(static_cast<double>(e.bytes_per_pass) * kPerTurn / took.count());
+    }
+  }
+  for (const Engine& e : engines) {
+    const auto [low, high] = std::minmax_element(e.rates.begin(), e.rates.end());
+    std::printf("%s %.0f [%.2f-%.2f GB/s]\n", e.name, Median(e.rates), *low / 1e9, *high / 1e9);
   }
   return sink == 12345 ? 1 : 0;  // keeps the work from being optimized away
 }

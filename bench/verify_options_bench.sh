@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# What verify's extras cost, side by side with a plain verify of the same
-# tree in the same run, best of 3, with the tree in the page cache:
+# What verify's extras cost, against a plain verify of the same tree, the
+# two alternating (A B A B ...), with the tree in the page cache; each ratio
+# is the option's time over the plain verify's:
 #   verify --new        (walks the folder for new files while digests run)
 #   verify --progress   (the progress line, drawn to standard error)
 # Usage: bench/verify_options_bench.sh [path/to/quillora-cli]   (default build/bin)
@@ -10,20 +11,12 @@ cd "$(dirname "$0")/.."
 cli="$(realpath "${1:-build/bin/quillora-cli}")"
 bench_tree
 
-report() {  # name, "ours peer" nanoseconds, peer name, bound
-  local ours peer
-  read -r ours peer <<<"$2"
-  awk -v a="$ours" -v b="$peer" -v n="$1" -v p="$3" -v bound="$4" \
-    'BEGIN { printf "%-30s %8.3f s   %-16s %8.3f s   ratio %.3f (at most %s)\n", n, a / 1e9, p, b / 1e9, a / b, bound }'
-}
-
-plain() { "$cli" verify "$tree/CheckSum.md5" >/dev/null; }
-with_new() { "$cli" verify --new "$tree/CheckSum.md5" >/dev/null; }
-with_progress() { "$cli" verify --progress "$tree/CheckSum.md5" >/dev/null 2>&1; }
-
+machine_line "before"
 # Warm the page cache and make the check file.
-cat $(find "$tree" -type f) >/dev/null
+warm "$tree"
 "$cli" make "$tree" >/dev/null
 
-report "verify --new" "$(best_of_3_pair with_new plain)" "verify" 1.15
-report "verify --progress" "$(best_of_3_pair with_progress plain)" "verify" 1.02
+compare "verify --new / verify" "<=1.15" "'$cli' verify '$tree/CheckSum.md5'" "'$cli' verify --new '$tree/CheckSum.md5'"
+compare "verify --progress / verify" "<=1.02" "'$cli' verify '$tree/CheckSum.md5'" \
+  "'$cli' verify --progress '$tree/CheckSum.md5'"
+machine_line "after"

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "md5/file_texts.h"  // kCheckFileName, kCouldNotOpenFile
+#include "digests/file_texts.h"  // kCheckFileName, kCouldNotOpenFile
 #include "platform/env.h"
 
 namespace quillora {

@@ -148,7 +148,7 @@ bool CheckFileReader::EndLine(CheckRecord& record) {
   bool is_record = false;
   if (layout_ == CheckFileLayout::kMd5sum) {
     if (state_ == LineState::kLine) {
-      std::string& line = record.relative_path;
+      std::string& line = record.path;
       TakeGathered(line);
       if (line.size() > prefix_.size() && line.back() == '\r') line.pop_back();
       if (line.find_first_not_of(" \t", prefix_.size()) == std::string::npos) {
@@ -165,10 +165,10 @@ bool CheckFileReader::EndLine(CheckRecord& record) {
     is_record = state_ == LineState::kRecordPath;
     if (is_record) {
       record.digest_text.swap(head_);
-      TakeGathered(record.relative_path);
-      ToNativePath(record.relative_path, prefix_.size());
+      TakeGathered(record.path);
+      ToNativePath(record.path, prefix_.size());
       // A check file written by a program that knew only the ANSI code page.
-      MendLegacyText(record.relative_path, prefix_.size());
+      MendLegacyText(record.path, prefix_.size());
       decided_ = true;
     }
     state_ = LineState::kHead;

@@ -48,8 +48,9 @@ struct CheckRecord {
   std::string digest_text;    // the 32 characters of the stored digest, as written
   // The reader's path_prefix followed by the record's path in native form:
   // every folder separator of the check file ("\", in the layouts where it is
-  // one) is the native one, escapes are decoded.
-  std::string relative_path;
+  // one) is the native one, escapes are decoded. With the verifier's prefix,
+  // the base folder, it is the full path of the recorded file.
+  std::string path;
 };
 
 class CheckFileReader {
@@ -57,7 +58,7 @@ class CheckFileReader {
   // Reads from input, which must outlive the reader. Reading starts at the
   // stream's current position, and a file without a record of Quillora's
   // layout is read again from there: the stream must be able to seek back.
-  // Every record's relative_path starts with path_prefix, so a caller that
+  // Every record's path starts with path_prefix, so a caller that
   // needs the full path gets it without a second copy of a long path. A path
   // joined from pieces has room for kPathRoom more bytes: a short lead and
   // quotes can go around it in place.

@@ -22,7 +22,7 @@ Records ReadAll(const std::string& bytes, std::size_t max_read, const std::strin
   CheckFileReader reader(input, prefix);
   Records records;
   CheckRecord record;
-  while (reader.Next(record)) records.emplace_back(record.digest_text, record.relative_path);
+  while (reader.Next(record)) records.emplace_back(record.digest_text, record.path);
   EXPECT_FALSE(reader.Next(record)) << "stays at the end";
   return records;
 }
@@ -147,7 +147,7 @@ TEST_P(CheckFileReaderTest, AFileWithoutOwnRecordsIsReadInMd5sumLayouts) {
   CheckFileReader reader(input, "/base/");
   Records records;
   CheckRecord record;
-  while (reader.Next(record)) records.emplace_back(record.digest_text, record.relative_path.substr(6));
+  while (reader.Next(record)) records.emplace_back(record.digest_text, record.path.substr(6));
   EXPECT_EQ(records, expected);
   EXPECT_EQ(reader.improper_lines(), improper);
   EXPECT_EQ(reader.layout(), CheckFileLayout::kMd5sum);
@@ -160,7 +160,7 @@ TEST_P(CheckFileReaderTest, OneOwnRecordKeepsTheWholeFileInQuilloraLayout) {
     testing::StringStream input(text, GetParam());
     CheckFileReader reader(input);
     ASSERT_TRUE(reader.Next(record));
-    EXPECT_EQ(record.relative_path, "own");
+    EXPECT_EQ(record.path, "own");
     EXPECT_FALSE(reader.Next(record));
     EXPECT_EQ(reader.layout(), CheckFileLayout::kQuillora);
     EXPECT_EQ(reader.improper_lines(), 0);
@@ -182,9 +182,9 @@ TEST(CheckFileReader, AFailedReadRaisesAfterTheRecordsBeforeIt) {
   CheckFileReader reader(input);
   CheckRecord record;
   ASSERT_TRUE(reader.Next(record));
-  EXPECT_EQ(record.relative_path, "a");
+  EXPECT_EQ(record.path, "a");
   ASSERT_TRUE(reader.Next(record));
-  EXPECT_EQ(record.relative_path, "b");
+  EXPECT_EQ(record.path, "b");
   EXPECT_THROW(reader.Next(record), IoError) << "a cut-off record is never passed off as whole";
 }
 

@@ -4,8 +4,8 @@
 
 #include "checkfile/check_file_format.h"
 #include "checkfile/input_text.h"
-#include "md5/ahead_queue.h"
-#include "md5/folder_scan.h"
+#include "digests/ahead_queue.h"
+#include "digests/folder_scan.h"
 #include "md5/md5.h"
 #include "platform/errors.h"
 #include "platform/paths.h"

@@ -39,7 +39,7 @@ std::string CheckFilePathFor(const std::string& folder_text, CheckFileLayout lay
 
 // Makes the check file of folder_text, which CheckMakeInput found ready.
 // Reports to sink, in this order: for each entry of the depth-first walk in
-// listing order (md5/folder_scan.h), FolderEntered for a sub-folder (only
+// listing order (digests/folder_scan.h), FolderEntered for a sub-folder (only
 // when include_subfolders) or FileDone for a file ("Processing file "<name>"
 // ... OK", "... Could not open file" or "... Name cannot be recorded"); then
 // SummaryBegins, the SummaryLines "Operation completed." and "The MD5
@@ -65,8 +65,8 @@ std::string CheckFilePathFor(const std::string& folder_text, CheckFileLayout lay
 // "File access denied" before any scan) or written (e.g. "Disk full").
 // Exceptions from the sink (also from Flush) pass through the same way.
 //
-// Digests are computed ahead by `jobs` worker threads (0: one per core; 1:
-// none, each file at its turn); the lines, records and pumps stay the same.
+// Digests are computed ahead by `jobs` worker threads (0: one per core);
+// the lines, records and pumps stay the same.
 //
 // With layout kMd5sum the check file is "MD5SUMS" in md5sum's own layout
 // (Md5sumRecordLine, no header), for `md5sum -c`: every name can be recorded,

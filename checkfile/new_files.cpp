@@ -5,7 +5,7 @@
 #include "checkfile/check_file_format.h"
 #include "checkfile/check_file_reader.h"
 #include "checkfile/verifier.h"
-#include "md5/folder_scan.h"
+#include "digests/folder_scan.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 
@@ -49,7 +49,7 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
       std::unique_ptr<Stream> input = env.OpenTextForReading(check_file_path);
       CheckFileReader reader(*input);
       CheckRecord record;
-      while (reader.Next(record)) recorded.insert(WithoutDotSegments(record.relative_path));
+      while (reader.Next(record)) recorded.insert(WithoutDotSegments(record.path));
       // The maker of an md5sum-layout file passes over every MD5SUMS, as it
       // passes over every CheckSum.md5.
       pass_over_md5sums = reader.layout() == CheckFileLayout::kMd5sum;

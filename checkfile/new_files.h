@@ -2,7 +2,7 @@
 // asked to.
 //
 // The finder scans the check file's folder with the make's own scan
-// (md5/folder_scan.h), into every sub-folder (passing over every "MD5SUMS"
+// (digests/folder_scan.h), into every sub-folder (passing over every "MD5SUMS"
 // too when the check file is in md5sum's layout), and keeps what a make would
 // record and no record names: a file whose name can be recorded and that
 // passes the readability test. What it could not look at is kept too: a

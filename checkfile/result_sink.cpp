@@ -1,7 +1,7 @@
 #include "checkfile/result_sink.h"
 
-#include "md5/file_texts.h"
-#include "md5/folder_scan.h"
+#include "digests/file_texts.h"
+#include "digests/folder_scan.h"
 
 namespace quillora {
 namespace {
@@ -41,7 +41,7 @@ void ResultSink::FileDone(std::string_view name, FileStatus status) {
   Line(line);
 }
 
-void ResultSink::VerdictOn(Verdict verdict, std::string& full_path) {
+void ResultSink::VerdictOn(Verdict verdict, std::string& full_path, int) {
   const std::string_view lead = VerdictLead(verdict);
   const std::size_t around = lead.size() + 2;
   if (full_path.size() >= kQuoteInPlaceFrom && full_path.capacity() - full_path.size() >= around) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "md5/job_sink.h"
+#include "digests/job_sink.h"
 
 namespace quillora {
 
@@ -39,8 +39,11 @@ class ResultSink : public JobSink {
   // A verifier's verdict on one record:
   //   <lead>"<full path>"
   // full_path may be quoted in place, so a path as long as the check file is
-  // never copied; it is given back as it came.
-  virtual void VerdictOn(Verdict verdict, std::string& full_path);
+  // never copied; it is given back as it came. error: for kUnopenable, the
+  // system error number that kept the file from being read, or
+  // kChangedWhileRead (SystemErrorMessage words it); 0 for the others. The
+  // line never shows it: a front that names the reason does so apart.
+  virtual void VerdictOn(Verdict verdict, std::string& full_path, int error);
   // The job's closing lines begin: the empty line that opens them. Every
   // line after it is a closing line.
   virtual void SummaryBegins();

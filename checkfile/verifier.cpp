@@ -7,7 +7,7 @@
 #include "checkfile/check_file_format.h"
 #include "checkfile/input_text.h"
 #include "checkfile/check_file_reader.h"
-#include "md5/ahead_queue.h"
+#include "digests/ahead_queue.h"
 #include "md5/md5.h"
 #include "platform/paths.h"
 
@@ -18,16 +18,15 @@ namespace {
 // characters): it cannot be looked at, and needs no worker to say so.
 constexpr std::size_t kLongerThanAnyPath = 64 * 1024;
 
-void ReportVerdict(ResultSink& sink, Verdict verdict, std::string& full_path) {
-  sink.VerdictOn(verdict, full_path);
+void ReportVerdict(ResultSink& sink, Verdict verdict, std::string& full_path, int error = 0) {
+  sink.VerdictOn(verdict, full_path, error);
   sink.Pump();
 }
 
 // One record on its way from the reader to the report.
 struct VerifyItem {
-  CheckRecord record;  // its relative_path holds the full path: base folder first
+  CheckRecord record;  // its path is the full path: base folder first
   std::exception_ptr read_error;  // set instead: the check file failed here
-  bool lost = false;              // no file at the full path when the record was read
   bool too_long = false;          // a path no system can look at
 };
 
@@ -74,15 +73,12 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
           return true;
         }
         item.read_error = nullptr;
-        const std::string& full_path = item.record.relative_path;
-        // A missing file needs no worker: handing it over would cost more
-        // than looking.
-        item.too_long = full_path.size() >= kLongerThanAnyPath;
-        item.lost = !item.too_long && !env.FileExists(full_path);
+        // Whether the file is there, the digest's open tells.
+        item.too_long = item.record.path.size() >= kLongerThanAnyPath;
         return true;
       },
       [](const VerifyItem& item) {
-        return item.read_error || item.lost || item.too_long ? nullptr : &item.record.relative_path;
+        return item.read_error || item.too_long ? DigestRequest{} : DigestRequest{&item.record.path};
       });
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   VerifyTally tally(base);
@@ -92,18 +88,19 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
     AheadOutcome outcome;
     if (item.too_long) {
       outcome.exists = true;
-    } else if (!item.lost) {
+      outcome.error = env.ReadabilityError(item.record.path);  // the system's own reason, at once
+    } else {
       outcome = queue.Outcome(keep_alive);
       if (outcome.fault) std::rethrow_exception(outcome.fault);
     }
-    std::string& full_path = item.record.relative_path;
+    std::string& full_path = item.record.path;
     if (!outcome.exists) {
       ReportVerdict(sink, Verdict::kLost, full_path);
       tally.AddLost(std::move(full_path));
     } else if (!outcome.digested()) {
       // Also a file whose read failed part way: that one file could not be
       // read, and the run goes on.
-      ReportVerdict(sink, Verdict::kUnopenable, full_path);
+      ReportVerdict(sink, Verdict::kUnopenable, full_path, outcome.error);
       tally.AddUnopenable(std::move(full_path));
     } else if (outcome.digest == LowerAscii(item.record.digest_text)) {
       tally.AddUnchanged();

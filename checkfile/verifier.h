@@ -54,8 +54,8 @@ std::string BaseFolderOf(const std::string& check_file_path);
 // Raises IoError when the check file cannot be opened or read; the lines
 // reported before stay, and no summary is reported.
 //
-// Digests are computed ahead by `jobs` worker threads (0: one per core; 1:
-// none, each file at its turn); the lines and pumps stay the same.
+// Digests are computed ahead by `jobs` worker threads (0: one per core);
+// the lines and pumps stay the same.
 VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs = 0);
 
 }  // namespace quillora

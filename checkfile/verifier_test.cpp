@@ -6,6 +6,8 @@
 #include <windows.h>
 #endif
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -257,13 +259,15 @@ TEST_F(VerifierTest, AFileThatCannotBeReadIsCouldNotOpenAndTheRunGoesOn) {
   // Only "no such file" and "not a folder" say that a file does not exist.
   faulty.lookup_errors[tree.At("gone")] = ENOENT;
   const std::string long_name(300, 'n');
+  faulty.shrinks_while_read[tree.At("cut.bin")] = 1000;  // rewritten while read
   for (unsigned jobs : {1u, 3u}) {
     sink = RecordingSink();
+    tree.Write("cut.bin", big);
     counts = VerifyCheckFile(faulty, tree.Write("CheckSum.md5",
                                                 Record("busy", "busy.txt") + Record(big, "bad.bin") +
                                                     Record("c", "closed\\c.txt") + Record("", "gone\\x") +
                                                     Record("", "a.txt\\x") + Record("", long_name) +
-                                                    Record("a", "a.txt")),
+                                                    Record(big, "cut.bin") + Record("a", "a.txt")),
                              sink, jobs);
     EXPECT_EQ(sink.lines, (Lines{"Could not open file ... " + Quoted("busy.txt"),
                                  "Could not open file ... " + Quoted("bad.bin"),
@@ -271,10 +275,11 @@ TEST_F(VerifierTest, AFileThatCannotBeReadIsCouldNotOpenAndTheRunGoesOn) {
                                  "File does not exist ... " + Quoted("gone/x"),
                                  "File does not exist ... " + Quoted("a.txt/x"),
                                  "Could not open file ... " + Quoted(long_name),
+                                 "Could not open file ... " + Quoted("cut.bin"),
                                  "OK ... " + Quoted("a.txt"),
                                  "",
                                  "Operation completes.",
-                                 "7 files were verified. 2 files did not exist. 4 files could not be opened. 0 file changed. ",
+                                 "8 files were verified. 2 files did not exist. 5 files could not be opened. 0 file changed. ",
                                  "",
                                  "The following files are lost:",
                                  tree.At("gone/x"),
@@ -284,7 +289,15 @@ TEST_F(VerifierTest, AFileThatCannotBeReadIsCouldNotOpenAndTheRunGoesOn) {
                                  tree.At("busy.txt"),
                                  tree.At("bad.bin"),
                                  tree.At("closed/c.txt"),
-                                 tree.At(long_name)}))
+                                 tree.At(long_name),
+                                 tree.At("cut.bin")}))
+        << jobs << " jobs";
+    // The line says no more; the verdict carries the reason for a front to name.
+    EXPECT_EQ(sink.unopenable, (Lines{tree.At("busy.txt") + ": " + std::strerror(EBUSY),
+                                      tree.At("bad.bin") + ": " + std::strerror(EIO),
+                                      tree.At("closed/c.txt") + ": " + std::strerror(EACCES),
+                                      tree.At(long_name) + ": " + std::strerror(ENAMETOOLONG),
+                                      tree.At("cut.bin") + ": changed while it was read"}))
         << jobs << " jobs";
   }
 }

@@ -38,7 +38,7 @@ std::string SetFormat(Invocation& invocation, const std::string& value) {
 
 const std::vector<OptionRow>& Options() {
   static const std::vector<OptionRow> options = {
-      {"jobs", 'j', "N", {}, "digest with N threads (default: one per core; 1: no threads)", SetJobs},
+      {"jobs", 'j', "N", {}, "digest with N threads (default: one per core)", SetJobs},
       {"progress", 0, "", {},
        "show progress on standard error (default: when standard error is a terminal and standard output is not)",
        [](Invocation& i, const std::string&) { return i.progress = ProgressMode::kOn, std::string(); }},

@@ -24,7 +24,7 @@ struct Invocation {
 
   bool help = false;     // -h, --help
   bool version = false;  // -V, --version
-  unsigned jobs = 0;     // -j, --jobs: digest threads; 0 means one per core, 1 means none
+  unsigned jobs = 0;     // -j, --jobs: digest threads; 0 means one per core
   ProgressMode progress = ProgressMode::kAuto;  // --progress, --no-progress
   bool no_subfolders = false;                   // make --no-subfolders
   bool quiet = false;                           // verify --quiet

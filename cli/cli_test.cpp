@@ -226,6 +226,16 @@ class CliTest : public ::testing::Test {
   CliRun Cli(const std::vector<std::string>& args, const std::string& cwd = "", int in = -1) {
     return RunProgram(kCli, args, capture, cwd, in);
   }
+  // The checkout may lie in a folder only root may enter: an unprivileged
+  // user runs a copy of the program in the temporary tree, which every user
+  // can reach.
+  std::string CliForEveryUser() {
+    const std::string cli = tree.At("bin/quillora-cli");
+    tree.Folder("bin");
+    if (!std::filesystem::copy_file(kCli, cli)) ADD_FAILURE() << "cannot copy " << kCli;
+    ::chmod(cli.c_str(), 0755);
+    return cli;
+  }
 
   TempTree tree;
   const std::string capture, data;
@@ -346,16 +356,11 @@ TEST_F(CliTest, FailuresOfTheErrorReportExitWithThree) {
   EXPECT_EQ(testing::ReadFile(old), "old");
 
   SKIP_WITHOUT_POSIX("an unprivileged user, for the rest");
-  // As a user who may not read the check file nor list the folder. The
-  // checkout may lie in a folder only root may enter: that user gets a copy
-  // of the program in the temporary tree, which every user can reach.
+  // As a user who may not read the check file nor list the folder.
   ::chmod(old.c_str(), 0);
   const std::string unlistable = tree.Folder("unlistable");
   ::chmod(unlistable.c_str(), 0);
-  const std::string cli = tree.At("bin/quillora-cli");
-  tree.Folder("bin");
-  ASSERT_TRUE(std::filesystem::copy_file(kCli, cli));
-  ::chmod(cli.c_str(), 0755);
+  const std::string cli = CliForEveryUser();
   const std::string folder = capture;
   const int result = testing::RunUnprivileged([&] {
     if (RunProgram(cli, {"--version"}, folder).status != 0) return 10;
@@ -406,6 +411,39 @@ TEST_F(CliTest, WhatWasNotReadIsToldOnStandardErrorAndExitsWithOne) {
 #ifdef _WIN32
   ::_close(held);
 #endif
+}
+
+// What cannot be read is named with the system's reason on standard error, as
+// md5sum names it; the lines and rows on standard output stay as they were.
+TEST_F(CliTest, EachFileThatCannotBeReadIsNamedWithItsReasonAsAnUnprivilegedUser) {
+  SKIP_WITHOUT_POSIX("an unprivileged user");
+  const std::string a = tree.Write("data/a.txt", "a");
+  const std::string locked = tree.Write("data/locked.txt", "l");
+  ASSERT_EQ(Cli({"make", data}).status, 0);
+  ::chmod(locked.c_str(), 0);
+  const std::string check_file = data + "/CheckSum.md5";
+  const std::string named = "quillora-cli: " + locked + ": " + std::strerror(EACCES) + "\n";
+  const std::string cli = CliForEveryUser();
+  const struct {
+    std::vector<std::string> args;
+    std::string out_has, err;
+  } cases[] = {
+      {{"hash", a, locked}, locked + "     Could not open file\n", named},
+      {{"hash", "--format", "md5sum", locked, a}, Hex("a") + "  " + a + "\n", named},
+      {{"verify", check_file}, "Could not open file ... \"" + locked + "\"\n", named},
+      {{"verify", "--quiet", check_file}, "Could not open file ... \"" + locked + "\"\n", named},
+      {{"verify", "--status", check_file}, "", ""},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const auto& c = cases[i];
+    const int result = testing::RunUnprivileged([&] {
+      const CliRun run = RunProgram(cli, c.args, capture);
+      if (run.status != 1) return 1;
+      if (run.out.find(c.out_has) == std::string::npos || (c.out_has.empty() && !run.out.empty())) return 2;
+      return run.err == c.err ? 0 : 3;
+    });
+    EXPECT_EQ(result, 0) << "case " << i << " (1: exit status, 2: standard output, 3: standard error)";
+  }
 }
 
 #ifndef _WIN32
@@ -493,6 +531,7 @@ TEST_F(CliTest, AClosedStandardDescriptorNeverTakesAFileOfTheRun) {
   EXPECT_EQ(RunThroughShell("exec 0<&-", {"hash"}, hash_out, err_path), 1);
   ::close(hash_out);
   EXPECT_EQ(testing::ReadFile(In(capture, "stdout")), "-     Could not open file\n");
+  EXPECT_EQ(testing::ReadFile(err_path), std::string("quillora-cli: -: ") + std::strerror(EBADF) + "\n");
 #endif
 }
 

@@ -15,7 +15,7 @@ const std::vector<CommandRow>& Commands() {
        "Print the MD5 digest of each file, and of every file below each folder (files named CheckSum.md5 left "
        "out; links to folders met inside a folder not followed), as the lines of a saved list: path, five "
        "spaces, digest. A file named here that cannot be read gets \"Could not open file\"; one below a folder "
-       "is left out and named on standard error. PATH - (or no PATH, when standard input is not a terminal) "
+       "is left out. Either is named on standard error with the reason. PATH - (or no PATH, when standard input is not a terminal) "
        "digests standard input, printed with the name -.",
        {"every file digested", "a file could not be read", "bad usage", "stopped by an error"},
        HashCommand},
@@ -31,7 +31,8 @@ const std::vector<CommandRow>& Commands() {
       {"verify", "CHECKFILE", "check every file a check file records and print a verdict per file and the summary",
        "Check every file that CHECKFILE records, relative to the folder that holds it, and print a verdict per "
        "file and the summary. CHECKFILE is read in Quillora's layout (DIGEST<TAB>PATH) or, when it holds no "
-       "such line, in md5sum's (DIGEST  NAME, DIGEST *NAME, MD5 (NAME) = DIGEST, MD5(NAME)= DIGEST).",
+       "such line, in md5sum's (DIGEST  NAME, DIGEST *NAME, MD5 (NAME) = DIGEST, MD5(NAME)= DIGEST). A file "
+       "that could not be opened is named on standard error with the reason.",
        {"every file OK",
         "a file changed, is lost, could not be opened or is new, a line is improperly formatted, or CHECKFILE "
         "holds no record",

@@ -1,6 +1,5 @@
 // quillora-cli hash [PATH]...: the rows the list page shows when PATH is
 // dropped on it, printed as the lines of a saved list. "-" is standard input.
-#include <cerrno>
 #include <optional>
 
 #include "checkfile/check_file_format.h"
@@ -10,21 +9,15 @@
 #include "cli/progress.h"
 #include "filelist/list_jobs.h"
 #include "filelist/saved_list.h"
-#include "md5/file_digest.h"
+#include "digests/file_digest.h"
 #include "platform/errors.h"
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace quillora::cli {
 namespace {
 
 // Prints each row once its second column is known. A row left without one
-// (its digest failed inside a folder scan) is printed as unreadable when the
-// next row comes or the job ends.
+// (the job failed on its file) is printed as unreadable when the next row
+// comes or the job ends.
 class PrintingSink final : public ListSink {
  public:
   explicit PrintingSink(bool md5sum_format) : md5sum_format_(md5sum_format) {}
@@ -40,9 +33,11 @@ class PrintingSink final : public ListSink {
     PrintRow(*pending_, text);
     pending_.reset();
   }
-  void SetCouldNotOpen(RowId row) override {
-    if (pending_) unreadable_ = true;
-    ListSink::SetCouldNotOpen(row);
+  void SetCouldNotOpen(RowId, int error) override {
+    if (!pending_) return;
+    Progress::FileDone();
+    PrintUnreadable(*pending_, error);
+    pending_.reset();
   }
   void Pump() override {}
   // A file below a folder that cannot be read keeps out of the list, as in
@@ -54,22 +49,27 @@ class PrintingSink final : public ListSink {
   }
 
   void EndPending() {
-    if (pending_) SetCouldNotOpen(last_id_);
+    if (pending_) SetCouldNotOpen(last_id_, 0);
   }
-  void MarkUnreadable() { unreadable_ = true; }
 
-  // A row as a saved list's line, or as md5sum's (which has no line for a
-  // file it could not read: that goes to standard error, as md5sum's does).
+  // A row as a saved list's line, or as md5sum's.
   void PrintRow(const std::string& path, std::string_view text) {
     if (!md5sum_format_) {
       PrintLine(SavedListLine(path, text, ""));
-    } else if (text == kCouldNotOpenFile) {
-      PrintError("quillora-cli: " + path + ": " + std::string(kCouldNotOpenFile));
     } else {
       std::string line = Md5sumRecordLine(text, path);
       line.pop_back();
       PrintLine(line);
     }
+  }
+  // A file that could not be read: its row says "Could not open file", and
+  // standard error names it with the system's reason, as md5sum's does (in
+  // md5sum's layout there is no row for it). error 0: no reason is known.
+  void PrintUnreadable(const std::string& path, int error) {
+    unreadable_ = true;
+    if (!md5sum_format_) PrintLine(SavedListLine(path, kCouldNotOpenFile, ""));
+    if (error != 0 || md5sum_format_)
+      PrintError("quillora-cli: " + path + ": " + (error != 0 ? SystemErrorMessage(error) : std::string(kCouldNotOpenFile)));
   }
   bool unreadable() const { return unreadable_; }
 
@@ -79,36 +79,6 @@ class PrintingSink final : public ListSink {
   bool unreadable_ = false;
   bool md5sum_format_;
 };
-
-bool StdinIsTerminal() {
-#ifdef _WIN32
-  return ::_isatty(0) != 0;
-#else
-  return ::isatty(0) != 0;
-#endif
-}
-
-// The digest text of standard input, read to its end; empty when a read fails.
-std::string DigestOfStandardInput() {
-  DigestState state;
-  StartDigest(state);
-  static char buffer[1 << 16];
-  for (;;) {
-#ifdef _WIN32
-    const int count = ::_read(0, buffer, sizeof buffer);
-#else
-    const ssize_t count = ::read(0, buffer, sizeof buffer);
-#endif
-    if (count == 0) break;
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return "";
-    }
-    FeedDigest(state, buffer, static_cast<std::size_t>(count));
-    Progress::BytesRead(count);
-  }
-  return LowerDigestText(FinishDigest(state));
-}
 
 }  // namespace
 
@@ -126,10 +96,14 @@ int HashCommand(const Invocation& invocation) {
     // Runs of paths go to the list's job together; "-" is digested in its place.
     for (std::size_t at = 0; at < paths.size();) {
       if (paths[at] == "-") {
-        const std::string digest = DigestOfStandardInput();
-        if (digest.empty()) sink.MarkUnreadable();
+        DigestBytes digest;
+        const int error = DigestOfOpenFile(*env.OpenStandardInput(), digest);
         Progress::FileDone();
-        sink.PrintRow("-", digest.empty() ? kCouldNotOpenFile : digest);
+        if (error != 0) {
+          sink.PrintUnreadable("-", error);
+        } else {
+          sink.PrintRow("-", LowerDigestText(digest));
+        }
         ++at;
         continue;
       }

@@ -148,6 +148,7 @@ void InitOutput() {
 
 bool StdoutIsTerminal() { return stdout_is_terminal; }
 bool StderrIsTerminal() { return stderr_is_terminal; }
+bool StdinIsTerminal() { return IsTerminal(0); }
 
 void PrintLine(std::string_view line) {
   if (holding && line.size() < kHeldBlock) {

@@ -33,6 +33,7 @@ class WriteError : public std::exception {
 void InitOutput();
 bool StdoutIsTerminal();
 bool StderrIsTerminal();
+bool StdinIsTerminal();  // asked anew each time
 
 void PrintLine(std::string_view line);   // line + "\n" to standard output; WriteError on failure
 

@@ -1,6 +1,7 @@
 // The command line's ResultSink: each result-box line goes to standard
 // output, the files reported are counted for the progress line, and what the
-// job left out is named on standard error and counted.
+// job left out or could not open is named with its reason on standard error,
+// as md5sum names what it cannot read.
 #pragma once
 
 #include <cstdint>
@@ -9,22 +10,25 @@
 #include "checkfile/result_sink.h"
 #include "cli/output.h"
 #include "cli/progress.h"
+#include "platform/errors.h"
 
 namespace quillora::cli {
 
 class PrintingJobSink final : public ResultSink {
  public:
-  // quiet: verdicts "OK" are not printed. silent: nothing is printed.
+  // quiet: verdicts "OK" are not printed. silent: nothing is printed, on
+  // either output.
   explicit PrintingJobSink(bool quiet = false, bool silent = false) : quiet_(quiet), silent_(silent) {}
 
   void FileDone(std::string_view name, FileStatus status) override {
     Progress::FileDone();
     ResultSink::FileDone(name, status);
   }
-  void VerdictOn(Verdict verdict, std::string& full_path) override {
+  void VerdictOn(Verdict verdict, std::string& full_path, int error) override {
     Progress::FileDone();
     if (quiet_ && verdict == Verdict::kOk) return;
-    ResultSink::VerdictOn(verdict, full_path);
+    ResultSink::VerdictOn(verdict, full_path, error);
+    if (verdict == Verdict::kUnopenable) NameWithReason(full_path, SystemErrorMessage(error));
   }
   // The closing lines come all at once: they go out in blocks.
   void SummaryBegins() override {
@@ -33,7 +37,7 @@ class PrintingJobSink final : public ResultSink {
   }
   void Pump() override {}  // no window to keep live
   void LeftOut(std::string_view path, std::string_view reason) override {
-    PrintError("quillora-cli: " + std::string(path) + ": " + std::string(reason));
+    NameWithReason(path, reason);
     ++left_out_;
   }
   // A line that cannot be written ends the run here, before a make's check
@@ -48,6 +52,10 @@ class PrintingJobSink final : public ResultSink {
   }
 
  private:
+  void NameWithReason(std::string_view path, std::string_view reason) {
+    if (!silent_) PrintError("quillora-cli: " + std::string(path) + ": " + std::string(reason));
+  }
+
   bool quiet_, silent_;
   std::int64_t left_out_ = 0;
 };

@@ -16,6 +16,12 @@ class ProgramEnvironment final : public EnvWrapper {
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
     return CountingStream(target().OpenForDigest(path), path);
   }
+  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override {
+    return CountingStream(target().OpenListedForDigest(path), path);
+  }
+  std::unique_ptr<Stream> OpenStandardInput() override {
+    return CountingStream(target().OpenStandardInput(), "-");
+  }
 };
 
 }  // namespace

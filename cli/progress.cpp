@@ -57,6 +57,7 @@ class CountedStream final : public Stream {
   }
   int last_error() const override { return stream_->last_error(); }
   bool Unchanged() override { return stream_->Unchanged(); }
+  void ReadAhead(std::int64_t from, std::int64_t bytes) override { stream_->ReadAhead(from, bytes); }
 
  private:
   std::unique_ptr<Stream> stream_;

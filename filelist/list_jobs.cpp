@@ -3,8 +3,8 @@
 #include <exception>
 #include <memory>
 
-#include "md5/ahead_queue.h"
-#include "md5/folder_scan.h"
+#include "digests/ahead_queue.h"
+#include "digests/folder_scan.h"
 #include "md5/md5.h"
 
 namespace quillora {
@@ -18,15 +18,15 @@ struct ListItem {
   ScanEntry entry;   // scanned
 };
 
-const std::string* DigestPath(const ListItem& item) {
-  return item.given ? &item.path : ScanDigestPath(item.entry);
+DigestRequest DigestPath(const ListItem& item) {
+  return item.given ? DigestRequest{&item.path} : ScanDigestPath(item.entry);
 }
 
 void SetOutcome(ListSink& sink, ListSink::RowId row, const AheadOutcome& outcome) {
   if (outcome.digested()) {
     sink.SetDigest(row, outcome.digest);
   } else {
-    sink.SetCouldNotOpen(row);
+    sink.SetCouldNotOpen(row, outcome.error);
   }
 }
 
@@ -39,7 +39,7 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
       const AheadOutcome outcome = queue.Outcome(keep_alive);
       if (outcome.fault) std::rethrow_exception(outcome.fault);
       if (!outcome.readable) {
-        sink.SetCouldNotOpen(row);
+        sink.SetCouldNotOpen(row, outcome.error);
         continue;
       }
       sink.Pump();

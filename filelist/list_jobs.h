@@ -3,7 +3,7 @@
 // `quillora-cli hash` are two sinks over the very same code.
 //
 // Digests are computed ahead on worker threads (`jobs` of them; 0 means one
-// per core, 1 means none), yet every row, digest and pump reaches the sink
+// per core), yet every row, digest and pump reaches the sink
 // in exactly the order a one-file-at-a-time job gives.
 #pragma once
 
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "md5/file_texts.h"  // kCheckFileName, kCouldNotOpenFile
-#include "md5/job_sink.h"
+#include "digests/file_texts.h"  // kCheckFileName, kCouldNotOpenFile
+#include "digests/job_sink.h"
 #include "platform/env.h"
 
 namespace quillora {
@@ -30,8 +30,13 @@ class ListSink : public JobSink {
   // digest text.
   virtual void SetDigest(RowId row, const std::string& text) = 0;
   // The file of a row this job appended could not be digested: its second
-  // column is "Could not open file".
-  virtual void SetCouldNotOpen(RowId row) { SetDigest(row, std::string(kCouldNotOpenFile)); }
+  // column is "Could not open file". error: the system error number that
+  // stopped it (the readability test's, or its digest's), or
+  // kChangedWhileRead; SystemErrorMessage words it. The row never shows it.
+  virtual void SetCouldNotOpen(RowId row, int error) {
+    static_cast<void>(error);
+    SetDigest(row, std::string(kCouldNotOpenFile));
+  }
 };
 
 // Files chosen in the open dialog, in the dialog's order. Each gets its row

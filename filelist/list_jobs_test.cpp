@@ -1,6 +1,8 @@
 #include "filelist/list_jobs.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -33,6 +35,10 @@ class RecordingListSink : public ListSink {
     rows.at(row).second = text;
     events.push_back("=" + text);
   }
+  void SetCouldNotOpen(RowId row, int error) override {
+    could_not_open.push_back(rows.at(row).first + ": " + SystemErrorMessage(error));
+    ListSink::SetCouldNotOpen(row, error);
+  }
   void Pump() override { events.push_back("pump"); }
   void LeftOut(std::string_view path, std::string_view reason) override {
     left_out.push_back(std::string(path) + ": " + std::string(reason));
@@ -41,6 +47,7 @@ class RecordingListSink : public ListSink {
   std::vector<std::pair<std::string, std::optional<std::string>>> rows;
   std::vector<std::string> events;
   std::vector<std::string> left_out;  // "path: reason"
+  std::vector<std::string> could_not_open;  // "path: reason"
 };
 
 // Lists folders in name order, so tests can state the walk's order.
@@ -162,12 +169,21 @@ TEST_P(ListJobsTest, PickAppendsFirstThenPumpsAroundTheDigest) {
 TEST_P(ListJobsTest, APickedFileWhoseDigestFailsIsCouldNotOpenAndThePickGoesOn) {
   const std::string a = tree.Write("a.txt", "a");
   const std::string big = tree.Write("big.bin", testing::RandomBytes(3'000'000));
+  const std::string cut = tree.Write("cut.bin", testing::RandomBytes(100'000));
   env.held.push_back(a);
   env.reads_fail_after[big] = 2'000'000;  // a bad sector part way
-  AddPickedFiles(env, {a, big}, sink, jobs());
-  const std::vector<std::string> expected = {"+" + a, "pump", "=Could not open file", "pump",
-                                             "+" + big, "pump", "=Could not open file", "pump"};
+  env.shrinks_while_read[cut] = 10;       // rewritten while read
+  AddPickedFiles(env, {a, big, cut, tree.At("missing")}, sink, jobs());
+  const std::vector<std::string> expected = {"+" + a,   "pump", "=Could not open file", "pump",
+                                             "+" + big, "pump", "=Could not open file", "pump",
+                                             "+" + cut, "pump", "=Could not open file", "pump",
+                                             "+" + tree.At("missing"), "=Could not open file"};
   EXPECT_EQ(sink.events, expected);
+  // The row says no more; the event carries the reason for a front to name.
+  EXPECT_EQ(sink.could_not_open, (std::vector<std::string>{a + ": " + std::strerror(EBUSY),
+                                                           big + ": " + std::strerror(EIO),
+                                                           cut + ": changed while it was read",
+                                                           tree.At("missing") + ": " + std::strerror(ENOENT)}));
 }
 
 TEST_P(ListJobsTest, AFailureMidPickTouchesOnlyItsOwnRowWhateverWasDigestedAhead) {

@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   quillora::CheckFileReader reader(input);
   Records streamed;
   quillora::CheckRecord record;
-  while (reader.Next(record)) streamed.emplace_back(record.digest_text, record.relative_path);
+  while (reader.Next(record)) streamed.emplace_back(record.digest_text, record.path);
   if (reader.Next(record)) std::abort();
   const Whole whole = ReadWhole(text);
   if (streamed != whole.records || reader.improper_lines() != whole.improper) std::abort();

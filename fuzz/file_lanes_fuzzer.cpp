@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "md5/file_lanes.h"
+#include "digests/file_lanes.h"
 #include "testing/string_stream.h"
 
 namespace {

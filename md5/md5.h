@@ -4,7 +4,7 @@
 // FeedDigest calls, then FinishDigest, over a state with a 64-byte carry
 // buffer. Each digest owns its own state; there is no global data, so
 // separate digests may run on separate threads. It knows nothing of files,
-// streams or threads (md5/file_digest.h reads files) and includes nothing
+// streams or threads (digests/file_digest.h reads files) and includes nothing
 // but the standard library.
 #pragma once
 

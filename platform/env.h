@@ -37,6 +37,9 @@ struct FolderEntry {
   std::string name;      // the name alone, exact bytes
   EntryKind kind;        // kFolder when it is (or links to) a folder; kFile otherwise
   bool is_link = false;  // a symbolic link (on Windows, any reparse point)
+  // The listing itself says a regular file, not a link (the file system's
+  // entry type; false when it does not say).
+  bool regular = false;
 };
 
 // Identity of a folder on its file system, used to notice a folder met again
@@ -119,9 +122,20 @@ class Env {
   // name too long).
   virtual std::unique_ptr<FolderListing> ListFolder(const std::string& path) = 0;
 
-  // Opens a file for the digest, read-only. Only a regular file opens; a
+  // Opens a file for the digest, read-only. Only a regular file opens, and
+  // nothing else is opened to find out (a device may act on an open); a
   // failure raises SystemError carrying the system error number. Never blocks.
   virtual std::unique_ptr<Stream> OpenForDigest(const std::string& path) = 0;
+  // OpenForDigest for a path that its folder's listing has just given as a
+  // regular file (FolderEntry::regular): opened without a look first. Should
+  // something else have taken its place meanwhile, the open's own check
+  // still refuses it.
+  virtual std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) = 0;
+
+  // The program's standard input as a stream of unknown size (Size() is -1):
+  // a digest reads it to its end. Never fails here; a closed or unreadable
+  // standard input fails its first read, with the system's error number.
+  virtual std::unique_ptr<Stream> OpenStandardInput() = 0;
 
   // Opens a text file for reading (others may read it meanwhile). Failure
   // raises IoError. The stream's Read() returning -1 is a read failure.
@@ -153,6 +167,10 @@ class EnvWrapper : public Env {
   bool FolderExists(const std::string& path) override { return target_.FolderExists(path); }
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override { return target_.ListFolder(path); }
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override { return target_.OpenForDigest(path); }
+  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override {
+    return target_.OpenListedForDigest(path);
+  }
+  std::unique_ptr<Stream> OpenStandardInput() override { return target_.OpenStandardInput(); }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override {
     return target_.OpenTextForReading(path);
   }

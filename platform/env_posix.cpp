@@ -4,12 +4,16 @@
 #include <langinfo.h>
 #include <locale.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <cstdio>
 #include <ctime>
+#include <map>
+#include <mutex>
 #include <random>
 
 #include "platform/env.h"
@@ -24,6 +28,30 @@ namespace {
 constexpr std::int64_t kSequentialHintAbove = 1 << 20;
 
 bool HasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+
+// Read ahead in full, alongside other files, even on a spinning disk.
+constexpr std::int64_t kSmallOnSpinningDisk = 256 << 10;
+
+// What the system says of the disk that holds device: rotational or not
+// (/sys/dev/block/MAJOR:MINOR, a partition's answer being its disk's).
+// Asked once per device; unknown counts as not spinning.
+bool OnSpinningDisk(dev_t device) {
+  static std::mutex mutex;
+  static std::map<dev_t, bool> known;
+  std::lock_guard lock(mutex);
+  const auto found = known.find(device);
+  if (found != known.end()) return found->second;
+  const std::string block = "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+  bool spinning = false;
+  for (const char* queue : {"/queue/rotational", "/../queue/rotational"}) {
+    if (FILE* file = std::fopen((block + queue).c_str(), "re")) {
+      spinning = std::fgetc(file) == '1';
+      std::fclose(file);
+      break;
+    }
+  }
+  return known[device] = spinning;
+}
 
 bool StatPath(const std::string& path, struct stat& st) {
   return !HasNul(path) && ::stat(path.c_str(), &st) == 0;
@@ -75,6 +103,14 @@ class FileStream final : public Stream {
     return now.st_size == opened_.st_size && now.st_mtim.tv_sec == opened_.st_mtim.tv_sec &&
            now.st_mtim.tv_nsec == opened_.st_mtim.tv_nsec;
   }
+  void ReadAhead(std::int64_t from, std::int64_t bytes) override {
+    // On a spinning disk, starting many files at once makes it seek between
+    // them: there, a large file's start waits until it is read in turn, and
+    // only small files (one seek each, put in order by the disk's queue) and
+    // the rest of a file already being read are asked for ahead.
+    if (from == 0 && opened_.st_size > kSmallOnSpinningDisk && OnSpinningDisk(opened_.st_dev)) return;
+    ::posix_fadvise(fd_, static_cast<off_t>(from), static_cast<off_t>(bytes), POSIX_FADV_WILLNEED);
+  }
 
  private:
   std::int64_t Fail() {
@@ -83,6 +119,23 @@ class FileStream final : public Stream {
   }
   int fd_;
   struct stat opened_;
+  int last_error_ = 0;
+};
+
+// Descriptor 0, left open when the stream goes: others may read it after.
+class StandardInputStream final : public OneWayStream {
+ public:
+  std::int64_t Read(void* buffer, std::size_t n) override {
+    ssize_t got;
+    do {
+      got = ::read(0, buffer, n);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) last_error_ = errno;
+    return got;
+  }
+  int last_error() const override { return last_error_; }
+
+ private:
   int last_error_ = 0;
 };
 
@@ -108,8 +161,10 @@ class PosixListing final : public FolderListing {
   // A link counts as what it points to, and says that it is a link.
   void Classify(const dirent& d, FolderEntry& entry) const {
     entry.is_link = false;
+    entry.regular = false;
     entry.kind = EntryKind::kFile;
 #ifdef _DIRENT_HAVE_D_TYPE
+    entry.regular = d.d_type == DT_REG;
     if (d.d_type == DT_DIR) {
       entry.kind = EntryKind::kFolder;
       return;
@@ -212,6 +267,8 @@ class PosixEnv final : public Env {
   bool FolderExists(const std::string& path) override;
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override;
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override;
+  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override;
+  std::unique_ptr<Stream> OpenStandardInput() override { return std::make_unique<StandardInputStream>(); }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override;
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override;
   LocalTime Now() override;
@@ -304,8 +361,20 @@ std::unique_ptr<FolderListing> PosixEnv::ListFolder(const std::string& path) {
 }
 
 std::unique_ptr<Stream> PosixEnv::OpenForDigest(const std::string& path) {
+  // Only a regular file is ever opened: opening a device can act on it (a
+  // watchdog starts, a tape rewinds), and a tree copied from a system's root
+  // holds such nodes under dev/. The stat's lookup leaves the path cached for
+  // the open.
+  struct stat st;
+  if (!StatPath(path, st)) throw SystemError("open", HasNul(path) ? ENOENT : errno);
+  if (!S_ISREG(st.st_mode)) throw SystemError("open", S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile);
+  return OpenListedForDigest(path);
+}
+
+std::unique_ptr<Stream> PosixEnv::OpenListedForDigest(const std::string& path) {
   const int fd = OpenReadOnly(path);
   if (fd < 0) throw SystemError("open", errno);
+  // It may have been replaced since it was looked at or listed.
   struct stat st;
   if (::fstat(fd, &st) != 0) {
     const int error = errno;

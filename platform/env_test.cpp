@@ -1,6 +1,7 @@
 #include "platform/env.h"
 
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -101,9 +102,15 @@ TEST_F(EnvTest, ListingGivesNamesAsBytesWithTheirKind) {
   auto listing = env.ListFolder(tree.path());
   ASSERT_NE(listing, nullptr);
   std::vector<std::tuple<std::string, EntryKind, bool>> seen;
+  std::vector<std::string> said_regular;  // opened without a look first: never a FIFO, a link or a folder
   FolderEntry entry;
-  while (listing->Next(entry)) seen.emplace_back(entry.name, entry.kind, entry.is_link);
+  while (listing->Next(entry)) {
+    seen.emplace_back(entry.name, entry.kind, entry.is_link);
+    if (entry.regular) said_regular.push_back(entry.name);
+  }
   std::sort(seen.begin(), seen.end());
+  std::sort(said_regular.begin(), said_regular.end());
+  for (const std::string& name : said_regular) EXPECT_TRUE(name == "plain" || name == "caf\xE9") << name;
   const std::vector<std::tuple<std::string, EntryKind, bool>> expected = {
       {"caf\xE9", EntryKind::kFile, false},  {"fifo", EntryKind::kFile, false},    {"plain", EntryKind::kFile, false},
       {"sub", EntryKind::kFolder, false},    {"tofile", EntryKind::kFile, true},  {"tosub", EntryKind::kFolder, true},
@@ -216,12 +223,20 @@ TEST_F(EnvTest, ReplacingKeepsModeOwnerAndGroupAndLeavesLinksLinks) {
 
 TEST_F(EnvTest, DigestOpenNeverBlocksAndRefusesNonFiles) {
   ASSERT_EQ(::mkfifo(tree.At("fifo").c_str(), 0644), 0);
+  // Nothing but a regular file is opened to find out: an open can act on a
+  // device. inotify sees every open in the folder.
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, tree.path().c_str(), IN_OPEN), 0);
   try {
     env.OpenForDigest(tree.At("fifo"));
     FAIL();
   } catch (const SystemError& e) {
     EXPECT_EQ(SystemErrorMessage(e.number()), "Not a regular file");
   }
+  alignas(inotify_event) char events[4096];
+  EXPECT_EQ(::read(watch, events, sizeof events), -1) << "the FIFO was opened";
+  ::close(watch);
   try {
     env.OpenForDigest(tree.path());
     FAIL();

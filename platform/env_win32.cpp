@@ -91,6 +91,30 @@ class HandleStream final : public Stream {
   int last_error_ = 0;
 };
 
+// The standard input handle, left open when the stream goes. A pipe whose
+// writer has closed it is at its end, not failed.
+class StandardInputStream final : public OneWayStream {
+ public:
+  std::int64_t Read(void* buffer, std::size_t n) override {
+    const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE) {
+      last_error_ = ERROR_INVALID_HANDLE;
+      return -1;
+    }
+    DWORD got = 0;
+    const DWORD want = n > 0x40000000 ? 0x40000000 : static_cast<DWORD>(n);
+    if (::ReadFile(input, buffer, want, &got, nullptr)) return got;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_BROKEN_PIPE) return 0;
+    last_error_ = static_cast<int>(error);
+    return -1;
+  }
+  int last_error() const override { return last_error_; }
+
+ private:
+  int last_error_ = 0;
+};
+
 FolderId IdOf(const std::string& folder) {
   FolderId id;
   const HANDLE h = ::CreateFileW(WidePath(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -211,6 +235,9 @@ class Win32Env final : public Env {
   bool FolderExists(const std::string& path) override;
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override;
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override;
+  // The open itself refuses what is not a file: nothing to spare.
+  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override { return OpenForDigest(path); }
+  std::unique_ptr<Stream> OpenStandardInput() override { return std::make_unique<StandardInputStream>(); }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override;
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override;
   LocalTime Now() override;

@@ -54,6 +54,7 @@ bool FolderWalk::Next(WalkEntry& entry) {
     entry.path = JoinPath(level.folder, found.name);
     entry.name = std::move(found.name);
     entry.kind = found.kind;
+    entry.regular = found.regular;
     entry.list_error = 0;
     // Opening may move the levels; nothing of `level` is used after it.
     if (entry.kind == EntryKind::kFolder && into_sub_folders_) entry.list_error = Open(entry.path);

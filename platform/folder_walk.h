@@ -1,5 +1,5 @@
 // A depth-first walk over a folder tree that can run ahead of whoever
-// reports on it: the jobs' one scan (md5/folder_scan.h) meets the entries in
+// reports on it: the jobs' one scan (digests/folder_scan.h) meets the entries in
 // exactly the order a recursive scan would, one entry at a time.
 #pragma once
 
@@ -15,6 +15,7 @@ struct WalkEntry {
   std::string name;    // the entry's name alone
   std::string path;    // JoinPath(folder, name)
   EntryKind kind;
+  bool regular = false;  // the listing says a regular file, not a link (FolderEntry::regular)
   // For a folder the walk was to enter: the system error number that kept it
   // from being listed, 0 when it was listed (or not to be entered).
   int list_error = 0;

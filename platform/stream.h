@@ -29,6 +29,22 @@ class Stream {
   // file. Every stream answers (a wrapper forwards): a stream that cannot
   // change (bytes in memory) is always unchanged.
   virtual bool Unchanged() = 0;
+  // A hint that bytes [from, from + bytes) will be read soon: a file stream
+  // may have the system start reading them now, so several reads are in
+  // flight while one thread hashes. Changes nothing a read returns; a
+  // wrapper forwards it. By default nothing happens.
+  virtual void ReadAhead(std::int64_t from, std::int64_t bytes) { static_cast<void>(from), static_cast<void>(bytes); }
+};
+
+// A stream read once from its start to its end, of a size not known
+// beforehand (standard input): it has no size, position or seek, and one
+// version, what was read. A digest reads it to its end.
+class OneWayStream : public Stream {
+ public:
+  std::int64_t Size() override { return -1; }
+  std::int64_t Position() override { return -1; }
+  bool Seek(std::int64_t) override { return false; }
+  bool Unchanged() override { return true; }
 };
 
 }  // namespace quillora

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -69,6 +70,11 @@ class FaultEnv : public EnvWrapper {
   bool sorted_listings = false;
   // Every digest waits this long before it opens its file.
   std::chrono::milliseconds digest_delay{0};
+  // Every digest read waits this long first, as a read from a disk that is
+  // not cached; requests to read a small file ahead from its start are
+  // counted.
+  std::chrono::microseconds read_delay{0};
+  std::atomic<std::size_t> read_ahead_requests{0};
   // Each of these files changes the moment the digest closes it, having read
   // it: it then holds the bytes given, or is removed (nullopt). Its outcome
   // is handed in only after that, so the file has changed before the job
@@ -94,6 +100,8 @@ class FaultEnv : public EnvWrapper {
     auto listing = target().ListFolder(path);
     return sorted_listings ? std::make_unique<Sorted>(*listing) : std::move(listing);
   }
+  // Listed files meet the same faults.
+  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override { return OpenForDigest(path); }
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
     if (digest_delay.count() > 0) std::this_thread::sleep_for(digest_delay);
     if (const int error = LookupError(path)) throw SystemError("open", error);
@@ -116,6 +124,7 @@ class FaultEnv : public EnvWrapper {
       file = std::make_unique<FailingRead>(std::move(file), fails->second);
     if (no_memory != out_of_memory_after.end())
       file = std::make_unique<FailingRead>(std::move(file), no_memory->second, /*throws=*/true);
+    if (read_delay.count() > 0) file = std::make_unique<SlowRead>(std::move(file), *this);
     return file;
   }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override {
@@ -159,6 +168,7 @@ class FaultEnv : public EnvWrapper {
     }
     int last_error() const override { return EIO; }
     bool Unchanged() override { return real_->Unchanged(); }
+    void ReadAhead(std::int64_t from, std::int64_t bytes) override { real_->ReadAhead(from, bytes); }
 
    private:
     std::unique_ptr<Stream> real_;
@@ -166,6 +176,31 @@ class FaultEnv : public EnvWrapper {
     bool throws_;
   };
 
+  class SlowRead final : public Stream {
+   public:
+    SlowRead(std::unique_ptr<Stream> real, FaultEnv& env) : real_(std::move(real)), env_(env) {}
+    std::int64_t Size() override { return real_->Size(); }
+    std::int64_t Position() override { return real_->Position(); }
+    bool Seek(std::int64_t position) override { return real_->Seek(position); }
+    std::int64_t Read(void* buffer, std::size_t n) override {
+      std::this_thread::sleep_for(env_.read_delay);
+      return real_->Read(buffer, n);
+    }
+    int last_error() const override { return real_->last_error(); }
+    bool Unchanged() override { return real_->Unchanged(); }
+    void ReadAhead(std::int64_t from, std::int64_t bytes) override {
+      if (from == 0 && real_->Size() < (1 << 20)) ++env_.read_ahead_requests;
+      real_->ReadAhead(from, bytes);
+    }
+
+   private:
+    std::unique_ptr<Stream> real_;
+    FaultEnv& env_;
+  };
+
+  // Changes the file right after the first read. Windows lets no one write
+  // to a file the digest reads, so there the stream only says, from then on,
+  // that its file is no longer the version opened.
   class ChangedOnFirstRead final : public Stream {
    public:
     ChangedOnFirstRead(std::unique_ptr<Stream> real, std::function<void()> change)
@@ -175,15 +210,21 @@ class FaultEnv : public EnvWrapper {
     bool Seek(std::int64_t position) override { return real_->Seek(position); }
     std::int64_t Read(void* buffer, std::size_t n) override {
       const std::int64_t got = real_->Read(buffer, n);
+#ifdef _WIN32
+      changed_ = true;
+#else
       if (change_) std::exchange(change_, nullptr)();
+#endif
       return got;
     }
     int last_error() const override { return real_->last_error(); }
-    bool Unchanged() override { return real_->Unchanged(); }
+    bool Unchanged() override { return !changed_ && real_->Unchanged(); }
+    void ReadAhead(std::int64_t from, std::int64_t bytes) override { real_->ReadAhead(from, bytes); }
 
    private:
     std::unique_ptr<Stream> real_;
     std::function<void()> change_;
+    bool changed_ = false;
   };
 
   class ChangedOnClose final : public Stream {
@@ -204,6 +245,7 @@ class FaultEnv : public EnvWrapper {
     std::int64_t Read(void* buffer, std::size_t n) override { return real_->Read(buffer, n); }
     int last_error() const override { return real_->last_error(); }
     bool Unchanged() override { return real_->Unchanged(); }
+    void ReadAhead(std::int64_t from, std::int64_t bytes) override { real_->ReadAhead(from, bytes); }
 
    private:
     std::unique_ptr<Stream> real_;

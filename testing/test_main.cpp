@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "md5/digest_ahead.h"
+#include "digests/digest_ahead.h"
 #include "md5/md5_lanes.h"
 
 int main(int argc, char** argv) {

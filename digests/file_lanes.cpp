@@ -1,6 +1,7 @@
-#include "md5/file_lanes.h"
+#include "digests/file_lanes.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +9,14 @@
 #include <optional>
 
 namespace quillora {
+namespace {
+
+constexpr std::chrono::microseconds kSlowRead{100};
+// Reads are taken to wait on the disk while more than about one in four did
+// of late (slow_reads_ settles at 16 times the share in sixteenths).
+constexpr unsigned kColdFrom = 64;
+
+}  // namespace
 
 struct FileLanes::Lane {
   std::unique_ptr<Stream> stream;   // null while the lane is free
@@ -38,7 +47,12 @@ bool FileLanes::Fill(Lane& lane, std::size_t index, const FileDone& done) {
     std::memmove(buffer, buffer + lane.begin, lane.end - lane.begin);
     lane.end -= lane.begin;
     lane.begin = 0;
+    const auto before = std::chrono::steady_clock::now();
     const std::int64_t got = lane.read->Next(buffer + lane.end, chunk_ - lane.end);
+    // A read from the cache takes microseconds; one that waits on the disk,
+    // a tenth of a millisecond or more.
+    const bool slow = std::chrono::steady_clock::now() - before > kSlowRead;
+    slow_reads_ = slow_reads_ - slow_reads_ / 16 + (slow ? 16 : 0);
     if (got < 0) {
       const int error = lane.read->error();
       lane.stream.reset();
@@ -52,11 +66,32 @@ bool FileLanes::Fill(Lane& lane, std::size_t index, const FileDone& done) {
 
 // Finishes the lane's file on the scalar engine from the lane's words: the
 // bytes in the buffer, then (rest_scalar) whatever is left to read.
-void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done) {
-  DigestState state;
+void FileLanes::Resume(const Lane& lane, std::size_t index, DigestState& state) const {
   const std::uint32_t words[4] = {words_.a[index], words_.b[index], words_.c[index], words_.d[index]};
   ResumeDigest(state, words, lane.hashed);
   FeedDigest(state, buffers_ + index * chunk_ + lane.begin, lane.end - lane.begin);
+}
+
+void FileLanes::Adopt(Lane& lane, std::size_t index, Rest& rest) {
+  const DigestState& state = rest.state;
+  const std::uint64_t bytes = ((static_cast<std::uint64_t>(state.count[1]) << 32) | state.count[0]) / 8;
+  const std::size_t carried = static_cast<std::size_t>(bytes % 64);  // the start of a block, in state.buffer
+  lane = Lane{};
+  lane.stream = std::move(rest.stream);
+  lane.read = rest.read;
+  lane.tag = rest.tag;
+  lane.hashed = bytes - carried;
+  lane.end = carried;
+  std::memcpy(buffers_ + index * chunk_, state.buffer, carried);
+  words_.a[index] = state.a;
+  words_.b[index] = state.b;
+  words_.c[index] = state.c;
+  words_.d[index] = state.d;
+}
+
+void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done) {
+  DigestState state;
+  Resume(lane, index, state);
   int error = 0;
   if (rest_scalar && !lane.read->finished()) error = FeedRestOfFile(state, *lane.read);
   const DigestBytes digest = FinishDigest(state);
@@ -64,7 +99,25 @@ void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const Fi
   done(lane.tag, error == 0 ? digest : DigestBytes{}, error);
 }
 
-void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop) {
+bool FileLanes::cold() const { return slow_reads_ > kColdFrom; }
+
+bool FileLanes::TakeNext(const TakeFile& take, File& file, std::size_t wanted) {
+  if (cold()) {
+    while (ahead_.size() < lanes_) {
+      File next;
+      if (!take(next, wanted + ahead_.size())) break;
+      next.stream->ReadAhead(0, std::min<std::int64_t>(next.stream->Size(), kOverlapFrom));
+      ahead_.push_back(std::move(next));
+    }
+  }
+  if (ahead_.empty()) return take(file, wanted);
+  file = std::move(ahead_.front());
+  ahead_.pop_front();
+  return true;
+}
+
+void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop,
+                    const HandOver* hand_over) {
   // However the run ends (a stop, an exception from take, done or a stream),
   // no file stays open in a lane.
   struct CloseAll {
@@ -74,6 +127,7 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
         lanes.lane_[i].read.reset();
         lanes.lane_[i].stream.reset();
       }
+      lanes.ahead_.clear();
     }
   } close_all{*this};
   for (;;) {
@@ -89,7 +143,7 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
           std::size_t free_lanes = 0;
           for (std::size_t j = i; j < lanes_; ++j) free_lanes += !lane_[j].stream;
           File file;
-          if (!take_has_more || !(take_has_more = take(file, free_lanes))) break;
+          if (!take_has_more || !(take_has_more = TakeNext(take, file, free_lanes))) break;
           lane = Lane{};
           lane.stream = std::move(file.stream);
           lane.read.emplace(*lane.stream, lane.stream->Size());
@@ -104,6 +158,36 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
         ++busy;
         last_busy = i;
       }
+    }
+    if (hand_over != nullptr && !take_has_more && busy < lanes_) {
+      // Files handed over join a kernel that will run anyway, or gather
+      // into one (adopt decides from busy).
+      bool adopted = false;
+      for (std::size_t i = 0; i < lanes_; ++i) {
+        if (lane_[i].stream) continue;
+        Rest rest;
+        if (!hand_over->adopt(rest, busy)) break;
+        Adopt(lane_[i], i, rest);
+        ++busy;
+        adopted = true;
+      }
+      if (adopted) continue;
+    }
+    if (hand_over != nullptr && !take_has_more && busy <= 2) {
+      bool handed = false;
+      for (std::size_t i = 0; i < lanes_; ++i) {
+        Lane& lane = lane_[i];
+        if (!lane.stream || lane.read->left() < kOverlapFrom) continue;
+        Rest rest;
+        Resume(lane, i, rest.state);
+        rest.read = lane.read;
+        rest.tag = lane.tag;
+        rest.stream = std::move(lane.stream);
+        lane.read.reset();
+        hand_over->take(std::move(rest));
+        handed = true;
+      }
+      if (handed) continue;
     }
     if (busy == 0) return;
     // One lane of many would run slower than the scalar engine.

@@ -1,4 +1,4 @@
-#include "md5/file_digest.h"
+#include "digests/file_digest.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,6 +22,8 @@ namespace {
 constexpr std::size_t kFileBlock = 64 * 1024;
 
 constexpr std::size_t kOverlapBlock = 1 << 20;
+// How far ahead of its hashing a large file is read.
+constexpr std::int64_t kReadAheadWindow = 32 << 20;
 
 using FeedFn = std::function<void(const std::uint8_t*, std::size_t)>;
 
@@ -55,10 +57,14 @@ int ReadOverlapped(BoundedRead& read, const FeedFn& feed) {
         if (!changed.wait(lock, stop, [&] { return !buffer.full; })) return;
       }
       std::int64_t got = -1;
+      std::exception_ptr thrown;
       try {
+        // A disk that is not cached gets many reads at once, not one block
+        // at a time behind the hashing.
+        read.KeepReadingAhead(kReadAheadWindow);
         got = read.Next(buffer.bytes.get(), kOverlapBlock);
       } catch (...) {  // thrown on in the hasher's thread: it must not end the program here
-        fault = std::current_exception();
+        thrown = std::current_exception();
       }
       const bool last = got <= 0 || read.finished();
       {
@@ -66,6 +72,7 @@ int ReadOverlapped(BoundedRead& read, const FeedFn& feed) {
         buffer.got = got;
         buffer.full = true;
         if (got < 0) error = read.error();
+        if (thrown) fault = std::move(thrown);
       }
       changed.notify_all();
       if (last) {
@@ -126,6 +133,13 @@ std::int64_t BoundedRead::Next(void* buffer, std::size_t n) {
     if (!file_->Unchanged()) return Fail(kChangedWhileRead);
   }
   return got;
+}
+
+void BoundedRead::KeepReadingAhead(std::int64_t window) {
+  if (asked_to_ >= size_ || asked_to_ - done_ > window / 2) return;
+  const std::int64_t from = std::max(asked_to_, done_);
+  asked_to_ = std::min(size_, done_ + window);
+  if (asked_to_ > from) file_->ReadAhead(from, asked_to_ - from);
 }
 
 int FeedRestOfFile(DigestState& state, BoundedRead& read) {

@@ -1,8 +1,8 @@
-#include "md5/job_threads.h"
+#include "digests/job_threads.h"
 
 #include <algorithm>
 
-#include "md5/digest_ahead.h"
+#include "digests/digest_ahead.h"
 
 namespace quillora {
 

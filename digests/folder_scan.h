@@ -5,13 +5,14 @@
 //
 // The walk is platform/folder_walk.h's: depth first in listing order, the top
 // folder followed when it is a link, a link to a folder met inside never
-// entered. Its entries feed an AheadQueue (md5/ahead_queue.h), which digests
+// entered. Its entries feed an AheadQueue (digests/ahead_queue.h), which digests
 // the files named by ScanDigestPath ahead of the report.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "digests/digest_ahead.h"  // DigestRequest
 #include "platform/env.h"
 #include "platform/folder_walk.h"
 
@@ -34,6 +35,7 @@ struct ScanEntry {
   std::string path;      // its full path: the folder that lists it, a separator, the name
   std::string relative;  // its native path below the top folder
   int list_error = 0;    // kUnlistableFolder: the system error number
+  bool listed_regular = false;  // kFile: the listing says a regular file, not a link
 };
 
 // A rule for the relative paths a job can record; nullptr records any.
@@ -61,9 +63,10 @@ class FolderScan {
   bool top_told_ = false;
 };
 
-// The path an AheadQueue digests for an entry: a kFile's, else none.
-inline const std::string* ScanDigestPath(const ScanEntry& entry) {
-  return entry.kind == ScanEntry::Kind::kFile ? &entry.path : nullptr;
+// What an AheadQueue digests for an entry: a kFile's path, else none.
+inline DigestRequest ScanDigestPath(const ScanEntry& entry) {
+  if (entry.kind != ScanEntry::Kind::kFile) return {};
+  return {&entry.path, entry.listed_regular};
 }
 
 // The reason a file whose name cannot be recorded is left out.

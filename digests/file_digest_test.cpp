@@ -1,4 +1,4 @@
-#include "md5/file_digest.h"
+#include "digests/file_digest.h"
 
 
 #include <algorithm>

@@ -17,13 +17,13 @@
 #include <thread>
 #include <vector>
 
+#include "digests/file_lanes.h"
 #include "md5/md5.h"
 #include "md5/md5_lanes.h"
 #include "platform/env.h"
 
 namespace quillora {
 
-class FileLanes;
 
 // What became of one queued file, all taken at one moment: a file that
 // changes or goes away meanwhile is reported as it was when it was read.
@@ -43,14 +43,22 @@ struct AheadOutcome {
   bool digested() const { return readable && error == 0 && !fault; }
 };
 
+// A file to digest: its path, and whether its folder's listing has just said
+// it is a regular file (Env::OpenListedForDigest opens it without a look
+// first). A request without a path asks for nothing.
+struct DigestRequest {
+  const std::string* path = nullptr;
+  bool listed_regular = false;
+};
+
 class DigestAhead {
  public:
-  // jobs worker threads (0 means one per core). With jobs == 1 there are no
-  // threads: each file is tested and digested when it is taken, as a plain
-  // loop would, on the scalar engine. Otherwise each worker digests up to
+  // jobs worker threads (0 means one per core), even one: the caller walks
+  // and reports meanwhile. Each worker digests up to
   // LaneCount(ActiveLaneEngine()) files at once on the lane kernel (see
-  // FileLanes), or one at a time on the scalar engine. At most max_ahead
-  // files are queued and not yet taken (0: enough to keep every lane busy).
+  // FileLanes), filling its lanes before another worker takes files, or one
+  // at a time on the scalar engine. At most max_ahead files are queued and
+  // not yet taken (0: kDefaultAhead).
   explicit DigestAhead(Env& env, unsigned jobs = 0, std::size_t max_ahead = 0);
   // Stops the workers and waits for them; outcomes not taken are dropped.
   ~DigestAhead();
@@ -62,7 +70,7 @@ class DigestAhead {
   // Queues a file after those queued before. Workers start on queued files
   // at Start() (or when they finish one): waking a thread costs more than the
   // whole work for a cheap file, so a caller queues a batch, then starts it.
-  void Submit(std::string path);
+  void Submit(std::string path, bool listed_regular = false);
   void Start();
   // The outcome of the oldest file not yet taken. While it waits, it calls
   // idle about every 20 ms (the window stays live on a large file).
@@ -73,15 +81,23 @@ class DigestAhead {
   static unsigned DefaultJobs();
   static void SetDefaultJobs(unsigned jobs);
 
+  static constexpr std::size_t kDefaultAhead = 16384;
+  // Threads in all once reads wait on the disk (with lanes; fewer jobs get
+  // readers to make up the number, asleep until then): about the reads in
+  // flight a solid-state disk needs to give its full speed.
+  static constexpr unsigned kColdWorkers = 8;
+
  private:
   struct Slot {
     std::string path;
+    bool listed_regular = false;
     std::optional<AheadOutcome> outcome;
   };
   struct Claimed {
     std::uint64_t number;
     const std::string* path;  // the slot's: it stays until its outcome is taken
     bool opened = false;
+    bool listed_regular = false;  // the slot's: opened without a look first
   };
   // What one thread that digests holds: the files it claimed and has not
   // posted, oldest first (at most a lane's worth), and its lanes, if any.
@@ -89,11 +105,13 @@ class DigestAhead {
   struct Hand {
     std::vector<Claimed> held;
     std::unique_ptr<FileLanes> lanes;
+    bool only_when_cold = false;  // a reader's: works only once cold_
   };
-  // The readability test and the existence facts of path; for a file that
-  // passes, its open for the digest into file (a failed open is the
-  // outcome's error).
-  AheadOutcome Open(const std::string& path, std::unique_ptr<Stream>& file);
+  // The readability test and the existence facts of the claimed file; for a
+  // file that passes, its open for the digest into file (a failed open is
+  // the outcome's error). A file its listing called regular is opened
+  // without a look first.
+  AheadOutcome Open(const Claimed& claimed, std::unique_ptr<Stream>& file);
   // The outcome of a file Open opened: its digest text, or the error of its
   // read (kChangedWhileRead among them).
   static AheadOutcome Digested(const DigestBytes& digest, int error);
@@ -103,8 +121,10 @@ class DigestAhead {
   // fault of every file hand holds, so the job ends, never the program.
   void DigestClaimed(Hand& hand);
   void Work(Hand& hand);
-  // Moves up to wanted files not yet started from the queue to held, fewer
-  // when held would pass its share. Returns how many. Takes the lock.
+  // Digests the rest of a file a worker's lanes handed over, and posts it.
+  void FinishRest(FileLanes::Rest& rest);
+  // Moves up to wanted files not yet started from the queue to held. Returns
+  // how many. Takes the lock.
   std::size_t Claim(std::vector<Claimed>& held, std::size_t wanted);
   // Hands in the outcome of file `number`. Takes the lock.
   void Post(std::uint64_t number, AheadOutcome outcome);
@@ -119,20 +139,25 @@ class DigestAhead {
 
   Env& env_;
   LaneEngine engine_;
-  unsigned jobs_ = 1;
   std::size_t max_ahead_;
   std::atomic<bool> stop_lanes_{false};  // stopping_, for workers amid a FileLanes run
   mutable std::mutex mutex_;
   std::condition_variable work_ready_;
+  std::condition_variable cold_ready_;  // the readers'
   std::condition_variable outcome_ready_;
   std::deque<Slot> slots_;       // queued and not taken, oldest first
   std::uint64_t taken_ = 0;      // files taken so far: the number of slots_.front()
   std::uint64_t next_to_start_ = 0;  // the number of the next file for a worker
-  std::uint64_t in_flight_ = 0;      // files claimed by workers, outcome not in
   bool stopping_ = false;
   unsigned idle_workers_ = 0;    // workers waiting for a file
   bool caller_waiting_ = false;  // TakeNext waits for the oldest outcome
-  std::vector<Hand> hands_;      // one per worker; with jobs == 1, the caller's
+  std::vector<Hand> hands_;      // one per worker
+  std::deque<FileLanes::Rest> rests_;  // large files handed over by thin kernels
+  unsigned in_kernels_ = 0;            // workers running their lanes
+  // Whether the reads of the worker that last took a file waited on the disk
+  // (FileLanes::cold): the readers work while it is set. Written under the
+  // lock.
+  std::atomic<bool> cold_{false};
   std::vector<std::jthread> workers_;
 };
 

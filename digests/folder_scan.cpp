@@ -1,8 +1,8 @@
-#include "md5/folder_scan.h"
+#include "digests/folder_scan.h"
 
 #include <algorithm>
 
-#include "md5/file_texts.h"
+#include "digests/file_texts.h"
 #include "platform/paths.h"
 
 namespace quillora {
@@ -29,6 +29,7 @@ bool FolderScan::Next(ScanEntry& entry) {
   if (!walk_.Next(found)) return false;
   entry.top = false;
   entry.list_error = found.list_error;
+  entry.listed_regular = found.regular;
   entry.relative = found.path.substr(std::min(top_length_, found.path.size()));
   entry.path = std::move(found.path);
   entry.name = std::move(found.name);

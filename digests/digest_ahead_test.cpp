@@ -1,4 +1,4 @@
-#include "md5/digest_ahead.h"
+#include "digests/digest_ahead.h"
 
 #include <dirent.h>
 #ifdef _WIN32
@@ -20,7 +20,7 @@
 
 #include <gtest/gtest.h>
 
-#include "md5/file_digest.h"
+#include "digests/file_digest.h"
 #include "platform/errors.h"
 #include "testing/fault_env.h"
 #include "testing/temp_tree.h"
@@ -108,6 +108,36 @@ TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
   ForceLaneEngine(active);
 }
 
+// Reads that wait as on a disk that is not cached wake the readers and ask
+// files ahead; the outcomes stay those of a cached run, in queue order.
+TEST(DigestAhead, ReadsWaitingOnTheDiskKeepTheOutcomes) {
+  TempTree tree;
+  testing::FaultEnv env;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 150; ++i)
+    paths.push_back(tree.Write("f" + std::to_string(i), testing::RandomBytes(i == 40 ? 9 << 20 : i * 97, i)));
+  paths.insert(paths.begin() + 70, tree.At("missing"));
+  env.reads_fail_after = {{paths[20], 100}};
+  const auto outcomes = [&](unsigned jobs) {
+    DigestAhead ahead(env, jobs);
+    for (const std::string& p : paths) ahead.Submit(p);
+    ahead.Start();
+    std::vector<std::string> got;
+    for (std::size_t i = 0; i < paths.size(); ++i) got.push_back(Describe(ahead.TakeNext()));
+    return got;
+  };
+  const std::vector<std::string> expected = outcomes(1);
+  env.read_delay = std::chrono::microseconds(300);
+  const LaneEngine active = ActiveLaneEngine();
+  for (LaneEngine engine : {LaneEngine::kAvx2, LaneEngine::kAvx512}) {
+    if (!ForceLaneEngine(engine)) continue;
+    env.read_ahead_requests = 0;
+    EXPECT_EQ(outcomes(2), expected) << LaneEngineName(engine);
+    EXPECT_GT(env.read_ahead_requests.load(), 0u) << LaneEngineName(engine);
+  }
+  ForceLaneEngine(active);
+}
+
 TEST(DigestAhead, EndingEarlyLeavesNoThreadBehind) {
   TempTree tree;
   testing::FaultEnv env;
@@ -118,7 +148,8 @@ TEST(DigestAhead, EndingEarlyLeavesNoThreadBehind) {
     for (int i = 0; i < 50; ++i) ahead.Submit(tree.Write("f" + std::to_string(i), "x"));
     ahead.Start();
     ahead.TakeNext();  // then give up, as a job ended by an error does
-    EXPECT_EQ(ThreadCount(), before + 3);
+    const unsigned threads = LaneCount(ActiveLaneEngine()) > 1 ? DigestAhead::kColdWorkers : 3;
+    EXPECT_EQ(ThreadCount(), before + static_cast<int>(threads));
   }
   // A joined thread's entry may linger in the system's list for a moment after it ended.
   for (int i = 0; i < 200 && ThreadCount() != before; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -165,15 +196,15 @@ TEST(DigestAhead, AFileChangedAfterItWasReadIsReportedAsRead) {
 }
 
 // Running out of memory while a file is opened or read (in turn, in a lane,
-// on a large file's reading thread) ends the job with that fault on every
+// on a large file's reading thread, handed over from thin lanes) ends the job with that fault on every
 // engine, never the program; no file after the culprit ends it first.
 TEST(DigestAhead, AFaultWhileOpeningOrReadingIsTheJobsNotTheProgramsEnd) {
   TempTree tree;
   std::vector<std::string> paths;
   for (std::size_t i = 0; i < 40; ++i) paths.push_back(tree.Write("f" + std::to_string(i), std::string(i * 1000, 'x')));
-  paths[30] = tree.Write("large", std::string(9 << 20, 'x'));
+  paths[30] = tree.Write("large", std::string(20 << 20, 'x'));
   const LaneEngine active = ActiveLaneEngine();
-  for (const auto& [culprit, after] : {std::pair<std::size_t, std::size_t>{25, 0}, {25, 10'000}, {30, 2 << 20}}) {
+  for (const auto& [culprit, after] : {std::pair<std::size_t, std::size_t>{25, 0}, {25, 10'000}, {30, 2 << 20}, {30, 15 << 20}}) {
     testing::FaultEnv env;
     env.out_of_memory_after[paths[culprit]] = after;
     for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512}) {
@@ -189,7 +220,7 @@ TEST(DigestAhead, AFaultWhileOpeningOrReadingIsTheJobsNotTheProgramsEnd) {
                                  std::to_string(culprit) + " after " + std::to_string(after);
         ASSERT_TRUE(outcome.fault) << name << ": file " << at << " " << Describe(outcome);
         EXPECT_THROW(std::rethrow_exception(outcome.fault), std::bad_alloc) << name;
-        EXPECT_TRUE(jobs == 1 ? at == culprit : at <= culprit) << name << ": file " << at;
+        EXPECT_LE(at, culprit) << name << ": file " << at;
       }
     }
   }

@@ -16,9 +16,10 @@ namespace quillora {
 // The one way a digest reads an open file, whatever reads it (in turn, on a
 // second thread, in a lane): reads never ask past the size the file had when
 // it was opened, and reading ends there, or (a size of 0, as files under
-// /proc report) at a read of 0 bytes. An end before that size, or a size or
-// modification time that differs after the last read (Stream::Unchanged),
-// means the file changed while it was read.
+// /proc report, or -1, a stream of unknown size) at a read of 0 bytes. An
+// end before that size, or a size or modification time that differs after
+// the last read (Stream::Unchanged), means the file changed while it was
+// read.
 class BoundedRead {
  public:
   // file: open, positioned after its first `done` bytes; size: its size when
@@ -37,18 +38,24 @@ class BoundedRead {
   std::int64_t left() const { return size_ - done_; }
   int error() const { return error_; }
 
+  // Keeps the system reading about window bytes ahead of the reads (see
+  // Stream::ReadAhead), asking again each time half of it has been read.
+  void KeepReadingAhead(std::int64_t window);
+
  private:
   std::int64_t Fail(int error);
 
   Stream* file_;
   std::int64_t size_;
   std::int64_t done_;
+  std::int64_t asked_to_ = 0;  // ReadAhead asked for every byte before this
   bool finished_ = false;
   int error_ = 0;
 };
 
 // The digest of an open file from its first byte, over Stream::Size(), the
-// size it had when opened. Returns 0 with digest set, or the system error
+// size it had when opened; a stream of unknown size (-1: standard input) is
+// read to its end. Returns 0 with digest set, or the system error
 // number of a failed read, or kChangedWhileRead; the digest of what was read
 // is then wiped, never passed off as the file's.
 int DigestOfOpenFile(Stream& file, DigestBytes& digest);

@@ -1,4 +1,4 @@
-#include "md5/file_lanes.h"
+#include "digests/file_lanes.h"
 
 #include <cerrno>
 #include <random>
@@ -29,27 +29,49 @@ struct Message {
   std::size_t fail_at = static_cast<std::size_t>(-1);  // a read from here on fails
 };
 
+// Large files handed over by FileLanes runs, for other runs to adopt.
+using Handed = std::vector<FileLanes::Rest>;
+
 // What FileLanes reports for each message, in message order: the digest
-// text, or "error N".
+// text, or "error N" (into results, from first_tag on). With handed, large
+// files are handed over when the lanes run thin and adopted from there.
 std::vector<std::string> LaneResults(LaneEngine engine, const std::vector<Message>& messages, std::size_t chunk,
-                                     std::size_t max_read) {
-  std::vector<std::string> results(messages.size());
+                                     std::size_t max_read, Handed* handed = nullptr,
+                                     std::vector<std::string>* into = nullptr, std::size_t first_tag = 0) {
+  std::vector<std::string> own(messages.size());
+  std::vector<std::string>& results = into != nullptr ? *into : own;
   std::size_t next = 0;
   const auto take = [&](FileLanes::File& file, std::size_t wanted) {
     EXPECT_GE(wanted, 1u);
     if (next == messages.size()) return false;
     file.stream = std::make_unique<StringStream>(messages[next].bytes, max_read, messages[next].fail_at);
-    file.tag = next++;
+    file.tag = first_tag + next++;
     return true;
   };
   const auto done = [&](std::uint64_t tag, const DigestBytes& digest, int error) {
     EXPECT_TRUE(results[tag].empty()) << "message " << tag << " done twice";
     results[tag] = error != 0 ? "error " + std::to_string(error) : DigestToHex(digest);
   };
+  FileLanes::HandOver hand_over{[&](FileLanes::Rest&& rest) { handed->push_back(std::move(rest)); },
+                                [&](FileLanes::Rest& rest, std::size_t busy) {
+                                  if (busy + handed->size() < 3 || handed->empty()) return false;
+                                  rest = std::move(handed->back());
+                                  handed->pop_back();
+                                  return true;
+                                }};
   std::atomic<bool> stop{false};
   FileLanes lanes(engine, chunk);
-  lanes.Run(take, done, stop);
+  lanes.Run(take, done, stop, handed != nullptr ? &hand_over : nullptr);
   return results;
+}
+
+void FinishHanded(Handed& handed, std::vector<std::string>& results) {
+  for (FileLanes::Rest& rest : handed) {
+    const int error = FeedRestOfFile(rest.state, *rest.read);
+    const DigestBytes digest = FinishDigest(rest.state);
+    results[rest.tag] = error != 0 ? "error " + std::to_string(error) : DigestToHex(digest);
+  }
+  handed.clear();
 }
 
 std::vector<std::string> ScalarResults(const std::vector<Message>& messages) {
@@ -101,6 +123,30 @@ TEST(FileLanes, EveryKernelGivesTheScalarDigests) {
     for (const Case& c : cases) {
       EXPECT_EQ(LaneResults(engine, c.messages, c.chunk, c.max_read), ScalarResults(c.messages))
           << LaneEngineName(engine) << ": " << c.name;
+    }
+  }
+}
+
+// Two large files left in thin lanes are handed over part way, then finished
+// on the scalar engine or adopted by a run with three large files of its
+// own; their digests stay the scalar ones, a read failing after it too.
+TEST(FileLanes, LargeFilesHandedOverFromThinLanesKeepTheirDigests) {
+  std::vector<std::size_t> lengths = {(9 << 20) + 5, 100, (17 << 20) + 63, 7000, 3};
+  for (int i = 0; i < 40; ++i) lengths.push_back(static_cast<std::size_t>(i) * 131);
+  const std::vector<Message> two = OfLengths({(20 << 20) + 1, (21 << 20) + 2, (22 << 20) + 3, 64});
+  for (LaneEngine engine : LaneKernels()) {
+    for (const bool adopted : {false, true}) {
+      std::vector<Message> one = OfLengths(lengths);
+      if (adopted) one[2].fail_at = 16 << 20;  // the read fails after the hand-over
+      std::vector<std::string> results(one.size() + two.size()), expected = ScalarResults(one);
+      Handed handed;
+      LaneResults(engine, one, 64 * 1024, static_cast<std::size_t>(-1), &handed, &results);
+      EXPECT_EQ(handed.size(), 2u) << LaneEngineName(engine);
+      if (!adopted) FinishHanded(handed, results);
+      LaneResults(engine, two, 64 * 1024, static_cast<std::size_t>(-1), &handed, &results, one.size());
+      FinishHanded(handed, results);
+      for (const std::string& digest : ScalarResults(two)) expected.push_back(digest);
+      EXPECT_EQ(results, expected) << LaneEngineName(engine) << (adopted ? ", adopted" : "");
     }
   }
 }

@@ -14,10 +14,12 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
-#include "md5/file_digest.h"
+#include "digests/file_digest.h"
 #include "md5/md5_lanes.h"
 #include "platform/stream.h"
 
@@ -38,6 +40,25 @@ class FileLanes {
   // a change while it was read (error != 0, digest then meaningless). Its
   // stream is closed before.
   using FileDone = std::function<void(std::uint64_t tag, const DigestBytes& digest, int error)>;
+  // The rest of a file taken out of its lane, to finish on the scalar engine
+  // elsewhere: state holds every byte before read's position. Finish it with
+  // FeedRestOfFile(state, *read), FinishDigest(state), then close stream.
+  struct Rest {
+    std::unique_ptr<Stream> stream;
+    std::optional<BoundedRead> read;  // of *stream
+    DigestState state;
+    std::uint64_t tag = 0;
+  };
+  // Where large files go when the lanes run thin, and come from when a kernel
+  // has room: take(rest) takes one (done is then never called for it);
+  // adopt(rest, busy) fills rest with one handed over (by this FileLanes or
+  // another) and returns true, or returns false: when there is none, or
+  // when busy (the lanes busy now) and those waiting make fewer than three,
+  // so that a file never goes back and forth.
+  struct HandOver {
+    std::function<void(Rest&& rest)> take;
+    std::function<bool(Rest& rest, std::size_t busy)> adopt;
+  };
 
   // engine: a supported engine with more than one lane. chunk_bytes: the
   // read size per lane, a multiple of 64 (at least 64). The lanes' buffers,
@@ -55,15 +76,40 @@ class FileLanes {
   // left). When stop becomes true, Run returns soon: files in flight are
   // dropped without done, as they are when take, done or a stream throws
   // (the exception passes on; every lane is then free).
-  void Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop);
+  //
+  // With hand_over, once take has none: a kernel with two busy lanes or
+  // fewer costs more than the scalar engine on each of their files, so a
+  // file with at least kOverlapFrom bytes left goes to hand_over->take;
+  // free lanes take such files back (adopt) when that makes three or more,
+  // where they cost nothing more. So a few large files share one kernel, or
+  // go to the scalar engine of a free thread.
+  void Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop,
+           const HandOver* hand_over = nullptr);
+
+  // True while reads of late waited on the disk, not the cache.
+  bool cold() const;
 
  private:
   struct Lane;
   bool Fill(Lane& lane, std::size_t index, const FileDone& done);
   void Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done);
+  // The lane's words and buffered bytes as a scalar state.
+  void Resume(const Lane& lane, std::size_t index, DigestState& state) const;
+  // Puts a file handed over into a free lane, from its state.
+  void Adopt(Lane& lane, std::size_t index, Rest& rest);
+
+  // Takes the next file for a lane. While reads wait on the disk, it keeps
+  // up to a lane's worth of files taken ahead, each asked to be read ahead,
+  // so the disk has many reads in flight instead of the one each lane waits
+  // on in turn.
+  bool TakeNext(const TakeFile& take, File& file, std::size_t wanted);
 
   LaneEngine engine_;
   std::size_t lanes_;
+  std::deque<File> ahead_;  // taken and read ahead, not yet in a lane
+  // A running share of the reads that waited on the disk: the cached kind
+  // takes a few microseconds, and asking ahead would cost it a call per file.
+  unsigned slow_reads_ = 0;
   std::size_t chunk_;
   std::unique_ptr<Lane[]> lane_;
   std::uint8_t* buffers_;  // lanes_ * chunk_ bytes, 64-byte aligned

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "md5/digest_ahead.h"
+#include "digests/digest_ahead.h"
 
 namespace quillora {
 
@@ -19,21 +19,19 @@ class AheadQueue {
   // Items read ahead of the report, to digest or not. DigestAhead bounds the
   // files queued for digests; this bounds everything else as well (folders,
   // names passed over, records of missing files), so a long run of those is
-  // not read into memory at once: 4096 paths take a few hundred KiB and keep
-  // the walk well ahead of the report. It also caps the files queued, so it
-  // stays at least DigestAhead's default look-ahead on 8 cores (512 per job
-  // on 16 lanes).
-  static constexpr std::size_t kMaxItemsAhead = 4096;
+  // not read into memory at once: as many as DigestAhead's default
+  // look-ahead, a few MiB of paths.
+  static constexpr std::size_t kMaxItemsAhead = DigestAhead::kDefaultAhead;
 
   // source fills the next item and returns false at the end. digest_path
-  // returns the path to digest for an item, or nullptr for none. With one job
-  // the source is read one item at a time, at each item's turn.
+  // returns the file to digest for an item, or a request without a path for
+  // none.
   AheadQueue(Env& env, unsigned jobs, std::function<bool(Item&)> source,
-             std::function<const std::string*(const Item&)> digest_path)
+             std::function<DigestRequest(const Item&)> digest_path)
       : ahead_(env, jobs),
         source_(std::move(source)),
         digest_path_(std::move(digest_path)),
-        max_items_(jobs == 1 ? 1 : kMaxItemsAhead) {}
+        max_items_(kMaxItemsAhead) {}
 
   // The next item in walk order; false at the end.
   bool Next(Item& item) {
@@ -42,7 +40,7 @@ class AheadQueue {
     if (items_.empty()) return false;
     item = std::move(items_.front());
     items_.pop_front();
-    owes_outcome_ = digest_path_(item) != nullptr;
+    owes_outcome_ = digest_path_(item).path != nullptr;
     return true;
   }
 
@@ -61,7 +59,8 @@ class AheadQueue {
         source_done_ = true;
         break;
       }
-      if (const std::string* path = digest_path_(item)) ahead_.Submit(*path);
+      if (const DigestRequest request = digest_path_(item); request.path != nullptr)
+        ahead_.Submit(*request.path, request.listed_regular);
       items_.push_back(std::move(item));
     }
     ahead_.Start();
@@ -69,7 +68,7 @@ class AheadQueue {
 
   DigestAhead ahead_;
   std::function<bool(Item&)> source_;
-  std::function<const std::string*(const Item&)> digest_path_;
+  std::function<DigestRequest(const Item&)> digest_path_;
   std::size_t max_items_;
   std::deque<Item> items_;
   bool source_done_ = false;

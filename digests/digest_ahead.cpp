@@ -1,0 +1,316 @@
+#include "digests/digest_ahead.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+
+#include "digests/file_digest.h"
+#include "digests/file_lanes.h"
+
+namespace quillora {
+
+namespace {
+std::atomic<unsigned> default_jobs{0};
+}  // namespace
+
+void DigestAhead::SetDefaultJobs(unsigned jobs) { default_jobs = jobs; }
+
+unsigned DigestAhead::DefaultJobs() {
+  if (const unsigned chosen = default_jobs; chosen != 0) return chosen;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : cores;
+}
+
+DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(env), engine_(ActiveLaneEngine()) {
+  if (jobs == 0) jobs = DefaultJobs();
+  // Far enough ahead that every worker keeps busy while the report waits on
+  // a large file early in the walk: the files behind it, large ones among
+  // them, are started meanwhile instead of one after another once the report
+  // moves on (a long-tailed tree of 20,000 files took twice its compute floor
+  // with 512 per job). A queued file costs its path and outcome, a few
+  // hundred bytes.
+  const std::size_t lanes = LaneCount(engine_);
+  max_ahead_ = max_ahead != 0 ? max_ahead : kDefaultAhead;
+  // Workers beyond jobs wait until reads wait on the disk: then more opens
+  // and reads are in flight than there are cores to hash.
+  const unsigned readers = lanes > 1 ? std::max(jobs, kColdWorkers) - jobs : 0;
+  hands_.resize(jobs + readers);
+  for (std::size_t i = jobs; i < hands_.size(); ++i) hands_[i].only_when_cold = true;
+  for (Hand& hand : hands_) {
+    hand.held.reserve(2 * lanes + 1);  // a lane's worth in the lanes, as many taken ahead
+    if (lanes > 1) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
+  }
+  workers_.reserve(jobs);
+  try {
+    for (Hand& hand : hands_) workers_.emplace_back([this, &hand] { Work(hand); });
+  } catch (...) {  // no thread to be had: stop those started before rethrowing
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    work_ready_.notify_all();
+    cold_ready_.notify_all();
+    workers_.clear();
+    throw;
+  }
+}
+
+DigestAhead::~DigestAhead() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  stop_lanes_ = true;
+  work_ready_.notify_all();
+  cold_ready_.notify_all();
+  workers_.clear();  // joins
+}
+
+bool DigestAhead::HasRoom() const {
+  std::lock_guard lock(mutex_);
+  return slots_.size() < max_ahead_;
+}
+
+void DigestAhead::Submit(std::string path, bool listed_regular) {
+  std::lock_guard lock(mutex_);
+  slots_.push_back(Slot{std::move(path), listed_regular, std::nullopt});
+}
+
+void DigestAhead::Start() {
+  bool wake, wake_readers;
+  {
+    std::lock_guard lock(mutex_);
+    wake = WorkerToWake();
+    wake_readers = cold_ && Unstarted() != 0;
+  }
+  if (wake) work_ready_.notify_all();
+  if (wake_readers) cold_ready_.notify_all();
+}
+
+AheadOutcome DigestAhead::Open(const Claimed& claimed, std::unique_ptr<Stream>& file) {
+  const std::string& path = *claimed.path;
+  AheadOutcome outcome;
+  int open_error = 0;
+  try {
+    file = claimed.listed_regular ? env_.OpenListedForDigest(path) : env_.OpenForDigest(path);
+    outcome.exists = outcome.readable = true;
+    return outcome;
+  } catch (const SystemError& e) {
+    open_error = e.number();
+  }
+  // Only a file that did not open is looked at again, to tell what stands
+  // there: nothing, a folder, a dangling link, a file that may not be read,
+  // or a readable file that the digest's own open could not have (held).
+  outcome.error = env_.ReadabilityError(path);
+  outcome.readable = outcome.error == 0;
+  if (outcome.readable) outcome.error = open_error;
+  outcome.exists = outcome.readable || env_.FileExists(path);
+  return outcome;
+}
+
+AheadOutcome DigestAhead::Digested(const DigestBytes& digest, int error) {
+  AheadOutcome outcome;
+  outcome.exists = outcome.readable = true;
+  outcome.error = error;
+  if (error == 0) outcome.digest = LowerDigestText(digest);
+  return outcome;
+}
+
+std::size_t DigestAhead::Claim(std::vector<Claimed>& held, std::size_t wanted) {
+  std::lock_guard lock(mutex_);
+  if (stopping_) return 0;
+  // A worker fills its lanes before another takes files: a kernel with few
+  // busy lanes costs as much CPU as a full one. Large files are spread by
+  // handing them over once the lanes run thin (HandOver).
+  const std::uint64_t count = std::min<std::uint64_t>(wanted, Unstarted());
+  for (std::uint64_t n = 0; n != count; ++n) {
+    // held has room for a lane's worth: no allocation while the lock is held.
+    const Slot& slot = slots_[next_to_start_ - taken_];
+    held.push_back(Claimed{.number = next_to_start_, .path = &slot.path, .listed_regular = slot.listed_regular});
+    ++next_to_start_;
+  }
+  return count;
+}
+
+void DigestAhead::Post(std::uint64_t number, AheadOutcome outcome) {
+  std::lock_guard lock(mutex_);
+  // A slot leaves only once its outcome is in, so this one is still queued.
+  slots_[number - taken_].outcome = std::move(outcome);
+  if (caller_waiting_ && number == taken_) outcome_ready_.notify_one();
+}
+
+void DigestAhead::DigestClaimed(Hand& hand) {
+  std::vector<Claimed>& held = hand.held;
+  const auto post = [&](std::uint64_t number, AheadOutcome outcome) {
+    Post(number, std::move(outcome));
+    held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
+  };
+  try {
+    if (!hand.lanes) {
+      if (Claim(held, 1) == 0) return;  // another worker was first
+      const Claimed claimed = held.back();
+      std::unique_ptr<Stream> file;
+      AheadOutcome outcome = Open(claimed, file);
+      if (file) {
+        DigestBytes digest;
+        const int error = DigestOfOpenFile(*file, digest);
+        file.reset();
+        outcome = Digested(digest, error);
+      }
+      post(claimed.number, std::move(outcome));
+      return;
+    }
+    // FileLanes keeps several files in flight: take opens the next claimed
+    // file for it, done hands in an outcome.
+    const auto take = [&](FileLanes::File& file, std::size_t wanted) {
+      // The readers follow the workers' reads: they start while those wait
+      // on the disk, and take no more files once they no longer do.
+      if (!hand.only_when_cold) {
+        if (const bool cold = hand.lanes->cold(); cold != cold_.load(std::memory_order_relaxed)) {
+          {
+            std::lock_guard lock(mutex_);
+            cold_ = cold;
+          }
+          if (cold) cold_ready_.notify_all();
+        }
+      }
+      for (;;) {
+        const auto next = std::find_if(held.begin(), held.end(), [](const Claimed& c) { return !c.opened; });
+        if (next == held.end()) {
+          if (hand.only_when_cold && !cold_.load(std::memory_order_relaxed)) return false;
+          if (Claim(held, wanted) == 0) return false;
+          continue;
+        }
+        next->opened = true;
+        const std::uint64_t number = next->number;
+        AheadOutcome outcome = Open(*next, file.stream);
+        if (file.stream) {
+          file.tag = number;
+          return true;
+        }
+        post(number, std::move(outcome));
+      }
+    };
+    const auto done = [&](std::uint64_t number, const DigestBytes& digest, int error) {
+      post(number, Digested(digest, error));
+    };
+    // Large files left in thin kernels go to the scalar engine of a worker
+    // with nothing else to do, or into another worker's fuller kernel.
+    FileLanes::HandOver hand_over;
+    hand_over.take = [&](FileLanes::Rest&& rest) {
+      const std::uint64_t number = rest.tag;
+      {
+        std::lock_guard lock(mutex_);
+        rests_.push_back(std::move(rest));
+      }
+      held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
+      work_ready_.notify_one();
+    };
+    hand_over.adopt = [&](FileLanes::Rest& rest, std::size_t busy) {
+      {
+        std::lock_guard lock(mutex_);
+        if (rests_.empty() || busy + rests_.size() < 3) return false;
+        rest = std::move(rests_.front());
+        rests_.pop_front();
+      }
+      held.push_back(Claimed{.number = rest.tag, .path = nullptr, .opened = true});
+      return true;
+    };
+    // While a kernel runs, files handed over wait for it to adopt them: an
+    // idle worker takes one for its scalar engine only once no kernel runs.
+    struct InKernel {
+      DigestAhead& ahead;
+      explicit InKernel(DigestAhead& a) : ahead(a) {
+        std::lock_guard lock(ahead.mutex_);
+        ++ahead.in_kernels_;
+      }
+      ~InKernel() {
+        bool wake;
+        {
+          std::lock_guard lock(ahead.mutex_);
+          wake = --ahead.in_kernels_ == 0 && !ahead.rests_.empty();
+        }
+        if (wake) ahead.work_ready_.notify_all();
+      }
+    } in_kernel(*this);
+    hand.lanes->Run(take, done, stop_lanes_, &hand_over);
+  } catch (...) {
+    // The lanes have closed their files; none of those held gets a digest.
+    const std::exception_ptr fault = std::current_exception();
+    for (const Claimed& claimed : held) {
+      AheadOutcome outcome;
+      outcome.fault = fault;
+      Post(claimed.number, std::move(outcome));
+    }
+    held.clear();
+  }
+}
+
+void DigestAhead::FinishRest(FileLanes::Rest& rest) {
+  AheadOutcome outcome;
+  try {
+    const int error = FeedRestOfFile(rest.state, *rest.read);
+    const DigestBytes digest = FinishDigest(rest.state);
+    rest.stream.reset();
+    outcome = Digested(digest, error);
+  } catch (...) {
+    outcome = AheadOutcome{};
+    outcome.fault = std::current_exception();
+  }
+  rest.stream.reset();
+  Post(rest.tag, std::move(outcome));
+}
+
+void DigestAhead::Work(Hand& hand) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    // Three files handed over or more make a kernel of their own.
+    const auto rests_to_adopt = [&] { return hand.lanes && rests_.size() >= 3; };
+    if (hand.only_when_cold) {
+      // Not idle workers: a cached run never wakes them.
+      cold_ready_.wait(lock, [&] { return stopping_ || (cold_ && Unstarted() != 0); });
+    } else {
+      ++idle_workers_;
+      work_ready_.wait(lock, [&] {
+        return stopping_ || Unstarted() != 0 || rests_to_adopt() || (!rests_.empty() && in_kernels_ == 0);
+      });
+      --idle_workers_;
+    }
+    if (stopping_) return;
+    if (!hand.only_when_cold && Unstarted() == 0 && !rests_to_adopt() && !rests_.empty() && in_kernels_ == 0) {
+      FileLanes::Rest rest = std::move(rests_.front());
+      rests_.pop_front();
+      lock.unlock();
+      FinishRest(rest);
+    } else {
+      lock.unlock();
+      DigestClaimed(hand);
+    }
+    lock.lock();
+  }
+}
+
+AheadOutcome DigestAhead::TakeNext(const std::function<void()>& idle) {
+  std::unique_lock lock(mutex_);
+  if (slots_.empty()) return AheadOutcome{};
+  while (!slots_.front().outcome) {
+    if (WorkerToWake()) work_ready_.notify_all();
+    caller_waiting_ = true;
+    const bool ready =
+        outcome_ready_.wait_for(lock, std::chrono::milliseconds(20), [&] { return slots_.front().outcome.has_value(); });
+    caller_waiting_ = false;
+    if (ready) break;
+    if (idle) {
+      lock.unlock();
+      idle();
+      lock.lock();
+    }
+  }
+  AheadOutcome outcome = std::move(*slots_.front().outcome);
+  slots_.pop_front();
+  ++taken_;
+  return outcome;
+}
+
+}  // namespace quillora
