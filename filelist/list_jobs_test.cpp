@@ -180,10 +180,10 @@ TEST_P(ListJobsTest, APickedFileWhoseDigestFailsIsCouldNotOpenAndThePickGoesOn) 
                                              "+" + tree.At("missing"), "=Could not open file"};
   EXPECT_EQ(sink.events, expected);
   // The row says no more; the event carries the reason for a front to name.
-  EXPECT_EQ(sink.could_not_open, (std::vector<std::string>{a + ": " + std::strerror(EBUSY),
-                                                           big + ": " + std::strerror(EIO),
+  EXPECT_EQ(sink.could_not_open, (std::vector<std::string>{a + ": " + SystemErrorMessage(EBUSY),
+                                                           big + ": " + SystemErrorMessage(EIO),
                                                            cut + ": changed while it was read",
-                                                           tree.At("missing") + ": " + std::strerror(ENOENT)}));
+                                                           tree.At("missing") + ": " + SystemErrorMessage(ENOENT)}));
 }
 
 TEST_P(ListJobsTest, AFailureMidPickTouchesOnlyItsOwnRowWhateverWasDigestedAhead) {
