@@ -21,6 +21,7 @@
 #include "app/window_sinks.h"
 #include "app/testing/window_testing.h"
 #include "platform/errors.h"
+#include "testing/posix_only.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -196,7 +197,7 @@ TEST_F(PagesTest, MakeChecksItsInputThenWritesTheCheckFileAndReports) {
   EXPECT_EQ(lines[0], "Processing file \"file.txt\" ... OK");
   EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
             (std::vector<std::string>{"", "Operation completed.",
-                                      "The MD5 checksum file is save at \"" + tree.path() + "/CheckSum.md5\""}));
+                                      "The MD5 checksum file is save at \"" + tree.path() + kPathSeparator + "CheckSum.md5\""}));
   const std::string check_file = testing::ReadFile(tree.At("CheckSum.md5"));
   EXPECT_NE(check_file.find(std::string(kDigestOfA) + "\tfile.txt\r\n"), std::string::npos);
   EXPECT_EQ(check_file.find("b.txt"), std::string::npos) << "sub-folders were not asked for";
@@ -219,6 +220,7 @@ TEST_F(PagesTest, AJobThatFailsAfterItsClosingLinesShowsNoneOfThem) {
 }
 
 TEST_F(PagesTest, MakeRefusesAFolderThatCanBeWrittenButNotListedAsAnUnprivilegedUser) {
+  SKIP_WITHOUT_POSIX("modes that bind an unprivileged user");
   form->PageControl->SetCurrentIndex(1);
   const std::string folder = tree.Folder("closed");
   const std::string check_file = tree.Write("closed/CheckSum.md5", "the good check file\r\n");
@@ -254,7 +256,7 @@ TEST_F(PagesTest, VerifyReportsEachRecordAndTheSummary) {
   EXPECT_EQ(form->EdtCheckfilePath->text().toStdString(), check_file);
 
   Click(form->BtnVerify);
-  const std::string base = tree.path() + "/";
+  const std::string base = tree.path() + kPathSeparator;
   EXPECT_EQ(Lines(form->MemoVerifyResult),
             (std::vector<std::string>{
                 "OK ... \"" + base + "a.txt\"", "File changed ... \"" + base + "b.txt\"",

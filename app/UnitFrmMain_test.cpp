@@ -29,6 +29,7 @@
 #include "app/testing/window_testing.h"
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "testing/posix_only.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -249,8 +250,13 @@ TEST_F(WindowTest, LinksOpenTheWebPageAndANewMail) {
 }
 
 TEST(HelpFile, LiesInTheExecutablesFolder) {
+#ifdef _WIN32
+  EXPECT_EQ(HelpFilePath("C:\\Program Files\\Quillora"), "C:\\Program Files\\Quillora\\help.chm");
+  EXPECT_EQ(HelpFilePath("C:\\"), "C:\\help.chm") << "a program at the root";
+#else
   EXPECT_EQ(HelpFilePath("/opt/quillora"), "/opt/quillora/help.chm");
   EXPECT_EQ(HelpFilePath("/"), "/help.chm") << "a program at the root";
+#endif
 }
 
 // The child half of the next test: runs only when started by it.
@@ -267,6 +273,7 @@ TEST_F(WindowTest, HelpChildReportsWhatHelpOpens) {
 }
 
 TEST(HelpFile, HelpOpensBesideTheRealProgramWhenStartedThroughALink) {
+  SKIP_WITHOUT_POSIX("/proc/self/exe, a symbolic link and a shell");
   // This very test program, started through a symbolic link in another
   // folder and from a third working folder, clicks "Help".
   quillora::testing::TempTree tree;
@@ -310,6 +317,7 @@ TEST(HelpFile, HelpChildShowsWhatHelpSays) {
 }
 
 TEST(HelpFile, HelpThatCannotOpenSaysWhy) {
+  SKIP_WITHOUT_POSIX("xdg-open, /proc/self/exe and a shell");
   // A copy of this test program in a folder of its own, with or without
   // help.chm beside it, presses F1. On PATH, and alone there (it needs only
   // the shell's built-ins): an xdg-open that notes its argument and exits
@@ -387,11 +395,19 @@ TEST_F(WindowTest, AFailingJobIsReportedAndReleasesTheGuard) {
 
 TEST(DropIntake, TakesLocalPathsInOrderWithTheirExactBytes) {
   QMimeData data;
+#ifdef _WIN32  // drive letters, and names in UTF-8
+  data.setData("text/uri-list",
+               "file:///C:/tmp/a%20b.txt\r\n# a comment\r\nfile:///C:/tmp/caf%C3%A9\r\n"
+               "http://example.org/x\r\nfile://localhost/C:/tmp/folder\r\n");
+  EXPECT_EQ(DroppedPaths(data),
+            (std::vector<std::string>{"C:\\tmp\\a b.txt", "C:\\tmp\\caf\xC3\xA9", "C:\\tmp\\folder"}));
+#else
   data.setData("text/uri-list",
                "file:///tmp/a%20b.txt\r\n# a comment\r\nfile:///tmp/caf%E9\r\n"
                "http://example.org/x\r\nfile://localhost/tmp/folder\r\n");
   EXPECT_EQ(DroppedPaths(data),
             (std::vector<std::string>{"/tmp/a b.txt", "/tmp/caf\xE9", "/tmp/folder"}));
+#endif
 }
 
 }  // namespace

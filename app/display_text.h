@@ -1,6 +1,6 @@
 // The one way the window turns the core's bytes into text on screen and
 // back. Names, result lines, digests and error texts are byte strings in the
-// file system's encoding (UTF-8 here, the ANSI code page on Windows); the
+// file system's encoding (UTF-8, on Windows too); the
 // window decodes them only to show them, and a name that does not decode
 // keeps its exact bytes in the core.
 #pragma once

@@ -1,5 +1,8 @@
 #include "app/drop_intake.h"
 
+#include <algorithm>
+
+#include <QDir>
 #include <QMimeData>
 #include <QUrl>
 
@@ -19,7 +22,13 @@ std::string LocalPathOf(QByteArray uri) {
   if (slash < 0) return {};
   const QByteArray host = uri.left(slash);
   if (!host.isEmpty() && host != "localhost") return {};
-  return QByteArray::fromPercentEncoding(uri.mid(slash)).toStdString();
+  std::string path = QByteArray::fromPercentEncoding(uri.mid(slash)).toStdString();
+#ifdef _WIN32
+  // "file:///C:/a/b" names C:\a\b (UTF-8, as every name is there).
+  if (path.size() >= 3 && path[0] == '/' && path[2] == ':') path.erase(0, 1);
+  std::replace(path.begin(), path.end(), '/', '\\');
+#endif
+  return path;
 }
 
 }  // namespace
@@ -37,7 +46,7 @@ std::vector<std::string> DroppedPaths(const QMimeData& data) {
     return paths;
   }
   for (const QUrl& url : data.urls())
-    if (url.isLocalFile()) paths.push_back(CoreBytes(url.toLocalFile()));
+    if (url.isLocalFile()) paths.push_back(CoreBytes(QDir::toNativeSeparators(url.toLocalFile())));
   return paths;
 }
 

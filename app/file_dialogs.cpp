@@ -112,7 +112,7 @@ OpenAnswer QtFileDialogs::OpenFiles(const FileDialogRequest& request, bool multi
   answer.filter_index = request.filter_index;
   if (dialog.exec() != QDialog::Accepted) return answer;
   for (const QString& f : dialog.chosen.isEmpty() ? dialog.selectedFiles() : dialog.chosen)
-    answer.files.push_back(CoreBytes(f));
+    answer.files.push_back(CoreBytes(QDir::toNativeSeparators(f)));
   if (!multiple && answer.files.size() > 1) answer.files.resize(1);
   // With the filters' details hidden, the selected filter comes back without
   // its pattern part.
@@ -133,7 +133,7 @@ std::optional<std::string> QtFileDialogs::SaveFile(const FileDialogRequest& requ
   if (ext.startsWith('.')) ext.remove(0, 1);
   dialog.setDefaultSuffix(ext);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return CoreBytes(dialog.selectedFiles().first());
+  return CoreBytes(QDir::toNativeSeparators(dialog.selectedFiles().first()));
 }
 
 std::optional<std::string> QtFileDialogs::ChooseFolder(const std::string& title) {
@@ -141,7 +141,7 @@ std::optional<std::string> QtFileDialogs::ChooseFolder(const std::string& title)
       QApplication::activeWindow(), DisplayText(title), QString(),
       QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
   if (folder.isEmpty()) return std::nullopt;
-  return CoreBytes(folder);
+  return CoreBytes(QDir::toNativeSeparators(folder));
 }
 
 bool TOpenDialog::Execute() {

@@ -77,6 +77,9 @@ TEST(QtFileDialogs, TheFilterInForceComesBackAndOpensTheNextDialog) {
 // (QSettings finds its folders once per process, at its first use: ctest
 // runs each test in a process of its own).
 TEST(QtFileDialogs, APickASaveAndAFolderChoiceLeaveTheHomeFolderEmpty) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX only: HOME and the XDG folders (Qt keeps its settings in the registry on Windows)";
+#else
   TempTree tree;
   const std::string home = tree.Folder("home");
   tree.Write("data/a.txt", "a");
@@ -108,6 +111,7 @@ TEST(QtFileDialogs, APickASaveAndAFolderChoiceLeaveTheHomeFolderEmpty) {
   for (const auto& entry : std::filesystem::recursive_directory_iterator(home)) written.push_back(entry.path());
   setenv("HOME", old_home.c_str(), 1);
   EXPECT_EQ(written, std::vector<std::string>{}) << "written into the home folder";
+#endif
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "app/launch_paths.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 
 #include <utility>
 
 #include "app/UnitFrmMain.h"
+#include "app/display_text.h"
 #include "app/skin/page_control.h"
 #include "checkfile/named_check_file.h"
 #include "platform/env.h"
@@ -13,6 +15,16 @@ namespace quillora {
 
 std::vector<std::string> LaunchPaths(int argc, char** argv) {
   std::vector<std::string> paths;
+#ifdef _WIN32
+  // argv holds the names in the ANSI code page, where a name outside it is
+  // already lost; Qt read the wide command line and left out the same
+  // arguments of its own.
+  const QStringList wide = QCoreApplication::arguments();
+  if (QCoreApplication::instance() && wide.size() == argc) {
+    for (int i = 1; i < argc; ++i) paths.push_back(AbsolutePath(CoreBytes(wide[i])));
+    return paths;
+  }
+#endif
   for (int i = 1; i < argc; ++i) paths.push_back(AbsolutePath(argv[i]));
   return paths;
 }

@@ -6,6 +6,7 @@
 #include "checkfile/check_file_format.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/wide_text.h"
 
 namespace quillora {
 namespace {
@@ -154,6 +155,7 @@ bool CheckFileReader::EndLine(CheckRecord& record) {
         // a line of blanks, passed over
       } else if (ParseMd5sumLine(line, prefix_.size(), record.digest_text)) {
         is_record = true;
+        MendLegacyText(line, prefix_.size());  // written by a program that knew only the ANSI code page
       } else {
         ++improper_lines_;
       }
@@ -165,6 +167,8 @@ bool CheckFileReader::EndLine(CheckRecord& record) {
       record.digest_text.swap(head_);
       TakeGathered(record.path);
       ToNativePath(record.path, prefix_.size());
+      // A check file written by a program that knew only the ANSI code page.
+      MendLegacyText(record.path, prefix_.size());
       decided_ = true;
     }
     state_ = LineState::kHead;

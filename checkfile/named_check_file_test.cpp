@@ -35,7 +35,9 @@ TEST(NamedCheckFile, FilesAndFoldersTheVerifierTakes) {
       {"md5", nullptr},        // no dot, no extension
       {"with", "with/CheckSum.md5"},
       {"with/", "with/CheckSum.md5"},  // no doubled separator
+#ifndef _WIN32  // where names ignore case, lower/checksum.md5 is CheckSum.md5
       {"lower", nullptr},      // nor does the check file name's
+#endif
       {"empty", nullptr},
       {"folder.md5", nullptr},  // a folder is not a check file
       {"dotted.md5", "dotted.md5/CheckSum.md5"},

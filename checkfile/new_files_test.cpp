@@ -1,8 +1,5 @@
 #include "checkfile/new_files.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <set>
 
@@ -13,6 +10,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "testing/fault_env.h"
+#include "testing/posix_only.h"
 #include "testing/recording_sink.h"
 #include "testing/temp_tree.h"
 
@@ -32,6 +30,7 @@ std::set<std::string> Find(Env& env, const std::string& check_file) {
 }
 
 TEST(NewFileFinder, FindsWhatAMakeWouldRecordAndNamesWhatItCouldNotLookAt) {
+  SKIP_WITHOUT_POSIX("links, a FIFO, a name with a backslash and the path limit");
   TempTree tree;
   tree.Write("data/recorded.txt", "r");
   tree.Write("data/sub/recorded.txt", "r");

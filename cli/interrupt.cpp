@@ -6,7 +6,14 @@
 
 #include "cli/output.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include "platform/wide_text.h"
+#else
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -71,6 +78,18 @@ bool broken_pipe_ends = true;
   }
   EndBySignal(number);
 }
+#else
+// Ctrl+C, Ctrl+Break and closing the console window: the system calls this on
+// a thread of its own, and ends the program when it returns (a closing console
+// does so after a few seconds whatever it returns).
+BOOL WINAPI StopOnConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+  temp_mutex.lock();  // held until the end
+  if (!pending_temp.empty()) ::DeleteFileW(WidePath(pending_temp).c_str());
+  ClearStatus();
+  // The status cmd.exe shows for a program stopped by Ctrl+C.
+  ::ExitProcess(STATUS_CONTROL_C_EXIT);
+}
 #endif
 
 }  // namespace
@@ -87,6 +106,8 @@ void StartInterruptHandling() {
   }
   ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   std::thread(WaitForStop, signals).detach();
+#else
+  ::SetConsoleCtrlHandler(StopOnConsoleEvent, TRUE);
 #endif
 }
 

@@ -1,4 +1,5 @@
-// What quillora-cli does when it is told to stop (SIGINT, SIGTERM, SIGHUP)
+// What quillora-cli does when it is told to stop (SIGINT, SIGTERM, SIGHUP;
+// on Windows Ctrl+C, Ctrl+Break and closing the console)
 // or its reader has gone (a closed pipe, as "quillora-cli hash DIR | head
 // -1" closes it): it removes the temporary check file of a make that is still
 // running, so the folder keeps its old CheckSum.md5 and nothing else, erases

@@ -11,6 +11,7 @@
 #include "md5/md5_lanes.h"
 #include "platform/errors.h"
 #include "platform/standard_streams.h"
+#include "platform/wide_text.h"
 
 namespace quillora::cli {
 namespace {
@@ -41,7 +42,7 @@ int main(int argc, char** argv) {
   StartInterruptHandling();
   InitOutput();
   try {
-    const int status = Run(std::vector<std::string>(argv + 1, argv + argc));
+    const int status = Run(quillora::ProgramArguments(argc, argv));
     FlushLines();
     return status;
   } catch (const WriteError& e) {

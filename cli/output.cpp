@@ -1,5 +1,6 @@
 #include "cli/output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <string>
@@ -9,6 +10,12 @@
 
 #ifdef _WIN32
 #include <io.h>
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include "platform/wide_text.h"
 #else
 #include <sys/uio.h>
 #include <unistd.h>
@@ -37,6 +44,22 @@ bool IsTerminal(int fd) {
 
 // Writes all of bytes; returns 0 or the error number of the write that failed.
 int WriteAll(int fd, std::string_view bytes) {
+#ifdef _WIN32
+  // A console would show the UTF-8 bytes in its own code page: it is given
+  // the text itself.
+  const auto console = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+  DWORD mode = 0;
+  if (console != INVALID_HANDLE_VALUE && ::GetConsoleMode(console, &mode)) {
+    const std::wstring text = WideFromUtf8(bytes);
+    for (std::size_t done = 0; done < text.size();) {
+      DWORD put = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 16 * 1024));
+      if (!::WriteConsoleW(console, text.data() + done, chunk, &put, nullptr) || put == 0) return EIO;
+      done += put;
+    }
+    return 0;
+  }
+#endif
   while (!bytes.empty()) {
 #ifdef _WIN32
     const int chunk = bytes.size() > (1u << 30) ? (1 << 30) : static_cast<int>(bytes.size());

@@ -1,6 +1,11 @@
 #include "digests/digest_ahead.h"
 
 #include <dirent.h>
+#ifdef _WIN32
+#include <windows.h>
+// windows.h first
+#include <tlhelp32.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,10 +39,19 @@ constexpr int kFolderError = EISDIR;
 
 int ThreadCount() {
   int count = 0;
+#ifdef _WIN32
+  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (bool more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
+    count += entry.th32OwnerProcessID == ::GetCurrentProcessId();
+  ::CloseHandle(snapshot);
+#else
   if (DIR* dir = ::opendir("/proc/self/task")) {
     while (const dirent* d = ::readdir(dir)) count += d->d_name[0] != '.';
     ::closedir(dir);
   }
+#endif
   return count;
 }
 
@@ -137,7 +151,7 @@ TEST(DigestAhead, EndingEarlyLeavesNoThreadBehind) {
     const unsigned threads = LaneCount(ActiveLaneEngine()) > 1 ? DigestAhead::kColdWorkers : 3;
     EXPECT_EQ(ThreadCount(), before + static_cast<int>(threads));
   }
-  // A joined thread's entry may linger in /proc for a moment after it ended.
+  // A joined thread's entry may linger in the system's list for a moment after it ended.
   for (int i = 0; i < 200 && ThreadCount() != before; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(ThreadCount(), before);
 }

@@ -1,6 +1,5 @@
 #include "filelist/saved_list.h"
 
-#include <sys/stat.h>
 
 #include <vector>
 
@@ -8,6 +7,7 @@
 
 #include "platform/errors.h"
 #include "testing/fault_env.h"
+#include "testing/posix_only.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -57,6 +57,7 @@ TEST(SavedList, AFailedSaveLeavesTheOldFileAndNoPartialFile) {
 }
 
 TEST(SavedList, NoPermissionIsAccessDenied) {
+  SKIP_WITHOUT_POSIX("modes that bind an unprivileged user");
   TempTree tree;
   const std::string folder = tree.Folder("closed");
   ::chmod(folder.c_str(), 0555);

@@ -1,4 +1,5 @@
-// The Win32 implementation of Env: ANSI paths with "\" between names.
+// The Win32 implementation of Env: UTF-8 paths with "\" between names, through
+// the wide API, so that every name opens, and the "\\?\" form past MAX_PATH.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -6,21 +7,23 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <optional>
 
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/wide_text.h"
 
 namespace quillora {
 namespace {
 
-// A NUL cuts an ANSI path short, and wildcards would make a listing of a
+// A NUL cuts a path short, and wildcards would make a listing of a
 // lookup: neither names a file.
 bool NamesNoFile(const std::string& path) { return path.find_first_of(std::string("*?\0", 3)) != std::string::npos; }
 
 DWORD Attributes(const std::string& path) {
-  return NamesNoFile(path) ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path.c_str());
+  return NamesNoFile(path) ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(WidePath(path).c_str());
 }
 
 // The size and last write time that tell one version of a file from another.
@@ -114,7 +117,7 @@ class StandardInputStream final : public OneWayStream {
 
 FolderId IdOf(const std::string& folder) {
   FolderId id;
-  const HANDLE h = ::CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  const HANDLE h = ::CreateFileW(WidePath(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return id;
   BY_HANDLE_FILE_INFORMATION info;
@@ -128,15 +131,15 @@ FolderId IdOf(const std::string& folder) {
 
 class FindListing final : public FolderListing {
  public:
-  FindListing(HANDLE find, const WIN32_FIND_DATAA& first, FolderId id) : find_(find), next_(first), id_(id) {}
+  FindListing(HANDLE find, const WIN32_FIND_DATAW& first, FolderId id) : find_(find), next_(first), id_(id) {}
   ~FindListing() override { ::FindClose(find_); }
 
   bool Next(FolderEntry& entry) override {
     while (has_next_) {
-      const WIN32_FIND_DATAA current = next_;
-      has_next_ = ::FindNextFileA(find_, &next_) != 0;
-      if (std::strcmp(current.cFileName, ".") == 0 || std::strcmp(current.cFileName, "..") == 0) continue;
-      entry.name = current.cFileName;
+      const WIN32_FIND_DATAW current = next_;
+      has_next_ = ::FindNextFileW(find_, &next_) != 0;
+      if (std::wcscmp(current.cFileName, L".") == 0 || std::wcscmp(current.cFileName, L"..") == 0) continue;
+      entry.name = Utf8FromWide(current.cFileName);
       entry.kind = (current.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::kFolder : EntryKind::kFile;
       // Junctions and folder links are reparse points, as are file links.
       entry.is_link = (current.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -148,7 +151,7 @@ class FindListing final : public FolderListing {
 
  private:
   HANDLE find_;
-  WIN32_FIND_DATAA next_;
+  WIN32_FIND_DATAW next_;
   bool has_next_ = true;
   FolderId id_;
 };
@@ -159,7 +162,7 @@ class Win32ReplacingFile final : public ReplacingFile {
       : target_(std::move(target)), temp_(std::move(temp)), handle_(handle) {}
   ~Win32ReplacingFile() override {
     if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-    if (!committed_) ::DeleteFileA(temp_.c_str());
+    if (!committed_) ::DeleteFileW(WidePath(temp_).c_str());
   }
   void Append(std::string_view bytes) override {
     buffer_.append(bytes);
@@ -171,7 +174,15 @@ class Win32ReplacingFile final : public ReplacingFile {
     const HANDLE h = handle_;
     handle_ = INVALID_HANDLE_VALUE;
     if (!::CloseHandle(h)) Throw();
-    if (!::MoveFileExA(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) Throw();
+    // Full paths: Wine's ReplaceFile fails on relative ones.
+    const std::wstring temp = WidePath(AbsolutePath(temp_)), target = WidePath(AbsolutePath(target_));
+    // ReplaceFile gives the new file the old one's attributes, security and
+    // creation time, as a save over it would; with no old file it is a move.
+    if (!::ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+      const DWORD error = ::GetLastError();
+      if (error != ERROR_FILE_NOT_FOUND || ::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) Throw(error);
+      if (!::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) Throw();
+    }
     committed_ = true;
   }
   const std::string& temp_path() const override { return temp_; }
@@ -187,13 +198,27 @@ class Win32ReplacingFile final : public ReplacingFile {
     }
     buffer_.clear();
   }
-  [[noreturn]] static void Throw() { throw IoError::FromSystem(static_cast<int>(::GetLastError())); }
+  [[noreturn]] static void Throw(DWORD error = ::GetLastError()) { throw IoError::FromSystem(static_cast<int>(error)); }
 
   std::string target_, temp_;
   HANDLE handle_;
   std::string buffer_;
   bool committed_ = false;
 };
+
+// True when a name between separators is longer than the 255 UTF-16 units
+// every Windows file system allows.
+bool HasOverlongName(const std::string& path) {
+  const std::wstring wide = WideFromUtf8(path);
+  std::size_t start = 0;
+  while (start <= wide.size()) {
+    std::size_t end = wide.find_first_of(L"\\/", start);
+    if (end == std::wstring::npos) end = wide.size();
+    if (end - start > 255) return true;
+    start = end + 1;
+  }
+  return false;
+}
 
 // A lookup that failed because nothing is there, not because it could not look.
 bool NothingThere(DWORD error) {
@@ -237,11 +262,12 @@ int IoErrorCodeFromSystem(int system_error) {
 std::string SystemErrorMessage(int system_error) {
   if (system_error == kNotRegularFile) return "Not a regular file";
   if (system_error == kChangedWhileRead) return "changed while it was read";
-  char* text = nullptr;
-  const DWORD n = ::FormatMessageA(
+  wchar_t* text = nullptr;
+  const DWORD n = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      static_cast<DWORD>(system_error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = n ? std::string(text, n) : "System error " + std::to_string(system_error);
+      static_cast<DWORD>(system_error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message =
+      n ? Utf8FromWide(std::wstring_view(text, n)) : "System error " + std::to_string(system_error);
   if (text) ::LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
     message.pop_back();
@@ -256,9 +282,10 @@ Env& Env::Default() {
 
 int Win32Env::ReadabilityError(const std::string& path) {
   if (NamesNoFile(path)) return ERROR_INVALID_NAME;
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const std::wstring wide = WidePath(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
-  const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+  const HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return static_cast<int>(::GetLastError());
   const bool disk_file = ::GetFileType(h) == FILE_TYPE_DISK;  // not a device or pipe
@@ -268,8 +295,11 @@ int Win32Env::ReadabilityError(const std::string& path) {
 
 bool Win32Env::FileExists(const std::string& path) {
   if (NamesNoFile(path)) return false;
-  WIN32_FIND_DATAA data;
-  const HANDLE find = ::FindFirstFileA(path.c_str(), &data);
+  // A name longer than any file system holds cannot be looked at; as on POSIX
+  // (ENAMETOOLONG) that is not "missing".
+  if (HasOverlongName(path)) return true;
+  WIN32_FIND_DATAW data;
+  const HANDLE find = ::FindFirstFileW(WidePath(path).c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return !NothingThere(::GetLastError());
   ::FindClose(find);
   return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -284,16 +314,18 @@ std::unique_ptr<FolderListing> Win32Env::ListFolder(const std::string& path) {
   if (NamesNoFile(path)) throw SystemError("FindFirstFile", ERROR_INVALID_NAME);
   std::string folder = path;
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
-  WIN32_FIND_DATAA first;
-  const HANDLE find = ::FindFirstFileA((folder + "\\*.*").c_str(), &first);
+  WIN32_FIND_DATAW first;
+  const HANDLE find = ::FindFirstFileW(WidePath(folder + "\\*").c_str(), &first);
   if (find == INVALID_HANDLE_VALUE) throw SystemError("FindFirstFile", static_cast<int>(::GetLastError()));
   return std::make_unique<FindListing>(find, first, IdOf(folder + "\\"));
 }
 
 std::unique_ptr<Stream> Win32Env::OpenForDigest(const std::string& path) {
   if (NamesNoFile(path)) throw SystemError("CreateFile", ERROR_INVALID_NAME);
-  // No sharing: the digest sees the file as nobody else can change it.
-  const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Shared with readers only: the digest sees the file as nobody can change
+  // it, while a file named twice (or read ahead) opens again.
+  const HANDLE h = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw SystemError("CreateFile", static_cast<int>(::GetLastError()));
   if (::GetFileType(h) != FILE_TYPE_DISK) {
     ::CloseHandle(h);
@@ -310,7 +342,7 @@ std::unique_ptr<Stream> Win32Env::OpenForDigest(const std::string& path) {
 
 std::unique_ptr<Stream> Win32Env::OpenTextForReading(const std::string& path) {
   if (NamesNoFile(path)) throw IoError(IoError::kInvalidFilename);
-  const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  const HANDLE h = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw IoError::FromSystem(static_cast<int>(::GetLastError()));
   return std::make_unique<HandleStream>(h);
@@ -318,7 +350,7 @@ std::unique_ptr<Stream> Win32Env::OpenTextForReading(const std::string& path) {
 
 std::unique_ptr<ReplacingFile> Win32Env::CreateReplacing(const std::string& path) {
   if (NamesNoFile(path) || path.empty()) throw IoError(IoError::kInvalidFilename);
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
     throw IoError(IoError::kAccessDenied);
@@ -327,8 +359,9 @@ std::unique_ptr<ReplacingFile> Win32Env::CreateReplacing(const std::string& path
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%05lx", (::GetTickCount() * 2654435761u + attempt) & 0xfffff);
     std::string temp = stem + suffix;
-    const HANDLE h = ::CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared for deletion: a stop (Ctrl+C) removes it while it is still open.
+    const HANDLE h = ::CreateFileW(WidePath(temp).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) return std::make_unique<Win32ReplacingFile>(path, std::move(temp), h);
     if (::GetLastError() != ERROR_FILE_EXISTS) throw IoError::FromSystem(static_cast<int>(::GetLastError()));
   }
@@ -342,21 +375,34 @@ LocalTime Win32Env::Now() {
 }
 
 std::string Win32Env::TimeSeparator() {
-  char separator[8] = ":";
-  if (::GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, sizeof separator) == 0) return ":";
-  return separator;
+  wchar_t separator[8] = L":";
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, 8) == 0) return ":";
+  return Utf8FromWide(separator);
 }
 
 std::string AbsolutePath(const std::string& path) {
-  char buffer[MAX_PATH * 4];
-  const DWORD n = ::GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
-  return (n == 0 || n >= sizeof buffer) ? path : std::string(buffer, n);
+  if (NamesNoFile(path)) return path;
+  const std::wstring wide = WideFromUtf8(path);
+  std::wstring full(::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr), L'\0');
+  const DWORD n = full.empty() ? 0 : ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (n == 0 || n >= full.size()) return path;
+  full.resize(n);
+  return Utf8FromWide(full);
 }
 
 std::string ExecutableFolder() {
-  char buffer[MAX_PATH * 4];
-  const DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-  return FolderOf(std::string_view(buffer, n));
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      break;
+    }
+    buffer.resize(buffer.size() * 2);  // cut short: a longer path
+  }
+  std::string path = Utf8FromWide(buffer);
+  if (path.rfind("\\\\?\\", 0) == 0 && path.rfind("\\\\?\\UNC\\", 0) != 0) path.erase(0, 4);
+  return FolderOf(path);
 }
 
 }  // namespace quillora

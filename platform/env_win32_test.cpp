@@ -1,6 +1,8 @@
 // The Win32 layer, run under Wine by scripts/test-windows.
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -8,6 +10,7 @@
 
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "platform/wide_text.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -91,6 +94,92 @@ TEST(Win32Env, ListingAndReplacing) {
     EXPECT_STREQ(e.what(), "File access denied");
   }
   ::SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+std::vector<std::string> Listed(const std::string& folder) {
+  std::vector<std::string> names;
+  auto listing = Env::Default().ListFolder(folder);
+  FolderEntry entry;
+  while (listing->Next(entry)) names.push_back(entry.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Names no ANSI code page holds, and paths past MAX_PATH, reach every call.
+TEST(Win32Env, EveryNameAndLongPathsOpen) {
+  TempTree tree;
+  Env& env = Env::Default();
+  const std::string greek = "\xCE\xB1\xCE\xB2\xCE\xB3";                // Greek alpha beta gamma
+  const std::string han = "\xE6\x97\xA5\xE6\x9C\xAC";                  // two CJK ideographs
+  const std::string emoji = "\xF0\x9F\x98\x80";                    // outside the BMP: a surrogate pair
+  const std::string long_folder = tree.Folder(std::string(120, 'a') + "\\" + std::string(120, 'b'));
+  struct Case {
+    std::string folder, name;
+  } cases[] = {
+      {tree.path(), greek + "-" + han + "-" + emoji + ".txt"},
+      {long_folder, std::string(300 - long_folder.size() - 1, 'c')},  // a path of 300 characters
+      {long_folder, han + std::string(40, 'd')},
+  };
+  for (const Case& c : cases) {
+    const std::string path = c.folder + "\\" + c.name;
+    SCOPED_TRACE(path);
+    tree.Write(path.substr(tree.path().size() + 1), "abc");
+    EXPECT_EQ(env.ReadabilityError(path), 0);
+    EXPECT_TRUE(env.FileExists(path));
+    EXPECT_TRUE(env.FolderExists(c.folder));
+    auto stream = env.OpenForDigest(path);
+    char bytes[4] = {};
+    EXPECT_EQ(stream->Read(bytes, sizeof bytes), 3);
+    stream.reset();
+    const std::vector<std::string> names = Listed(c.folder);
+    EXPECT_NE(std::find(names.begin(), names.end(), c.name), names.end()) << "the listing gives the name in UTF-8";
+    auto file = env.CreateReplacing(path);
+    file->Append("new");
+    file->Commit();
+    EXPECT_EQ(testing::ReadFile(path), "new");
+    EXPECT_EQ(AbsolutePath(path), path);
+  }
+  EXPECT_EQ(Listed(long_folder).size(), 2u);
+}
+
+// A replaced check file keeps what the user set on the old one: its
+// attributes and its security (here a DACL that grants only reading to
+// everyone else).
+TEST(Win32Env, ReplacingKeepsAttributesAndSecurity) {
+  TempTree tree;
+  const std::string target = tree.Write("CheckSum.md5", "old");
+  const std::wstring wide = WidePath(target);
+  ASSERT_TRUE(::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  // Owner all, Everyone read, and no inherited entries.
+  PSECURITY_DESCRIPTOR set = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;FR;;;WD)", SDDL_REVISION_1,
+                                                                      &set, nullptr));
+  ASSERT_TRUE(::SetFileSecurityW(wide.c_str(), DACL_SECURITY_INFORMATION, set));
+  ::LocalFree(set);
+  const auto dacl = [&] {
+    DWORD size = 0;
+    ::GetFileSecurityW(wide.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::vector<char> descriptor(size);
+    if (!::GetFileSecurityW(wide.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size)) return std::wstring();
+    wchar_t* text = nullptr;
+    if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1,
+                                                                DACL_SECURITY_INFORMATION, &text, nullptr))
+      return std::wstring();
+    std::wstring result(text);
+    ::LocalFree(text);
+    return result;
+  };
+  const std::wstring before = dacl();
+  if (before.find(L"(A;;FR;;;WD)") == std::wstring::npos || !(attributes & FILE_ATTRIBUTE_NOT_CONTENT_INDEXED))
+    GTEST_SKIP() << "this system keeps no security or attributes of its own (Wine derives them from POSIX modes)";
+
+  auto file = Env::Default().CreateReplacing(target);
+  file->Append("new");
+  file->Commit();
+  EXPECT_EQ(testing::ReadFile(target), "new");
+  EXPECT_EQ(::GetFileAttributesW(wide.c_str()), attributes);
+  EXPECT_EQ(dacl(), before);
 }
 
 TEST(Win32Env, ErrorCodesFollowTheTable) {

@@ -198,6 +198,9 @@ class FaultEnv : public EnvWrapper {
     FaultEnv& env_;
   };
 
+  // Changes the file right after the first read. Windows lets no one write
+  // to a file the digest reads, so there the stream only says, from then on,
+  // that its file is no longer the version opened.
   class ChangedOnFirstRead final : public Stream {
    public:
     ChangedOnFirstRead(std::unique_ptr<Stream> real, std::function<void()> change)
@@ -207,16 +210,21 @@ class FaultEnv : public EnvWrapper {
     bool Seek(std::int64_t position) override { return real_->Seek(position); }
     std::int64_t Read(void* buffer, std::size_t n) override {
       const std::int64_t got = real_->Read(buffer, n);
+#ifdef _WIN32
+      changed_ = true;
+#else
       if (change_) std::exchange(change_, nullptr)();
+#endif
       return got;
     }
     int last_error() const override { return real_->last_error(); }
-    bool Unchanged() override { return real_->Unchanged(); }
+    bool Unchanged() override { return !changed_ && real_->Unchanged(); }
     void ReadAhead(std::int64_t from, std::int64_t bytes) override { real_->ReadAhead(from, bytes); }
 
    private:
     std::unique_ptr<Stream> real_;
     std::function<void()> change_;
+    bool changed_ = false;
   };
 
   class ChangedOnClose final : public Stream {

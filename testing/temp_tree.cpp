@@ -8,6 +8,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <filesystem>
@@ -17,9 +18,33 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/wide_text.h"
+
 namespace quillora::testing {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Paths are UTF-8 inside on every system. On Windows a narrow path would be
+// read in the ANSI code page and stop at MAX_PATH.
+fs::path Native(const std::string& path) {
+#ifdef _WIN32
+  return fs::path(WidePath(path));
+#else
+  return fs::path(path);
+#endif
+}
+
+std::string FromNative(const fs::path& path) {
+#ifdef _WIN32
+  return Utf8FromWide(path.native());
+#else
+  return path.string();
+#endif
+}
+
+}  // namespace
 
 TempTree::TempTree() {
   std::mt19937_64 random(static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
@@ -29,7 +54,7 @@ TempTree::TempTree() {
     if (fs::create_directory(candidate, ec)) {
       fs::permissions(candidate, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                      fs::perms::others_read | fs::perms::others_exec, ec);
-      root_ = candidate.string();
+      root_ = FromNative(candidate);
       return;
     }
   }
@@ -39,22 +64,27 @@ TempTree::TempTree() {
 TempTree::~TempTree() {
   // Give back every right first, so tests that took rights away still clean up.
   std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(root_, fs::directory_options::skip_permission_denied, ec);
+  for (auto it = fs::recursive_directory_iterator(Native(root_), fs::directory_options::skip_permission_denied, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (it->is_directory(ec) && !it->is_symlink(ec))
       fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   }
-  fs::remove_all(root_, ec);
+  fs::remove_all(Native(root_), ec);
 }
 
 std::string TempTree::At(std::string_view relative) const {
-  return root_ + static_cast<char>(fs::path::preferred_separator) + std::string(relative);
+  std::string path = root_ + static_cast<char>(fs::path::preferred_separator) + std::string(relative);
+#ifdef _WIN32
+  // Tests spell relative paths with "/"; the program gives them with "\".
+  std::replace(path.begin() + static_cast<std::ptrdiff_t>(root_.size()), path.end(), '/', '\\');
+#endif
+  return path;
 }
 
 std::string TempTree::Write(std::string_view relative, std::string_view bytes) {
   const std::string full = At(relative);
-  fs::create_directories(fs::path(full).parent_path());
-  std::ofstream out(full, std::ios::binary | std::ios::trunc);
+  fs::create_directories(Native(full).parent_path());
+  std::ofstream out(Native(full), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + full);
   return full;
@@ -62,12 +92,12 @@ std::string TempTree::Write(std::string_view relative, std::string_view bytes) {
 
 std::string TempTree::Folder(std::string_view relative) {
   const std::string full = At(relative);
-  fs::create_directories(full);
+  fs::create_directories(Native(full));
   return full;
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(Native(path), std::ios::binary);
   EXPECT_TRUE(in.good()) << "cannot read " << path;
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

@@ -20,7 +20,7 @@ class TempTree {
 
   // The folder's absolute path, without a trailing separator.
   const std::string& path() const { return root_; }
-  // root + separator + relative.
+  // root + separator + relative, whose "/" are the system's separators.
   std::string At(std::string_view relative) const;
 
   // Writes a file (creating the folders on its way); returns its full path.

@@ -1,6 +1,7 @@
 // Takes screenshots of the real window on the current X display: one per
-// page and one of the overwrite question, as page1.png ... page4.png and
-// overwrite.png in the folder given as the only argument. Run it with
+// page, one of a message and one of the overwrite question, as page1.png ...
+// page4.png, message.png and overwrite.png in the folder given as the only
+// argument. Run it with
 // scripts/screenshots, which starts a virtual display.
 #include <QApplication>
 #include <QDir>
@@ -68,6 +69,19 @@ int main(int argc, char* argv[]) {
 
   form.PageControl->SetCurrentIndex(0);
   auto& q = *form.suiDlg;
+  // The message dialog as an error shows it: one button, the stop icon.
+  q.Caption = "Quillora";
+  q.Text = "Cannot open file \"C:\\data\\report.doc\". Access is denied.";
+  q.IconType = quillora::suiStop;
+  q.ButtonCount = 1;
+  q.Button1Caption = "OK";
+  q.Button1ModalResult = quillora::mrOk;
+  QTimer::singleShot(600, [&] {
+    ok &= Shoot(out.filePath(QStringLiteral("message.png")));
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+  });
+  q.Execute();
+
   q.Caption = "Overwrite";
   q.Text = "The file already exists, do you want to overwrite it?";
   q.IconType = quillora::suiWarning;

@@ -1,0 +1,59 @@
+# The Windows installer, quillora-<version>-setup.exe, made by CPack's NSIS
+# generator (makensis from Debian's nsis package): everything in one program
+# folder, as a Windows program is laid out.
+#
+#   <Program Files>\Quillora\quillora.exe, quillora-cli.exe, help.chm
+#   Start menu\Quillora\Quillora, Uninstall
+#   .md5 -> Quillora.CheckFile: opens with quillora.exe, as on Linux
+install(TARGETS quillora-cli RUNTIME DESTINATION .)
+if(QUILLORA_BUILD_APP)
+  install(TARGETS quillora RUNTIME DESTINATION .)
+  install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/help.chm DESTINATION .)
+  set(CPACK_PACKAGE_EXECUTABLES quillora Quillora)
+endif()
+
+set(CPACK_GENERATOR NSIS)
+set(CPACK_PACKAGE_NAME Quillora)
+set(CPACK_PACKAGE_VENDOR Quillora)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME quillora-${PROJECT_VERSION}-setup)
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Quillora)
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Quillora)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "MD5 checker: digests, check files and verification")
+set(CPACK_NSIS_PACKAGE_NAME Quillora)
+set(CPACK_NSIS_DISPLAY_NAME Quillora)
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+set(CPACK_NSIS_INSTALLED_ICON_NAME quillora-cli.exe)
+if(QUILLORA_BUILD_APP)
+  set(CPACK_NSIS_INSTALLED_ICON_NAME quillora.exe)
+endif()
+set(CPACK_NSIS_MUI_ICON ${CMAKE_BINARY_DIR}/windows-resources/quillora.ico)
+set(CPACK_NSIS_MUI_UNIICON ${CMAKE_BINARY_DIR}/windows-resources/quillora.ico)
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# A 64-bit installer, as the program is: it runs where only 64-bit Windows
+# programs do (a Wine without its 32-bit half). The template has no setting
+# of its own for the target, so it rides on the compressor's line.
+set(CPACK_NSIS_COMPRESSOR "lzma\n  Target amd64-unicode")
+set(CPACK_NSIS_URL_INFO_ABOUT "https://quillora.example.org/md5")
+set(CPACK_NSIS_CONTACT "support@quillora.example.org")
+
+# Check files open with Quillora. The uninstaller takes the association back
+# only while it is still ours: another program may have claimed .md5 since.
+# CPack copies these texts into its configuration unescaped, so "\\" and "\""
+# are escaped once more here.
+if(QUILLORA_BUILD_APP)
+  string(CONCAT CPACK_NSIS_EXTRA_INSTALL_COMMANDS
+    "WriteRegStr HKCR '.md5' '' 'Quillora.CheckFile'\n"
+    "WriteRegStr HKCR 'Quillora.CheckFile' '' 'MD5 check file'\n"
+    "WriteRegStr HKCR 'Quillora.CheckFile\\\\DefaultIcon' '' '$INSTDIR\\\\quillora.exe,0'\n"
+    "WriteRegStr HKCR 'Quillora.CheckFile\\\\shell\\\\open\\\\command' '' '\\\"$INSTDIR\\\\quillora.exe\\\" \\\"%1\\\"'\n"
+    "System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'\n")
+  string(CONCAT CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
+    "ReadRegStr $0 HKCR '.md5' ''\n"
+    "StrCmp $0 'Quillora.CheckFile' 0 +2\n"
+    "DeleteRegKey HKCR '.md5'\n"
+    "DeleteRegKey HKCR 'Quillora.CheckFile'\n"
+    "System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'\n")
+endif()
+include(CPack)
