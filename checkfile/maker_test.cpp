@@ -56,14 +56,6 @@ std::multiset<std::string> RecordsOf(const std::string& check_file) {
 
 std::set<std::string> Sorted(const Lines& lines) { return {lines.begin(), lines.end()}; }
 
-std::vector<std::string> FolderEntries(const std::string& folder) {
-  std::vector<std::string> names;
-  auto listing = Env::Default().ListFolder(folder);
-  FolderEntry entry;
-  while (listing->Next(entry)) names.push_back(entry.name);
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 class MakerTest : public ::testing::Test {
  protected:
@@ -87,7 +79,7 @@ TEST_F(MakerTest, OneFileByteForByte) {
                                       "The MD5 checksum file is save at \"" + tree.At("CheckSum.md5") + "\""}));
   EXPECT_EQ(testing::ReadFile(tree.At("CheckSum.md5")),
             kHeader + "900150983cd24fb0d6963f7d28e17f72\ta.txt\r\n");
-  EXPECT_EQ(FolderEntries(tree.path()), (std::vector<std::string>{"CheckSum.md5", "a.txt"}))
+  EXPECT_EQ(testing::ListedNames(tree.path()), (std::vector<std::string>{"CheckSum.md5", "a.txt"}))
       << "the temporary file is renamed, never left behind";
 }
 
@@ -352,7 +344,7 @@ TEST_F(MakerTest, AFaultInADigestEndsTheMakeAndKeepsTheOldCheckFile) {
   env.out_of_memory_after[tree.At("f17")] = 0;  // at its open
   EXPECT_THROW(Make(tree.path()), std::bad_alloc);
   EXPECT_EQ(testing::ReadFile(old), "the old check file\r\n");
-  EXPECT_EQ(FolderEntries(tree.path()).size(), 31u) << "the temporary file is removed";
+  EXPECT_EQ(testing::ListedNames(tree.path()).size(), 31u) << "the temporary file is removed";
 }
 
 TEST_F(MakerTest, AFailedWriteStopsTheMakeAndKeepsTheOldCheckFile) {
@@ -369,7 +361,7 @@ TEST_F(MakerTest, AFailedWriteStopsTheMakeAndKeepsTheOldCheckFile) {
       EXPECT_EQ(std::string(e.what()), "Disk full");
     }
     EXPECT_EQ(testing::ReadFile(old), "the old check file\r\n");
-    EXPECT_EQ(FolderEntries(tree.path()).size(), 6u) << "the temporary file is removed";
+    EXPECT_EQ(testing::ListedNames(tree.path()).size(), 6u) << "the temporary file is removed";
     EXPECT_EQ(std::count(sink.lines.begin(), sink.lines.end(), "Operation completed."), 0);
   }
 }
@@ -387,7 +379,7 @@ TEST_F(MakerTest, TheCheckFileIsReplacedOnlyOnceEveryLineIsOut) {
   EXPECT_THROW(MakeCheckFile(env, tree.path(), true, failing), IoError);
   EXPECT_EQ(RecordsOf(tree.At("CheckSum.md5")), std::multiset<std::string>{Record("a", "a.txt")})
       << "the last good check file stays";
-  EXPECT_EQ(FolderEntries(tree.path()), (std::vector<std::string>{"CheckSum.md5", "a.txt"}));
+  EXPECT_EQ(testing::ListedNames(tree.path()), (std::vector<std::string>{"CheckSum.md5", "a.txt"}));
 }
 
 TEST_F(MakerTest, AReadOnlyCheckFileStopsTheMakeBeforeAnyScan) {

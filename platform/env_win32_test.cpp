@@ -96,14 +96,7 @@ TEST(Win32Env, ListingAndReplacing) {
   ::SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-std::vector<std::string> Listed(const std::string& folder) {
-  std::vector<std::string> names;
-  auto listing = Env::Default().ListFolder(folder);
-  FolderEntry entry;
-  while (listing->Next(entry)) names.push_back(entry.name);
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using testing::ListedNames;
 
 // Names no ANSI code page holds, and paths past MAX_PATH, reach every call.
 TEST(Win32Env, EveryNameAndLongPathsOpen) {
@@ -131,7 +124,7 @@ TEST(Win32Env, EveryNameAndLongPathsOpen) {
     char bytes[4] = {};
     EXPECT_EQ(stream->Read(bytes, sizeof bytes), 3);
     stream.reset();
-    const std::vector<std::string> names = Listed(c.folder);
+    const std::vector<std::string> names = ListedNames(c.folder);
     EXPECT_NE(std::find(names.begin(), names.end(), c.name), names.end()) << "the listing gives the name in UTF-8";
     auto file = env.CreateReplacing(path);
     file->Append("new");
@@ -139,7 +132,7 @@ TEST(Win32Env, EveryNameAndLongPathsOpen) {
     EXPECT_EQ(testing::ReadFile(path), "new");
     EXPECT_EQ(AbsolutePath(path), path);
   }
-  EXPECT_EQ(Listed(long_folder).size(), 2u);
+  EXPECT_EQ(ListedNames(long_folder).size(), 2u);
 }
 
 // A replaced check file keeps what the user set on the old one: its

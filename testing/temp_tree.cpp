@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/env.h"
 #include "platform/wide_text.h"
 
 namespace quillora::testing {
@@ -94,6 +95,15 @@ std::string TempTree::Folder(std::string_view relative) {
   const std::string full = At(relative);
   fs::create_directories(Native(full));
   return full;
+}
+
+std::vector<std::string> ListedNames(const std::string& folder) {
+  std::vector<std::string> names;
+  auto listing = Env::Default().ListFolder(folder);
+  FolderEntry entry;
+  while (listing->Next(entry)) names.push_back(entry.name);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::string ReadFile(const std::string& path) {

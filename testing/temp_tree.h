@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 namespace quillora::testing {
@@ -34,6 +35,9 @@ class TempTree {
 
 // Reads a whole file; fails the test when it cannot.
 std::string ReadFile(const std::string& path);
+
+// The names a folder's listing (Env::Default()) gives, sorted.
+std::vector<std::string> ListedNames(const std::string& folder);
 
 // Runs body in a child process as the unprivileged user "nobody" when the
 // test runs as root, or directly otherwise. Returns body's result, or -1 when

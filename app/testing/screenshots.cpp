@@ -69,6 +69,14 @@ int main(int argc, char* argv[]) {
 
   form.PageControl->SetCurrentIndex(0);
   auto& q = *form.suiDlg;
+  // Shows the dialog as set up, takes its picture once it is drawn, closes it.
+  const auto shoot_dialog = [&](const QString& name) {
+    QTimer::singleShot(600, [&, name] {
+      ok &= Shoot(out.filePath(name));
+      if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+    q.Execute();
+  };
   // The message dialog as an error shows it: one button, the stop icon.
   q.Caption = "Quillora";
   q.Text = "Cannot open file \"C:\\data\\report.doc\". Access is denied.";
@@ -76,11 +84,7 @@ int main(int argc, char* argv[]) {
   q.ButtonCount = 1;
   q.Button1Caption = "OK";
   q.Button1ModalResult = quillora::mrOk;
-  QTimer::singleShot(600, [&] {
-    ok &= Shoot(out.filePath(QStringLiteral("message.png")));
-    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-  });
-  q.Execute();
+  shoot_dialog(QStringLiteral("message.png"));
 
   q.Caption = "Overwrite";
   q.Text = "The file already exists, do you want to overwrite it?";
@@ -90,10 +94,6 @@ int main(int argc, char* argv[]) {
   q.Button1ModalResult = quillora::mrYes;
   q.Button2Caption = "NO";
   q.Button2ModalResult = quillora::mrNo;
-  QTimer::singleShot(600, [&] {
-    ok &= Shoot(out.filePath(QStringLiteral("overwrite.png")));
-    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-  });
-  q.Execute();
+  shoot_dialog(QStringLiteral("overwrite.png"));
   return ok ? 0 : 1;
 }
