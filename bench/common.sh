@@ -26,7 +26,7 @@ machine_line() {
 time_once() {
   local TIMEFORMAT='%3R %3U %3S'
   [ -z "${2:-}" ] || sh -c "$2" >/dev/null 2>&1
-  { time sh -c "$1" >/dev/null 2>&1; } 2>&1
+  { time sh -c "$1" >/dev/null 2>&1 || true; } 2>&1
 }
 
 # compare LABEL GOAL "COMMAND A" "COMMAND B" [wall|cpu]
