@@ -40,7 +40,7 @@ compare "make, 16 x 256 MiB: hashdeep / ours" 2.5 "'$cli' make '$big'" "cd '$big
 # The kernels alternate inside the program, round by round.
 build/bench/lanes_bench | awk '
   $1 == "scalar" { scalar = $2 }
-  { rate[NR] = $2; name[NR] = $1; spread[NR] = $3 }
+  { rate[NR] = $2; name[NR] = $1; spread[NR] = $3 " " $4 }
   END { for (i = 1; i <= NR; ++i) printf "kernel %-8s %6.2f GB/s per core %s  %.2f x the scalar engine%s\n",
           name[i], rate[i] / 1e9, spread[i], rate[i] / scalar,
           (name[i] == "avx512" ? (rate[i] / scalar >= 3 ? " (goal 3.00) met" : " (goal 3.00) SHORT") : "") }'
