@@ -41,7 +41,7 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
     hand.held.reserve(2 * lanes + 1);  // a lane's worth in the lanes, as many taken ahead
     if (lanes > 1) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
   }
-  workers_.reserve(jobs);
+  workers_.reserve(hands_.size());
   try {
     for (Hand& hand : hands_) workers_.emplace_back([this, &hand] { Work(hand); });
   } catch (...) {  // no thread to be had: stop those started before rethrowing
@@ -142,9 +142,12 @@ void DigestAhead::Post(std::uint64_t number, AheadOutcome outcome) {
 
 void DigestAhead::DigestClaimed(Hand& hand) {
   std::vector<Claimed>& held = hand.held;
+  const auto let_go = [&](std::uint64_t number) {
+    held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
+  };
   const auto post = [&](std::uint64_t number, AheadOutcome outcome) {
     Post(number, std::move(outcome));
-    held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
+    let_go(number);
   };
   try {
     if (!hand.lanes) {
@@ -204,7 +207,7 @@ void DigestAhead::DigestClaimed(Hand& hand) {
         std::lock_guard lock(mutex_);
         rests_.push_back(std::move(rest));
       }
-      held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
+      let_go(number);
       work_ready_.notify_one();
     };
     hand_over.adopt = [&](FileLanes::Rest& rest, std::size_t busy) {
@@ -251,9 +254,7 @@ void DigestAhead::FinishRest(FileLanes::Rest& rest) {
   AheadOutcome outcome;
   try {
     const int error = FeedRestOfFile(rest.state, *rest.read);
-    const DigestBytes digest = FinishDigest(rest.state);
-    rest.stream.reset();
-    outcome = Digested(digest, error);
+    outcome = Digested(FinishDigest(rest.state), error);
   } catch (...) {
     outcome = AheadOutcome{};
     outcome.fault = std::current_exception();
