@@ -55,7 +55,7 @@ int UsageError(std::string_view problem) {
 }
 
 void PrintPathError(std::string_view path, int system_error) {
-  PrintError("quillora-cli: " + std::string(path) + ": " + SystemErrorMessage(system_error));
+  PrintPathProblem(path, SystemErrorMessage(system_error));
 }
 
 int InputError(std::string_view path, int system_error, std::string_view input_message) {
@@ -71,7 +71,7 @@ int JobFailed(const Error& error, std::string_view file) {
   const auto* io_error = dynamic_cast<const IoError*>(&error);
   if (io_error != nullptr && !file.empty()) {
     const int number = io_error->system_error();
-    PrintError("quillora-cli: " + std::string(file) + ": " + (number != 0 ? SystemErrorMessage(number) : error.what()));
+    PrintPathProblem(file, number != 0 ? SystemErrorMessage(number) : std::string(error.what()));
   } else {
     PrintError("quillora-cli: " + std::string(error.what()));
   }

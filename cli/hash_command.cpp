@@ -44,7 +44,7 @@ class PrintingSink final : public ListSink {
   // the window, but not out of sight.
   void LeftOut(std::string_view path, std::string_view reason) override {
     EndPending();
-    PrintError("quillora-cli: " + std::string(path) + ": " + std::string(reason));
+    PrintPathProblem(path, reason);
     unreadable_ = true;
   }
 
@@ -69,7 +69,7 @@ class PrintingSink final : public ListSink {
     unreadable_ = true;
     if (!md5sum_format_) PrintLine(SavedListLine(path, kCouldNotOpenFile, ""));
     if (error != 0 || md5sum_format_)
-      PrintError("quillora-cli: " + path + ": " + (error != 0 ? SystemErrorMessage(error) : std::string(kCouldNotOpenFile)));
+      PrintPathProblem(path, error != 0 ? SystemErrorMessage(error) : std::string(kCouldNotOpenFile));
   }
   bool unreadable() const { return unreadable_; }
 

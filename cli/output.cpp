@@ -187,6 +187,10 @@ void PrintError(std::string_view line) {
   WriteFramed(2, line, stderr_is_terminal);
 }
 
+void PrintPathProblem(std::string_view path, std::string_view reason) {
+  PrintError("quillora-cli: " + std::string(path) + ": " + std::string(reason));
+}
+
 void ShowStatus(std::string_view text) {
   std::string bytes = "\r";
   bytes += EscapeControls(text);

@@ -47,6 +47,9 @@ void PrintLine(std::string_view line);   // line + "\n" to standard output; Writ
 void HoldLines();
 void FlushLines();
 void PrintError(std::string_view line);  // line + "\n" to standard error; its failures are not reported
+// "quillora-cli: PATH: REASON" on standard error, as GNU tools name a file
+// and what went wrong with it.
+void PrintPathProblem(std::string_view path, std::string_view reason);
 
 // A status line on standard error that later lines replace: "\r", text and
 // an erase to the line's end. ClearStatus() erases it. Lines printed

@@ -53,7 +53,7 @@ class PrintingJobSink final : public ResultSink {
 
  private:
   void NameWithReason(std::string_view path, std::string_view reason) {
-    if (!silent_) PrintError("quillora-cli: " + std::string(path) + ": " + std::string(reason));
+    if (!silent_) PrintPathProblem(path, reason);
   }
 
   bool quiet_, silent_;

@@ -46,14 +46,15 @@ int VerifyCommand(const Invocation& invocation) {
   // record: a file it named went unchecked, so it is a finding. md5sum's
   // wording; --status keeps quiet about it as md5sum's does.
   if (counts.improper_lines > 0 && !invocation.status_only) {
-    PrintError("quillora-cli: " + check_file + ": " + std::to_string(counts.improper_lines) +
-               (counts.improper_lines == 1 ? " line is improperly formatted" : " lines are improperly formatted"));
+    PrintPathProblem(check_file, std::to_string(counts.improper_lines) + (counts.improper_lines == 1
+                                                                              ? " line is improperly formatted"
+                                                                              : " lines are improperly formatted"));
   }
   // A file of another format, or none at all, checks nothing: not a pass.
   if (counts.total() == 0) {
-    PrintError("quillora-cli: " + check_file +
-               ": no records found; the layouts read are DIGEST<TAB>PATH (Quillora's), DIGEST  NAME and "
-               "DIGEST *NAME (md5sum's), MD5 (NAME) = DIGEST (md5sum --tag) and MD5(NAME)= DIGEST (openssl)");
+    PrintPathProblem(check_file,
+                     "no records found; the layouts read are DIGEST<TAB>PATH (Quillora's), DIGEST  NAME and "
+                     "DIGEST *NAME (md5sum's), MD5 (NAME) = DIGEST (md5sum --tag) and MD5(NAME)= DIGEST (openssl)");
     return kExitFindings;
   }
   // What --new could not look at is named on standard error, as make does.
