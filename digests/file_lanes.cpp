@@ -30,6 +30,7 @@ struct FileLanes::Lane {
 FileLanes::FileLanes(LaneEngine engine, std::size_t chunk_bytes)
     : engine_(engine),
       lanes_(LaneCount(engine)),
+      narrow_(NarrowLaneCount(engine) < lanes_ ? NarrowLaneCount(engine) : 0),
       chunk_(std::max<std::size_t>(64, chunk_bytes / 64 * 64)),
       lane_(new Lane[LaneCount(engine)]),
       buffers_(static_cast<std::uint8_t*>(::operator new(lanes_ * chunk_, std::align_val_t{64}))),
@@ -198,20 +199,47 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
     }
 
     std::size_t blocks = static_cast<std::size_t>(-1);
-    const std::uint8_t* data[kMaxLanes];
     for (std::size_t i = 0; i < lanes_; ++i) {
-      const Lane& lane = lane_[i];
-      // A free lane reads the busy one's bytes; its words are not used.
-      const Lane& source = lane.stream ? lane : alone;
-      data[i] = buffers_ + (lane.stream ? i : last_busy) * chunk_ + source.begin;
-      if (lane.stream) blocks = std::min(blocks, (lane.end - lane.begin) / 64);
+      if (lane_[i].stream) blocks = std::min(blocks, (lane_[i].end - lane_[i].begin) / 64);
     }
-    TransformLanes(engine_, words_, data, blocks);
+    if (busy <= narrow_) {
+      TransformNarrow(blocks);
+    } else {
+      const std::uint8_t* data[kMaxLanes];
+      for (std::size_t i = 0; i < lanes_; ++i) {
+        // A free lane reads the busy one's bytes; its words are not used.
+        const std::size_t source = lane_[i].stream ? i : last_busy;
+        data[i] = buffers_ + source * chunk_ + lane_[source].begin;
+      }
+      TransformLanes(engine_, words_, data, blocks);
+    }
     for (std::size_t i = 0; i < lanes_; ++i) {
       if (!lane_[i].stream) continue;
       lane_[i].begin += blocks * 64;
       lane_[i].hashed += blocks * 64;
     }
+  }
+}
+
+// The busy lanes' words go into the narrow kernel's first lanes and back, so
+// files stay in their lanes (and buffers) whichever kernel runs them.
+void FileLanes::TransformNarrow(std::size_t blocks) {
+  LaneWords narrow;
+  std::size_t from[kMaxLanes];
+  const std::uint8_t* data[kMaxLanes] = {};
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < lanes_; ++i) {
+    if (!lane_[i].stream) continue;
+    from[n] = i;
+    data[n] = buffers_ + i * chunk_ + lane_[i].begin;
+    narrow.a[n] = words_.a[i], narrow.b[n] = words_.b[i], narrow.c[n] = words_.c[i], narrow.d[n] = words_.d[i];
+    ++n;
+  }
+  for (std::size_t j = n; j < narrow_; ++j) data[j] = data[0];
+  TransformLanes(engine_, narrow, data, blocks, narrow_);
+  for (std::size_t j = 0; j < n; ++j) {
+    const std::size_t i = from[j];
+    words_.a[i] = narrow.a[j], words_.b[i] = narrow.b[j], words_.c[i] = narrow.c[j], words_.d[i] = narrow.d[j];
   }
 }
 

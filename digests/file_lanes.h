@@ -103,9 +103,15 @@ class FileLanes {
   // so the disk has many reads in flight instead of the one each lane waits
   // on in turn.
   bool TakeNext(const TakeFile& take, File& file, std::size_t wanted);
+  // Runs blocks blocks of every busy lane on the narrow kernel (busy lanes:
+  // at most narrow_).
+  void TransformNarrow(std::size_t blocks);
 
   LaneEngine engine_;
   std::size_t lanes_;
+  // With this many busy lanes or fewer, the engine's narrow kernel runs them
+  // faster (0: it has none).
+  std::size_t narrow_;
   std::deque<File> ahead_;  // taken and read ahead, not yet in a lane
   // A running share of the reads that waited on the disk: the cached kind
   // takes a few microseconds, and asking ahead would cost it a call per file.
