@@ -1,5 +1,6 @@
 #include "md5/md5.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -8,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-
+#include "md5/md5_lanes.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -91,6 +92,40 @@ TEST(Md5, HexIsUpperCaseAndZeroFilled) {
   d.fill(0xab);
   EXPECT_EQ(DigestToHex(d), "ABABABABABABABABABABABABABABABAB");
   EXPECT_EQ(LowerAscii("ABCDEF0123XYZ\xC4"), "abcdef0123xyz\xC4");
+}
+
+}  // namespace
+}  // namespace quillora
+
+namespace quillora {
+namespace {
+
+// Every kernel, with every number of lanes in use (the narrow kernel takes
+// the smaller counts), leaves each running lane's words where the scalar
+// engine leaves them, and the lanes it does not run as they were.
+TEST(Md5, LaneKernelsMatchTheScalarEngineWhateverLanesRun) {
+  constexpr std::size_t kBlocks = 3;
+  std::vector<std::uint8_t> bytes(kMaxLanes * kBlocks * 64);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 131 + i / 7);
+  const std::uint8_t* data[kMaxLanes];
+  for (std::size_t lane = 0; lane < kMaxLanes; ++lane) data[lane] = bytes.data() + lane * kBlocks * 64;
+  for (LaneEngine engine : {LaneEngine::kAvx2, LaneEngine::kAvx512}) {
+    if (!LaneEngineSupported(engine)) continue;
+    for (std::size_t running = 1; running <= LaneCount(engine); ++running) {
+      LaneWords words;
+      for (std::size_t lane = 0; lane < kMaxLanes; ++lane) StartLane(words, lane);
+      TransformLanes(engine, words, data, kBlocks, running);
+      const std::size_t ran = running <= NarrowLaneCount(engine) ? NarrowLaneCount(engine) : LaneCount(engine);
+      for (std::size_t lane = 0; lane < kMaxLanes; ++lane) {
+        DigestState state;
+        StartDigest(state);
+        if (lane < ran) FeedDigest(state, data[lane], kBlocks * 64);
+        EXPECT_EQ((std::array{words.a[lane], words.b[lane], words.c[lane], words.d[lane]}),
+                  (std::array{state.a, state.b, state.c, state.d}))
+            << LaneEngineName(engine) << ", " << running << " running, lane " << lane;
+      }
+    }
+  }
 }
 
 }  // namespace
