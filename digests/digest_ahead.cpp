@@ -35,15 +35,22 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
   // Workers beyond jobs wait until reads wait on the disk: then more opens
   // and reads are in flight than there are cores to hash.
   const unsigned readers = lanes > 1 ? std::max(jobs, kColdWorkers) - jobs : 0;
+  readers_ = readers;
   hands_.resize(jobs + readers);
   for (std::size_t i = jobs; i < hands_.size(); ++i) hands_[i].only_when_cold = true;
   for (Hand& hand : hands_) {
     hand.held.reserve(2 * lanes + 1);  // a lane's worth in the lanes, as many taken ahead
     if (lanes > 1) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
   }
-  workers_.reserve(hands_.size());
+  if (lanes > 1 && jobs >= 2) {
+    long_hand_ = std::make_unique<Hand>();
+    long_hand_->held.reserve(lanes);
+    long_hand_->lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
+  }
+  workers_.reserve(hands_.size() + 1);
   try {
     for (Hand& hand : hands_) workers_.emplace_back([this, &hand] { Work(hand); });
+    if (long_hand_) workers_.emplace_back([this] { LongWork(); });
   } catch (...) {  // no thread to be had: stop those started before rethrowing
     {
       std::lock_guard lock(mutex_);
@@ -51,6 +58,7 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
     }
     work_ready_.notify_all();
     cold_ready_.notify_all();
+    long_ready_.notify_all();
     workers_.clear();
     throw;
   }
@@ -64,6 +72,7 @@ DigestAhead::~DigestAhead() {
   stop_lanes_ = true;
   work_ready_.notify_all();
   cold_ready_.notify_all();
+  long_ready_.notify_all();
   workers_.clear();  // joins
 }
 
@@ -188,6 +197,10 @@ void DigestAhead::DigestClaimed(Hand& hand) {
         next->opened = true;
         const std::uint64_t number = next->number;
         AheadOutcome outcome = Open(*next, file.stream);
+        if (file.stream && ToLongLanes(number, file.stream)) {
+          let_go(number);
+          continue;
+        }
         if (file.stream) {
           file.tag = number;
           return true;
@@ -250,6 +263,87 @@ void DigestAhead::DigestClaimed(Hand& hand) {
   }
 }
 
+bool DigestAhead::ToLongLanes(std::uint64_t number, std::unique_ptr<Stream>& file) {
+  if (!long_hand_ || file->Size() < kOverlapFrom) return false;
+  {
+    std::lock_guard lock(mutex_);
+    if (long_count_ == LaneCount(engine_)) return false;
+    ++long_count_;
+    long_files_.push_back(FileLanes::File{std::move(file), number});
+  }
+  long_ready_.notify_one();
+  return true;
+}
+
+void DigestAhead::LongWork() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    long_ready_.wait(lock, [&] { return stopping_ || !long_files_.empty(); });
+    if (stopping_) return;
+    lock.unlock();
+    RunLongLanes();
+    lock.lock();
+  }
+}
+
+void DigestAhead::RunLongLanes() {
+  std::vector<Claimed>& held = long_hand_->held;
+  const auto take = [&](FileLanes::File& file, std::size_t) {
+    {
+      std::lock_guard lock(mutex_);
+      if (long_files_.empty()) return false;
+      file = std::move(long_files_.front());
+      long_files_.pop_front();
+    }
+    held.push_back(Claimed{.number = file.tag, .path = nullptr, .opened = true});
+    return true;
+  };
+  const auto done = [&](std::uint64_t number, const DigestBytes& digest, int error) {
+    Post(number, Digested(digest, error));
+    held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
+    std::lock_guard lock(mutex_);
+    --long_count_;
+  };
+  // While workers may still open large files, a file alone here goes on a
+  // chunk at a time, so the next one joins it.
+  const auto more_may_come = [&] {
+    std::lock_guard lock(mutex_);
+    return !long_files_.empty() || Unstarted() != 0 || in_kernels_ != 0;
+  };
+  // Once the workers have nothing else, one of them takes the file with the
+  // most left to its scalar engine; the rest stay on the narrow kernel. More
+  // than the cores would only share them.
+  FileLanes::HandOver hand_over;
+  hand_over.take = [&](FileLanes::Rest&& rest) {
+    const std::uint64_t number = rest.tag;
+    held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
+    {
+      std::lock_guard lock(mutex_);
+      --long_count_;
+      rests_.push_back(std::move(rest));
+    }
+    work_ready_.notify_one();
+  };
+  hand_over.wanted = [&] {
+    std::lock_guard lock(mutex_);
+    return idle_workers_ > 0 && Unstarted() == 0 && in_kernels_ == 0 && rests_.empty() &&
+           finishing_rests_ + 1 < hands_.size() - readers_;
+  };
+  try {
+    long_hand_->lanes->Run(take, done, stop_lanes_, &hand_over, more_may_come);
+  } catch (...) {
+    const std::exception_ptr fault = std::current_exception();
+    for (const Claimed& claimed : held) {
+      AheadOutcome outcome;
+      outcome.fault = fault;
+      Post(claimed.number, std::move(outcome));
+    }
+    std::lock_guard lock(mutex_);
+    long_count_ -= held.size();
+    held.clear();
+  }
+}
+
 void DigestAhead::FinishRest(FileLanes::Rest& rest) {
   AheadOutcome outcome;
   try {
@@ -282,13 +376,16 @@ void DigestAhead::Work(Hand& hand) {
     if (!hand.only_when_cold && Unstarted() == 0 && !rests_to_adopt() && !rests_.empty() && in_kernels_ == 0) {
       FileLanes::Rest rest = std::move(rests_.front());
       rests_.pop_front();
+      ++finishing_rests_;
       lock.unlock();
       FinishRest(rest);
+      lock.lock();
+      --finishing_rests_;
     } else {
       lock.unlock();
       DigestClaimed(hand);
+      lock.lock();
     }
-    lock.lock();
   }
 }
 

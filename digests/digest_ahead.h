@@ -121,6 +121,14 @@ class DigestAhead {
   // fault of every file hand holds, so the job ends, never the program.
   void DigestClaimed(Hand& hand);
   void Work(Hand& hand);
+  // The long lanes' thread: digests the large files workers hand it (see
+  // ToLongLanes) until the job ends.
+  void LongWork();
+  void RunLongLanes();
+  // Hands an open file that takes a worker's lanes a long time to the long
+  // lanes, if they have room: a file among small ones moves only as fast as
+  // they are opened and read. Returns true when it was taken.
+  bool ToLongLanes(std::uint64_t number, std::unique_ptr<Stream>& file);
   // Digests the rest of a file a worker's lanes handed over, and posts it.
   void FinishRest(FileLanes::Rest& rest);
   // Moves up to wanted files not yet started from the queue to held. Returns
@@ -154,10 +162,19 @@ class DigestAhead {
   std::vector<Hand> hands_;      // one per worker
   std::deque<FileLanes::Rest> rests_;  // large files handed over by thin kernels
   unsigned in_kernels_ = 0;            // workers running their lanes
+  unsigned finishing_rests_ = 0;       // workers finishing a file handed over
+  unsigned readers_ = 0;               // hands_ that only read when cold
   // Whether the reads of the worker that last took a file waited on the disk
   // (FileLanes::cold): the readers work while it is set. Written under the
   // lock.
   std::atomic<bool> cold_{false};
+  // The long lanes (with two jobs or more, on an engine with lanes): a
+  // thread of their own with a FileLanes for large files only, so they run
+  // on every lane at the kernel's pace from their open on.
+  std::unique_ptr<Hand> long_hand_;
+  std::deque<FileLanes::File> long_files_;  // handed to it, not yet in a lane
+  std::size_t long_count_ = 0;              // those and the ones in its lanes
+  std::condition_variable long_ready_;
   std::vector<std::jthread> workers_;
 };
 

@@ -66,8 +66,9 @@ TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
   testing::FaultEnv env;
   std::vector<std::string> paths;
   for (int i = 0; i < 120; ++i) {
-    // Tiny files, with a few large ones among them that finish last.
-    const std::size_t size = i % 17 == 3 ? 3'000'000 : static_cast<std::size_t>(i);
+    // Tiny files, with a few large ones among them that finish last: with
+    // two jobs or more, those from 8 MiB go to the long lanes.
+    const std::size_t size = i % 17 == 3 ? (i % 2 ? 3'000'000 : 9'000'000) : static_cast<std::size_t>(i);
     paths.push_back(tree.Write("f" + std::to_string(i), testing::RandomBytes(size, i)));
     if (i % 29 == 5) paths.push_back(tree.At("missing" + std::to_string(i)));
     if (i % 31 == 7) paths.push_back(paths.front());  // the same file again
@@ -148,7 +149,8 @@ TEST(DigestAhead, EndingEarlyLeavesNoThreadBehind) {
     for (int i = 0; i < 50; ++i) ahead.Submit(tree.Write("f" + std::to_string(i), "x"));
     ahead.Start();
     ahead.TakeNext();  // then give up, as a job ended by an error does
-    const unsigned threads = LaneCount(ActiveLaneEngine()) > 1 ? DigestAhead::kColdWorkers : 3;
+    // With lanes: the workers, readers to make up kColdWorkers, and the long lanes' thread.
+    const unsigned threads = LaneCount(ActiveLaneEngine()) > 1 ? DigestAhead::kColdWorkers + 1 : 3;
     EXPECT_EQ(ThreadCount(), before + static_cast<int>(threads));
   }
   // A joined thread's entry may linger in the system's list for a moment after it ended.

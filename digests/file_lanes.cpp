@@ -117,8 +117,29 @@ bool FileLanes::TakeNext(const TakeFile& take, File& file, std::size_t wanted) {
   return true;
 }
 
+void FileLanes::HandOverLane(Lane& lane, std::size_t index, const HandOver& hand_over) {
+  Rest rest;
+  Resume(lane, index, rest.state);
+  rest.read = lane.read;
+  rest.tag = lane.tag;
+  rest.stream = std::move(lane.stream);
+  lane.read.reset();
+  hand_over.take(std::move(rest));
+}
+
+void FileLanes::StepOnScalar(Lane& lane, std::size_t index) {
+  const std::size_t bytes = (lane.end - lane.begin) / 64 * 64;
+  DigestState state;
+  const std::uint32_t words[4] = {words_.a[index], words_.b[index], words_.c[index], words_.d[index]};
+  ResumeDigest(state, words, lane.hashed);
+  FeedDigest(state, buffers_ + index * chunk_ + lane.begin, bytes);
+  words_.a[index] = state.a, words_.b[index] = state.b, words_.c[index] = state.c, words_.d[index] = state.d;
+  lane.begin += bytes;
+  lane.hashed += bytes;
+}
+
 void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop,
-                    const HandOver* hand_over) {
+                    const HandOver* hand_over, const std::function<bool()>& more_may_come) {
   // However the run ends (a stop, an exception from take, done or a stream),
   // no file stays open in a lane.
   struct CloseAll {
@@ -160,7 +181,24 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
         last_busy = i;
       }
     }
-    if (hand_over != nullptr && !take_has_more && busy < lanes_) {
+    // Only lanes run thin give a file up: while many are busy, each costs
+    // less there than on the scalar engine, and the scalar engine is only
+    // faster for the one file.
+    if (hand_over != nullptr && hand_over->wanted && busy >= 2 && busy <= NarrowLaneCount(engine_) &&
+        hand_over->wanted()) {
+      std::size_t most = lanes_;
+      for (std::size_t i = 0; i < lanes_; ++i) {
+        if (lane_[i].stream && lane_[i].read->left() >= kOverlapFrom &&
+            (most == lanes_ || lane_[i].read->left() > lane_[most].read->left())) {
+          most = i;
+        }
+      }
+      if (most != lanes_) {
+        HandOverLane(lane_[most], most, *hand_over);
+        continue;
+      }
+    }
+    if (hand_over != nullptr && hand_over->adopt && !take_has_more && busy < lanes_) {
       // Files handed over join a kernel that will run anyway, or gather
       // into one (adopt decides from busy).
       bool adopted = false;
@@ -174,18 +212,11 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
       }
       if (adopted) continue;
     }
-    if (hand_over != nullptr && !take_has_more && busy <= 2) {
+    if (hand_over != nullptr && hand_over->adopt && !take_has_more && busy <= 2) {
       bool handed = false;
       for (std::size_t i = 0; i < lanes_; ++i) {
-        Lane& lane = lane_[i];
-        if (!lane.stream || lane.read->left() < kOverlapFrom) continue;
-        Rest rest;
-        Resume(lane, i, rest.state);
-        rest.read = lane.read;
-        rest.tag = lane.tag;
-        rest.stream = std::move(lane.stream);
-        lane.read.reset();
-        hand_over->take(std::move(rest));
+        if (!lane_[i].stream || lane_[i].read->left() < kOverlapFrom) continue;
+        HandOverLane(lane_[i], i, *hand_over);
         handed = true;
       }
       if (handed) continue;
@@ -194,7 +225,11 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
     // One lane of many would run slower than the scalar engine.
     Lane& alone = lane_[last_busy];
     if (busy == 1 && !take_has_more) {
-      Finish(alone, last_busy, true, done);
+      if (more_may_come && more_may_come()) {
+        StepOnScalar(alone, last_busy);
+      } else {
+        Finish(alone, last_busy, true, done);
+      }
       continue;
     }
 

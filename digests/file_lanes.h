@@ -55,9 +55,15 @@ class FileLanes {
   // another) and returns true, or returns false: when there is none, or
   // when busy (the lanes busy now) and those waiting make fewer than three,
   // so that a file never goes back and forth.
+  //
+  // wanted (optional): true when a thread is free to finish a large file on
+  // the scalar engine, which runs one message faster than any lane. Then a
+  // run with two busy lanes or more, but no more than the narrow kernel's,
+  // hands over the file with the most left.
   struct HandOver {
     std::function<void(Rest&& rest)> take;
-    std::function<bool(Rest& rest, std::size_t busy)> adopt;
+    std::function<bool(Rest& rest, std::size_t busy)> adopt;  // none: adopts nothing, hands over only when wanted
+    std::function<bool()> wanted;
   };
 
   // engine: a supported engine with more than one lane. chunk_bytes: the
@@ -83,8 +89,12 @@ class FileLanes {
   // free lanes take such files back (adopt) when that makes three or more,
   // where they cost nothing more. So a few large files share one kernel, or
   // go to the scalar engine of a free thread.
+  //
+  // With more_may_come, a file left alone while it says more may come runs
+  // on the scalar engine a chunk at a time, so files taken later join it in
+  // the lanes.
   void Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop,
-           const HandOver* hand_over = nullptr);
+           const HandOver* hand_over = nullptr, const std::function<bool()>& more_may_come = {});
 
   // True while reads of late waited on the disk, not the cache.
   bool cold() const;
@@ -106,6 +116,11 @@ class FileLanes {
   // Runs blocks blocks of every busy lane on the narrow kernel (busy lanes:
   // at most narrow_).
   void TransformNarrow(std::size_t blocks);
+  // Runs the whole blocks buffered in the lane on the scalar engine, from
+  // and back to its words.
+  void StepOnScalar(Lane& lane, std::size_t index);
+  // Hands the lane's file to hand_over.take as a Rest; the lane is then free.
+  void HandOverLane(Lane& lane, std::size_t index, const HandOver& hand_over);
 
   LaneEngine engine_;
   std::size_t lanes_;

@@ -151,6 +151,39 @@ TEST(FileLanes, LargeFilesHandedOverFromThinLanesKeepTheirDigests) {
   }
 }
 
+// The long lanes' way: files come now and then, so a file left alone goes
+// on a chunk at a time on the scalar engine while more may come, and the
+// others join it; once a free thread is wanted, the file with the most left
+// goes to it. Every digest stays the scalar one.
+TEST(FileLanes, FilesComingLateJoinOneLeftAloneAndAFreeThreadTakesTheLongest) {
+  const std::vector<Message> messages = OfLengths({(9 << 20) + 5, (12 << 20) + 9, 100'000, 64, (10 << 20) + 1});
+  for (LaneEngine engine : LaneKernels()) {
+    std::vector<std::string> results(messages.size());
+    std::size_t next = 0, calls = 0;
+    const auto take = [&](FileLanes::File& file, std::size_t) {
+      // One file, then none for a few rounds, then the others one by one.
+      if (next == messages.size() || (++calls < 6 && next == 1)) return false;
+      file.stream = std::make_unique<StringStream>(messages[next].bytes, static_cast<std::size_t>(-1));
+      file.tag = next++;
+      return true;
+    };
+    const auto done = [&](std::uint64_t tag, const DigestBytes& digest, int error) {
+      results[tag] = error != 0 ? "error " + std::to_string(error) : DigestToHex(digest);
+    };
+    Handed handed;
+    FileLanes::HandOver hand_over;
+    hand_over.take = [&](FileLanes::Rest&& rest) { handed.push_back(std::move(rest)); };
+    hand_over.wanted = [&] { return next == messages.size() && handed.empty(); };
+    std::atomic<bool> stop{false};
+    FileLanes lanes(engine, 64 * 1024);
+    lanes.Run(take, done, stop, &hand_over, [&] { return next < messages.size(); });
+    ASSERT_EQ(handed.size(), 1u) << LaneEngineName(engine);
+    EXPECT_EQ(handed[0].tag, 1u) << LaneEngineName(engine) << ": the file with the most left";
+    FinishHanded(handed, results);
+    EXPECT_EQ(results, ScalarResults(messages)) << LaneEngineName(engine);
+  }
+}
+
 TEST(LaneEngines, NamesAndChoice) {
   for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512})
     EXPECT_EQ(LaneEngineNamed(LaneEngineName(engine)), engine);
