@@ -53,18 +53,28 @@ class AheadQueue {
 
  private:
   void Fill() {
+    std::size_t unstarted = 0;
     while (items_.size() < max_items_ && ahead_.HasRoom() && !source_done_) {
       Item item;
       if (!source_(item)) {
         source_done_ = true;
         break;
       }
-      if (const DigestRequest request = digest_path_(item); request.path != nullptr)
+      if (const DigestRequest request = digest_path_(item); request.path != nullptr) {
         ahead_.Submit(*request.path, request.listed_regular);
+        // The first fill walks a whole look-ahead: the workers start on its
+        // first files meanwhile.
+        if (++unstarted == kStartEvery) {
+          ahead_.Start();
+          unstarted = 0;
+        }
+      }
       items_.push_back(std::move(item));
     }
     ahead_.Start();
   }
+
+  static constexpr std::size_t kStartEvery = 256;
 
   DigestAhead ahead_;
   std::function<bool(Item&)> source_;

@@ -81,7 +81,7 @@ class DigestAhead {
   static unsigned DefaultJobs();
   static void SetDefaultJobs(unsigned jobs);
 
-  static constexpr std::size_t kDefaultAhead = 16384;
+  static constexpr std::size_t kDefaultAhead = 65536;
   // Threads in all once reads wait on the disk (with lanes; fewer jobs get
   // readers to make up the number, asleep until then): about the reads in
   // flight a solid-state disk needs to give its full speed.
