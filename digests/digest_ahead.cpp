@@ -36,7 +36,7 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
   // Workers beyond jobs wait until reads wait on the disk: then more opens
   // and reads are in flight than there are cores to hash.
   const unsigned readers = lanes > 1 ? std::max(jobs, kColdWorkers) - jobs : 0;
-  readers_ = readers;
+  jobs_ = jobs;
   hands_.resize(jobs + readers);
   for (std::size_t i = jobs; i < hands_.size(); ++i) hands_[i].only_when_cold = true;
   for (Hand& hand : hands_) {
@@ -150,11 +150,13 @@ void DigestAhead::Post(std::uint64_t number, AheadOutcome outcome) {
   if (caller_waiting_ && number == taken_) outcome_ready_.notify_one();
 }
 
+void DigestAhead::LetGo(std::vector<Claimed>& held, std::uint64_t number) {
+  held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
+}
+
 void DigestAhead::DigestClaimed(Hand& hand) {
   std::vector<Claimed>& held = hand.held;
-  const auto let_go = [&](std::uint64_t number) {
-    held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
-  };
+  const auto let_go = [&](std::uint64_t number) { LetGo(held, number); };
   const auto post = [&](std::uint64_t number, AheadOutcome outcome) {
     Post(number, std::move(outcome));
     let_go(number);
@@ -301,7 +303,7 @@ void DigestAhead::RunLongLanes() {
   };
   const auto done = [&](std::uint64_t number, const DigestBytes& digest, int error) {
     Post(number, Digested(digest, error));
-    held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
+    LetGo(held, number);
     std::lock_guard lock(mutex_);
     --long_count_;
   };
@@ -316,8 +318,7 @@ void DigestAhead::RunLongLanes() {
   // than the cores would only share them.
   FileLanes::HandOver hand_over;
   hand_over.take = [&](FileLanes::Rest&& rest) {
-    const std::uint64_t number = rest.tag;
-    held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
+    LetGo(held, rest.tag);
     {
       std::lock_guard lock(mutex_);
       --long_count_;
@@ -328,7 +329,7 @@ void DigestAhead::RunLongLanes() {
   hand_over.wanted = [&] {
     std::lock_guard lock(mutex_);
     return idle_workers_ > 0 && Unstarted() == 0 && in_kernels_ == 0 && rests_.empty() &&
-           finishing_rests_ + 1 < hands_.size() - readers_;
+           finishing_rests_ + 1 < jobs_;
   };
   try {
     long_hand_->lanes->Run(take, done, stop_lanes_, &hand_over, more_may_come);

@@ -57,8 +57,10 @@ class DigestAhead {
   // and reports meanwhile. Each worker digests up to
   // LaneCount(ActiveLaneEngine()) files at once on the lane kernel (see
   // FileLanes), filling its lanes before another worker takes files, or one
-  // at a time on the scalar engine. At most max_ahead files are queued and
-  // not yet taken (0: kDefaultAhead).
+  // at a time on the scalar engine. With two jobs or more on the lanes, one
+  // thread more runs the long lanes: files of kOverlapFrom bytes or more go
+  // there once opened (see ToLongLanes). At most max_ahead files are queued
+  // and not yet taken (0: kDefaultAhead).
   explicit DigestAhead(Env& env, unsigned jobs = 0, std::size_t max_ahead = 0);
   // Stops the workers and waits for them; outcomes not taken are dropped.
   ~DigestAhead();
@@ -120,6 +122,8 @@ class DigestAhead {
   // boundary: anything a file's own SystemError does not cover becomes the
   // fault of every file hand holds, so the job ends, never the program.
   void DigestClaimed(Hand& hand);
+  // Drops file number from held (it was posted or handed on).
+  static void LetGo(std::vector<Claimed>& held, std::uint64_t number);
   void Work(Hand& hand);
   // The long lanes' thread: digests the large files workers hand it (see
   // ToLongLanes) until the job ends.
@@ -163,7 +167,7 @@ class DigestAhead {
   std::deque<FileLanes::Rest> rests_;  // large files handed over by thin kernels
   unsigned in_kernels_ = 0;            // workers running their lanes
   unsigned finishing_rests_ = 0;       // workers finishing a file handed over
-  unsigned readers_ = 0;               // hands_ that only read when cold
+  unsigned jobs_ = 0;                  // hands_ that digest whether cold or not
   // Whether the reads of the worker that last took a file waited on the disk
   // (FileLanes::cold): the readers work while it is set. Written under the
   // lock.
