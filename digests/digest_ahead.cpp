@@ -150,6 +150,15 @@ void DigestAhead::Post(std::uint64_t number, AheadOutcome outcome) {
   if (caller_waiting_ && number == taken_) outcome_ready_.notify_one();
 }
 
+void DigestAhead::PostFault(std::vector<Claimed>& held, const std::exception_ptr& fault) {
+  for (const Claimed& claimed : held) {
+    AheadOutcome outcome;
+    outcome.fault = fault;
+    Post(claimed.number, std::move(outcome));
+  }
+  held.clear();
+}
+
 void DigestAhead::LetGo(std::vector<Claimed>& held, std::uint64_t number) {
   held.erase(std::find_if(held.begin(), held.end(), [&](const Claimed& c) { return c.number == number; }));
 }
@@ -256,13 +265,7 @@ void DigestAhead::DigestClaimed(Hand& hand) {
     hand.lanes->Run(take, done, stop_lanes_, &hand_over);
   } catch (...) {
     // The lanes have closed their files; none of those held gets a digest.
-    const std::exception_ptr fault = std::current_exception();
-    for (const Claimed& claimed : held) {
-      AheadOutcome outcome;
-      outcome.fault = fault;
-      Post(claimed.number, std::move(outcome));
-    }
-    held.clear();
+    PostFault(held, std::current_exception());
   }
 }
 
@@ -334,15 +337,10 @@ void DigestAhead::RunLongLanes() {
   try {
     long_hand_->lanes->Run(take, done, stop_lanes_, &hand_over, more_may_come);
   } catch (...) {
-    const std::exception_ptr fault = std::current_exception();
-    for (const Claimed& claimed : held) {
-      AheadOutcome outcome;
-      outcome.fault = fault;
-      Post(claimed.number, std::move(outcome));
-    }
+    const std::size_t lost = held.size();
+    PostFault(held, std::current_exception());
     std::lock_guard lock(mutex_);
-    long_count_ -= held.size();
-    held.clear();
+    long_count_ -= lost;
   }
 }
 

@@ -122,6 +122,8 @@ class DigestAhead {
   // boundary: anything a file's own SystemError does not cover becomes the
   // fault of every file hand holds, so the job ends, never the program.
   void DigestClaimed(Hand& hand);
+  // Posts fault as the outcome of every file held, and lets them go.
+  void PostFault(std::vector<Claimed>& held, const std::exception_ptr& fault);
   // Drops file number from held (it was posted or handed on).
   static void LetGo(std::vector<Claimed>& held, std::uint64_t number);
   void Work(Hand& hand);

@@ -125,20 +125,40 @@ __attribute__((target("avx2"))) inline void Transpose8(const __m256i r[8], __m25
   }
 }
 
+// The eight-lane kernels' words in and out, and a block of each lane as
+// sixteen columns (x[j]: word j of each lane).
+__attribute__((target("avx2"))) inline void LoadWords8(const LaneWords& words, __m256i& a, __m256i& b, __m256i& c,
+                                                       __m256i& d) {
+  a = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.a));
+  b = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.b));
+  c = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.c));
+  d = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.d));
+}
+
+__attribute__((target("avx2"))) inline void StoreWords8(LaneWords& words, __m256i a, __m256i b, __m256i c,
+                                                        __m256i d) {
+  _mm256_store_si256(reinterpret_cast<__m256i*>(words.a), a);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(words.b), b);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(words.c), c);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(words.d), d);
+}
+
+__attribute__((target("avx2"))) inline void LoadBlock8(const std::uint8_t* const* data, std::size_t offset,
+                                                       __m256i x[16]) {
+  __m256i r[8];
+  for (int half = 0; half < 2; ++half) {
+    for (int i = 0; i < 8; ++i) r[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data[i] + offset + 32 * half));
+    Transpose8(r, x + 8 * half);
+  }
+}
+
 __attribute__((target("avx2"))) void Transform8(LaneWords& words, const std::uint8_t* const* data,
                                                 std::size_t blocks) {
-  // (Lambdas would not inherit the target, so the loads are spelled out.)
-  __m256i a = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.a));
-  __m256i b = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.b));
-  __m256i c = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.c));
-  __m256i d = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.d));
+  __m256i a, b, c, d, x[16];
+  LoadWords8(words, a, b, c, d);
   const __m256i ones = _mm256_set1_epi32(-1);
   for (std::size_t offset = 0; offset != blocks * 64; offset += 64) {
-    __m256i r[8], x[16];
-    for (int half = 0; half < 2; ++half) {
-      for (int i = 0; i < 8; ++i) r[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data[i] + offset + 32 * half));
-      Transpose8(r, x + 8 * half);
-    }
+    LoadBlock8(data, offset, x);
     const __m256i aa = a, bb = b, cc = c, dd = d;
 #define F F256
 #define G G256
@@ -149,15 +169,9 @@ __attribute__((target("avx2"))) void Transform8(LaneWords& words, const std::uin
 #undef G
 #undef H
 #undef I
-    a = ADD256(a, aa);
-    b = ADD256(b, bb);
-    c = ADD256(c, cc);
-    d = ADD256(d, dd);
+    a = ADD256(a, aa), b = ADD256(b, bb), c = ADD256(c, cc), d = ADD256(d, dd);
   }
-  _mm256_store_si256(reinterpret_cast<__m256i*>(words.a), a);
-  _mm256_store_si256(reinterpret_cast<__m256i*>(words.b), b);
-  _mm256_store_si256(reinterpret_cast<__m256i*>(words.c), c);
-  _mm256_store_si256(reinterpret_cast<__m256i*>(words.d), d);
+  StoreWords8(words, a, b, c, d);
 }
 
 // Eight lanes in 256-bit registers with AVX-512's rotation and three-input
@@ -172,16 +186,10 @@ __attribute__((target("avx2"))) void Transform8(LaneWords& words, const std::uin
 
 __attribute__((target("avx512f,avx512vl"))) void Transform8Narrow(LaneWords& words, const std::uint8_t* const* data,
                                                                   std::size_t blocks) {
-  __m256i a = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.a));
-  __m256i b = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.b));
-  __m256i c = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.c));
-  __m256i d = _mm256_load_si256(reinterpret_cast<const __m256i*>(words.d));
+  __m256i a, b, c, d, x[16];
+  LoadWords8(words, a, b, c, d);
   for (std::size_t offset = 0; offset != blocks * 64; offset += 64) {
-    __m256i r[8], x[16];
-    for (int half = 0; half < 2; ++half) {
-      for (int i = 0; i < 8; ++i) r[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data[i] + offset + 32 * half));
-      Transpose8(r, x + 8 * half);
-    }
+    LoadBlock8(data, offset, x);
     const __m256i aa = a, bb = b, cc = c, dd = d;
 #define F(a, b, c, d, k, s, t) STEP256VL(0xca, a, b, c, d, k, s, t)
 #define G(a, b, c, d, k, s, t) STEP256VL(0xe4, a, b, c, d, k, s, t)
@@ -192,15 +200,9 @@ __attribute__((target("avx512f,avx512vl"))) void Transform8Narrow(LaneWords& wor
 #undef G
 #undef H
 #undef I
-    a = ADD256(a, aa);
-    b = ADD256(b, bb);
-    c = ADD256(c, cc);
-    d = ADD256(d, dd);
+    a = ADD256(a, aa), b = ADD256(b, bb), c = ADD256(c, cc), d = ADD256(d, dd);
   }
-  _mm256_store_si256(reinterpret_cast<__m256i*>(words.a), a);
-  _mm256_store_si256(reinterpret_cast<__m256i*>(words.b), b);
-  _mm256_store_si256(reinterpret_cast<__m256i*>(words.c), c);
-  _mm256_store_si256(reinterpret_cast<__m256i*>(words.d), d);
+  StoreWords8(words, a, b, c, d);
 }
 
 bool CpuHasNarrow512() {
