@@ -21,10 +21,11 @@ namespace {
 // 1 GiB cached file, and still fits the L2 cache.
 constexpr std::size_t kFileBlock = 64 * 1024;
 
-constexpr std::size_t kOverlapBlock = 1 << 20;
-// Blocks a large file's reader may get ahead of its hashing. Two were not
-// enough when the file is not cached: while a read waits on the disk, or the
-// reader asks for the next piece, the hashing soon catches up and waits too.
+constexpr std::size_t kOverlapBlock = 512 << 10;
+// Blocks a large file's reader may get ahead of its hashing. Two of 1 MiB
+// were not enough when the file is not cached: while a read waits on the
+// disk, or the reader asks for the next piece, the hashing soon caught up
+// and waited too. Eight smaller ones give it more slack in 4 MiB.
 constexpr int kOverlapBuffers = 8;
 // How far ahead of its hashing a large file is read, asked for in pieces as
 // the reading moves on: asked for in halves of the window, the disk had

@@ -111,8 +111,7 @@ TEST(Md5File, LargeFilesReadAheadDigestTheSame) {
 TEST(Md5File, AReadErrorPartWayThroughALargeFileRaises) {
   TempTree tree;
   const std::string path = tree.Write("big.iso", std::string(20 << 20, 'x'));
-  // Its third 1 MiB read fails, or one after the reader has gone round its
-  // buffers.
+  // A read fails early on, or once the reader has gone round its buffers.
   for (std::size_t good : {std::size_t{2} << 20, std::size_t{13} << 20}) {
     testing::FaultEnv env;
     env.reads_fail_after[path] = good;
