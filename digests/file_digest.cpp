@@ -25,12 +25,12 @@ constexpr std::size_t kOverlapBlock = 512 << 10;
 // Blocks a large file's reader may get ahead of its hashing. Two of 1 MiB
 // were not enough when the file is not cached: while a read waits on the
 // disk, or the reader asks for the next piece, the hashing soon caught up
-// and waited too. Eight smaller ones give it more slack in 4 MiB.
+// and waited too. Eight of 512 KiB give it seven blocks of slack in 4 MiB.
 constexpr int kOverlapBuffers = 8;
 // How far ahead of its hashing a large file is read, asked for in pieces as
 // the reading moves on: asked for in halves of the window, the disk had
-// bursts of work with gaps in between, and the hashing waited on it. A piece
-// is the largest single read many disks take (max_sectors_kb).
+// bursts of work with gaps in between, and the hashing waited on it. Pieces
+// of 4 MiB did best of 2 to 16 MiB on a virtual disk, not cached.
 constexpr std::int64_t kReadAheadWindow = 32 << 20;
 constexpr std::int64_t kReadAheadPiece = 4 << 20;
 
