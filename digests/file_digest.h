@@ -39,8 +39,9 @@ class BoundedRead {
   int error() const { return error_; }
 
   // Keeps the system reading about window bytes ahead of the reads (see
-  // Stream::ReadAhead), asking again each time half of it has been read.
-  void KeepReadingAhead(std::int64_t window);
+  // Stream::ReadAhead), asking again for at least piece bytes each time
+  // that much of it has been read.
+  void KeepReadingAhead(std::int64_t window, std::int64_t piece);
 
  private:
   std::int64_t Fail(int error);
