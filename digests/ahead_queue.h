@@ -59,8 +59,8 @@ class AheadQueue {
         source_done_ = true;
         break;
       }
-      if (const DigestRequest request = digest_path_(item); request.path != nullptr)
-        ahead_.Submit(*request.path, request.listed_regular);
+      if (DigestRequest request = digest_path_(item); request.path != nullptr)
+        ahead_.Submit(*request.path, request.listed_regular, std::move(request.folder), request.name_at);
       items_.push_back(std::move(item));
     }
     ahead_.Start();

@@ -245,6 +245,38 @@ TEST_F(EnvTest, DigestOpenNeverBlocksAndRefusesNonFiles) {
   }
 }
 
+// A file opened by its name in a folder held open meets the same rules as one
+// opened by its path: only a regular file, never a block, the system's reason.
+TEST_F(EnvTest, OpeningByNameInAHeldFolder) {
+  tree.Write("sub/a.txt", "abc");
+  tree.Folder("sub/folder");
+  ASSERT_EQ(::mkfifo(tree.At("sub/fifo").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink("a.txt", tree.At("sub/link").c_str()), 0);
+  const std::string sub = tree.At("sub");
+  const auto folder = env.HoldFolder(sub);
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(env.HoldFolder(tree.At("missing")), nullptr);
+  const struct {
+    std::string name;
+    int error;
+  } cases[] = {
+      {"a.txt", 0}, {"link", 0}, {"folder", EISDIR}, {"fifo", kNotRegularFile}, {"missing", ENOENT},
+      {"a.txt\0x"s, ENOENT},  // a NUL must not cut the name short
+  };
+  for (const auto& c : cases) {
+    const std::string path = sub + "/" + c.name;
+    try {
+      const auto file = env.OpenListedForDigest(*folder, path, sub.size() + 1);
+      EXPECT_EQ(c.error, 0) << c.name;
+      char bytes[8];
+      EXPECT_EQ(file->Size(), 3);
+      EXPECT_EQ(file->Read(bytes, sizeof bytes), 3) << c.name;
+    } catch (const SystemError& e) {
+      EXPECT_EQ(e.number(), c.error) << c.name;
+    }
+  }
+}
+
 // A digest's file tells whether it is still the version that was opened: the
 // same size and modification time, whatever happened to its bytes.
 TEST_F(EnvTest, ADigestsFileKnowsWhetherItChangedSinceItWasOpened) {
