@@ -6,11 +6,13 @@ namespace quillora {
 
 ListedFolders::Vouched ListedFolders::Vouch(const std::string& path) {
   ++paths_;
-  const std::string name = NameOf(path);
-  if (name.empty()) return {};
-  const std::string folder = FolderOf(path);
+  const std::size_t name_at = NameStart(path);
+  if (name_at == path.size()) return {};
+  // The folder as the path gives it, its separator kept: telling it from the
+  // kept ones needs no copy.
+  const std::string_view lead(path.data(), name_at);
   auto found = kept_.begin();
-  while (found != kept_.end() && found->folder != folder) ++found;
+  while (found != kept_.end() && found->lead != lead) ++found;
   if (found == kept_.end()) {
     // The oldest listing makes room; its folder is listed again when its
     // paths come back, if the allowance lets it.
@@ -19,13 +21,14 @@ ListedFolders::Vouched ListedFolders::Vouch(const std::string& path) {
     } else {
       kept_.emplace_front();
     }
-    List(folder, kept_.front());
+    kept_.front().lead = lead;
+    List(FolderOf(path), kept_.front());
   } else if (found != kept_.begin()) {
     kept_.splice(kept_.begin(), kept_, found);
   }
   const Listing& listing = kept_.front();
-  if (!listing.regular.contains(std::string_view(name))) return {};
-  return {true, listing.handle, path.size() - name.size()};
+  if (!listing.regular.contains(std::string_view(path).substr(name_at))) return {};
+  return {true, listing.handle, name_at};
 }
 
 std::shared_ptr<const FolderHandle> ListedFolders::Hold(const std::string& folder) {
@@ -37,7 +40,6 @@ std::shared_ptr<const FolderHandle> ListedFolders::Hold(const std::string& folde
 }
 
 void ListedFolders::List(const std::string& folder, Listing& listing) {
-  listing.folder = folder;
   listing.regular.clear();
   listing.handle.reset();
   if (entries_ > kEntriesPerPath * paths_ + kFirstEntries) return;

@@ -63,7 +63,7 @@ class ListedFolders {
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
   struct Listing {
-    std::string folder;
+    std::string lead;  // the paths' part before the name: the folder and a separator
     std::unordered_set<std::string, StringHash, std::equal_to<>> regular;  // empty: vouches for none
     std::shared_ptr<const FolderHandle> handle;
   };
