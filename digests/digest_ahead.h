@@ -50,7 +50,7 @@ struct AheadOutcome {
 struct DigestRequest {
   const std::string* path = nullptr;
   bool listed_regular = false;
-  std::shared_ptr<const FolderHandle> folder;
+  std::shared_ptr<const FolderHandle> folder = nullptr;
   std::size_t name_at = 0;
 };
 

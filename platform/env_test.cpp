@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <ctime>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -256,23 +257,19 @@ TEST_F(EnvTest, OpeningByNameInAHeldFolder) {
   const auto folder = env.HoldFolder(sub);
   ASSERT_NE(folder, nullptr);
   EXPECT_EQ(env.HoldFolder(tree.At("missing")), nullptr);
-  const struct {
-    std::string name;
-    int error;
-  } cases[] = {
+  const std::pair<std::string, int> cases[] = {
       {"a.txt", 0}, {"link", 0}, {"folder", EISDIR}, {"fifo", kNotRegularFile}, {"missing", ENOENT},
       {"a.txt\0x"s, ENOENT},  // a NUL must not cut the name short
   };
-  for (const auto& c : cases) {
-    const std::string path = sub + "/" + c.name;
+  for (const auto& [name, error] : cases) {
     try {
-      const auto file = env.OpenListedForDigest(*folder, path, sub.size() + 1);
-      EXPECT_EQ(c.error, 0) << c.name;
+      const auto file = env.OpenListedForDigest(*folder, sub + "/" + name, sub.size() + 1);
+      EXPECT_EQ(error, 0) << name;
       char bytes[8];
       EXPECT_EQ(file->Size(), 3);
-      EXPECT_EQ(file->Read(bytes, sizeof bytes), 3) << c.name;
+      EXPECT_EQ(file->Read(bytes, sizeof bytes), 3) << name;
     } catch (const SystemError& e) {
-      EXPECT_EQ(e.number(), c.error) << c.name;
+      EXPECT_EQ(e.number(), error) << name;
     }
   }
 }

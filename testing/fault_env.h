@@ -75,9 +75,7 @@ class FaultEnv : public EnvWrapper {
   // counted.
   std::chrono::microseconds read_delay{0};
   std::atomic<std::size_t> read_ahead_requests{0};
-  // Files opened by name in a folder held open (counted, then opened by
-  // path, so they meet every fault above), and folders listed.
-  std::atomic<std::size_t> opened_in_held_folder{0};
+  // Folders listed.
   std::atomic<std::size_t> listings{0};
   // Each of these files changes the moment the digest closes it, having read
   // it: it then holds the bytes given, or is removed (nullopt). Its outcome
@@ -105,10 +103,10 @@ class FaultEnv : public EnvWrapper {
     auto listing = target().ListFolder(path);
     return sorted_listings ? std::make_unique<Sorted>(*listing) : std::move(listing);
   }
-  // Listed files meet the same faults.
+  // Listed files meet the same faults, also those opened by name in a
+  // folder held open.
   std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override { return OpenForDigest(path); }
   std::unique_ptr<Stream> OpenListedForDigest(const FolderHandle&, const std::string& path, std::size_t) override {
-    ++opened_in_held_folder;
     return OpenForDigest(path);
   }
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
