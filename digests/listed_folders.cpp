@@ -43,6 +43,7 @@ void ListedFolders::List(const std::string& folder, Listing& listing) {
   listing.regular.clear();
   listing.handle.reset();
   if (entries_ > kEntriesPerPath * paths_ + kFirstEntries) return;
+  entries_ += kListingEntries;
   try {
     const std::unique_ptr<FolderListing> list = env_.ListFolder(folder);
     FolderEntry entry;

@@ -10,8 +10,9 @@
 // A folder is listed once while its paths come in a row; the last few
 // listings are kept for paths that hop between folders. The entries listed
 // stay within a few times the paths asked about (plus a first allowance), so
-// a huge folder with few recorded files, or paths that hop between many
-// folders, costs at most that: their paths are then simply not vouched for.
+// a huge folder with few recorded files, paths that hop between many folders
+// or a folder per path cost at most that: their paths are then simply not
+// vouched for.
 #pragma once
 
 #include <cstddef>
@@ -50,8 +51,12 @@ class ListedFolders {
   // Listings kept for paths that hop between folders.
   static constexpr std::size_t kKept = 4;
   // Entries listed in all stay within kEntriesPerPath per path asked about,
-  // plus kFirstEntries.
-  static constexpr std::uint64_t kEntriesPerPath = 2;
+  // plus kFirstEntries; each listing counts as kListingEntries more, for its
+  // own calls (open, read, close: a listing per path, as in a tree of one
+  // file per folder, would cost more than the look it spares). An entry
+  // costs about a tenth of the look.
+  static constexpr std::uint64_t kEntriesPerPath = 5;
+  static constexpr std::uint64_t kListingEntries = 60;
   static constexpr std::uint64_t kFirstEntries = kMaxNames;
   // Folders held open at once: paths queued far ahead may span many
   // folders, and each holds a descriptor.
