@@ -8,6 +8,7 @@
 #include "checkfile/input_text.h"
 #include "checkfile/check_file_reader.h"
 #include "digests/ahead_queue.h"
+#include "digests/listed_folders.h"
 #include "md5/md5.h"
 #include "platform/paths.h"
 
@@ -28,6 +29,7 @@ struct VerifyItem {
   CheckRecord record;  // its path is the full path: base folder first
   std::exception_ptr read_error;  // set instead: the check file failed here
   bool too_long = false;          // a path no system can look at
+  ListedFolders::Vouched vouched;  // by its folder's listing
 };
 
 }  // namespace
@@ -61,6 +63,9 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
   // A read failure found ahead waits in line, so the records before it are
   // still reported first.
   bool read_failed = false;
+  // Records of a folder mostly come together: one listing of it spares each
+  // a look before its open.
+  ListedFolders listed(env);
   AheadQueue<VerifyItem> queue(
       env, jobs,
       [&](VerifyItem& item) {
@@ -75,10 +80,11 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
         item.read_error = nullptr;
         // Whether the file is there, the digest's open tells.
         item.too_long = item.record.path.size() >= kLongerThanAnyPath;
+        item.vouched = item.too_long ? ListedFolders::Vouched{} : listed.Vouch(item.record.path);
         return true;
       },
       [](const VerifyItem& item) {
-        return item.read_error || item.too_long ? DigestRequest{} : DigestRequest{&item.record.path};
+        return item.read_error || item.too_long ? DigestRequest{} : DigestRequest{&item.record.path, item.vouched.regular, item.vouched.folder, item.vouched.name_at};
       });
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   VerifyTally tally(base);
@@ -102,7 +108,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
       // read, and the run goes on.
       ReportVerdict(sink, Verdict::kUnopenable, full_path, outcome.error);
       tally.AddUnopenable(std::move(full_path));
-    } else if (outcome.digest == LowerAscii(item.record.digest_text)) {
+    } else if (outcome.digest == LowerAscii(std::move(item.record.digest_text))) {
       tally.AddUnchanged();
       ReportVerdict(sink, Verdict::kOk, full_path);
     } else {

@@ -19,6 +19,10 @@ class ProgramEnvironment final : public EnvWrapper {
   std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override {
     return CountingStream(target().OpenListedForDigest(path), path);
   }
+  std::unique_ptr<Stream> OpenListedForDigest(const FolderHandle& folder, const std::string& path,
+                                              std::size_t name_at) override {
+    return CountingStream(target().OpenListedForDigest(folder, path, name_at), path);
+  }
   std::unique_ptr<Stream> OpenStandardInput() override {
     return CountingStream(target().OpenStandardInput(), "-");
   }

@@ -60,8 +60,8 @@ class AheadQueue {
         source_done_ = true;
         break;
       }
-      if (const DigestRequest request = digest_path_(item); request.path != nullptr) {
-        ahead_.Submit(*request.path, request.listed_regular);
+      if (DigestRequest request = digest_path_(item); request.path != nullptr) {
+        ahead_.Submit(*request.path, request.listed_regular, std::move(request.folder), request.name_at);
         // The first fill walks a whole look-ahead: the workers start on its
         // first files meanwhile.
         if (++unstarted == kStartEvery) {

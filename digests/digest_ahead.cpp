@@ -82,9 +82,10 @@ bool DigestAhead::HasRoom() const {
   return slots_.size() < max_ahead_;
 }
 
-void DigestAhead::Submit(std::string path, bool listed_regular) {
+void DigestAhead::Submit(std::string path, bool listed_regular, std::shared_ptr<const FolderHandle> folder,
+                         std::size_t name_at) {
   std::lock_guard lock(mutex_);
-  slots_.push_back(Slot{std::move(path), listed_regular, std::nullopt});
+  slots_.push_back(Slot{std::move(path), listed_regular, std::move(folder), name_at, std::nullopt});
 }
 
 void DigestAhead::Start() {
@@ -103,7 +104,11 @@ AheadOutcome DigestAhead::Open(const Claimed& claimed, std::unique_ptr<Stream>& 
   AheadOutcome outcome;
   int open_error = 0;
   try {
-    file = claimed.listed_regular ? env_.OpenListedForDigest(path) : env_.OpenForDigest(path);
+    if (claimed.folder != nullptr) {
+      file = env_.OpenListedForDigest(*claimed.folder, path, claimed.name_at);
+    } else {
+      file = claimed.listed_regular ? env_.OpenListedForDigest(path) : env_.OpenForDigest(path);
+    }
     outcome.exists = outcome.readable = true;
     return outcome;
   } catch (const SystemError& e) {
@@ -137,7 +142,11 @@ std::size_t DigestAhead::Claim(std::vector<Claimed>& held, std::size_t wanted) {
   for (std::uint64_t n = 0; n != count; ++n) {
     // held has room for a lane's worth: no allocation while the lock is held.
     const Slot& slot = slots_[next_to_start_ - taken_];
-    held.push_back(Claimed{.number = next_to_start_, .path = &slot.path, .listed_regular = slot.listed_regular});
+    held.push_back(Claimed{.number = next_to_start_,
+                           .path = &slot.path,
+                           .listed_regular = slot.listed_regular,
+                           .folder = slot.folder.get(),
+                           .name_at = slot.name_at});
     ++next_to_start_;
   }
   return count;
@@ -406,8 +415,11 @@ AheadOutcome DigestAhead::TakeNext(const std::function<void()>& idle) {
     }
   }
   AheadOutcome outcome = std::move(*slots_.front().outcome);
+  // A folder let go here may close: not while the workers wait for the lock.
+  const std::shared_ptr<const FolderHandle> folder = std::move(slots_.front().folder);
   slots_.pop_front();
   ++taken_;
+  lock.unlock();
   return outcome;
 }
 

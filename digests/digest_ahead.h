@@ -45,10 +45,13 @@ struct AheadOutcome {
 
 // A file to digest: its path, and whether its folder's listing has just said
 // it is a regular file (Env::OpenListedForDigest opens it without a look
-// first). A request without a path asks for nothing.
+// first), then by its name alone when its folder is held open (its name
+// starts at path[name_at]). A request without a path asks for nothing.
 struct DigestRequest {
   const std::string* path = nullptr;
   bool listed_regular = false;
+  std::shared_ptr<const FolderHandle> folder = nullptr;
+  std::size_t name_at = 0;
 };
 
 class DigestAhead {
@@ -72,7 +75,10 @@ class DigestAhead {
   // Queues a file after those queued before. Workers start on queued files
   // at Start() (or when they finish one): waking a thread costs more than the
   // whole work for a cheap file, so a caller queues a batch, then starts it.
-  void Submit(std::string path, bool listed_regular = false);
+  // A folder given stays held until the file's outcome is taken; the
+  // caller's thread alone takes and drops it.
+  void Submit(std::string path, bool listed_regular = false, std::shared_ptr<const FolderHandle> folder = {},
+              std::size_t name_at = 0);
   void Start();
   // The outcome of the oldest file not yet taken. While it waits, it calls
   // idle about every 20 ms (the window stays live on a large file).
@@ -93,6 +99,8 @@ class DigestAhead {
   struct Slot {
     std::string path;
     bool listed_regular = false;
+    std::shared_ptr<const FolderHandle> folder;  // held for the open, or null
+    std::size_t name_at = 0;
     std::optional<AheadOutcome> outcome;
   };
   struct Claimed {
@@ -100,6 +108,8 @@ class DigestAhead {
     const std::string* path;  // the slot's: it stays until its outcome is taken
     bool opened = false;
     bool listed_regular = false;  // the slot's: opened without a look first
+    const FolderHandle* folder = nullptr;  // the slot's, which keeps it
+    std::size_t name_at = 0;
   };
   // What one thread that digests holds: the files it claimed and has not
   // posted, oldest first (at most a lane's worth), and its lanes, if any.

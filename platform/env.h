@@ -20,6 +20,7 @@
 // NUL byte names no file: every operation treats it as missing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -86,6 +87,14 @@ inline std::string ReplacingTempPrefix(std::string_view target_name) {
 #endif
 }
 
+// A folder held open, so that files in it open by their names alone
+// (Env::OpenListedForDigest): the folder's path is looked up once, not once
+// for each of its files. Thread-safe: any thread may open files through it.
+class FolderHandle {
+ public:
+  virtual ~FolderHandle() = default;
+};
+
 struct LocalTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
@@ -131,6 +140,14 @@ class Env {
   // something else have taken its place meanwhile, the open's own check
   // still refuses it.
   virtual std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) = 0;
+  // The same for the file path whose folder is held open as folder and whose
+  // name starts at path[name_at]: the open looks up that name alone.
+  virtual std::unique_ptr<Stream> OpenListedForDigest(const FolderHandle& folder, const std::string& path,
+                                                      std::size_t name_at) = 0;
+  // Holds the folder at path open for the call above; null when it cannot
+  // (or the platform has no such open): its files then open by their paths.
+  // Each handle holds a descriptor while it lives.
+  virtual std::shared_ptr<const FolderHandle> HoldFolder(const std::string& path) = 0;
 
   // The program's standard input as a stream of unknown size (Size() is -1):
   // a digest reads it to its end. Never fails here; a closed or unreadable
@@ -169,6 +186,13 @@ class EnvWrapper : public Env {
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override { return target_.OpenForDigest(path); }
   std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override {
     return target_.OpenListedForDigest(path);
+  }
+  std::unique_ptr<Stream> OpenListedForDigest(const FolderHandle& folder, const std::string& path,
+                                              std::size_t name_at) override {
+    return target_.OpenListedForDigest(folder, path, name_at);
+  }
+  std::shared_ptr<const FolderHandle> HoldFolder(const std::string& path) override {
+    return target_.HoldFolder(path);
   }
   std::unique_ptr<Stream> OpenStandardInput() override { return target_.OpenStandardInput(); }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override {

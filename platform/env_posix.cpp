@@ -73,6 +73,29 @@ int OpenReadOnly(const std::string& path) {
   return fd;
 }
 
+// Opens name in the folder open as folder_fd, as OpenReadOnly does.
+int OpenReadOnlyIn(int folder_fd, const char* name, bool has_nul) {
+  if (has_nul) {
+    errno = ENOENT;
+    return -1;
+  }
+  int fd;
+  do {
+    fd = ::openat(folder_fd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+class PosixFolderHandle final : public FolderHandle {
+ public:
+  explicit PosixFolderHandle(int fd) : fd_(fd) {}
+  ~PosixFolderHandle() override { ::close(fd_); }
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
 class FileStream final : public Stream {
  public:
   // opened: the file's status when it was opened; its size is what Size()
@@ -121,6 +144,26 @@ class FileStream final : public Stream {
   struct stat opened_;
   int last_error_ = 0;
 };
+
+// The stream of a file open for the digest as fd, or the SystemError of its
+// open (fd < 0, errno set) or of what stands there.
+std::unique_ptr<Stream> DigestStream(int fd) {
+  if (fd < 0) throw SystemError("open", errno);
+  // It may have been replaced since it was looked at or listed.
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
+    ::close(fd);
+    throw SystemError("fstat", error);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw SystemError("open", S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile);
+  }
+  // O_NONBLOCK means nothing to a regular file's reads, so it may stay.
+  if (st.st_size > kSequentialHintAbove) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return std::make_unique<FileStream>(fd, st);
+}
 
 // Descriptor 0, left open when the stream goes: others may read it after.
 class StandardInputStream final : public OneWayStream {
@@ -268,6 +311,9 @@ class PosixEnv final : public Env {
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override;
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override;
   std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override;
+  std::unique_ptr<Stream> OpenListedForDigest(const FolderHandle& folder, const std::string& path,
+                                              std::size_t name_at) override;
+  std::shared_ptr<const FolderHandle> HoldFolder(const std::string& path) override;
   std::unique_ptr<Stream> OpenStandardInput() override { return std::make_unique<StandardInputStream>(); }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override;
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override;
@@ -369,22 +415,21 @@ std::unique_ptr<Stream> PosixEnv::OpenForDigest(const std::string& path) {
 }
 
 std::unique_ptr<Stream> PosixEnv::OpenListedForDigest(const std::string& path) {
-  const int fd = OpenReadOnly(path);
-  if (fd < 0) throw SystemError("open", errno);
-  // It may have been replaced since it was looked at or listed.
-  struct stat st;
-  if (::fstat(fd, &st) != 0) {
-    const int error = errno;
-    ::close(fd);
-    throw SystemError("fstat", error);
-  }
-  if (!S_ISREG(st.st_mode)) {
-    ::close(fd);
-    throw SystemError("open", S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile);
-  }
-  // O_NONBLOCK means nothing to a regular file's reads, so it may stay.
-  if (st.st_size > kSequentialHintAbove) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  return std::make_unique<FileStream>(fd, st);
+  return DigestStream(OpenReadOnly(path));
+}
+
+std::unique_ptr<Stream> PosixEnv::OpenListedForDigest(const FolderHandle& folder, const std::string& path,
+                                                      std::size_t name_at) {
+  return DigestStream(OpenReadOnlyIn(static_cast<const PosixFolderHandle&>(folder).fd(), path.c_str() + name_at,
+                                     HasNul(path)));
+}
+
+std::shared_ptr<const FolderHandle> PosixEnv::HoldFolder(const std::string& path) {
+  if (HasNul(path)) return nullptr;
+  // Held only to open the files in it: no read permission is needed.
+  const int fd = ::open(path.empty() ? "." : path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  return std::make_shared<PosixFolderHandle>(fd);
 }
 
 std::unique_ptr<Stream> PosixEnv::OpenTextForReading(const std::string& path) {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <ctime>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -242,6 +243,34 @@ TEST_F(EnvTest, DigestOpenNeverBlocksAndRefusesNonFiles) {
     FAIL();
   } catch (const SystemError& e) {
     EXPECT_EQ(e.number(), EISDIR);
+  }
+}
+
+// A file opened by its name in a folder held open meets the same rules as one
+// opened by its path: only a regular file, never a block, the system's reason.
+TEST_F(EnvTest, OpeningByNameInAHeldFolder) {
+  tree.Write("sub/a.txt", "abc");
+  tree.Folder("sub/folder");
+  ASSERT_EQ(::mkfifo(tree.At("sub/fifo").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink("a.txt", tree.At("sub/link").c_str()), 0);
+  const std::string sub = tree.At("sub");
+  const auto folder = env.HoldFolder(sub);
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(env.HoldFolder(tree.At("missing")), nullptr);
+  const std::pair<std::string, int> cases[] = {
+      {"a.txt", 0}, {"link", 0}, {"folder", EISDIR}, {"fifo", kNotRegularFile}, {"missing", ENOENT},
+      {"a.txt\0x"s, ENOENT},  // a NUL must not cut the name short
+  };
+  for (const auto& [name, error] : cases) {
+    try {
+      const auto file = env.OpenListedForDigest(*folder, sub + "/" + name, sub.size() + 1);
+      EXPECT_EQ(error, 0) << name;
+      char bytes[8];
+      EXPECT_EQ(file->Size(), 3);
+      EXPECT_EQ(file->Read(bytes, sizeof bytes), 3) << name;
+    } catch (const SystemError& e) {
+      EXPECT_EQ(e.number(), error) << name;
+    }
   }
 }
 

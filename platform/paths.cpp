@@ -13,15 +13,13 @@ bool IsDrive(std::string_view text, PathRules rules) {
 // root keeps its separator: "/" and "C:\" are folders, "" and "C:" are not.
 bool IsRoot(std::string_view cut, PathRules rules) { return cut.empty() || (cut.size() == 2 && IsDrive(cut, rules)); }
 
-// Where the last name of path begins: after its last separator, else after
-// its drive, else at 0.
+}  // namespace
+
 std::size_t NameStart(std::string_view path, PathRules rules) {
   const auto separator = path.rfind(rules.separator);
   if (separator != std::string_view::npos) return separator + 1;
   return IsDrive(path, rules) ? 2 : 0;
 }
-
-}  // namespace
 
 std::string FolderOf(std::string_view path, PathRules rules) {
   const std::size_t start = NameStart(path, rules);

@@ -6,6 +6,7 @@
 // be tested on any machine; callers use kNativePaths.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,10 @@ std::string FolderOf(std::string_view path, PathRules rules = kNativePaths);
 // The last name of path: what follows its last separator (or its drive).
 // Empty when path ends with a separator.
 std::string NameOf(std::string_view path, PathRules rules = kNativePaths);
+
+// Where NameOf(path) begins in path: after its last separator, else after
+// its drive, else at 0. path.size() when path ends with a separator.
+std::size_t NameStart(std::string_view path, PathRules rules = kNativePaths);
 
 // The trailing-separator rule: folder ending with exactly the separators it
 // had, plus one when it has none at its end. A bare drive ("C:") and an empty

@@ -75,6 +75,8 @@ class FaultEnv : public EnvWrapper {
   // counted.
   std::chrono::microseconds read_delay{0};
   std::atomic<std::size_t> read_ahead_requests{0};
+  // Folders listed.
+  std::atomic<std::size_t> listings{0};
   // Each of these files changes the moment the digest closes it, having read
   // it: it then holds the bytes given, or is removed (nullopt). Its outcome
   // is handed in only after that, so the file has changed before the job
@@ -96,12 +98,17 @@ class FaultEnv : public EnvWrapper {
   }
   bool FolderExists(const std::string& path) override { return LookupError(path) == 0 && target().FolderExists(path); }
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override {
+    ++listings;
     if (const int error = LookupError(path)) throw SystemError("open", error);
     auto listing = target().ListFolder(path);
     return sorted_listings ? std::make_unique<Sorted>(*listing) : std::move(listing);
   }
-  // Listed files meet the same faults.
+  // Listed files meet the same faults, also those opened by name in a
+  // folder held open.
   std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override { return OpenForDigest(path); }
+  std::unique_ptr<Stream> OpenListedForDigest(const FolderHandle&, const std::string& path, std::size_t) override {
+    return OpenForDigest(path);
+  }
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
     if (digest_delay.count() > 0) std::this_thread::sleep_for(digest_delay);
     if (const int error = LookupError(path)) throw SystemError("open", error);
