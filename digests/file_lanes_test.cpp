@@ -58,7 +58,8 @@ std::vector<std::string> LaneResults(LaneEngine engine, const std::vector<Messag
                                   rest = std::move(handed->back());
                                   handed->pop_back();
                                   return true;
-                                }};
+                                },
+                                {}};
   std::atomic<bool> stop{false};
   FileLanes lanes(engine, chunk);
   lanes.Run(take, done, stop, handed != nullptr ? &hand_over : nullptr);
