@@ -39,9 +39,16 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
   jobs_ = jobs;
   hands_.resize(jobs + readers);
   for (std::size_t i = jobs; i < hands_.size(); ++i) hands_[i].only_when_cold = true;
+  // Files kept open ahead on a cold disk stay within half of what the
+  // process may hold open, after a lane's worth per thread: past it, an open
+  // would fail for want of descriptors, and a readable file would be
+  // reported as one that could not be opened.
+  const std::size_t threads = hands_.size() + (lanes > 1 && jobs >= 2 ? 1 : 0);
+  const std::size_t per_thread = OpenFilesAllowed() / 2 / threads;
+  const std::size_t files_ahead = per_thread > lanes ? per_thread - lanes : 0;
   for (Hand& hand : hands_) {
     hand.held.reserve(2 * lanes + 1);  // a lane's worth in the lanes, as many taken ahead
-    if (lanes > 1) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
+    if (lanes > 1) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk, files_ahead);
   }
   if (lanes > 1 && jobs >= 2) {
     long_hand_ = std::make_unique<Hand>();

@@ -27,10 +27,11 @@ struct FileLanes::Lane {
   std::size_t end = 0;
 };
 
-FileLanes::FileLanes(LaneEngine engine, std::size_t chunk_bytes)
+FileLanes::FileLanes(LaneEngine engine, std::size_t chunk_bytes, std::size_t files_ahead)
     : engine_(engine),
       lanes_(LaneCount(engine)),
       narrow_(NarrowLaneCount(engine) < lanes_ ? NarrowLaneCount(engine) : 0),
+      files_ahead_(std::min(files_ahead, lanes_)),
       chunk_(std::max<std::size_t>(64, chunk_bytes / 64 * 64)),
       lane_(new Lane[LaneCount(engine)]),
       buffers_(static_cast<std::uint8_t*>(::operator new(lanes_ * chunk_, std::align_val_t{64}))),
@@ -104,7 +105,7 @@ bool FileLanes::cold() const { return slow_reads_ > kColdFrom; }
 
 bool FileLanes::TakeNext(const TakeFile& take, File& file, std::size_t wanted) {
   if (cold()) {
-    while (ahead_.size() < lanes_) {
+    while (ahead_.size() < files_ahead_) {
       File next;
       if (!take(next, wanted + ahead_.size())) break;
       next.stream->ReadAhead(0, std::min<std::int64_t>(next.stream->Size(), kOverlapFrom));

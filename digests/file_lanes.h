@@ -69,7 +69,9 @@ class FileLanes {
   // engine: a supported engine with more than one lane. chunk_bytes: the
   // read size per lane, a multiple of 64 (at least 64). The lanes' buffers,
   // LaneCount(engine) * chunk_bytes in all, are allocated once here.
-  FileLanes(LaneEngine engine, std::size_t chunk_bytes);
+  // files_ahead: at most this many files (up to a lane's worth) are kept
+  // open ahead of the lanes while reads wait on the disk.
+  FileLanes(LaneEngine engine, std::size_t chunk_bytes, std::size_t files_ahead = kMaxLanes);
   ~FileLanes();
   FileLanes(const FileLanes&) = delete;
   FileLanes& operator=(const FileLanes&) = delete;
@@ -128,6 +130,7 @@ class FileLanes {
   // faster (0: it has none).
   std::size_t narrow_;
   std::deque<File> ahead_;  // taken and read ahead, not yet in a lane
+  std::size_t files_ahead_;
   // A running share of the reads that waited on the disk: the cached kind
   // takes a few microseconds, and asking ahead would cost it a call per file.
   unsigned slow_reads_ = 0;

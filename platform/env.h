@@ -224,4 +224,8 @@ std::string AbsolutePath(const std::string& path);
 // trailing separator (except for the root itself).
 std::string ExecutableFolder();
 
+// How many files this process may hold open at once: the soft limit on
+// POSIX (ulimit -n), a number with no practical bound on Windows.
+std::size_t OpenFilesAllowed();
+
 }  // namespace quillora

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -509,6 +510,12 @@ std::string AbsolutePath(const std::string& path) {
   }
   cwd.resize(std::strlen(cwd.c_str()));
   return JoinPath(cwd, path);
+}
+
+std::size_t OpenFilesAllowed() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1 << 20;
+  return static_cast<std::size_t>(limit.rlim_cur);
 }
 
 std::string ExecutableFolder() {

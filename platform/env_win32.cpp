@@ -409,4 +409,7 @@ std::string ExecutableFolder() {
   return FolderOf(path);
 }
 
+// Handles have no per-process count to speak of.
+std::size_t OpenFilesAllowed() { return 1 << 20; }
+
 }  // namespace quillora
