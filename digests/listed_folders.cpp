@@ -33,7 +33,7 @@ ListedFolders::Vouched ListedFolders::Vouch(const std::string& path) {
 
 std::shared_ptr<const FolderHandle> ListedFolders::Hold(const std::string& folder) {
   std::erase_if(held_, [](const std::shared_ptr<const FolderHandle>& handle) { return handle.use_count() == 1; });
-  if (held_.size() >= kMaxHeld) return nullptr;
+  if (held_.size() >= max_held_) return nullptr;
   std::shared_ptr<const FolderHandle> handle = env_.HoldFolder(folder);
   if (handle) held_.push_back(handle);
   return handle;

@@ -15,6 +15,7 @@
 // vouched for.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <list>
@@ -30,7 +31,7 @@ namespace quillora {
 
 class ListedFolders {
  public:
-  explicit ListedFolders(Env& env) : env_(env) {}
+  explicit ListedFolders(Env& env) : env_(env), max_held_(std::min(kMaxHeld, OpenFilesAllowed() / 8)) {}
 
   struct Vouched {
     // A listing of path's folder, taken at most a moment ago as runs go
@@ -59,7 +60,8 @@ class ListedFolders {
   static constexpr std::uint64_t kListingEntries = 60;
   static constexpr std::uint64_t kFirstEntries = kMaxNames;
   // Folders held open at once: paths queued far ahead may span many
-  // folders, and each holds a descriptor.
+  // folders, and each holds a descriptor (so no more than an eighth of what
+  // the process may open either: the files themselves need them).
   static constexpr std::size_t kMaxHeld = 256;
 
  private:
@@ -78,6 +80,7 @@ class ListedFolders {
   std::shared_ptr<const FolderHandle> Hold(const std::string& folder);
 
   Env& env_;
+  std::size_t max_held_;
   std::list<Listing> kept_;  // the latest first
   std::vector<std::shared_ptr<const FolderHandle>> held_;  // every handle given out and maybe in use
   std::uint64_t paths_ = 0;
