@@ -5,6 +5,7 @@
 namespace quillora {
 
 ListedFolders::Vouched ListedFolders::Vouch(const std::string& path) {
+  if (!kListingsSayRegular) return {};
   ++paths_;
   const std::size_t name_at = NameStart(path);
   if (name_at == path.size()) return {};

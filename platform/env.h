@@ -43,6 +43,14 @@ struct FolderEntry {
   bool regular = false;
 };
 
+// Whether this system's listings ever say regular (FolderEntry::regular): a
+// Windows listing does not, so nothing is gained by listing to find out.
+#ifdef _WIN32
+inline constexpr bool kListingsSayRegular = false;
+#else
+inline constexpr bool kListingsSayRegular = true;
+#endif
+
 // Identity of a folder on its file system, used to notice a folder met again
 // below itself.
 struct FolderId {
