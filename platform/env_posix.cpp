@@ -61,31 +61,22 @@ bool StatPath(const std::string& path, struct stat& st) {
 // A lookup that failed because nothing is there, not because it could not look.
 bool NothingThere(int error) { return error == ENOENT || error == ENOTDIR; }
 
-// Opens without ever blocking (a FIFO with no writer, a terminal device).
-int OpenReadOnly(const std::string& path) {
+// Opens without ever blocking (a FIFO with no writer, a terminal device):
+// the file path, looked up from its name at path[name_at] in the folder open
+// as folder_fd, or from the whole path with AT_FDCWD.
+int OpenReadOnlyAt(int folder_fd, const std::string& path, std::size_t name_at = 0) {
   if (HasNul(path)) {
     errno = ENOENT;
     return -1;
   }
   int fd;
   do {
-    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    fd = ::openat(folder_fd, path.c_str() + name_at, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
   return fd;
 }
 
-// Opens name in the folder open as folder_fd, as OpenReadOnly does.
-int OpenReadOnlyIn(int folder_fd, const char* name, bool has_nul) {
-  if (has_nul) {
-    errno = ENOENT;
-    return -1;
-  }
-  int fd;
-  do {
-    fd = ::openat(folder_fd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
+int OpenReadOnly(const std::string& path) { return OpenReadOnlyAt(AT_FDCWD, path); }
 
 class PosixFolderHandle final : public FolderHandle {
  public:
@@ -421,8 +412,7 @@ std::unique_ptr<Stream> PosixEnv::OpenListedForDigest(const std::string& path) {
 
 std::unique_ptr<Stream> PosixEnv::OpenListedForDigest(const FolderHandle& folder, const std::string& path,
                                                       std::size_t name_at) {
-  return DigestStream(OpenReadOnlyIn(static_cast<const PosixFolderHandle&>(folder).fd(), path.c_str() + name_at,
-                                     HasNul(path)));
+  return DigestStream(OpenReadOnlyAt(static_cast<const PosixFolderHandle&>(folder).fd(), path, name_at));
 }
 
 std::shared_ptr<const FolderHandle> PosixEnv::HoldFolder(const std::string& path) {
