@@ -21,7 +21,12 @@ bool FolderScan::Next(ScanEntry& entry) {
     top_told_ = true;
     if (const int error = walk_.root_error()) {
       // A top folder that cannot be listed is told like one below it.
-      entry = ScanEntry{ScanEntry::Kind::kUnlistableFolder, true, NameOf(top_), top_, "", error};
+      entry = ScanEntry{};
+      entry.kind = ScanEntry::Kind::kUnlistableFolder;
+      entry.top = true;
+      entry.name = NameOf(top_);
+      entry.path = top_;
+      entry.list_error = error;
       return true;
     }
   }
@@ -30,6 +35,7 @@ bool FolderScan::Next(ScanEntry& entry) {
   entry.top = false;
   entry.list_error = found.list_error;
   entry.listed_regular = found.regular;
+  entry.folder = std::move(found.held_folder);
   entry.relative = found.path.substr(std::min(top_length_, found.path.size()));
   entry.path = std::move(found.path);
   entry.name = std::move(found.name);

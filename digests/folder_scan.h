@@ -9,6 +9,7 @@
 // the files named by ScanDigestPath ahead of the report.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,7 @@ struct ScanEntry {
   std::string relative;  // its native path below the top folder
   int list_error = 0;    // kUnlistableFolder: the system error number
   bool listed_regular = false;  // kFile: the listing says a regular file, not a link
+  std::shared_ptr<const FolderHandle> folder;  // when listed_regular: its folder held open, or null
 };
 
 // A rule for the relative paths a job can record; nullptr records any.
@@ -66,7 +68,7 @@ class FolderScan {
 // What an AheadQueue digests for an entry: a kFile's path, else none.
 inline DigestRequest ScanDigestPath(const ScanEntry& entry) {
   if (entry.kind != ScanEntry::Kind::kFile) return {};
-  return {&entry.path, entry.listed_regular};
+  return {&entry.path, entry.listed_regular, entry.folder, entry.path.size() - entry.name.size()};
 }
 
 // The reason a file whose name cannot be recorded is left out.

@@ -32,14 +32,6 @@ ListedFolders::Vouched ListedFolders::Vouch(const std::string& path) {
   return {true, listing.handle, name_at};
 }
 
-std::shared_ptr<const FolderHandle> ListedFolders::Hold(const std::string& folder) {
-  std::erase_if(held_, [](const std::shared_ptr<const FolderHandle>& handle) { return handle.use_count() == 1; });
-  if (held_.size() >= max_held_) return nullptr;
-  std::shared_ptr<const FolderHandle> handle = env_.HoldFolder(folder);
-  if (handle) held_.push_back(handle);
-  return handle;
-}
-
 void ListedFolders::List(const std::string& folder, Listing& listing) {
   listing.regular.clear();
   listing.handle.reset();
@@ -57,7 +49,7 @@ void ListedFolders::List(const std::string& folder, Listing& listing) {
       }
       if (entry.regular) listing.regular.insert(std::move(entry.name));
     }
-    if (!listing.regular.empty()) listing.handle = Hold(folder);
+    if (!listing.regular.empty()) listing.handle = held_.Hold(folder);
   } catch (const SystemError&) {
     // Its paths are looked at one by one, which tells why they cannot be read.
     listing.regular.clear();

@@ -4,8 +4,8 @@
 // is a lookup of the whole path, and on a tree of tiny files it is a third of
 // the system's work per file.
 //
-// A vouched-for file's folder is also held open (up to kMaxHeld folders at
-// once), so that its file opens by its name alone.
+// A vouched-for file's folder is also held open (HeldFolders), so that its
+// file opens by its name alone.
 //
 // A folder is listed once while its paths come in a row; the last few
 // listings are kept for paths that hop between folders. The entries listed
@@ -15,7 +15,6 @@
 // vouched for.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <list>
@@ -23,15 +22,15 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
-#include <vector>
 
 #include "platform/env.h"
+#include "platform/held_folders.h"
 
 namespace quillora {
 
 class ListedFolders {
  public:
-  explicit ListedFolders(Env& env) : env_(env), max_held_(std::min(kMaxHeld, OpenFilesAllowed() / 8)) {}
+  explicit ListedFolders(Env& env) : env_(env), held_(env) {}
 
   struct Vouched {
     // A listing of path's folder, taken at most a moment ago as runs go
@@ -59,10 +58,6 @@ class ListedFolders {
   static constexpr std::uint64_t kEntriesPerPath = 5;
   static constexpr std::uint64_t kListingEntries = 60;
   static constexpr std::uint64_t kFirstEntries = kMaxNames;
-  // Folders held open at once: paths queued far ahead may span many
-  // folders, and each holds a descriptor (so no more than an eighth of what
-  // the process may open either: the files themselves need them).
-  static constexpr std::size_t kMaxHeld = 256;
 
  private:
   struct StringHash {
@@ -76,13 +71,10 @@ class ListedFolders {
   };
   // Lists folder into listing, unless the allowance or kMaxNames runs out.
   void List(const std::string& folder, Listing& listing);
-  // Holds folder open unless kMaxHeld are still in use.
-  std::shared_ptr<const FolderHandle> Hold(const std::string& folder);
 
   Env& env_;
-  std::size_t max_held_;
+  HeldFolders held_;
   std::list<Listing> kept_;  // the latest first
-  std::vector<std::shared_ptr<const FolderHandle>> held_;  // every handle given out and maybe in use
   std::uint64_t paths_ = 0;
   std::uint64_t entries_ = 0;
 };

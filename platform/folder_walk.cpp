@@ -11,17 +11,18 @@ struct FolderWalk::Level {
   FolderId id;
   std::vector<FolderEntry> entries;
   std::size_t next = 0;
+  std::shared_ptr<const FolderHandle> held;  // for its regular files
 };
 
 FolderWalk::FolderWalk(Env& env, const std::string& root, bool into_sub_folders)
-    : env_(env), into_sub_folders_(into_sub_folders) {
+    : env_(env), held_(env), into_sub_folders_(into_sub_folders) {
   root_error_ = Open(WithoutTrailingSeparator(root));
 }
 
 FolderWalk::~FolderWalk() = default;
 
 int FolderWalk::Open(const std::string& folder) {
-  Level level{folder, {}, {}, 0};
+  Level level{folder, {}, {}, 0, nullptr};
   try {
     auto listing = env_.ListFolder(folder);
     level.id = listing->id();
@@ -38,7 +39,10 @@ int FolderWalk::Open(const std::string& folder) {
   // Links are not entered, but a bind mount can still bring a folder back
   // below itself.
   const bool again = std::any_of(levels_.begin(), levels_.end(), [&](const Level& l) { return l.id == level.id; });
-  if (!again) levels_.push_back(std::move(level));
+  if (again) return 0;
+  if (std::any_of(level.entries.begin(), level.entries.end(), [](const FolderEntry& e) { return e.regular; }))
+    level.held = held_.Hold(folder);
+  levels_.push_back(std::move(level));
   return 0;
 }
 
@@ -55,6 +59,7 @@ bool FolderWalk::Next(WalkEntry& entry) {
     entry.name = std::move(found.name);
     entry.kind = found.kind;
     entry.regular = found.regular;
+    entry.held_folder = found.regular ? level.held : nullptr;
     entry.list_error = 0;
     // Opening may move the levels; nothing of `level` is used after it.
     if (entry.kind == EntryKind::kFolder && into_sub_folders_) entry.list_error = Open(entry.path);

@@ -3,10 +3,12 @@
 // exactly the order a recursive scan would, one entry at a time.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/env.h"
+#include "platform/held_folders.h"
 
 namespace quillora {
 
@@ -16,6 +18,9 @@ struct WalkEntry {
   std::string path;    // JoinPath(folder, name)
   EntryKind kind;
   bool regular = false;  // the listing says a regular file, not a link (FolderEntry::regular)
+  // For a regular file: its folder held open (HeldFolders), or null. Its
+  // name starts at path[path.size() - name.size()].
+  std::shared_ptr<const FolderHandle> held_folder;
   // For a folder the walk was to enter: the system error number that kept it
   // from being listed, 0 when it was listed (or not to be entered).
   int list_error = 0;
@@ -31,8 +36,10 @@ class FolderWalk {
   // is already being walked further up, yields nothing below it.
   //
   // Each folder's entries are read whole and its listing closed before the
-  // walk goes below it, so the walk holds at most one open folder whatever
-  // the depth.
+  // walk goes below it, so the walk lists at most one folder at a time
+  // whatever the depth. A folder with regular files in it is held open
+  // (within HeldFolders' bound) while its entries are in use, so that they
+  // open by their names alone.
   FolderWalk(Env& env, const std::string& root, bool into_sub_folders);
   ~FolderWalk();
 
@@ -47,6 +54,7 @@ class FolderWalk {
   int Open(const std::string& folder);  // the listing's error number, or 0
 
   Env& env_;
+  HeldFolders held_;
   bool into_sub_folders_;
   int root_error_ = 0;
   std::vector<Level> levels_;
