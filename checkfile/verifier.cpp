@@ -108,7 +108,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
       // read, and the run goes on.
       ReportVerdict(sink, Verdict::kUnopenable, full_path, outcome.error);
       tally.AddUnopenable(std::move(full_path));
-    } else if (outcome.digest == LowerAscii(std::move(item.record.digest_text))) {
+    } else if (EqualIgnoringAsciiCase(outcome.digest, item.record.digest_text)) {
       tally.AddUnchanged();
       ReportVerdict(sink, Verdict::kOk, full_path);
     } else {

@@ -165,22 +165,36 @@ DigestBytes DigestOfBuffer(const void* data, std::size_t length) {
 
 DigestBytes DigestOfText(std::string_view text) { return DigestOfBuffer(text.data(), text.size()); }
 
-std::string DigestToHex(const DigestBytes& digest) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(32);
-  for (std::uint8_t byte : digest) {
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 15];
+namespace {
+
+std::string HexOf(const DigestBytes& digest, const char (&digits)[17]) {
+  std::string text(2 * digest.size(), '\0');
+  for (std::size_t i = 0; i < digest.size(); ++i) {
+    text[2 * i] = digits[digest[i] >> 4];
+    text[2 * i + 1] = digits[digest[i] & 15];
   }
   return text;
 }
 
+char LowerAsciiChar(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; }
+
+}  // namespace
+
+std::string DigestToHex(const DigestBytes& digest) { return HexOf(digest, "0123456789ABCDEF"); }
+
+std::string DigestToLowerHex(const DigestBytes& digest) { return HexOf(digest, "0123456789abcdef"); }
+
 std::string LowerAscii(std::string text) {
-  for (char& ch : text) {
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-  }
+  for (char& ch : text) ch = LowerAsciiChar(ch);
   return text;
+}
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  // No early exit: the loop runs on whole vectors of bytes.
+  bool differ = false;
+  for (std::size_t i = 0; i < a.size(); ++i) differ |= LowerAsciiChar(a[i]) != LowerAsciiChar(b[i]);
+  return !differ;
 }
 
 }  // namespace quillora

@@ -46,10 +46,14 @@ DigestBytes FinishDigest(DigestState& state);
 DigestBytes DigestOfBuffer(const void* data, std::size_t length);
 DigestBytes DigestOfText(std::string_view text);
 
-// The 32-character text, two upper-case hexadecimal digits per byte.
+// The 32-character text, two upper-case hexadecimal digits per byte; or
+// lower-case ones.
 std::string DigestToHex(const DigestBytes& digest);
+std::string DigestToLowerHex(const DigestBytes& digest);
 
 // Lower-cases the letters A to Z only; every other byte stays as it is.
 std::string LowerAscii(std::string text);
+// Whether a and b are the same once both are lower-cased so.
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 }  // namespace quillora

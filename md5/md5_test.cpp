@@ -85,13 +85,19 @@ TEST(Md5, FinishWipesTheState) {
   for (std::size_t i = 0; i < sizeof state; ++i) ASSERT_EQ(bytes[i], 0) << "byte " << i;
 }
 
-TEST(Md5, HexIsUpperCaseAndZeroFilled) {
+TEST(Md5, HexIsZeroFilledInEitherCase) {
   DigestBytes d{};
   for (int i = 0; i < 16; ++i) d[i] = static_cast<std::uint8_t>(i);
   EXPECT_EQ(DigestToHex(d), "000102030405060708090A0B0C0D0E0F");
+  EXPECT_EQ(DigestToLowerHex(d), "000102030405060708090a0b0c0d0e0f");
   d.fill(0xab);
   EXPECT_EQ(DigestToHex(d), "ABABABABABABABABABABABABABABABAB");
   EXPECT_EQ(LowerAscii("ABCDEF0123XYZ\xC4"), "abcdef0123xyz\xC4");
+  // Only A to Z fold: '@' and '`' (one bit apart, as letters are) stay apart.
+  EXPECT_TRUE(EqualIgnoringAsciiCase("abCD09z", "ABcd09Z"));
+  EXPECT_FALSE(EqualIgnoringAsciiCase("a@", "a`"));
+  EXPECT_FALSE(EqualIgnoringAsciiCase("\xC4", "\xE4"));
+  EXPECT_FALSE(EqualIgnoringAsciiCase("ab", "abc"));
 }
 
 }  // namespace
