@@ -8,6 +8,7 @@
 #include "digests/folder_scan.h"
 #include "md5/md5.h"
 #include "platform/errors.h"
+#include "platform/held_folders.h"
 #include "platform/paths.h"
 
 namespace quillora {
@@ -22,8 +23,9 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
   // md5sum's escapes write every name; its own check files are passed over
   // as ours are.
   const bool md5sum = layout == CheckFileLayout::kMd5sum;
+  HeldFolders held(env);
   FolderScan scan(env, top_folder, include_subfolders, md5sum ? nullptr : CanRecordRelativePath,
-                  md5sum ? kMd5sumsFileName : std::string_view());
+                  md5sum ? kMd5sumsFileName : std::string_view(), &held);
   AheadQueue<ScanEntry> queue(env, jobs, [&](ScanEntry& entry) { return scan.Next(entry); }, ScanDigestPath);
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   ScanEntry entry;

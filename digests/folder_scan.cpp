@@ -8,8 +8,8 @@
 namespace quillora {
 
 FolderScan::FolderScan(Env& env, const std::string& top, bool into_sub_folders, CanRecordRule can_record,
-                       std::string_view also_passed_over)
-    : walk_(env, top, into_sub_folders),
+                       std::string_view also_passed_over, HeldFolders* held)
+    : walk_(env, top, into_sub_folders, held),
       top_(WithoutTrailingSeparator(top)),
       top_length_(WithTrailingSeparator(top).size()),
       into_sub_folders_(into_sub_folders),

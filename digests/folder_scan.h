@@ -49,8 +49,10 @@ class FolderScan {
   // into_sub_folders. A file whose relative path fails can_record is
   // kUnrecordableName. Files named also_passed_over (when not empty) are
   // passed over as "CheckSum.md5" is: the name of the check file a job writes.
+  // With held, a kFile's folder comes held open (ScanEntry::folder) for a
+  // job that opens its files: see FolderWalk.
   FolderScan(Env& env, const std::string& top, bool into_sub_folders, CanRecordRule can_record = nullptr,
-             std::string_view also_passed_over = {});
+             std::string_view also_passed_over = {}, HeldFolders* held = nullptr);
 
   // The next entry in walk order; false at the end.
   bool Next(ScanEntry& entry);

@@ -2,10 +2,12 @@
 
 #include <exception>
 #include <memory>
+#include <string_view>
 
 #include "digests/ahead_queue.h"
 #include "digests/folder_scan.h"
 #include "md5/md5.h"
+#include "platform/held_folders.h"
 
 namespace quillora {
 namespace {
@@ -68,6 +70,7 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
 // Given paths, with folders among them scanned in place when scan_folders.
 void Run(Env& env, const std::vector<std::string>& paths, bool scan_folders, ListSink& sink, unsigned jobs) {
   std::size_t next = 0;
+  HeldFolders held(env);  // by every folder's scan in turn: one bound for the job
   std::unique_ptr<FolderScan> scan;
   AheadQueue<ListItem> queue(
       env, jobs,
@@ -81,7 +84,8 @@ void Run(Env& env, const std::vector<std::string>& paths, bool scan_folders, Lis
           if (next == paths.size()) return false;
           const std::string& path = paths[next++];
           if (scan_folders && env.FolderExists(path)) {
-            scan = std::make_unique<FolderScan>(env, path, /*into_sub_folders=*/true);
+            scan = std::make_unique<FolderScan>(env, path, /*into_sub_folders=*/true, nullptr, std::string_view(),
+                                                &held);
             continue;
           }
           item.given = true;
@@ -104,7 +108,8 @@ void AddDroppedPaths(Env& env, const std::vector<std::string>& paths, ListSink& 
 }
 
 void AddFolderToList(Env& env, const std::string& folder, ListSink& sink, unsigned jobs) {
-  FolderScan scan(env, folder, /*into_sub_folders=*/true);
+  HeldFolders held(env);
+  FolderScan scan(env, folder, /*into_sub_folders=*/true, nullptr, std::string_view(), &held);
   AheadQueue<ListItem> queue(
       env, jobs,
       [&](ListItem& item) {

@@ -14,8 +14,8 @@ struct FolderWalk::Level {
   std::shared_ptr<const FolderHandle> held;  // for its regular files
 };
 
-FolderWalk::FolderWalk(Env& env, const std::string& root, bool into_sub_folders)
-    : env_(env), held_(env), into_sub_folders_(into_sub_folders) {
+FolderWalk::FolderWalk(Env& env, const std::string& root, bool into_sub_folders, HeldFolders* held)
+    : env_(env), held_(held), into_sub_folders_(into_sub_folders) {
   root_error_ = Open(WithoutTrailingSeparator(root));
 }
 
@@ -40,8 +40,9 @@ int FolderWalk::Open(const std::string& folder) {
   // below itself.
   const bool again = std::any_of(levels_.begin(), levels_.end(), [&](const Level& l) { return l.id == level.id; });
   if (again) return 0;
-  if (std::any_of(level.entries.begin(), level.entries.end(), [](const FolderEntry& e) { return e.regular; }))
-    level.held = held_.Hold(folder);
+  if (held_ != nullptr &&
+      std::any_of(level.entries.begin(), level.entries.end(), [](const FolderEntry& e) { return e.regular; }))
+    level.held = held_->Hold(folder);
   levels_.push_back(std::move(level));
   return 0;
 }

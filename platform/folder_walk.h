@@ -18,7 +18,7 @@ struct WalkEntry {
   std::string path;    // JoinPath(folder, name)
   EntryKind kind;
   bool regular = false;  // the listing says a regular file, not a link (FolderEntry::regular)
-  // For a regular file: its folder held open (HeldFolders), or null. Its
+  // For a regular file: its folder held open (see FolderWalk), or null. Its
   // name starts at path[path.size() - name.size()].
   std::shared_ptr<const FolderHandle> held_folder;
   // For a folder the walk was to enter: the system error number that kept it
@@ -37,10 +37,10 @@ class FolderWalk {
   //
   // Each folder's entries are read whole and its listing closed before the
   // walk goes below it, so the walk lists at most one folder at a time
-  // whatever the depth. A folder with regular files in it is held open
-  // (within HeldFolders' bound) while its entries are in use, so that they
-  // open by their names alone.
-  FolderWalk(Env& env, const std::string& root, bool into_sub_folders);
+  // whatever the depth. With held, a folder with regular files in it is held
+  // open (within held's bound, which a job's walks share) while its entries
+  // are in use, so that they open by their names alone.
+  FolderWalk(Env& env, const std::string& root, bool into_sub_folders, HeldFolders* held = nullptr);
   ~FolderWalk();
 
   // The next entry in walk order; false at the end.
@@ -54,7 +54,7 @@ class FolderWalk {
   int Open(const std::string& folder);  // the listing's error number, or 0
 
   Env& env_;
-  HeldFolders held_;
+  HeldFolders* held_;
   bool into_sub_folders_;
   int root_error_ = 0;
   std::vector<Level> levels_;

@@ -27,7 +27,8 @@ std::string Relative(const std::string& path, const std::string& base, EntryKind
 // Paths relative to base (the tree's root), a folder marked with a "/".
 std::vector<std::string> Walk(Env& env, const std::string& root, bool into, const std::string& base) {
   std::vector<std::string> seen;
-  FolderWalk walk(env, root, into);
+  HeldFolders held(env);
+  FolderWalk walk(env, root, into, &held);
   WalkEntry e;
   while (walk.Next(e)) {
     EXPECT_EQ(e.path, e.folder + kSeparator + e.name);
