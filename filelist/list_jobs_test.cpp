@@ -6,6 +6,12 @@
 #include <map>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "md5/md5.h"
@@ -214,6 +220,30 @@ TEST_P(ListJobsTest, DropsDigestFilesScanFoldersAndNameTheRest) {
 #endif
   AddDroppedPaths(env, dropped, sink, jobs());
   EXPECT_EQ(sink.rows, expected);
+}
+
+TEST_P(ListJobsTest, ManyDroppedFoldersNeverUseUpTheDescriptors) {
+  SKIP_WITHOUT_POSIX("a limit on open files");
+  // Each folder is scanned in turn while the files of those before are still
+  // queued: the folders held open for them share one bound.
+  std::vector<std::string> dropped;
+  for (int i = 0; i < 100; ++i) {
+    dropped.push_back(tree.At("d" + std::to_string(i)));
+    tree.Write("d" + std::to_string(i) + "/a", "a");
+  }
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit few{32, 32};
+    if (::setrlimit(RLIMIT_NOFILE, &few) != 0) ::_exit(2);
+    AddDroppedPaths(env, dropped, sink, jobs());
+    const bool all = sink.rows.size() == dropped.size() &&
+                     std::all_of(sink.rows.begin(), sink.rows.end(), [](const auto& row) { return row.second == kDigestOfA; });
+    ::_exit(all ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "32 files open";
 }
 
 TEST_P(ListJobsTest, NamesThatAreNotUtf8KeepTheirBytes) {
