@@ -222,8 +222,8 @@ TEST_P(ListJobsTest, DropsDigestFilesScanFoldersAndNameTheRest) {
   EXPECT_EQ(sink.rows, expected);
 }
 
+#ifndef _WIN32  // a limit on open files
 TEST_P(ListJobsTest, ManyDroppedFoldersNeverUseUpTheDescriptors) {
-  SKIP_WITHOUT_POSIX("a limit on open files");
   // Each folder is scanned in turn while the files of those before are still
   // queued: the folders held open for them share one bound.
   std::vector<std::string> dropped;
@@ -245,6 +245,7 @@ TEST_P(ListJobsTest, ManyDroppedFoldersNeverUseUpTheDescriptors) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "32 files open";
 }
+#endif
 
 TEST_P(ListJobsTest, NamesThatAreNotUtf8KeepTheirBytes) {
   SKIP_WITHOUT_POSIX("names that are not UTF-8 (Windows names are UTF-16)");
