@@ -111,11 +111,8 @@ AheadOutcome DigestAhead::Open(const Claimed& claimed, std::unique_ptr<Stream>& 
   AheadOutcome outcome;
   int open_error = 0;
   try {
-    if (claimed.folder != nullptr) {
-      file = env_.OpenListedForDigest(*claimed.folder, path, claimed.name_at);
-    } else {
-      file = claimed.listed_regular ? env_.OpenListedForDigest(path) : env_.OpenForDigest(path);
-    }
+    file = claimed.listed_regular ? env_.OpenListedForDigest(path, claimed.folder, claimed.name_at)
+                                  : env_.OpenForDigest(path);
     outcome.exists = outcome.readable = true;
     return outcome;
   } catch (const SystemError& e) {

@@ -45,7 +45,7 @@ struct AheadOutcome {
 
 // A file to digest: its path, and whether its folder's listing has just said
 // it is a regular file (Env::OpenListedForDigest opens it without a look
-// first), then by its name alone when its folder is held open (its name
+// first), and then by its name alone when its folder is held open (its name
 // starts at path[name_at]). A request without a path asks for nothing.
 struct DigestRequest {
   const std::string* path = nullptr;

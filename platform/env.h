@@ -146,11 +146,9 @@ class Env {
   // OpenForDigest for a path that its folder's listing has just given as a
   // regular file (FolderEntry::regular): opened without a look first. Should
   // something else have taken its place meanwhile, the open's own check
-  // still refuses it.
-  virtual std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) = 0;
-  // The same for the file path whose folder is held open as folder and whose
-  // name starts at path[name_at]: the open looks up that name alone.
-  virtual std::unique_ptr<Stream> OpenListedForDigest(const FolderHandle& folder, const std::string& path,
+  // still refuses it. With folder (its folder held open, HoldFolder), the
+  // open looks up the name at path[name_at] alone; without, the whole path.
+  virtual std::unique_ptr<Stream> OpenListedForDigest(const std::string& path, const FolderHandle* folder,
                                                       std::size_t name_at) = 0;
   // Holds the folder at path open for the call above; null when it cannot
   // (or the platform has no such open): its files then open by their paths.
@@ -192,12 +190,9 @@ class EnvWrapper : public Env {
   bool FolderExists(const std::string& path) override { return target_.FolderExists(path); }
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override { return target_.ListFolder(path); }
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override { return target_.OpenForDigest(path); }
-  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override {
-    return target_.OpenListedForDigest(path);
-  }
-  std::unique_ptr<Stream> OpenListedForDigest(const FolderHandle& folder, const std::string& path,
+  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path, const FolderHandle* folder,
                                               std::size_t name_at) override {
-    return target_.OpenListedForDigest(folder, path, name_at);
+    return target_.OpenListedForDigest(path, folder, name_at);
   }
   std::shared_ptr<const FolderHandle> HoldFolder(const std::string& path) override {
     return target_.HoldFolder(path);

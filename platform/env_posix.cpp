@@ -302,8 +302,7 @@ class PosixEnv final : public Env {
   bool FolderExists(const std::string& path) override;
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override;
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override;
-  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override;
-  std::unique_ptr<Stream> OpenListedForDigest(const FolderHandle& folder, const std::string& path,
+  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path, const FolderHandle* folder,
                                               std::size_t name_at) override;
   std::shared_ptr<const FolderHandle> HoldFolder(const std::string& path) override;
   std::unique_ptr<Stream> OpenStandardInput() override { return std::make_unique<StandardInputStream>(); }
@@ -403,16 +402,13 @@ std::unique_ptr<Stream> PosixEnv::OpenForDigest(const std::string& path) {
   struct stat st;
   if (!StatPath(path, st)) throw SystemError("open", HasNul(path) ? ENOENT : errno);
   if (!S_ISREG(st.st_mode)) throw SystemError("open", S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile);
-  return OpenListedForDigest(path);
+  return OpenListedForDigest(path, nullptr, 0);
 }
 
-std::unique_ptr<Stream> PosixEnv::OpenListedForDigest(const std::string& path) {
-  return DigestStream(OpenReadOnly(path));
-}
-
-std::unique_ptr<Stream> PosixEnv::OpenListedForDigest(const FolderHandle& folder, const std::string& path,
+std::unique_ptr<Stream> PosixEnv::OpenListedForDigest(const std::string& path, const FolderHandle* folder,
                                                       std::size_t name_at) {
-  return DigestStream(OpenReadOnlyAt(static_cast<const PosixFolderHandle&>(folder).fd(), path, name_at));
+  if (folder == nullptr) return DigestStream(OpenReadOnly(path));
+  return DigestStream(OpenReadOnlyAt(static_cast<const PosixFolderHandle*>(folder)->fd(), path, name_at));
 }
 
 std::shared_ptr<const FolderHandle> PosixEnv::HoldFolder(const std::string& path) {

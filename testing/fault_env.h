@@ -105,8 +105,7 @@ class FaultEnv : public EnvWrapper {
   }
   // Listed files meet the same faults, also those opened by name in a
   // folder held open.
-  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path) override { return OpenForDigest(path); }
-  std::unique_ptr<Stream> OpenListedForDigest(const FolderHandle&, const std::string& path, std::size_t) override {
+  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path, const FolderHandle*, std::size_t) override {
     return OpenForDigest(path);
   }
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
