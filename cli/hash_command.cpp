@@ -10,6 +10,7 @@
 #include "filelist/list_jobs.h"
 #include "filelist/saved_list.h"
 #include "digests/file_digest.h"
+#include "md5/md5.h"
 #include "platform/errors.h"
 
 namespace quillora::cli {
@@ -102,7 +103,7 @@ int HashCommand(const Invocation& invocation) {
         if (error != 0) {
           sink.PrintUnreadable("-", error);
         } else {
-          sink.PrintRow("-", LowerDigestText(digest));
+          sink.PrintRow("-", DigestToLowerHex(digest));
         }
         ++at;
         continue;

@@ -132,7 +132,7 @@ AheadOutcome DigestAhead::Digested(const DigestBytes& digest, int error) {
   AheadOutcome outcome;
   outcome.exists = outcome.readable = true;
   outcome.error = error;
-  if (error == 0) outcome.digest = LowerDigestText(digest);
+  if (error == 0) outcome.digest = DigestToLowerHex(digest);
   return outcome;
 }
 

@@ -181,6 +181,4 @@ DigestBytes DigestOfFile(const std::string& path, Env& env) {
 
 std::string FileDigestText(const std::string& path, Env& env) { return DigestToHex(DigestOfFile(path, env)); }
 
-std::string LowerDigestText(const DigestBytes& digest) { return DigestToLowerHex(digest); }
-
 }  // namespace quillora

@@ -80,8 +80,4 @@ DigestBytes DigestOfFile(const std::string& path, Env& env = Env::Default());
 // Errors pass through unchanged.
 std::string FileDigestText(const std::string& path, Env& env = Env::Default());
 
-// The digest text that the program shows, writes and compares: the engine's
-// text in lower case. Made here once for every job.
-std::string LowerDigestText(const DigestBytes& digest);
-
 }  // namespace quillora

@@ -47,7 +47,7 @@ DigestBytes DigestOfBuffer(const void* data, std::size_t length);
 DigestBytes DigestOfText(std::string_view text);
 
 // The 32-character text, two upper-case hexadecimal digits per byte; or
-// lower-case ones.
+// lower-case ones, the text every job shows, writes and compares.
 std::string DigestToHex(const DigestBytes& digest);
 std::string DigestToLowerHex(const DigestBytes& digest);
 
