@@ -69,9 +69,17 @@ bool FileLanes::Fill(Lane& lane, std::size_t index, const FileDone& done) {
 // Finishes the lane's file on the scalar engine from the lane's words: the
 // bytes in the buffer, then (rest_scalar) whatever is left to read.
 void FileLanes::Resume(const Lane& lane, std::size_t index, DigestState& state) const {
+  ResumeFromWords(lane, index, state);
+  FeedDigest(state, buffers_ + index * chunk_ + lane.begin, lane.end - lane.begin);
+}
+
+void FileLanes::ResumeFromWords(const Lane& lane, std::size_t index, DigestState& state) const {
   const std::uint32_t words[4] = {words_.a[index], words_.b[index], words_.c[index], words_.d[index]};
   ResumeDigest(state, words, lane.hashed);
-  FeedDigest(state, buffers_ + index * chunk_ + lane.begin, lane.end - lane.begin);
+}
+
+void FileLanes::StoreWords(std::size_t index, const DigestState& state) {
+  words_.a[index] = state.a, words_.b[index] = state.b, words_.c[index] = state.c, words_.d[index] = state.d;
 }
 
 void FileLanes::Adopt(Lane& lane, std::size_t index, Rest& rest) {
@@ -85,10 +93,7 @@ void FileLanes::Adopt(Lane& lane, std::size_t index, Rest& rest) {
   lane.hashed = bytes - carried;
   lane.end = carried;
   std::memcpy(buffers_ + index * chunk_, state.buffer, carried);
-  words_.a[index] = state.a;
-  words_.b[index] = state.b;
-  words_.c[index] = state.c;
-  words_.d[index] = state.d;
+  StoreWords(index, state);
 }
 
 void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done) {
@@ -131,10 +136,9 @@ void FileLanes::HandOverLane(Lane& lane, std::size_t index, const HandOver& hand
 void FileLanes::StepOnScalar(Lane& lane, std::size_t index) {
   const std::size_t bytes = (lane.end - lane.begin) / 64 * 64;
   DigestState state;
-  const std::uint32_t words[4] = {words_.a[index], words_.b[index], words_.c[index], words_.d[index]};
-  ResumeDigest(state, words, lane.hashed);
+  ResumeFromWords(lane, index, state);
   FeedDigest(state, buffers_ + index * chunk_ + lane.begin, bytes);
-  words_.a[index] = state.a, words_.b[index] = state.b, words_.c[index] = state.c, words_.d[index] = state.d;
+  StoreWords(index, state);
   lane.begin += bytes;
   lane.hashed += bytes;
 }

@@ -107,6 +107,10 @@ class FileLanes {
   void Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done);
   // The lane's words and buffered bytes as a scalar state.
   void Resume(const Lane& lane, std::size_t index, DigestState& state) const;
+  // The lane's words alone as a scalar state (every byte hashed so far),
+  // and a scalar state's words back into the lane.
+  void ResumeFromWords(const Lane& lane, std::size_t index, DigestState& state) const;
+  void StoreWords(std::size_t index, const DigestState& state);
   // Puts a file handed over into a free lane, from its state.
   void Adopt(Lane& lane, std::size_t index, Rest& rest);
 
