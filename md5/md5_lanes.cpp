@@ -152,26 +152,31 @@ __attribute__((target("avx2"))) inline void LoadBlock8(const std::uint8_t* const
   }
 }
 
+// An eight-lane kernel's body, with F, G, H and I defined as its steps:
+// the words in, every block's 64 steps, the words out.
+#define QUILLORA_EIGHT_LANE_BLOCKS                                                \
+  __m256i a, b, c, d, x[16];                                                     \
+  LoadWords8(words, a, b, c, d);                                                 \
+  for (std::size_t offset = 0; offset != blocks * 64; offset += 64) {            \
+    LoadBlock8(data, offset, x);                                                 \
+    const __m256i aa = a, bb = b, cc = c, dd = d;                                \
+    QUILLORA_MD5_STEPS                                                           \
+    a = ADD256(a, aa), b = ADD256(b, bb), c = ADD256(c, cc), d = ADD256(d, dd); \
+  }                                                                              \
+  StoreWords8(words, a, b, c, d);
+
 __attribute__((target("avx2"))) void Transform8(LaneWords& words, const std::uint8_t* const* data,
                                                 std::size_t blocks) {
-  __m256i a, b, c, d, x[16];
-  LoadWords8(words, a, b, c, d);
   const __m256i ones = _mm256_set1_epi32(-1);
-  for (std::size_t offset = 0; offset != blocks * 64; offset += 64) {
-    LoadBlock8(data, offset, x);
-    const __m256i aa = a, bb = b, cc = c, dd = d;
 #define F F256
 #define G G256
 #define H H256
 #define I I256
-    QUILLORA_MD5_STEPS
+  QUILLORA_EIGHT_LANE_BLOCKS
 #undef F
 #undef G
 #undef H
 #undef I
-    a = ADD256(a, aa), b = ADD256(b, bb), c = ADD256(c, cc), d = ADD256(d, dd);
-  }
-  StoreWords8(words, a, b, c, d);
 }
 
 // Eight lanes in 256-bit registers with AVX-512's rotation and three-input
@@ -186,23 +191,15 @@ __attribute__((target("avx2"))) void Transform8(LaneWords& words, const std::uin
 
 __attribute__((target("avx512f,avx512vl"))) void Transform8Narrow(LaneWords& words, const std::uint8_t* const* data,
                                                                   std::size_t blocks) {
-  __m256i a, b, c, d, x[16];
-  LoadWords8(words, a, b, c, d);
-  for (std::size_t offset = 0; offset != blocks * 64; offset += 64) {
-    LoadBlock8(data, offset, x);
-    const __m256i aa = a, bb = b, cc = c, dd = d;
 #define F(a, b, c, d, k, s, t) STEP256VL(0xca, a, b, c, d, k, s, t)
 #define G(a, b, c, d, k, s, t) STEP256VL(0xe4, a, b, c, d, k, s, t)
 #define H(a, b, c, d, k, s, t) STEP256VL(0x96, a, b, c, d, k, s, t)
 #define I(a, b, c, d, k, s, t) STEP256VL(0x39, a, b, c, d, k, s, t)
-    QUILLORA_MD5_STEPS
+  QUILLORA_EIGHT_LANE_BLOCKS
 #undef F
 #undef G
 #undef H
 #undef I
-    a = ADD256(a, aa), b = ADD256(b, bb), c = ADD256(c, cc), d = ADD256(d, dd);
-  }
-  StoreWords8(words, a, b, c, d);
 }
 
 bool CpuHasNarrow512() {
