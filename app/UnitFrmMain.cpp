@@ -219,7 +219,9 @@ void TForm1::BtnSaveClick() {
   dlgSave.DefaultExt = ".txt";
   if (!dlgSave.Execute()) return;
   const std::string path = dlgSave.FileName;
-  if (Env::Default().FileExists(path)) {
+  // A file that cannot even be looked at is asked about too: only "Yes" may
+  // replace it, and the save says why it cannot.
+  if (FileMayExist(Env::Default(), path)) {
     suiDlg->Caption = QStringLiteral("Overwrite");
     suiDlg->Text = QStringLiteral("The file already exists, do you want to overwrite it?");
     suiDlg->IconType = suiWarning;
@@ -290,7 +292,7 @@ void TForm1::FormDropFiles(const std::vector<std::string>& paths) {
     ListModelSink sink(*LvwFileModel, &TForm1::Pump);
     AddDroppedPaths(env, paths, sink, WindowJobThreads());
   } else if (page == SheetMaker && !paths.empty()) {
-    if (!env.FolderExists(paths.front())) return;
+    if (!FolderToUse(env, paths.front())) return;
     SetPathText(*EdtPath, paths.front());
     ShowPrompt(*MemoMakeResult, kMakerPrompt);
     Pump();

@@ -68,7 +68,7 @@ void DesktopShell::Open(const std::string& /*verb*/, const std::string& target, 
     QDesktopServices::openUrl(url);
     return;
   }
-  if (url.isLocalFile() && !Env::Default().FileExists(target)) {
+  if (url.isLocalFile() && !FileMayExist(Env::Default(), target)) {
     done(OpenOutcome::kMissing);
     return;
   }

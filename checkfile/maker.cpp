@@ -8,6 +8,7 @@
 #include "digests/folder_scan.h"
 #include "md5/md5.h"
 #include "platform/errors.h"
+#include "platform/descriptor_budget.h"
 #include "platform/held_folders.h"
 #include "platform/paths.h"
 
@@ -23,10 +24,12 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
   // md5sum's escapes write every name; its own check files are passed over
   // as ours are.
   const bool md5sum = layout == CheckFileLayout::kMd5sum;
-  HeldFolders held(env);
+  const DescriptorBudget budget(env);
+  HeldFolders held(env, budget);
   FolderScan scan(env, top_folder, include_subfolders, md5sum ? nullptr : CanRecordRelativePath,
                   md5sum ? kMd5sumsFileName : std::string_view(), &held);
-  AheadQueue<ScanEntry> queue(env, jobs, [&](ScanEntry& entry) { return scan.Next(entry); }, ScanDigestPath);
+  AheadQueue<ScanEntry> queue(
+      env, jobs, budget, [&](ScanEntry& entry) { return scan.Next(entry); }, ScanDigestPath);
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   ScanEntry entry;
   while (queue.Next(entry)) {
@@ -38,7 +41,12 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
         sink.FolderEntered(entry.path);
         break;
       case ScanEntry::Kind::kUnlistableFolder:
-        if (!entry.top) sink.FolderEntered(entry.path);
+        // The folder made for cannot be left out of its own check file, and
+        // a fault of the system is no fact of the folder: either would cut
+        // records from the new check file in silence.
+        if (entry.top || !TellsOfTheEntry(entry.list_error))
+          throw SystemFault(SystemFault::Object::kFolder, entry.path, entry.list_error);
+        sink.FolderEntered(entry.path);
         sink.LeftOut(entry.path, SystemErrorMessage(entry.list_error));
         break;
       case ScanEntry::Kind::kUnrecordableName:
@@ -48,8 +56,10 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
       case ScanEntry::Kind::kFile: {
         const AheadOutcome outcome = queue.Outcome(keep_alive);
         if (outcome.fault) std::rethrow_exception(outcome.fault);
-        // A file another program holds, or one whose read failed part way,
-        // is reported rather than left out in silence.
+        if (!outcome.digested() && !TellsOfTheEntry(outcome.error))
+          throw SystemFault(SystemFault::Object::kFile, entry.path, outcome.error);
+        // A file another program holds, or one that changed while it was
+        // read, is reported rather than left out in silence.
         if (outcome.digested()) {
           out.Append(md5sum ? Md5sumRecordLine(outcome.digest, entry.relative)
                             : CheckFileRecordLine(outcome.digest, ToCheckFilePath(entry.relative)));
@@ -64,17 +74,20 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
 
 }  // namespace
 
-MakeInput CheckMakeInput(Env& env, const std::string& folder_text) {
-  if (NothingTyped(folder_text)) return MakeInput::kNoFolder;
-  if (!env.FolderExists(folder_text)) return MakeInput::kFolderMissing;
-  // A folder that can be written but not listed would get a check file
-  // without a record, in place of a good one, and no word of why.
+MakeInput CheckMakeInput(Env& env, const std::string& folder_text, int* system_error) {
+  bool folder = false;
   try {
+    folder = !NothingTyped(folder_text) && env.FolderExists(folder_text);
+    // A folder that can be written but not listed would get a check file
+    // without a record, in place of a good one, and no word of why. The
+    // listing also words why there is no folder.
     env.ListFolder(folder_text);
-  } catch (const SystemError&) {
-    return MakeInput::kFolderUnreadable;
+  } catch (const SystemError& e) {
+    if (system_error != nullptr) *system_error = e.number();
+    if (folder) return MakeInput::kFolderUnreadable;
   }
-  return MakeInput::kReady;
+  if (NothingTyped(folder_text)) return MakeInput::kNoFolder;
+  return folder ? MakeInput::kReady : MakeInput::kFolderMissing;
 }
 
 std::string_view MakeInputMessage(MakeInput input) {

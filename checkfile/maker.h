@@ -24,8 +24,9 @@ enum class MakeInput {
 };
 
 // Checks the folder text before a make. Touches nothing; opens the folder's
-// listing to see that it can be read.
-MakeInput CheckMakeInput(Env& env, const std::string& folder_text);
+// listing to see that it can be read. For kFolderUnreadable, system_error
+// (when given) gets the system's reason.
+MakeInput CheckMakeInput(Env& env, const std::string& folder_text, int* system_error = nullptr);
 
 // The message of an input problem: "Please select or drag-and-drop a folder
 // firstly.", "The folder does not exist." or "The folder cannot be read.";

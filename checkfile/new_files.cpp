@@ -66,6 +66,9 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
         case ScanEntry::Kind::kFolder:
           break;
         case ScanEntry::Kind::kUnlistableFolder:
+          // A fault of the system would hide what is new below it.
+          if (!TellsOfTheEntry(entry.list_error))
+            throw SystemFault(SystemFault::Object::kFolder, entry.path, entry.list_error);
           found_.push_back({entry.path, SystemErrorMessage(entry.list_error)});
           break;
         case ScanEntry::Kind::kUnrecordableName:
@@ -75,7 +78,9 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
           if (entry.relative == check_file_name || recorded.contains(entry.relative)) break;
           // Only a file a make would record is new; the readability test is
           // what a make's digest would find first.
-          const int error = env.ReadabilityError(entry.path);
+          const int error = ReadabilityError(env, entry.path);
+          if (!TellsOfTheEntry(error) && error != 0)
+            throw SystemFault(SystemFault::Object::kFile, entry.path, error);
           found_.push_back({base + entry.relative, error == 0 ? std::string() : SystemErrorMessage(error)});
           break;
         }

@@ -10,6 +10,7 @@
 #include "digests/ahead_queue.h"
 #include "digests/listed_folders.h"
 #include "md5/md5.h"
+#include "platform/descriptor_budget.h"
 #include "platform/paths.h"
 
 namespace quillora {
@@ -36,7 +37,11 @@ struct VerifyItem {
 
 VerifyInput CheckVerifyInput(Env& env, const std::string& path_text) {
   if (NothingTyped(path_text)) return VerifyInput::kNoCheckFile;
-  if (!env.FileExists(path_text)) return VerifyInput::kCheckFileMissing;
+  try {
+    if (!env.FileExists(path_text)) return VerifyInput::kCheckFileMissing;
+  } catch (const SystemError&) {
+    // Something may be there: reading it will say why it cannot be read.
+  }
   return VerifyInput::kReady;
 }
 
@@ -65,9 +70,10 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
   bool read_failed = false;
   // Records of a folder mostly come together: one listing of it spares each
   // a look before its open.
-  ListedFolders listed(env);
+  const DescriptorBudget budget(env);
+  ListedFolders listed(env, budget);
   AheadQueue<VerifyItem> queue(
-      env, jobs,
+      env, jobs, budget,
       [&](VerifyItem& item) {
         if (read_failed) return false;
         try {
@@ -94,11 +100,13 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
     AheadOutcome outcome;
     if (item.too_long) {
       outcome.exists = true;
-      outcome.error = env.ReadabilityError(item.record.path);  // the system's own reason, at once
+      outcome.error = ReadabilityError(env, item.record.path);  // the system's own reason, at once
     } else {
       outcome = queue.Outcome(keep_alive);
       if (outcome.fault) std::rethrow_exception(outcome.fault);
     }
+    // No descriptor or memory to be had says nothing of the file.
+    if (IsOwnShortage(outcome.error)) throw SystemFault(SystemFault::Object::kFile, item.record.path, outcome.error);
     std::string& full_path = item.record.path;
     if (!outcome.exists) {
       ReportVerdict(sink, Verdict::kLost, full_path);

@@ -122,15 +122,15 @@ TEST_F(VerifierTest, DigestsCompareWithoutLetterCaseAndAreNotValidated) {
 TEST_F(VerifierTest, OddRecordsAreJoinedAsTheyStandAndCountedEachTime) {
   tree.Write("a.txt", "a");
   tree.Write("dup.txt", "dup");
-  const Lines lines = Verify(Hex("") + "\t\r\n" +               // the base folder itself: a folder is no file
+  const Lines lines = Verify(Hex("") + "\t\r\n" +               // the base folder itself: there, but no file
                              Record("x", "C:\\x\\y.txt") +      // not relative: joined all the same
                              "0123456789abcdef0123456789abcdef\ta.txt\0junk\r\n"s +  // NUL: lost, not a.txt
                              Record("dup", "dup.txt") + Record("dup", "dup.txt"));
   EXPECT_EQ(Lines(lines.begin(), lines.begin() + 5),
-            (Lines{"File does not exist ... \"" + tree.path() + kPathSeparator + "\"", "File does not exist ... " + Quoted("C:/x/y.txt"),
+            (Lines{"Could not open file ... \"" + tree.path() + kPathSeparator + "\"", "File does not exist ... " + Quoted("C:/x/y.txt"),
                    "File does not exist ... " + Quoted("a.txt\0junk"s), "OK ... " + Quoted("dup.txt"),
                    "OK ... " + Quoted("dup.txt")}));
-  EXPECT_EQ(lines[7], "5 files were verified. 3 files did not exist. 0 file changed. ");
+  EXPECT_EQ(lines[7], "5 files were verified. 2 files did not exist. 1 file could not be opened. 0 file changed. ");
 }
 
 TEST_F(VerifierTest, ACheckFileWithoutRecordsGivesOnlyTheSummary) {

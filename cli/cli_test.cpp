@@ -351,7 +351,12 @@ TEST_F(CliTest, FailuresOfTheErrorReportExitWithThree) {
   ::chmod(old.c_str(), 0444);
   CliRun run = Cli({"make", data});
   EXPECT_EQ(run.status, 3);
-  EXPECT_EQ(run.err, "quillora-cli: " + old + ": File access denied\n");
+#ifdef _WIN32
+  constexpr int kDenied = 5;  // ERROR_ACCESS_DENIED
+#else
+  constexpr int kDenied = EACCES;
+#endif
+  EXPECT_EQ(run.err, "quillora-cli: " + old + ": " + SystemErrorMessage(kDenied) + "\n") << "the system's own reason";
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(testing::ReadFile(old), "old");
 

@@ -16,16 +16,9 @@ int MakeCommand(const Invocation& invocation) {
   if (invocation.operands.size() != 1) return UsageError("make takes one FOLDER");
   const std::string& folder = invocation.operands[0];
   Env& env = ProgramEnv();
-  if (const MakeInput input = CheckMakeInput(env, folder); input != MakeInput::kReady) {
-    // The listing's error is the system's reason for a refusal.
-    int listing_error = 0;
-    try {
-      env.ListFolder(folder);
-    } catch (const SystemError& e) {
-      listing_error = e.number();
-    }
-    return InputError(folder, listing_error, MakeInputMessage(input));
-  }
+  int refusal = 0;  // the system's reason, when it gave one
+  if (const MakeInput input = CheckMakeInput(env, folder, &refusal); input != MakeInput::kReady)
+    return InputError(folder, refusal, MakeInputMessage(input));
   PrintingJobSink sink;
   Progress progress;
   if (WantsProgress(invocation.progress)) progress.Start(env);

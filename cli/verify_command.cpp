@@ -18,7 +18,7 @@ int VerifyCommand(const Invocation& invocation) {
   if (invocation.operands.size() != 1) return UsageError("verify takes one CHECKFILE");
   const std::string& check_file = invocation.operands[0];
   Env& env = ProgramEnv();
-  const int read_error = env.ReadabilityError(check_file);
+  const int read_error = ReadabilityError(env, check_file);
   if (const VerifyInput input = CheckVerifyInput(env, check_file); input != VerifyInput::kReady)
     return InputError(check_file, read_error, VerifyInputMessage(input));
   // Something is there that cannot be read: the job would stop at its start.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "digests/digest_ahead.h"
+#include "platform/descriptor_budget.h"
 
 namespace quillora {
 
@@ -25,10 +26,10 @@ class AheadQueue {
 
   // source fills the next item and returns false at the end. digest_path
   // returns the file to digest for an item, or a request without a path for
-  // none.
-  AheadQueue(Env& env, unsigned jobs, std::function<bool(Item&)> source,
+  // none. The digests keep within the budget's files.
+  AheadQueue(Env& env, unsigned jobs, const DescriptorBudget& budget, std::function<bool(Item&)> source,
              std::function<DigestRequest(const Item&)> digest_path)
-      : ahead_(env, jobs),
+      : ahead_(env, jobs, 0, budget.files()),
         source_(std::move(source)),
         digest_path_(std::move(digest_path)),
         max_items_(kMaxItemsAhead) {}

@@ -7,6 +7,7 @@
 
 #include "digests/file_digest.h"
 #include "digests/file_lanes.h"
+#include "platform/descriptor_budget.h"
 
 namespace quillora {
 
@@ -22,7 +23,8 @@ unsigned DigestAhead::DefaultJobs() {
   return cores == 0 ? 1 : cores;
 }
 
-DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(env), engine_(ActiveLaneEngine()) {
+DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead, std::size_t open_files)
+    : env_(env), engine_(ActiveLaneEngine()) {
   if (jobs == 0) jobs = DefaultJobs();
   // Far enough ahead that every worker keeps busy while the report waits on
   // a large file early in the walk: the files behind it, large ones among
@@ -39,16 +41,13 @@ DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead) : env_(
   jobs_ = jobs;
   hands_.resize(jobs + readers);
   for (std::size_t i = jobs; i < hands_.size(); ++i) hands_[i].only_when_cold = true;
-  // Files kept open ahead on a cold disk stay within half of what the
-  // process may hold open, after a lane's worth per thread: past it, an open
-  // would fail for want of descriptors, and a readable file would be
-  // reported as one that could not be opened.
-  const std::size_t threads = hands_.size() + (lanes > 1 && jobs >= 2 ? 1 : 0);
-  const std::size_t per_thread = OpenFilesAllowed() / 2 / threads;
-  const std::size_t files_ahead = per_thread > lanes ? per_thread - lanes : 0;
+  // Every file open for a digest counts, in lanes, read ahead or on the long
+  // lanes: past the budget an open would fail for want of descriptors, and
+  // a readable file would be reported as one that could not be opened.
+  free_files_ = open_files != 0 ? open_files : DescriptorBudget(env).files();
   for (Hand& hand : hands_) {
     hand.held.reserve(2 * lanes + 1);  // a lane's worth in the lanes, as many taken ahead
-    if (lanes > 1) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk, files_ahead);
+    if (lanes > 1) hand.lanes = std::make_unique<FileLanes>(engine_, kLaneChunk);
   }
   if (lanes > 1 && jobs >= 2) {
     long_hand_ = std::make_unique<Hand>();
@@ -100,7 +99,7 @@ void DigestAhead::Start() {
   {
     std::lock_guard lock(mutex_);
     wake = WorkerToWake();
-    wake_readers = cold_ && Unstarted() != 0;
+    wake_readers = cold_ && Claimable();
   }
   if (wake) work_ready_.notify_all();
   if (wake_readers) cold_ready_.notify_all();
@@ -121,10 +120,13 @@ AheadOutcome DigestAhead::Open(const Claimed& claimed, std::unique_ptr<Stream>& 
   // Only a file that did not open is looked at again, to tell what stands
   // there: nothing, a folder, a dangling link, a file that may not be read,
   // or a readable file that the digest's own open could not have (held).
-  outcome.error = env_.ReadabilityError(path);
+  outcome.error = ReadabilityError(env_, path);
   outcome.readable = outcome.error == 0;
   if (outcome.readable) outcome.error = open_error;
-  outcome.exists = outcome.readable || env_.FileExists(path);
+  // Whatever stands there, a folder or a FIFO too, is something that could
+  // not be opened; only a lookup that found no entry says nothing is there
+  // (a link that leads nowhere is still an entry).
+  outcome.exists = outcome.readable || !IsNotFound(outcome.error) || FileMayExist(env_, path);
   return outcome;
 }
 
@@ -142,7 +144,8 @@ std::size_t DigestAhead::Claim(std::vector<Claimed>& held, std::size_t wanted) {
   // A worker fills its lanes before another takes files: a kernel with few
   // busy lanes costs as much CPU as a full one. Large files are spread by
   // handing them over once the lanes run thin (HandOver).
-  const std::uint64_t count = std::min<std::uint64_t>(wanted, Unstarted());
+  const std::uint64_t count = std::min<std::uint64_t>({wanted, Unstarted(), free_files_});
+  free_files_ -= count;
   for (std::uint64_t n = 0; n != count; ++n) {
     // held has room for a lane's worth: no allocation while the lock is held.
     const Slot& slot = slots_[next_to_start_ - taken_];
@@ -161,6 +164,12 @@ void DigestAhead::Post(std::uint64_t number, AheadOutcome outcome) {
   // A slot leaves only once its outcome is in, so this one is still queued.
   slots_[number - taken_].outcome = std::move(outcome);
   if (caller_waiting_ && number == taken_) outcome_ready_.notify_one();
+  // Its file is closed: the descriptor it was counted for is free again, and
+  // a worker that waited for one may go on.
+  if (++free_files_ == 1 && Unstarted() != 0) {
+    if (idle_workers_ > 0) work_ready_.notify_one();
+    if (cold_) cold_ready_.notify_all();
+  }
 }
 
 void DigestAhead::PostFault(std::vector<Claimed>& held, const std::exception_ptr& fault) {
@@ -327,7 +336,7 @@ void DigestAhead::RunLongLanes() {
   // chunk at a time, so the next one joins it.
   const auto more_may_come = [&] {
     std::lock_guard lock(mutex_);
-    return !long_files_.empty() || Unstarted() != 0 || in_kernels_ != 0;
+    return !long_files_.empty() || Claimable() || in_kernels_ != 0;
   };
   // Once the workers have nothing else, one of them takes the file with the
   // most left to its scalar engine; the rest stay on the narrow kernel. More
@@ -344,7 +353,7 @@ void DigestAhead::RunLongLanes() {
   };
   hand_over.wanted = [&] {
     std::lock_guard lock(mutex_);
-    return idle_workers_ > 0 && Unstarted() == 0 && in_kernels_ == 0 && rests_.empty() &&
+    return idle_workers_ > 0 && !Claimable() && in_kernels_ == 0 && rests_.empty() &&
            finishing_rests_ + 1 < jobs_;
   };
   try {
@@ -377,16 +386,16 @@ void DigestAhead::Work(Hand& hand) {
     const auto rests_to_adopt = [&] { return hand.lanes && rests_.size() >= 3; };
     if (hand.only_when_cold) {
       // Not idle workers: a cached run never wakes them.
-      cold_ready_.wait(lock, [&] { return stopping_ || (cold_ && Unstarted() != 0); });
+      cold_ready_.wait(lock, [&] { return stopping_ || (cold_ && Claimable()); });
     } else {
       ++idle_workers_;
       work_ready_.wait(lock, [&] {
-        return stopping_ || Unstarted() != 0 || rests_to_adopt() || (!rests_.empty() && in_kernels_ == 0);
+        return stopping_ || Claimable() || rests_to_adopt() || (!rests_.empty() && in_kernels_ == 0);
       });
       --idle_workers_;
     }
     if (stopping_) return;
-    if (!hand.only_when_cold && Unstarted() == 0 && !rests_to_adopt() && !rests_.empty() && in_kernels_ == 0) {
+    if (!hand.only_when_cold && !Claimable() && !rests_to_adopt() && !rests_.empty() && in_kernels_ == 0) {
       FileLanes::Rest rest = std::move(rests_.front());
       rests_.pop_front();
       ++finishing_rests_;

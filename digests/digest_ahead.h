@@ -28,7 +28,7 @@ namespace quillora {
 // What became of one queued file, all taken at one moment: a file that
 // changes or goes away meanwhile is reported as it was when it was read.
 struct AheadOutcome {
-  bool exists = false;    // an entry that is not a folder may be there (Env::FileExists)
+  bool exists = false;    // something may be there: the lookup did not say "no such name"
   bool readable = false;  // it passed the readability test
   std::string digest;     // the digest text (lower case), when readable and digested
   // The system error number that kept the file from being digested: the
@@ -63,8 +63,11 @@ class DigestAhead {
   // at a time on the scalar engine. With two jobs or more on the lanes, one
   // thread more runs the long lanes: files of kOverlapFrom bytes or more go
   // there once opened (see ToLongLanes). At most max_ahead files are queued
-  // and not yet taken (0: kDefaultAhead).
-  explicit DigestAhead(Env& env, unsigned jobs = 0, std::size_t max_ahead = 0);
+  // and not yet taken (0: kDefaultAhead). At most open_files files are open
+  // at once, wherever they are (0: the env's DescriptorBudget::files): a
+  // file is counted from its claim to its outcome, and workers claim no more
+  // than the count leaves, so no open fails for want of a descriptor.
+  explicit DigestAhead(Env& env, unsigned jobs = 0, std::size_t max_ahead = 0, std::size_t open_files = 0);
   // Stops the workers and waits for them; outcomes not taken are dropped.
   ~DigestAhead();
   DigestAhead(const DigestAhead&) = delete;
@@ -154,8 +157,11 @@ class DigestAhead {
   void Post(std::uint64_t number, AheadOutcome outcome);
   // Files queued that no worker has started. With the lock held.
   std::uint64_t Unstarted() const { return taken_ + slots_.size() - next_to_start_; }
+  // True when a file could be claimed now: one waits, and a descriptor is
+  // free for it. With the lock held.
+  bool Claimable() const { return Unstarted() != 0 && free_files_ != 0; }
   // True when a worker waits for work and there is some. With the lock held.
-  bool WorkerToWake() const { return idle_workers_ > 0 && Unstarted() != 0; }
+  bool WorkerToWake() const { return idle_workers_ > 0 && Claimable(); }
 
   // Bytes each lane reads at a time: a worker's buffers take
   // LaneCount(engine) * kLaneChunk bytes.
@@ -172,6 +178,7 @@ class DigestAhead {
   std::deque<Slot> slots_;       // queued and not taken, oldest first
   std::uint64_t taken_ = 0;      // files taken so far: the number of slots_.front()
   std::uint64_t next_to_start_ = 0;  // the number of the next file for a worker
+  std::size_t free_files_ = 0;       // the open files the budget still allows: claimed ones are counted
   bool stopping_ = false;
   unsigned idle_workers_ = 0;    // workers waiting for a file
   bool caller_waiting_ = false;  // TakeNext waits for the oldest outcome

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "platform/descriptor_budget.h"
 #include "platform/env.h"
 #include "platform/held_folders.h"
 
@@ -30,7 +31,7 @@ namespace quillora {
 
 class ListedFolders {
  public:
-  explicit ListedFolders(Env& env) : env_(env), held_(env) {}
+  ListedFolders(Env& env, const DescriptorBudget& budget) : env_(env), held_(env, budget) {}
 
   struct Vouched {
     // A listing of path's folder, taken at most a moment ago as runs go

@@ -31,7 +31,7 @@ TEST(ListedFolders, VouchesOnlyForRegularFilesOfListableFolders) {
   ASSERT_EQ(::symlink("file", tree.At("a/link").c_str()), 0);
   FaultEnv env;
   env.lookup_errors[tree.At("closed")] = EACCES;
-  ListedFolders listed(env);
+  ListedFolders listed(env, DescriptorBudget(env));
   const struct {
     std::string relative;
     bool regular;
@@ -56,7 +56,7 @@ TEST(ListedFolders, PathsHoppingBetweenFoldersListEachOnce) {
   if (!kListingsSayRegular) GTEST_SKIP() << "this system's listings vouch for no file";
   TempTree tree;
   FaultEnv env;
-  ListedFolders listed(env);
+  ListedFolders listed(env, DescriptorBudget(env));
   std::vector<std::string> paths;
   for (int i = 0; i < 60; ++i) paths.push_back(tree.Write(std::string(1, "abc"[i % 3]) + "/" + std::to_string(i), "x"));
   for (const std::string& path : paths) EXPECT_TRUE(listed.Vouch(path).regular) << path;

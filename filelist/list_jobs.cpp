@@ -7,6 +7,7 @@
 #include "digests/ahead_queue.h"
 #include "digests/folder_scan.h"
 #include "md5/md5.h"
+#include "platform/descriptor_budget.h"
 #include "platform/held_folders.h"
 
 namespace quillora {
@@ -24,6 +25,16 @@ DigestRequest DigestPath(const ListItem& item) {
   return item.given ? DigestRequest{&item.path} : ScanDigestPath(item.entry);
 }
 
+// A file's outcome as the list takes it: a fault of the system (a read that
+// failed, no descriptor or memory) ends the job; what a file is (no
+// permission, gone, held) is that file's row.
+AheadOutcome Checked(AheadOutcome outcome, const std::string& path) {
+  if (outcome.fault) std::rethrow_exception(outcome.fault);
+  if (!outcome.digested() && !TellsOfTheEntry(outcome.error))
+    throw SystemFault(SystemFault::Object::kFile, path, outcome.error);
+  return outcome;
+}
+
 void SetOutcome(ListSink& sink, ListSink::RowId row, const AheadOutcome& outcome) {
   if (outcome.digested()) {
     sink.SetDigest(row, outcome.digest);
@@ -38,8 +49,7 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
   while (queue.Next(item)) {
     if (item.given) {
       const ListSink::RowId row = sink.AppendRow(item.path);
-      const AheadOutcome outcome = queue.Outcome(keep_alive);
-      if (outcome.fault) std::rethrow_exception(outcome.fault);
+      const AheadOutcome outcome = Checked(queue.Outcome(keep_alive), item.path);
       if (!outcome.readable) {
         sink.SetCouldNotOpen(row, outcome.error);
         continue;
@@ -52,11 +62,15 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
     // A scanned entry: pump first, and absorb what goes wrong with it.
     sink.Pump();
     const ScanEntry& entry = item.entry;
-    if (entry.kind == ScanEntry::Kind::kUnlistableFolder)
+    if (entry.kind == ScanEntry::Kind::kUnlistableFolder) {
+      // A folder's own fact leaves it out; a fault of the system would leave
+      // its files out in silence.
+      if (!TellsOfTheEntry(entry.list_error))
+        throw SystemFault(SystemFault::Object::kFolder, entry.path, entry.list_error);
       sink.LeftOut(entry.path, SystemErrorMessage(entry.list_error));
+    }
     if (entry.kind != ScanEntry::Kind::kFile) continue;
-    const AheadOutcome outcome = queue.Outcome(keep_alive);
-    if (outcome.fault) std::rethrow_exception(outcome.fault);
+    const AheadOutcome outcome = Checked(queue.Outcome(keep_alive), entry.path);
     if (!outcome.readable) {
       sink.LeftOut(entry.path, SystemErrorMessage(outcome.error));
       continue;
@@ -70,10 +84,11 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
 // Given paths, with folders among them scanned in place when scan_folders.
 void Run(Env& env, const std::vector<std::string>& paths, bool scan_folders, ListSink& sink, unsigned jobs) {
   std::size_t next = 0;
-  HeldFolders held(env);  // by every folder's scan in turn: one bound for the job
+  const DescriptorBudget budget(env);
+  HeldFolders held(env, budget);  // by every folder's scan in turn: one bound for the job
   std::unique_ptr<FolderScan> scan;
   AheadQueue<ListItem> queue(
-      env, jobs,
+      env, jobs, budget,
       [&](ListItem& item) {
         for (;;) {
           if (scan) {
@@ -83,7 +98,9 @@ void Run(Env& env, const std::vector<std::string>& paths, bool scan_folders, Lis
           }
           if (next == paths.size()) return false;
           const std::string& path = paths[next++];
-          if (scan_folders && env.FolderExists(path)) {
+          // A path that cannot be looked at is no folder to scan: its row
+          // says that it cannot be opened.
+          if (scan_folders && FolderToUse(env, path)) {
             scan = std::make_unique<FolderScan>(env, path, /*into_sub_folders=*/true, nullptr, std::string_view(),
                                                 &held);
             continue;
@@ -108,10 +125,11 @@ void AddDroppedPaths(Env& env, const std::vector<std::string>& paths, ListSink& 
 }
 
 void AddFolderToList(Env& env, const std::string& folder, ListSink& sink, unsigned jobs) {
-  HeldFolders held(env);
+  const DescriptorBudget budget(env);
+  HeldFolders held(env, budget);
   FolderScan scan(env, folder, /*into_sub_folders=*/true, nullptr, std::string_view(), &held);
   AheadQueue<ListItem> queue(
-      env, jobs,
+      env, jobs, budget,
       [&](ListItem& item) {
         item.given = false;
         return scan.Next(item.entry);

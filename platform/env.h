@@ -64,7 +64,10 @@ struct FolderId {
 class FolderListing {
  public:
   virtual ~FolderListing() = default;
-  // Fills entry with the next entry; false when there are no more.
+  // Fills entry with the next entry and returns true; returns false only
+  // when the system says there are no more. Any other stop (a read that
+  // fails part way, an entry that cannot be looked at) raises SystemError:
+  // what was listed before it is not the whole folder.
   virtual bool Next(FolderEntry& entry) = 0;
   // The listed folder's identity.
   virtual FolderId id() const = 0;
@@ -118,20 +121,26 @@ class Env {
   // program and is shared by every caller.
   static Env& Default();
 
-  // The readability test with its reason: 0 when path is a regular file that
-  // can be opened for reading (shared) right now, else the system error
-  // number that stopped it (for a folder EISDIR, on Windows ERROR_DIRECTORY;
-  // kNotRegularFile for a FIFO, socket or device). Never blocks.
-  virtual int ReadabilityError(const std::string& path) = 0;
+  // Every call below that can fail raises SystemError carrying the system's
+  // error number (IoError, one kind of it, for the text files); none answers
+  // a failure with a bare false, so "no" is never "could not look".
 
-  // False only when nothing but a folder is at path: the lookup found no
-  // entry ("no such file", or a name on the way that is not a folder), or
-  // found a folder. A path that cannot be looked at for another reason (a
-  // folder on the way that may not be entered, a loop of links, a name too
-  // long) is not called missing: something may be there that cannot be read.
+  // The readability test: returns when path is a regular file that can be
+  // opened for reading (shared) right now; else raises SystemError with the
+  // reason (for a folder EISDIR, on Windows ERROR_DIRECTORY; kNotRegularFile
+  // for a FIFO, socket or device). Never blocks. ReadabilityError() below
+  // gives the reason as a number.
+  virtual void CheckReadable(const std::string& path) = 0;
+
+  // True when an entry other than a folder is at path (a dangling link
+  // counts); false when nothing is there (no such name, or a name on the way
+  // that is not a folder) or a folder is. Raises SystemError when path cannot
+  // be looked at (a folder on the way that may not be entered, a loop of
+  // links, a name too long, a failed read): something may be there.
   virtual bool FileExists(const std::string& path) = 0;
 
-  // True when path is an existing folder (links followed).
+  // True when path is a folder (links followed); false when nothing is there
+  // or something else is. Raises SystemError when it cannot be looked at.
   virtual bool FolderExists(const std::string& path) = 0;
 
   // Lists a folder, following path itself when it is a link. Raises
@@ -150,9 +159,9 @@ class Env {
   // open looks up the name at path[name_at] alone; without, the whole path.
   virtual std::unique_ptr<Stream> OpenListedForDigest(const std::string& path, const FolderHandle* folder,
                                                       std::size_t name_at) = 0;
-  // Holds the folder at path open for the call above; null when it cannot
-  // (or the platform has no such open): its files then open by their paths.
-  // Each handle holds a descriptor while it lives.
+  // Holds the folder at path open for the call above; null when the platform
+  // has no such open (its files then open by their paths). Raises
+  // SystemError when it cannot. Each handle holds a descriptor while it lives.
   virtual std::shared_ptr<const FolderHandle> HoldFolder(const std::string& path) = 0;
 
   // The program's standard input as a stream of unknown size (Size() is -1):
@@ -175,7 +184,25 @@ class Env {
   // The local date and time now, and the user's time separator (":").
   virtual LocalTime Now() = 0;
   virtual std::string TimeSeparator() = 0;
+
+  // How many more files this process may open now: what it may hold open at
+  // once (ulimit -n on POSIX; no practical bound on Windows) less what it
+  // holds. A job's DescriptorBudget (platform/descriptor_budget.h) starts
+  // from it.
+  virtual std::size_t OpenFilesAllowed() = 0;
 };
+
+// The readability test's reason as a number: 0 when path passes, else the
+// system error number of Env::CheckReadable.
+int ReadabilityError(Env& env, const std::string& path);
+
+// Env::FileExists for a caller to whom "cannot look" means "something may be
+// there": true then too.
+bool FileMayExist(Env& env, const std::string& path);
+
+// Env::FolderExists for a caller to whom "cannot look" means "no folder to
+// work in": false then.
+bool FolderToUse(Env& env, const std::string& path);
 
 // An Env that forwards every call to a target Env. Derive from it and
 // override only what changes; the target must outlive the wrapper.
@@ -185,7 +212,7 @@ class EnvWrapper : public Env {
 
   Env& target() const { return target_; }
 
-  int ReadabilityError(const std::string& path) override { return target_.ReadabilityError(path); }
+  void CheckReadable(const std::string& path) override { target_.CheckReadable(path); }
   bool FileExists(const std::string& path) override { return target_.FileExists(path); }
   bool FolderExists(const std::string& path) override { return target_.FolderExists(path); }
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override { return target_.ListFolder(path); }
@@ -206,6 +233,7 @@ class EnvWrapper : public Env {
   }
   LocalTime Now() override { return target_.Now(); }
   std::string TimeSeparator() override { return target_.TimeSeparator(); }
+  std::size_t OpenFilesAllowed() override { return target_.OpenFilesAllowed(); }
 
  private:
   Env& target_;
@@ -226,9 +254,5 @@ std::string AbsolutePath(const std::string& path);
 // The folder that holds the running executable, links resolved, without a
 // trailing separator (except for the root itself).
 std::string ExecutableFolder();
-
-// How many files this process may hold open at once: the soft limit on
-// POSIX (ulimit -n), a number with no practical bound on Windows.
-std::size_t OpenFilesAllowed();
 
 }  // namespace quillora

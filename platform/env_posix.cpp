@@ -174,6 +174,27 @@ class StandardInputStream final : public OneWayStream {
   int last_error_ = 0;
 };
 
+// A pipe (a FIFO, or the other end of a shell's "<(...)"), read once as it
+// comes, and closed when the stream goes.
+class PipeStream final : public OneWayStream {
+ public:
+  explicit PipeStream(int fd) : fd_(fd) {}
+  ~PipeStream() override { ::close(fd_); }
+  std::int64_t Read(void* buffer, std::size_t n) override {
+    ssize_t got;
+    do {
+      got = ::read(fd_, buffer, n);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) last_error_ = errno;
+    return got;
+  }
+  int last_error() const override { return last_error_; }
+
+ private:
+  int fd_;
+  int last_error_ = 0;
+};
+
 class PosixListing final : public FolderListing {
  public:
   PosixListing(DIR* dir, FolderId id) : dir_(dir), id_(id) {}
@@ -183,18 +204,23 @@ class PosixListing final : public FolderListing {
     for (;;) {
       errno = 0;
       const dirent* d = ::readdir(dir_);
-      if (d == nullptr) return false;  // the end, or a failure that ends the listing
+      if (d == nullptr) {
+        // Only a NULL that leaves errno alone is the end.
+        if (errno != 0) throw SystemError("readdir", errno);
+        return false;
+      }
       if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
       entry.name = d->d_name;
-      Classify(*d, entry);
-      return true;
+      if (Classify(*d, entry)) return true;
     }
   }
   FolderId id() const override { return id_; }
 
  private:
-  // A link counts as what it points to, and says that it is a link.
-  void Classify(const dirent& d, FolderEntry& entry) const {
+  // A link counts as what it points to, and says that it is a link. False
+  // when the entry went away since it was listed; raises SystemError when it
+  // cannot be looked at.
+  bool Classify(const dirent& d, FolderEntry& entry) const {
     entry.is_link = false;
     entry.regular = false;
     entry.kind = EntryKind::kFile;
@@ -202,15 +228,28 @@ class PosixListing final : public FolderListing {
     entry.regular = d.d_type == DT_REG;
     if (d.d_type == DT_DIR) {
       entry.kind = EntryKind::kFolder;
-      return;
+      return true;
     }
-    if (d.d_type != DT_LNK && d.d_type != DT_UNKNOWN) return;
+    if (d.d_type != DT_LNK && d.d_type != DT_UNKNOWN) return true;
     entry.is_link = d.d_type == DT_LNK;
 #endif
     struct stat st;
-    if (!entry.is_link && ::fstatat(::dirfd(dir_), d.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+    if (!entry.is_link) {
+      if (::fstatat(::dirfd(dir_), d.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) return false;
+        throw SystemError("fstatat", errno);
+      }
       entry.is_link = S_ISLNK(st.st_mode);
+      if (!entry.is_link) {
+        entry.regular = S_ISREG(st.st_mode);
+        if (S_ISDIR(st.st_mode)) entry.kind = EntryKind::kFolder;
+        return true;
+      }
+    }
+    // A link that leads nowhere, round in a loop or where it may not look is
+    // a file that cannot be opened: its open will say why.
     if (::fstatat(::dirfd(dir_), d.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) entry.kind = EntryKind::kFolder;
+    return true;
   }
   DIR* dir_;
   FolderId id_;
@@ -297,7 +336,7 @@ std::string FinalTarget(std::string path) {
 // newlocale), which is what makes it safe from several threads at once.
 class PosixEnv final : public Env {
  public:
-  int ReadabilityError(const std::string& path) override;
+  void CheckReadable(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   bool FolderExists(const std::string& path) override;
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override;
@@ -310,6 +349,7 @@ class PosixEnv final : public Env {
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override;
   LocalTime Now() override;
   std::string TimeSeparator() override;
+  std::size_t OpenFilesAllowed() override;
 };
 
 }  // namespace
@@ -326,7 +366,8 @@ int IoErrorCodeFromSystem(int system_error) {
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR: return IoError::kAccessDenied;
+    case EISDIR:
+    case kNotRegularFile: return IoError::kAccessDenied;
     case ENOSPC:
 #ifdef EDQUOT
     case EDQUOT:
@@ -334,6 +375,33 @@ int IoErrorCodeFromSystem(int system_error) {
       return IoError::kDiskFull;
     default: return 0;
   }
+}
+
+bool TellsOfTheEntry(int system_error) {
+  switch (system_error) {
+    case ENOENT:
+    case ENOTDIR:
+    case EISDIR:
+    case EACCES:
+    case EPERM:
+    case ENAMETOOLONG:
+    case ELOOP:
+    case EBUSY:
+    case ETXTBSY:
+    case ENXIO:  // a device node with nothing behind it
+    case ESTALE:  // gone from the server's disk
+    case kNotRegularFile:
+    case kChangedWhileRead:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsNotFound(int system_error) { return NothingThere(system_error); }
+
+bool IsOwnShortage(int system_error) {
+  return system_error == EMFILE || system_error == ENFILE || system_error == ENOMEM || system_error == ENOBUFS;
 }
 
 std::string SystemErrorMessage(int system_error) {
@@ -354,29 +422,27 @@ Env& Env::Default() {
   return env;
 }
 
-int PosixEnv::ReadabilityError(const std::string& path) {
+void PosixEnv::CheckReadable(const std::string& path) {
   // The digest's own open, with its rule that nothing but a regular file is
   // opened; the file is closed again at once.
-  try {
-    OpenForDigest(path);
-    return 0;
-  } catch (const SystemError& e) {
-    return e.number();
-  }
+  OpenForDigest(path);
 }
 
 bool PosixEnv::FileExists(const std::string& path) {
   if (HasNul(path)) return false;
   struct stat st;
   if (::stat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
-  if (!NothingThere(errno)) return true;
+  if (!NothingThere(errno)) throw SystemError("stat", errno);
   // A dangling link is still an entry in its folder.
   return ::lstat(path.c_str(), &st) == 0;
 }
 
 bool PosixEnv::FolderExists(const std::string& path) {
+  if (HasNul(path)) return false;
   struct stat st;
-  return StatPath(path, st) && S_ISDIR(st.st_mode);
+  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  if (!NothingThere(errno)) throw SystemError("stat", errno);
+  return false;
 }
 
 std::unique_ptr<FolderListing> PosixEnv::ListFolder(const std::string& path) {
@@ -412,10 +478,10 @@ std::unique_ptr<Stream> PosixEnv::OpenListedForDigest(const std::string& path, c
 }
 
 std::shared_ptr<const FolderHandle> PosixEnv::HoldFolder(const std::string& path) {
-  if (HasNul(path)) return nullptr;
+  if (HasNul(path)) throw SystemError("open", ENOENT);
   // Held only to open the files in it: no read permission is needed.
   const int fd = ::open(path.empty() ? "." : path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (fd < 0) throw SystemError("open", errno);
   return std::make_shared<PosixFolderHandle>(fd);
 }
 
@@ -423,9 +489,19 @@ std::unique_ptr<Stream> PosixEnv::OpenTextForReading(const std::string& path) {
   const int fd = OpenReadOnly(path);
   if (fd < 0) throw IoError::FromSystem(errno);
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
     ::close(fd);
-    throw IoError(IoError::kAccessDenied);
+    throw IoError::FromSystem(error);
+  }
+  if (S_ISFIFO(st.st_mode)) {
+    // A pipe is read as it comes, waiting for its writer.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return std::make_unique<PipeStream>(fd);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw IoError::FromSystem(S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile);
   }
   return std::make_unique<FileStream>(fd, st);
 }
@@ -439,8 +515,8 @@ std::unique_ptr<ReplacingFile> PosixEnv::CreateReplacing(const std::string& path
   if (::stat(target.c_str(), &st) == 0) {
     // Refuse what may not be replaced, as a read-only file refuses a write:
     // checked by mode bits too, since root may write anything.
-    if (S_ISDIR(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
-      throw IoError(IoError::kAccessDenied);
+    if (S_ISDIR(st.st_mode)) throw IoError::FromSystem(EISDIR);
+    if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) throw IoError::FromSystem(EACCES);
     existed = true;
   } else if (errno != ENOENT) {
     throw IoError::FromSystem(errno);
@@ -498,10 +574,22 @@ std::string AbsolutePath(const std::string& path) {
   return JoinPath(cwd, path);
 }
 
-std::size_t OpenFilesAllowed() {
+std::size_t PosixEnv::OpenFilesAllowed() {
   rlimit limit{};
   if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1 << 20;
-  return static_cast<std::size_t>(limit.rlim_cur);
+  const auto allowed = static_cast<std::size_t>(limit.rlim_cur);
+  // Descriptors are numbered from 0 and the system gives the lowest free one:
+  // those below the limit that are in use are what the process holds.
+  std::size_t held = 0;
+  if (DIR* fds = ::opendir("/proc/self/fd")) {
+    while (const dirent* d = ::readdir(fds)) held += d->d_name[0] != '.';
+    ::closedir(fds);
+    held = held > 0 ? held - 1 : 0;  // the listing's own
+  } else {
+    const int scan = static_cast<int>(std::min<std::size_t>(allowed, 1 << 16));
+    for (int fd = 0; fd < scan; ++fd) held += ::fcntl(fd, F_GETFD) != -1;
+  }
+  return allowed > held ? allowed - held : 0;
 }
 
 std::string ExecutableFolder() {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <functional>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -43,14 +44,14 @@ TEST_F(EnvTest, OnlyRegularFilesPassTheReadabilityTest) {
   ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
   ASSERT_EQ(::symlink(file.c_str(), tree.At("link").c_str()), 0);
 
-  EXPECT_EQ(env.ReadabilityError(file), 0);
-  EXPECT_EQ(env.ReadabilityError(tree.At("link")), 0) << "a link to a file is the file";
-  EXPECT_NE(env.ReadabilityError(folder), 0);
-  EXPECT_NE(env.ReadabilityError(fifo), 0) << "must not block either";
-  EXPECT_NE(env.ReadabilityError(socket_path), 0);
-  EXPECT_NE(env.ReadabilityError("/dev/null"), 0);
-  EXPECT_NE(env.ReadabilityError(tree.At("missing")), 0);
-  EXPECT_NE(env.ReadabilityError(file + "\0.txt"s), 0) << "a NUL must not cut the path short";
+  EXPECT_EQ(ReadabilityError(env, file), 0);
+  EXPECT_EQ(ReadabilityError(env, tree.At("link")), 0) << "a link to a file is the file";
+  EXPECT_NE(ReadabilityError(env, folder), 0);
+  EXPECT_NE(ReadabilityError(env, fifo), 0) << "must not block either";
+  EXPECT_NE(ReadabilityError(env, socket_path), 0);
+  EXPECT_NE(ReadabilityError(env, "/dev/null"), 0);
+  EXPECT_NE(ReadabilityError(env, tree.At("missing")), 0);
+  EXPECT_NE(ReadabilityError(env, file + "\0.txt"s), 0) << "a NUL must not cut the path short";
   ::close(s);
 }
 
@@ -59,8 +60,8 @@ TEST_F(EnvTest, ReadabilityTestAsAnUnprivilegedUser) {
   const std::string open = tree.Write("open", "x");
   ::chmod(locked.c_str(), 0);
   Env& real = env;
-  EXPECT_EQ(testing::RunUnprivileged([&] { return real.ReadabilityError(locked) == 0 ? 1 : 0; }), 0);
-  EXPECT_EQ(testing::RunUnprivileged([&] { return real.ReadabilityError(open) == 0 ? 0 : 1; }), 0);
+  EXPECT_EQ(testing::RunUnprivileged([&] { return ReadabilityError(real, locked) == 0 ? 1 : 0; }), 0);
+  EXPECT_EQ(testing::RunUnprivileged([&] { return ReadabilityError(real, open) == 0 ? 0 : 1; }), 0);
 }
 
 TEST_F(EnvTest, ExistenceTests) {
@@ -73,23 +74,39 @@ TEST_F(EnvTest, ExistenceTests) {
   EXPECT_FALSE(env.FileExists(tree.At("none")));
   EXPECT_FALSE(env.FileExists(file + "\0"s));
   EXPECT_FALSE(env.FileExists(file + "/x")) << "a file on the way: nothing there";
-  // What cannot be looked at is not called missing.
+  EXPECT_TRUE(env.FolderExists(folder));
+  EXPECT_TRUE(env.FolderExists(folder + "/"));
+  EXPECT_FALSE(env.FolderExists(file));
+  EXPECT_FALSE(env.FolderExists(folder + "\0x"s));
+  // What cannot be looked at is never "no": the lookup says why.
   ASSERT_EQ(::symlink("loop", tree.At("loop").c_str()), 0);
-  EXPECT_TRUE(env.FileExists(tree.At("loop/x")));
-  EXPECT_TRUE(env.FileExists(tree.At(std::string(300, 'n'))));
-  EXPECT_EQ(env.ReadabilityError(tree.At("loop/x")), ELOOP);
+  const auto error_of = [](const std::function<void()>& look) {
+    try {
+      look();
+    } catch (const SystemError& e) {
+      return e.number();
+    }
+    return 0;
+  };
+  for (const std::string& unseen : {tree.At("loop/x"), tree.At(std::string(300, 'n'))}) {
+    const int expected = unseen.size() > 300 ? ENAMETOOLONG : ELOOP;
+    EXPECT_EQ(error_of([&] { env.FileExists(unseen); }), expected) << unseen;
+    EXPECT_EQ(error_of([&] { env.FolderExists(unseen); }), expected) << unseen;
+    EXPECT_EQ(ReadabilityError(env, unseen), expected) << unseen;
+  }
   const std::string closed = tree.Write("closed/x", "");
   ::chmod(tree.At("closed").c_str(), 0700);
   EXPECT_EQ(testing::RunUnprivileged([&] {
               Env& real = Env::Default();
               if (!real.FileExists(file)) return 2;  // the child must reach the tree
-              return real.FileExists(closed) && real.ReadabilityError(closed) == EACCES ? 0 : 1;
+              try {
+                real.FileExists(closed);
+                return 1;
+              } catch (const SystemError& e) {
+                return e.number() == EACCES && ReadabilityError(real, closed) == EACCES ? 0 : 1;
+              }
             }),
             0);
-  EXPECT_TRUE(env.FolderExists(folder));
-  EXPECT_TRUE(env.FolderExists(folder + "/"));
-  EXPECT_FALSE(env.FolderExists(file));
-  EXPECT_FALSE(env.FolderExists(folder + "\0x"s));
 }
 
 TEST_F(EnvTest, ListingGivesNamesAsBytesWithTheirKind) {
@@ -256,7 +273,7 @@ TEST_F(EnvTest, OpeningByNameInAHeldFolder) {
   const std::string sub = tree.At("sub");
   const auto folder = env.HoldFolder(sub);
   ASSERT_NE(folder, nullptr);
-  EXPECT_EQ(env.HoldFolder(tree.At("missing")), nullptr);
+  EXPECT_THROW(env.HoldFolder(tree.At("missing")), SystemError);
   const std::pair<std::string, int> cases[] = {
       {"a.txt", 0}, {"link", 0}, {"folder", EISDIR}, {"fifo", kNotRegularFile}, {"missing", ENOENT},
       {"a.txt\0x"s, ENOENT},  // a NUL must not cut the name short

@@ -9,10 +9,12 @@
 #include <cstring>
 #include <cwchar>
 #include <optional>
+#include <utility>
 
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/win32_listing.h"
 #include "platform/wide_text.h"
 
 namespace quillora {
@@ -21,10 +23,6 @@ namespace {
 // A NUL cuts a path short, and wildcards would make a listing of a
 // lookup: neither names a file.
 bool NamesNoFile(const std::string& path) { return path.find_first_of(std::string("*?\0", 3)) != std::string::npos; }
-
-DWORD Attributes(const std::string& path) {
-  return NamesNoFile(path) ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(WidePath(path).c_str());
-}
 
 // The size and last write time that tell one version of a file from another.
 struct FileVersion {
@@ -129,32 +127,36 @@ FolderId IdOf(const std::string& folder) {
   return id;
 }
 
-class FindListing final : public FolderListing {
- public:
-  FindListing(HANDLE find, const WIN32_FIND_DATAW& first, FolderId id) : find_(find), next_(first), id_(id) {}
-  ~FindListing() override { ::FindClose(find_); }
+}  // namespace
 
-  bool Next(FolderEntry& entry) override {
-    while (has_next_) {
-      const WIN32_FIND_DATAW current = next_;
-      has_next_ = ::FindNextFileW(find_, &next_) != 0;
-      if (std::wcscmp(current.cFileName, L".") == 0 || std::wcscmp(current.cFileName, L"..") == 0) continue;
-      entry.name = Utf8FromWide(current.cFileName);
-      entry.kind = (current.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::kFolder : EntryKind::kFile;
-      // Junctions and folder links are reparse points, as are file links.
-      entry.is_link = (current.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-      return true;
+FindListing::FindListing(HANDLE find, const WIN32_FIND_DATAW& first, FolderId id, FindNext find_next)
+    : find_(find), next_(first), id_(id), find_next_(find_next) {}
+
+FindListing::~FindListing() { ::FindClose(find_); }
+
+bool FindListing::Next(FolderEntry& entry) {
+  while (has_next_) {
+    const WIN32_FIND_DATAW current = next_;
+    if (!find_next_(find_, &next_)) {
+      has_next_ = false;
+      stop_error_ = ListingStopError(::GetLastError());
     }
-    return false;
+    if (std::wcscmp(current.cFileName, L".") == 0 || std::wcscmp(current.cFileName, L"..") == 0) continue;
+    entry.name = Utf8FromWide(current.cFileName);
+    entry.kind = (current.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::kFolder : EntryKind::kFile;
+    // Junctions and folder links are reparse points, as are file links.
+    entry.is_link = (current.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entry.regular = false;
+    return true;
   }
-  FolderId id() const override { return id_; }
+  // The entry read ahead came before the failure: it was given first.
+  if (const int error = std::exchange(stop_error_, 0)) throw SystemError("FindNextFile", error);
+  return false;
+}
 
- private:
-  HANDLE find_;
-  WIN32_FIND_DATAW next_;
-  bool has_next_ = true;
-  FolderId id_;
-};
+int ListingStopError(DWORD error) { return error == ERROR_NO_MORE_FILES ? 0 : static_cast<int>(error); }
+
+namespace {
 
 class Win32ReplacingFile final : public ReplacingFile {
  public:
@@ -230,7 +232,7 @@ bool NothingThere(DWORD error) {
 // makes it safe from several threads at once.
 class Win32Env final : public Env {
  public:
-  int ReadabilityError(const std::string& path) override;
+  void CheckReadable(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   bool FolderExists(const std::string& path) override;
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override;
@@ -245,6 +247,8 @@ class Win32Env final : public Env {
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override;
   LocalTime Now() override;
   std::string TimeSeparator() override;
+  // Handles have no per-process count to speak of.
+  std::size_t OpenFilesAllowed() override { return 1 << 20; }
 };
 
 }  // namespace
@@ -259,6 +263,49 @@ int IoErrorCodeFromSystem(int system_error) {
     case ERROR_HANDLE_DISK_FULL:
     case ERROR_DISK_FULL: return IoError::kDiskFull;
     default: return 0;
+  }
+}
+
+bool TellsOfTheEntry(int system_error) {
+  switch (system_error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_DIRECTORY:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_CANT_ACCESS_FILE:
+    case ERROR_CANT_RESOLVE_FILENAME:
+    case ERROR_DELETE_PENDING:
+    case ERROR_NOT_A_REPARSE_POINT:
+    case kNotRegularFile:
+    case kChangedWhileRead:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsNotFound(int system_error) {
+  return system_error == ERROR_FILE_NOT_FOUND || system_error == ERROR_PATH_NOT_FOUND ||
+         system_error == ERROR_INVALID_NAME;
+}
+
+bool IsOwnShortage(int system_error) {
+  switch (system_error) {
+    case ERROR_TOO_MANY_OPEN_FILES:
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+    case ERROR_NO_SYSTEM_RESOURCES:
+    case ERROR_NONPAGED_SYSTEM_RESOURCES:
+    case ERROR_PAGED_SYSTEM_RESOURCES:
+    case ERROR_COMMITMENT_LIMIT:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -283,34 +330,43 @@ Env& Env::Default() {
   return env;
 }
 
-int Win32Env::ReadabilityError(const std::string& path) {
-  if (NamesNoFile(path)) return ERROR_INVALID_NAME;
+void Win32Env::CheckReadable(const std::string& path) {
+  if (NamesNoFile(path)) throw SystemError("CreateFile", ERROR_INVALID_NAME);
   const std::wstring wide = WidePath(path);
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    throw SystemError("CreateFile", ERROR_DIRECTORY);
   const HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return static_cast<int>(::GetLastError());
+  if (h == INVALID_HANDLE_VALUE) throw SystemError("CreateFile", static_cast<int>(::GetLastError()));
   const bool disk_file = ::GetFileType(h) == FILE_TYPE_DISK;  // not a device or pipe
   ::CloseHandle(h);
-  return disk_file ? 0 : kNotRegularFile;
+  if (!disk_file) throw SystemError("CreateFile", kNotRegularFile);
 }
 
 bool Win32Env::FileExists(const std::string& path) {
   if (NamesNoFile(path)) return false;
   // A name longer than any file system holds cannot be looked at; as on POSIX
   // (ENAMETOOLONG) that is not "missing".
-  if (HasOverlongName(path)) return true;
+  if (HasOverlongName(path)) throw SystemError("FindFirstFile", ERROR_FILENAME_EXCED_RANGE);
   WIN32_FIND_DATAW data;
   const HANDLE find = ::FindFirstFileW(WidePath(path).c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return !NothingThere(::GetLastError());
+  if (find == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (NothingThere(error)) return false;
+    throw SystemError("FindFirstFile", static_cast<int>(error));
+  }
   ::FindClose(find);
   return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool Win32Env::FolderExists(const std::string& path) {
-  const DWORD attributes = Attributes(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (NamesNoFile(path)) return false;
+  const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const DWORD error = ::GetLastError();
+  if (NothingThere(error)) return false;
+  throw SystemError("GetFileAttributes", static_cast<int>(error));
 }
 
 std::unique_ptr<FolderListing> Win32Env::ListFolder(const std::string& path) {
@@ -356,7 +412,7 @@ std::unique_ptr<ReplacingFile> Win32Env::CreateReplacing(const std::string& path
   const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
-    throw IoError(IoError::kAccessDenied);
+    throw IoError::FromSystem(ERROR_ACCESS_DENIED);
   const std::string stem = JoinPath(FolderOf(path), ReplacingTempPrefix(NameOf(path)));
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     char suffix[16];
@@ -407,8 +463,5 @@ std::string ExecutableFolder() {
   if (path.rfind("\\\\?\\", 0) == 0 && path.rfind("\\\\?\\UNC\\", 0) != 0) path.erase(0, 4);
   return FolderOf(path);
 }
-
-// Handles have no per-process count to speak of.
-std::size_t OpenFilesAllowed() { return 1 << 20; }
 
 }  // namespace quillora

@@ -24,10 +24,10 @@ TEST(Win32Env, ReadabilityAndExistence) {
   Env& env = Env::Default();
   const std::string file = tree.Write("a.txt", "a");
   const std::string folder = tree.Folder("sub");
-  EXPECT_EQ(env.ReadabilityError(file), 0);
-  EXPECT_NE(env.ReadabilityError(folder), 0);
-  EXPECT_NE(env.ReadabilityError(tree.At("none")), 0);
-  EXPECT_NE(env.ReadabilityError(file + "\0x"s), 0);
+  EXPECT_EQ(ReadabilityError(env, file), 0);
+  EXPECT_NE(ReadabilityError(env, folder), 0);
+  EXPECT_NE(ReadabilityError(env, tree.At("none")), 0);
+  EXPECT_NE(ReadabilityError(env, file + "\0x"s), 0);
   EXPECT_TRUE(env.FileExists(file));
   EXPECT_FALSE(env.FileExists(folder));
   EXPECT_FALSE(env.FileExists(tree.At("*.txt"))) << "a pattern is not a name";
@@ -50,7 +50,7 @@ TEST(Win32Env, DigestNeedsTheFileUnshared) {
   const HANDLE other = ::CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(other, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(env.ReadabilityError(file), 0) << "the readability test shares";
+  EXPECT_EQ(ReadabilityError(env, file), 0) << "the readability test shares";
   try {
     env.OpenForDigest(file);
     ADD_FAILURE() << "the digest's unshared open succeeded";
@@ -117,7 +117,7 @@ TEST(Win32Env, EveryNameAndLongPathsOpen) {
     const std::string path = c.folder + "\\" + c.name;
     SCOPED_TRACE(path);
     tree.Write(path.substr(tree.path().size() + 1), "abc");
-    EXPECT_EQ(env.ReadabilityError(path), 0);
+    EXPECT_EQ(ReadabilityError(env, path), 0);
     EXPECT_TRUE(env.FileExists(path));
     EXPECT_TRUE(env.FolderExists(c.folder));
     auto stream = env.OpenForDigest(path);

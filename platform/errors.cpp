@@ -2,10 +2,15 @@
 
 namespace quillora {
 
-IoError::IoError(int code) : Error(IoErrorMessage(code)), code_(code) {}
+IoError::IoError(int code) : SystemError(0, IoErrorMessage(code)), code_(code) {}
 
 SystemError::SystemError(std::string_view what_failed, int number)
     : Error(std::string(what_failed) + ": " + SystemErrorMessage(number)), number_(number) {}
+
+SystemFault::SystemFault(Object object, std::string path, int number)
+    : SystemError(number, std::string(object == Object::kFile ? "Cannot read file \"" : "Cannot read folder \"") +
+                              path + "\". " + SystemErrorMessage(number)),
+      path_(std::move(path)) {}
 
 IoError IoError::FromSystem(int system_error) {
   const int code = IoErrorCodeFromSystem(system_error);

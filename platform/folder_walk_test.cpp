@@ -27,7 +27,7 @@ std::string Relative(const std::string& path, const std::string& base, EntryKind
 // Paths relative to base (the tree's root), a folder marked with a "/".
 std::vector<std::string> Walk(Env& env, const std::string& root, bool into, const std::string& base) {
   std::vector<std::string> seen;
-  HeldFolders held(env);
+  HeldFolders held(env, DescriptorBudget(env));
   FolderWalk walk(env, root, into, &held);
   WalkEntry e;
   while (walk.Next(e)) {

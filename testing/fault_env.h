@@ -26,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -77,6 +78,19 @@ class FaultEnv : public EnvWrapper {
   std::atomic<std::size_t> read_ahead_requests{0};
   // Folders listed.
   std::atomic<std::size_t> listings{0};
+  // The listing of each folder gives this many entries, then fails with the
+  // error number given (EIO: a disk that fails part way).
+  std::map<std::string, std::pair<std::size_t, int>> listings_fail_after;
+  // The digest's open of each file, and the readability test, fail with the
+  // error number given (EIO, EMFILE, ...).
+  std::map<std::string, int> open_errors;
+  // How many files the process may still open: OpenFilesAllowed() says so,
+  // and every open through this Env beyond it fails with EMFILE, as the
+  // system's would. Unset, no bound.
+  std::optional<std::size_t> open_files_allowed;
+  // The most files (streams, listings, folders held, files being replaced)
+  // open through this Env at once.
+  std::atomic<std::size_t> peak_open{0};
   // Each of these files changes the moment the digest closes it, having read
   // it: it then holds the bytes given, or is removed (nullopt). Its outcome
   // is handed in only after that, so the file has changed before the job
@@ -88,20 +102,44 @@ class FaultEnv : public EnvWrapper {
 
   // --- Env.
 
-  int ReadabilityError(const std::string& path) override {
-    if (const int error = LookupError(path)) return error;
-    return target().ReadabilityError(path);
+  void CheckReadable(const std::string& path) override {
+    if (const int error = LookupError(path)) throw SystemError("open", error);
+    if (const auto fails = open_errors.find(path); fails != open_errors.end()) throw SystemError("open", fails->second);
+    target().CheckReadable(path);
   }
   bool FileExists(const std::string& path) override {
-    if (const int error = LookupError(path)) return error != ENOENT && error != ENOTDIR;
+    if (const int error = LookupError(path)) {
+      if (error == ENOENT || error == ENOTDIR) return false;
+      throw SystemError("stat", error);
+    }
     return target().FileExists(path);
   }
-  bool FolderExists(const std::string& path) override { return LookupError(path) == 0 && target().FolderExists(path); }
+  bool FolderExists(const std::string& path) override {
+    if (const int error = LookupError(path)) {
+      if (error == ENOENT || error == ENOTDIR) return false;
+      throw SystemError("stat", error);
+    }
+    return target().FolderExists(path);
+  }
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override {
     ++listings;
     if (const int error = LookupError(path)) throw SystemError("open", error);
-    auto listing = target().ListFolder(path);
-    return sorted_listings ? std::make_unique<Sorted>(*listing) : std::move(listing);
+    Opening opening(*this);
+    std::unique_ptr<FolderListing> listing = target().ListFolder(path);
+    if (sorted_listings) listing = std::make_unique<Sorted>(*listing);
+    if (const auto fails = listings_fail_after.find(path); fails != listings_fail_after.end())
+      listing = std::make_unique<FailingListing>(std::move(listing), fails->second.first, fails->second.second);
+    return opening.Counted(std::move(listing));
+  }
+  std::shared_ptr<const FolderHandle> HoldFolder(const std::string& path) override {
+    Opening opening(*this);
+    std::shared_ptr<const FolderHandle> real = target().HoldFolder(path);
+    if (!real) return nullptr;
+    return std::make_shared<CountedHandle>(std::move(real), opening.Release());
+  }
+  std::size_t OpenFilesAllowed() override {
+    if (!open_files_allowed) return target().OpenFilesAllowed();
+    return *open_files_allowed - std::min(*open_files_allowed, open_.load());
   }
   // Listed files meet the same faults, also those opened by name in a
   // folder held open.
@@ -111,9 +149,11 @@ class FaultEnv : public EnvWrapper {
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
     if (digest_delay.count() > 0) std::this_thread::sleep_for(digest_delay);
     if (const int error = LookupError(path)) throw SystemError("open", error);
+    if (const auto fails = open_errors.find(path); fails != open_errors.end()) throw SystemError("open", fails->second);
     if (std::find(held.begin(), held.end(), path) != held.end()) throw SystemError("open", EBUSY);
     const auto no_memory = out_of_memory_after.find(path);
     if (no_memory != out_of_memory_after.end() && no_memory->second == 0) throw std::bad_alloc();
+    Opening opening(*this);
     auto file = target().OpenForDigest(path);
     if (const auto grows = grows_while_read.find(path); grows != grows_while_read.end()) {
       file = std::make_unique<ChangedOnFirstRead>(std::move(file), [path, more = grows->second] {
@@ -131,22 +171,138 @@ class FaultEnv : public EnvWrapper {
     if (no_memory != out_of_memory_after.end())
       file = std::make_unique<FailingRead>(std::move(file), no_memory->second, /*throws=*/true);
     if (read_delay.count() > 0) file = std::make_unique<SlowRead>(std::move(file), *this);
-    return file;
+    return opening.Counted(std::move(file));
   }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override {
     const auto served = texts.find(path);
-    if (served == texts.end()) return target().OpenTextForReading(path);
+    if (served == texts.end()) {
+      Opening opening(*this);
+      return opening.Counted(target().OpenTextForReading(path));
+    }
     return std::make_unique<StringStream>(served->second, 16, text_read_fails_at);
   }
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override {
-    auto file = target().CreateReplacing(path);
-    if (appends_allowed < 0) return file;
-    return std::make_unique<Filling>(std::move(file), appends_allowed);
+    Opening opening(*this);
+    std::unique_ptr<ReplacingFile> file = target().CreateReplacing(path);
+    if (appends_allowed >= 0) file = std::make_unique<Filling>(std::move(file), appends_allowed);
+    return std::make_unique<CountedReplacing>(std::move(file), opening.Release());
   }
   LocalTime Now() override { return now; }
   std::string TimeSeparator() override { return time_separator; }
 
  private:
+  // One more file open through this Env, counted while it lives; past
+  // open_files_allowed it fails with EMFILE before the real open.
+  class Opening {
+   public:
+    explicit Opening(FaultEnv& env) : env_(&env) {
+      const std::size_t now = ++env.open_;
+      std::size_t peak = env.peak_open.load();
+      while (now > peak && !env.peak_open.compare_exchange_weak(peak, now)) {
+      }
+      if (env.open_files_allowed && now > *env.open_files_allowed) {
+        --env.open_;
+        env_ = nullptr;
+        throw SystemError("open", EMFILE);
+      }
+    }
+    ~Opening() {
+      if (env_ != nullptr) --env_->open_;
+    }
+    // Hands the count to what was opened: it is given back when that goes.
+    std::shared_ptr<void> Release() {
+      FaultEnv* env = std::exchange(env_, nullptr);
+      return std::shared_ptr<void>(nullptr, [env](void*) { --env->open_; });
+    }
+    template <class Opened>
+    std::unique_ptr<Opened> Counted(std::unique_ptr<Opened> opened) {
+      if constexpr (std::is_same_v<Opened, Stream>) {
+        return std::make_unique<CountedStream>(std::move(opened), Release());
+      } else {
+        return std::make_unique<CountedListing>(std::move(opened), Release());
+      }
+    }
+
+   private:
+    FaultEnv* env_;
+  };
+
+  class CountedStream final : public Stream {
+   public:
+    CountedStream(std::unique_ptr<Stream> real, std::shared_ptr<void> count)
+        : real_(std::move(real)), count_(std::move(count)) {}
+    ~CountedStream() override { real_.reset(); }  // closed before it is counted as closed
+    std::int64_t Size() override { return real_->Size(); }
+    std::int64_t Position() override { return real_->Position(); }
+    bool Seek(std::int64_t position) override { return real_->Seek(position); }
+    std::int64_t Read(void* buffer, std::size_t n) override { return real_->Read(buffer, n); }
+    int last_error() const override { return real_->last_error(); }
+    bool Unchanged() override { return real_->Unchanged(); }
+    void ReadAhead(std::int64_t from, std::int64_t bytes) override { real_->ReadAhead(from, bytes); }
+
+   private:
+    std::unique_ptr<Stream> real_;
+    std::shared_ptr<void> count_;
+  };
+
+  class CountedListing final : public FolderListing {
+   public:
+    CountedListing(std::unique_ptr<FolderListing> real, std::shared_ptr<void> count)
+        : real_(std::move(real)), count_(std::move(count)) {}
+    ~CountedListing() override { real_.reset(); }
+    bool Next(FolderEntry& entry) override { return real_->Next(entry); }
+    FolderId id() const override { return real_->id(); }
+
+   private:
+    std::unique_ptr<FolderListing> real_;
+    std::shared_ptr<void> count_;
+  };
+
+  class CountedHandle final : public FolderHandle {
+   public:
+    CountedHandle(std::shared_ptr<const FolderHandle> real, std::shared_ptr<void> count)
+        : real_(std::move(real)), count_(std::move(count)) {}
+    ~CountedHandle() override { real_.reset(); }
+
+   private:
+    std::shared_ptr<const FolderHandle> real_;
+    std::shared_ptr<void> count_;
+  };
+
+  class CountedReplacing final : public ReplacingFile {
+   public:
+    CountedReplacing(std::unique_ptr<ReplacingFile> real, std::shared_ptr<void> count)
+        : real_(std::move(real)), count_(std::move(count)) {}
+    ~CountedReplacing() override { real_.reset(); }
+    void Append(std::string_view bytes) override { real_->Append(bytes); }
+    void Commit() override { real_->Commit(); }
+    const std::string& temp_path() const override { return real_->temp_path(); }
+
+   private:
+    std::unique_ptr<ReplacingFile> real_;
+    std::shared_ptr<void> count_;
+  };
+
+  // Gives `good` entries of a real listing, then fails.
+  class FailingListing final : public FolderListing {
+   public:
+    FailingListing(std::unique_ptr<FolderListing> real, std::size_t good, int error)
+        : real_(std::move(real)), good_(good), error_(error) {}
+    bool Next(FolderEntry& entry) override {
+      if (good_ == 0) throw SystemError("readdir", error_);
+      --good_;
+      return real_->Next(entry);
+    }
+    FolderId id() const override { return real_->id(); }
+
+   private:
+    std::unique_ptr<FolderListing> real_;
+    std::size_t good_;
+    int error_;
+  };
+
+  std::atomic<std::size_t> open_{0};
+
   int LookupError(const std::string& path) const {
     for (const auto& [failing, error] : lookup_errors) {
       if (path.compare(0, failing.size(), failing) == 0 &&
