@@ -40,9 +40,10 @@ function(quillora_add_library name)
   endforeach()
 endfunction()
 
-# quillora_add_test(NAME SOURCES... [LIBS ...] [OWN_MAIN] [JOBS]): one test
-# executable of a unit.
+# quillora_add_test(NAME SOURCES... [LIBS ...] [OWN_MAIN] [JOBS] [LABEL L]): one
+# test executable of a unit.
 # LIBS: the layers under test. OWN_MAIN: the sources bring their own main.
+# LABEL: a ctest label for its tests, to run them alone (ctest -L L).
 # JOBS: run every test with digests at each file's turn (--jobs=1) and
 # computed ahead by three threads (--jobs=3) on each digest engine (skipped
 # where the CPU lacks it); the results must not differ.
@@ -53,7 +54,7 @@ function(quillora_add_test name)
   if(NOT QUILLORA_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "OWN_MAIN;JOBS" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "OWN_MAIN;JOBS" "LABEL" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} quillora_testing)
   if(NOT T_OWN_MAIN)
@@ -71,6 +72,9 @@ function(quillora_add_test name)
     set(platform windows)
   endif()
   set(environment ENVIRONMENT QT_QPA_PLATFORM=${platform} ENVIRONMENT_MODIFICATION HOME=set:${home})
+  if(T_LABEL)
+    list(APPEND environment LABELS ${T_LABEL})
+  endif()
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})  # run through the emulator (Wine)
     set_tests_properties(${name} PROPERTIES ${environment})

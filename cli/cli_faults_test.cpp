@@ -1,0 +1,366 @@
+// quillora-cli against faults the system does not make on demand, on real
+// trees of a few thousand files: a listing that breaks half way, an open, an
+// fdopendir or an fstatat that fails (testing/syscall_shim.c, preloaded), too
+// few descriptors and too little memory (the child's limits). A fault of the
+// system fails the job (exit 3) and a make keeps the old check file byte for
+// byte; what a file or folder is (no permission, gone) still only leaves it
+// out (exit 1). Run alone: ctest --test-dir build -L faults.
+#ifdef __linux__
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "md5/md5_lanes.h"
+#include "testing/temp_tree.h"
+
+namespace quillora {
+namespace {
+
+#ifndef __linux__
+TEST(CliFaultsTest, NeedsLinux) { GTEST_SKIP() << "Linux only: a preloaded library fails the program's calls"; }
+#else
+
+const std::string kCli = QUILLORA_CLI_PATH;
+
+struct CliRun {
+  int status = -1;  // the exit status, or 128 + the signal that ended it
+  std::string out, err;
+};
+
+// What a run is put through: the shim's faults ("SHIM_OPEN=24:2:data", see
+// syscall_shim.c) and limits on its descriptors and its address space (0:
+// none of ours). Both the soft and the hard limit, as `ulimit -n` sets them,
+// so the program cannot raise them back.
+struct Conditions {
+  std::vector<std::string> faults;
+  rlim_t files = 0, memory = 0;
+};
+
+std::string ListingFails(int error, int after, const std::string& folder) {
+  return "SHIM_READDIR=" + std::to_string(error) + ":" + std::to_string(after) + ":" + folder;
+}
+std::string OpenFails(int error, int on_call, const std::string& path) {
+  return "SHIM_OPEN=" + std::to_string(error) + ":" + std::to_string(on_call) + ":" + path;
+}
+std::string FdopendirFails(int error, const std::string& folder) {
+  return "SHIM_FDOPENDIR=" + std::to_string(error) + ":" + folder;
+}
+std::string FstatatFails(int error, const std::string& name) {
+  return "SHIM_FSTATAT=" + std::to_string(error) + ":" + name;
+}
+
+// A long output's first lines and its length: enough to see what went wrong.
+std::string Head(const std::string& text) {
+  std::size_t end = 0;
+  for (int line = 0; line < 4 && end < text.size(); ++line) end = std::min(text.find('\n', end), text.size()) + 1;
+  return "(" + std::to_string(std::count(text.begin(), text.end(), '\n')) + " lines) " + text.substr(0, end);
+}
+
+// The first line where two long outputs part.
+std::string FirstDifference(const std::string& got, const std::string& expected) {
+  std::istringstream a(got), b(expected);
+  std::string line_a, line_b;
+  for (int line = 1;; ++line) {
+    const bool more_a = static_cast<bool>(std::getline(a, line_a)), more_b = static_cast<bool>(std::getline(b, line_b));
+    if (!more_a && !more_b) return "the same";
+    if (!more_a || !more_b || line_a != line_b)
+      return "line " + std::to_string(line) + ": \"" + (more_a ? line_a : "<end>") + "\" where \"" +
+             (more_b ? line_b : "<end>") + "\" was expected";
+  }
+}
+
+// A check file's records, without the comment lines above them (their date).
+std::string Records(const std::string& check_file_text) {
+  const std::size_t start = check_file_text.find("\r\n\r\n");
+  return start == std::string::npos ? check_file_text : check_file_text.substr(start + 4);
+}
+
+// A folder of the tree with its check file as a make left it before the
+// folder's last file came (old), and the records a complete make writes now.
+struct Folder {
+  std::string path, check_file, old, records;
+};
+
+// A fault of the system at a call of the program's (in Conditions::faults).
+struct SystemFault {
+  std::vector<std::string> args;
+  std::string fault, named;  // the path standard error must name with the fault's error
+  int error;
+  bool may_succeed = false;  // the call that fails may be one the program can do without
+};
+
+class CliFaultsTest : public ::testing::Test {
+ protected:
+  CliFaultsTest() : capture(tree.Folder("capture")), home(tree.Folder("home")), log(tree.At("shim.log")) {}
+
+  CliRun Cli(const std::vector<std::string>& args, const Conditions& conditions = {}) {
+    std::vector<std::string> environment{"HOME=" + home};
+    for (char** e = environ; *e != nullptr; ++e)
+      if (!std::string_view(*e).starts_with("HOME=") && !std::string_view(*e).starts_with("LD_PRELOAD="))
+        environment.push_back(*e);
+    if (!conditions.faults.empty()) {
+      environment.push_back("LD_PRELOAD=" QUILLORA_SHIM_PATH);
+      environment.push_back("SHIM_LOG=" + log);
+      environment.insert(environment.end(), conditions.faults.begin(), conditions.faults.end());
+    }
+    std::vector<char*> argv{const_cast<char*>(kCli.c_str())}, envp;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    for (const std::string& variable : environment) envp.push_back(const_cast<char*>(variable.c_str()));
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    std::filesystem::remove(log);
+    const std::string out_path = capture + "/stdout", err_path = capture + "/stderr";
+    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(126);
+      ::close_range(3, ~0U, 0);  // the limit counts every descriptor: none of ours
+      const auto limit = [](int resource, rlim_t value) {
+        const rlimit both{value, value};
+        return value == 0 || ::setrlimit(resource, &both) == 0;
+      };
+      if (!limit(RLIMIT_NOFILE, conditions.files) || !limit(RLIMIT_AS, conditions.memory)) ::_exit(126);
+      ::execve(kCli.c_str(), argv.data(), envp.data());
+      ::_exit(127);
+    }
+    ::close(out);
+    ::close(err);
+    int status = 0;
+    CliRun run;
+    if (::waitpid(child, &status, 0) == child)
+      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    run.out = testing::ReadFile(out_path);
+    run.err = testing::ReadFile(err_path);
+    return run;
+  }
+
+  // What the shim's faults did in the last run, one line each.
+  std::string Fired() { return std::filesystem::exists(log) ? testing::ReadFile(log) : ""; }
+
+  // Makes a folder's check file, then adds its last file and keeps the
+  // records a complete make writes; leaves the old check file in place.
+  Folder Prepare(const std::string& path) {
+    Folder folder{path, path + "/CheckSum.md5", "", ""};
+    EXPECT_EQ(Cli({"make", path}).status, 0);
+    folder.old = testing::ReadFile(folder.check_file);
+    tree.Write(std::filesystem::relative(path, tree.path()).string() + "/late.txt", "came after the old make");
+    EXPECT_EQ(Cli({"make", path}).status, 0);
+    folder.records = Records(testing::ReadFile(folder.check_file));
+    PutBack(folder);
+    return folder;
+  }
+  // 500 small files at the top and 200 in each of seven folders and in
+  // s3/deep, and a link to a folder (never entered, so passed over).
+  Folder SmallFiles() {
+    for (int i = 0; i < 500; ++i) tree.Write("small/t" + std::to_string(i), testing::RandomBytes(i * 7 % 3000, i));
+    for (const std::string folder : {"s0", "s1", "s2", "s3", "s4", "s5", "s6", "s3/deep"})
+      for (int i = 0; i < 200; ++i) tree.Write("small/" + folder + "/x" + std::to_string(i), testing::RandomBytes(i % 700, i));
+    EXPECT_EQ(::symlink("../s1", tree.At("small/s2/link-to-s1").c_str()), 0);
+    return Prepare(tree.At("small"));
+  }
+  // Three files of 10 to 20 MiB among 200 small ones: the long lanes and a
+  // large file's reading thread.
+  Folder LargeFiles() {
+    for (int i = 0; i < 3; ++i) tree.Write("large/big" + std::to_string(i), testing::RandomBytes((10 + 5 * i) << 20, i));
+    for (int i = 0; i < 200; ++i) tree.Write("large/f" + std::to_string(i), testing::RandomBytes(i * 13, i));
+    return Prepare(tree.At("large"));
+  }
+
+  // Puts the old check file back, and takes away what a failed make left.
+  void PutBack(const Folder& folder) {
+    tree.Write(std::filesystem::relative(folder.check_file, tree.path()).string(), folder.old);
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path))
+      if (entry.path().filename().string().starts_with(".CheckSum.md5.tmp-")) std::filesystem::remove(entry.path());
+  }
+  // How many records the check file holds now, against a complete one.
+  std::string Now(const Folder& folder) {
+    const std::string now = Records(testing::ReadFile(folder.check_file));
+    return std::to_string(std::count(now.begin(), now.end(), '\t')) + " of " +
+           std::to_string(std::count(folder.records.begin(), folder.records.end(), '\t')) + " records, " +
+           FirstDifference(now, folder.records);
+  }
+  void ExpectEachFailsTheJob(const Folder& folder, const std::vector<SystemFault>& cases);
+  // A make left no temporary file behind.
+  void ExpectNoTemporaryFile(const Folder& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path))
+      EXPECT_FALSE(entry.path().filename().string().starts_with(".CheckSum.md5.tmp-")) << entry.path();
+  }
+
+  testing::TempTree tree;
+  const std::string capture, home, log;
+};
+
+// Each run fails its job: exit 3, the folder or entry named with the
+// system's reason, and a make keeps the old check file and no temporary one.
+void CliFaultsTest::ExpectEachFailsTheJob(const Folder& folder, const std::vector<SystemFault>& cases) {
+  for (const SystemFault& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1] + " with " + c.fault);
+    PutBack(folder);
+    const CliRun run = Cli(c.args, {{c.fault}});
+    ExpectNoTemporaryFile(folder);
+    if (c.may_succeed && run.status == 0) {
+      EXPECT_TRUE(Records(testing::ReadFile(folder.check_file)) == folder.records) << "done, but " << Now(folder);
+      continue;
+    }
+    ASSERT_FALSE(Fired().empty()) << "the fault was never met: the test needs another way in";
+    EXPECT_EQ(run.status, 3) << "stdout ends " << run.out.substr(run.out.size() - std::min<std::size_t>(run.out.size(), 120));
+    EXPECT_NE(run.err.find(c.named + ": " + std::strerror(c.error)), std::string::npos) << "stderr " << Head(run.err);
+    EXPECT_TRUE(testing::ReadFile(folder.check_file) == folder.old) << "the old check file is not kept: " << Now(folder);
+  }
+}
+
+// The end of a listing is only what the system calls its end.
+TEST_F(CliFaultsTest, AListingThatBreaksHalfWayFailsTheJob) {
+  const Folder small = SmallFiles();
+  const std::string deep = small.path + "/s3/deep";
+  std::vector<SystemFault> cases;
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"make", small.path}, {"hash", small.path}, {"verify", "--new", small.check_file}}) {
+    cases.push_back({args, ListingFails(EIO, 300, "small"), small.path, EIO});
+    cases.push_back({args, ListingFails(EIO, 100, "s3/deep"), deep, EIO});
+  }
+  ExpectEachFailsTheJob(small, cases);
+}
+
+// The make opens its folder again once the input check has listed it; that
+// open may fail, but never shortens the check file.
+TEST_F(CliFaultsTest, ASecondOpenOfTheFolderThatFailsKeepsTheOldCheckFile) {
+  const Folder small = SmallFiles();
+  ExpectEachFailsTheJob(small, {{{"make", small.path}, OpenFails(EMFILE, 2, "small"), small.path, EMFILE, true}});
+}
+
+TEST_F(CliFaultsTest, ASubfolderThatCannotBeListedForTheSystemsReasonFailsTheJob) {
+  const Folder small = SmallFiles();
+  const std::string s5 = small.path + "/s5";
+  ExpectEachFailsTheJob(small, {
+                                   {{"make", small.path}, OpenFails(EMFILE, 0, "s5"), s5, EMFILE},
+                                   {{"hash", small.path}, OpenFails(EMFILE, 0, "s5"), s5, EMFILE},
+                                   {{"make", small.path}, FdopendirFails(EIO, "s5"), s5, EIO},
+                               });
+}
+
+// A link whose target cannot be looked at is named with that error, not as
+// the folder it leads to ("Is a directory").
+TEST_F(CliFaultsTest, AnEntryThatCannotBeLookedAtIsNamedWithItsError) {
+  const Folder small = SmallFiles();
+  const std::string link = small.path + "/s2/link-to-s1";
+  ExpectEachFailsTheJob(small, {
+                                   {{"make", small.path}, FstatatFails(EIO, "link-to-s1"), link, EIO},
+                                   {{"hash", small.path}, FstatatFails(EIO, "link-to-s1"), link, EIO},
+                               });
+}
+
+// What a file or folder is stays the user's finding: named, left out, the
+// check file written without it, exit 1.
+TEST_F(CliFaultsTest, WhatAFileOrFolderIsOnlyLeavesItOut) {
+  const Folder small = SmallFiles();
+  const struct {
+    std::string fault, left_out;  // relative, as recorded
+    int error;
+  } cases[] = {
+      {OpenFails(EACCES, 0, "s6"), "s6", EACCES},
+      {OpenFails(EACCES, 0, "t5"), "t5", EACCES},
+      {OpenFails(ENOENT, 0, "t6"), "t6", ENOENT},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    PutBack(small);
+    const CliRun run = Cli({"make", small.path}, {{c.fault}});
+    ASSERT_FALSE(Fired().empty()) << "the fault was never met";
+    EXPECT_EQ(run.status, 1) << Head(run.err);
+    EXPECT_NE(run.err.find(small.path + "/" + c.left_out + ": " + std::strerror(c.error)), std::string::npos)
+        << Head(run.err);
+    std::istringstream records(small.records);
+    std::string expected;
+    for (std::string line; std::getline(records, line);) {
+      const std::string path = line.substr(line.find('\t') + 1);
+      if (path != c.left_out + "\r" && !path.starts_with(c.left_out + "\\")) expected += line + "\n";
+    }
+    const std::string written = Records(testing::ReadFile(small.check_file));
+    EXPECT_TRUE(written == expected) << FirstDifference(written, expected);
+  }
+}
+
+// What the process may open bounds how much is open at once, never
+// which files are read.
+TEST_F(CliFaultsTest, TooFewDescriptorsChangeNoRecordVerdictOrLine) {
+  for (const Folder& folder : {SmallFiles(), LargeFiles()}) {
+    const std::vector<std::vector<std::string>> commands = {
+        {"make", folder.path}, {"verify", folder.check_file}, {"hash", folder.path}};
+    ASSERT_EQ(Cli(commands[0]).status, 0);
+    Folder complete = folder;  // each run starts from the complete check file
+    complete.old = testing::ReadFile(folder.check_file);
+    std::vector<std::string> expected;
+    for (const auto& args : commands) expected.push_back(Cli(args).out);
+    for (const std::string engine : {"scalar", "avx2", "avx512"}) {
+      if (!LaneEngineSupported(*LaneEngineNamed(engine))) continue;
+      for (const std::string jobs : {"1", "8"}) {
+        for (std::size_t i = 0; i < commands.size(); ++i) {
+          std::vector<std::string> args{"--engine", engine, "-j", jobs};
+          args.insert(args.end(), commands[i].begin(), commands[i].end());
+          SCOPED_TRACE(::testing::PrintToString(args) + " at ulimit -n 16");
+          PutBack(complete);
+          const CliRun run = Cli(args, {.faults = {}, .files = 16});
+          EXPECT_EQ(run.status, 0);
+          EXPECT_TRUE(run.err.empty()) << Head(run.err);
+          EXPECT_TRUE(run.out == expected[i]) << FirstDifference(run.out, expected[i]);
+          if (i == 0) {
+            EXPECT_TRUE(Records(testing::ReadFile(folder.check_file)) == folder.records) << Now(folder);
+          }
+        }
+      }
+    }
+  }
+}
+
+// A job that runs out of memory, or cannot start a thread, fails
+// cleanly wherever it happens: no abort, and a make leaves the old file or a
+// complete new one. The limits run from too little for a job's buffers and
+// threads' stacks to enough for a one-thread run.
+TEST_F(CliFaultsTest, OutOfMemoryIsACleanFailure) {
+  const Folder large = LargeFiles();
+  for (const rlim_t megabytes : {24, 48, 96, 160}) {
+    for (const std::string jobs : {"1", "8"}) {
+      for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
+               {"make", large.path}, {"verify", large.check_file}, {"verify", "--new", large.check_file},
+               {"hash", large.path}}) {
+        std::vector<std::string> args{"-j", jobs};
+        args.insert(args.end(), command.begin(), command.end());
+        SCOPED_TRACE(::testing::PrintToString(args) + " at ulimit -v " + std::to_string(megabytes << 10));
+        PutBack(large);
+        const CliRun run = Cli(args, {.faults = {}, .memory = megabytes << 20});
+        EXPECT_TRUE(run.status == 0 || run.status == 1 || run.status == 3) << run.status << " " << Head(run.err);
+        EXPECT_EQ(run.err.find("terminate called"), std::string::npos);
+        if (run.status == 3) {
+          EXPECT_TRUE(run.err.find(std::strerror(ENOMEM)) != std::string::npos ||
+                      run.err.find(std::strerror(EAGAIN)) != std::string::npos)
+              << Head(run.err);
+        }
+        ExpectNoTemporaryFile(large);
+        const std::string now = testing::ReadFile(large.check_file);
+        EXPECT_TRUE(now == large.old || Records(now) == large.records) << Now(large);
+        if (command[0] == "make" && run.status == 0) {
+          EXPECT_NE(now, large.old) << "a make said done but wrote nothing";
+        }
+      }
+    }
+  }
+}
+
+#endif
+
+}  // namespace
+}  // namespace quillora
