@@ -44,10 +44,15 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
         // The folder made for cannot be left out of its own check file, and
         // a fault of the system is no fact of the folder: either would cut
         // records from the new check file in silence.
-        if (entry.top || !TellsOfTheEntry(entry.list_error))
-          throw SystemFault(SystemFault::Object::kFolder, entry.path, entry.list_error);
+        if (entry.top) throw SystemFault(SystemFault::Object::kFolder, entry.path, entry.error);
+        ThrowIfSystemFault(entry);
         sink.FolderEntered(entry.path);
-        sink.LeftOut(entry.path, SystemErrorMessage(entry.list_error));
+        sink.LeftOut(entry.path, SystemErrorMessage(entry.error));
+        break;
+      case ScanEntry::Kind::kUnlookable:
+        ThrowIfSystemFault(entry);
+        sink.FileDone(entry.name, FileStatus::kCouldNotOpen);
+        sink.LeftOut(entry.path, SystemErrorMessage(entry.error));
         break;
       case ScanEntry::Kind::kUnrecordableName:
         sink.FileDone(entry.name, FileStatus::kNameNotRecordable);

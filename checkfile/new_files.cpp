@@ -66,10 +66,9 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
         case ScanEntry::Kind::kFolder:
           break;
         case ScanEntry::Kind::kUnlistableFolder:
-          // A fault of the system would hide what is new below it.
-          if (!TellsOfTheEntry(entry.list_error))
-            throw SystemFault(SystemFault::Object::kFolder, entry.path, entry.list_error);
-          found_.push_back({entry.path, SystemErrorMessage(entry.list_error)});
+        case ScanEntry::Kind::kUnlookable:
+          ThrowIfSystemFault(entry);  // it would hide what is new below it
+          found_.push_back({entry.path, SystemErrorMessage(entry.error)});
           break;
         case ScanEntry::Kind::kUnrecordableName:
           found_.push_back({entry.path, std::string(kNameCannotBeRecorded)});

@@ -68,6 +68,11 @@ int InputError(std::string_view path, int system_error, std::string_view input_m
 }
 
 int JobFailed(const Error& error, std::string_view file) {
+  // A fault met on one file or folder names it, as GNU tools do.
+  if (const auto* fault = dynamic_cast<const SystemFault*>(&error)) {
+    PrintPathError(fault->path(), fault->number());
+    return kExitFailed;
+  }
   const auto* io_error = dynamic_cast<const IoError*>(&error);
   if (io_error != nullptr && !file.empty()) {
     const int number = io_error->system_error();

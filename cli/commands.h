@@ -51,8 +51,9 @@ void PrintPathError(std::string_view path, int system_error);
 // else prints the input check's own message. Returns kExitUsage.
 int InputError(std::string_view path, int system_error, std::string_view input_message);
 
-// Prints what ended a job: "quillora-cli: FILE: REASON" for a failure of the
-// text file the job reads or writes (an IoError; the system's message when it
+// Prints what ended a job: "quillora-cli: PATH: REASON" for a fault of the
+// system met on a file or folder (SystemFault) or a failure of the text file
+// the job reads or writes (an IoError, FILE; the system's message when it
 // came from the system), "quillora-cli: TEXT" for any other. Returns
 // kExitFailed.
 int JobFailed(const Error& error, std::string_view file);

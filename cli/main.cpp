@@ -1,6 +1,9 @@
 // quillora-cli: the window's jobs for scripts. Prints exactly the lines the
 // window would show.
+#include <cerrno>
+#include <new>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/arguments.h"
@@ -15,6 +18,13 @@
 
 namespace quillora::cli {
 namespace {
+
+// "make: " for the command the arguments name, to say which job ended.
+std::string JobName(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (FindCommand(argv[i]) != nullptr) return std::string(argv[i]) + ": ";
+  return "";
+}
 
 int Run(const std::vector<std::string>& args) {
   Invocation invocation;
@@ -39,14 +49,20 @@ int main(int argc, char** argv) {
   using namespace quillora::cli;
   // Nothing to report to when even the null device cannot be opened.
   if (!quillora::OpenClosedStandardStreams()) return kExitFailed;
-  StartInterruptHandling();
   InitOutput();
+  // Caught here, memory or a thread that cannot be had ends the run as any
+  // failure does: every destructor runs, and a make's temporary file goes.
   try {
+    StartInterruptHandling();
     const int status = Run(quillora::ProgramArguments(argc, argv));
     FlushLines();
     return status;
   } catch (const WriteError& e) {
     PrintError("quillora-cli: write error: " + quillora::SystemErrorMessage(e.number()));
-    return kExitFailed;
+  } catch (const std::bad_alloc&) {
+    PrintError("quillora-cli: " + JobName(argc, argv) + quillora::SystemErrorMessage(ENOMEM));
+  } catch (const std::system_error& e) {
+    PrintError("quillora-cli: " + JobName(argc, argv) + e.code().message());
   }
+  return kExitFailed;
 }

@@ -16,6 +16,13 @@ FolderScan::FolderScan(Env& env, const std::string& top, bool into_sub_folders, 
       can_record_(can_record),
       also_passed_over_(also_passed_over) {}
 
+void ThrowIfSystemFault(const ScanEntry& entry) {
+  if (TellsOfTheEntry(entry.error)) return;
+  throw SystemFault(entry.kind == ScanEntry::Kind::kUnlookable ? SystemFault::Object::kFile
+                                                               : SystemFault::Object::kFolder,
+                    entry.path, entry.error);
+}
+
 bool FolderScan::Next(ScanEntry& entry) {
   if (!top_told_) {
     top_told_ = true;
@@ -26,14 +33,14 @@ bool FolderScan::Next(ScanEntry& entry) {
       entry.top = true;
       entry.name = NameOf(top_);
       entry.path = top_;
-      entry.list_error = error;
+      entry.error = error;
       return true;
     }
   }
   WalkEntry found;
   if (!walk_.Next(found)) return false;
   entry.top = false;
-  entry.list_error = found.list_error;
+  entry.error = found.error;
   entry.listed_regular = found.regular;
   entry.folder = std::move(found.held_folder);
   entry.relative = found.path.substr(std::min(top_length_, found.path.size()));
@@ -43,12 +50,14 @@ bool FolderScan::Next(ScanEntry& entry) {
     if (!into_sub_folders_) {
       entry.kind = ScanEntry::Kind::kPassedOver;
     } else {
-      entry.kind = entry.list_error != 0 ? ScanEntry::Kind::kUnlistableFolder : ScanEntry::Kind::kFolder;
+      entry.kind = entry.error != 0 ? ScanEntry::Kind::kUnlistableFolder : ScanEntry::Kind::kFolder;
     }
   } else if (entry.name == kCheckFileName || IsCheckFileTemp(entry.name) ||
              (!also_passed_over_.empty() && entry.name == also_passed_over_)) {
     // Our own unfinished check file, or one a killed make left behind.
     entry.kind = ScanEntry::Kind::kPassedOver;
+  } else if (entry.error != 0) {
+    entry.kind = ScanEntry::Kind::kUnlookable;
   } else if (can_record_ != nullptr && !can_record_(entry.relative)) {
     entry.kind = ScanEntry::Kind::kUnrecordableName;
   } else {

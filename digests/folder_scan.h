@@ -26,7 +26,8 @@ struct ScanEntry {
     // scan does not go into sub-folders.
     kPassedOver,
     kFolder,            // a sub-folder, listed: its entries follow it
-    kUnlistableFolder,  // a folder that cannot be listed (list_error says why); also the top folder, first
+    kUnlistableFolder,  // a folder that cannot be listed (error says why); also the top folder, first
+    kUnlookable,        // an entry whose kind could not be told: a file or a folder (error says why)
     kFile,              // a file to digest; its relative path can be recorded
     kUnrecordableName,  // a file whose relative path the check file cannot hold
   };
@@ -35,7 +36,7 @@ struct ScanEntry {
   std::string name;      // the entry's name alone
   std::string path;      // its full path: the folder that lists it, a separator, the name
   std::string relative;  // its native path below the top folder
-  int list_error = 0;    // kUnlistableFolder: the system error number
+  int error = 0;         // kUnlistableFolder, kUnlookable: the system error number
   bool listed_regular = false;  // kFile: the listing says a regular file, not a link
   std::shared_ptr<const FolderHandle> folder;  // when listed_regular: its folder held open, or null
 };
@@ -72,6 +73,12 @@ inline DigestRequest ScanDigestPath(const ScanEntry& entry) {
   if (entry.kind != ScanEntry::Kind::kFile) return {};
   return {&entry.path, entry.listed_regular, entry.folder, entry.path.size() - entry.name.size()};
 }
+
+// For an entry that could not be listed or looked at (kUnlistableFolder,
+// kUnlookable): raises its SystemFault when its error is a fault of the
+// system rather than a fact of the entry (TellsOfTheEntry). A job that left
+// it out would leave what is below it out in silence.
+void ThrowIfSystemFault(const ScanEntry& entry);
 
 // The reason a file whose name cannot be recorded is left out.
 inline constexpr std::string_view kNameCannotBeRecorded = "Name cannot be recorded";

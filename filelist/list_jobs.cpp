@@ -62,12 +62,9 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
     // A scanned entry: pump first, and absorb what goes wrong with it.
     sink.Pump();
     const ScanEntry& entry = item.entry;
-    if (entry.kind == ScanEntry::Kind::kUnlistableFolder) {
-      // A folder's own fact leaves it out; a fault of the system would leave
-      // its files out in silence.
-      if (!TellsOfTheEntry(entry.list_error))
-        throw SystemFault(SystemFault::Object::kFolder, entry.path, entry.list_error);
-      sink.LeftOut(entry.path, SystemErrorMessage(entry.list_error));
+    if (entry.kind == ScanEntry::Kind::kUnlistableFolder || entry.kind == ScanEntry::Kind::kUnlookable) {
+      ThrowIfSystemFault(entry);
+      sink.LeftOut(entry.path, SystemErrorMessage(entry.error));
     }
     if (entry.kind != ScanEntry::Kind::kFile) continue;
     const AheadOutcome outcome = Checked(queue.Outcome(keep_alive), entry.path);

@@ -41,6 +41,10 @@ struct FolderEntry {
   // The listing itself says a regular file, not a link (the file system's
   // entry type; false when it does not say).
   bool regular = false;
+  // When the entry could not be looked at to tell its kind (a link whose
+  // target a failing disk holds): the system error number; kind is then
+  // kFile, a guess.
+  int error = 0;
 };
 
 // Whether this system's listings ever say regular (FolderEntry::regular): a

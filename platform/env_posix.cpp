@@ -224,6 +224,7 @@ class PosixListing final : public FolderListing {
     entry.is_link = false;
     entry.regular = false;
     entry.kind = EntryKind::kFile;
+    entry.error = 0;
 #ifdef _DIRENT_HAVE_D_TYPE
     entry.regular = d.d_type == DT_REG;
     if (d.d_type == DT_DIR) {
@@ -237,7 +238,8 @@ class PosixListing final : public FolderListing {
     if (!entry.is_link) {
       if (::fstatat(::dirfd(dir_), d.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT) return false;
-        throw SystemError("fstatat", errno);
+        entry.error = errno;
+        return true;
       }
       entry.is_link = S_ISLNK(st.st_mode);
       if (!entry.is_link) {
@@ -247,8 +249,13 @@ class PosixListing final : public FolderListing {
       }
     }
     // A link that leads nowhere, round in a loop or where it may not look is
-    // a file that cannot be opened: its open will say why.
-    if (::fstatat(::dirfd(dir_), d.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) entry.kind = EntryKind::kFolder;
+    // a file that cannot be opened: its open will say why. Any other failure
+    // leaves its kind unknown.
+    if (::fstatat(::dirfd(dir_), d.d_name, &st, 0) != 0) {
+      if (!TellsOfTheEntry(errno)) entry.error = errno;
+    } else if (S_ISDIR(st.st_mode)) {
+      entry.kind = EntryKind::kFolder;
+    }
     return true;
   }
   DIR* dir_;

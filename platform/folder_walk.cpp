@@ -61,9 +61,9 @@ bool FolderWalk::Next(WalkEntry& entry) {
     entry.kind = found.kind;
     entry.regular = found.regular;
     entry.held_folder = found.regular ? level.held : nullptr;
-    entry.list_error = 0;
+    entry.error = found.error;
     // Opening may move the levels; nothing of `level` is used after it.
-    if (entry.kind == EntryKind::kFolder && into_sub_folders_) entry.list_error = Open(entry.path);
+    if (entry.kind == EntryKind::kFolder && into_sub_folders_) entry.error = Open(entry.path);
     return true;
   }
   return false;

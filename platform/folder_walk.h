@@ -22,8 +22,9 @@ struct WalkEntry {
   // name starts at path[path.size() - name.size()].
   std::shared_ptr<const FolderHandle> held_folder;
   // For a folder the walk was to enter: the system error number that kept it
-  // from being listed, 0 when it was listed (or not to be entered).
-  int list_error = 0;
+  // from being listed, 0 when it was listed (or not to be entered). For an
+  // entry that could not be looked at (FolderEntry::error): why.
+  int error = 0;
 };
 
 class FolderWalk {
