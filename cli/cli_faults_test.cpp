@@ -235,11 +235,13 @@ TEST_F(CliFaultsTest, AListingThatBreaksHalfWayFailsTheJob) {
   ExpectEachFailsTheJob(small, cases);
 }
 
-// The make opens its folder again once the input check has listed it; that
-// open may fail, but never shortens the check file.
+// The make opens its folder again once the input check has listed it: for
+// its unnamed new check file, then to list it. Either open may fail, but
+// never shortens the check file.
 TEST_F(CliFaultsTest, ASecondOpenOfTheFolderThatFailsKeepsTheOldCheckFile) {
   const Folder small = SmallFiles();
-  ExpectEachFailsTheJob(small, {{{"make", small.path}, OpenFails(EMFILE, 2, "small"), small.path, EMFILE, true}});
+  ExpectEachFailsTheJob(small, {{{"make", small.path}, OpenFails(EMFILE, 2, "small"), small.check_file, EMFILE, true},
+                                {{"make", small.path}, OpenFails(EMFILE, 3, "small"), small.path, EMFILE, true}});
 }
 
 TEST_F(CliFaultsTest, ASubfolderThatCannotBeListedForTheSystemsReasonFailsTheJob) {

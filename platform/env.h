@@ -87,7 +87,8 @@ class ReplacingFile {
   virtual ~ReplacingFile() = default;
   virtual void Append(std::string_view bytes) = 0;
   virtual void Commit() = 0;
-  // The temporary file's full path.
+  // The temporary file's full path; empty while it has no name (on Linux it
+  // gets one only during Commit, so a process killed before leaves nothing).
   virtual const std::string& temp_path() const = 0;
 };
 

@@ -262,13 +262,43 @@ class PosixListing final : public FolderListing {
   FolderId id_;
 };
 
+// Names for a temporary file beside a target: its prefix and a random
+// suffix, tried until one is free.
+class TempNames {
+ public:
+  explicit TempNames(const std::string& target)
+      : stem_(JoinPath(FolderOf(target), ReplacingTempPrefix(NameOf(target)))),
+        random_(static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                static_cast<std::uint64_t>(::getpid())) {}
+  // Calls make(name) with fresh names while it fails with EEXIST; returns
+  // the name it took, or raises the IoError of another failure.
+  template <class Make>
+  std::string Take(Make make) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      char suffix[17];
+      std::snprintf(suffix, sizeof suffix, "%06llx", static_cast<unsigned long long>(random_() & 0xffffff));
+      std::string name = stem_ + suffix;
+      if (make(name)) return name;
+      if (errno != EEXIST) throw IoError::FromSystem(errno);
+    }
+    throw IoError::FromSystem(EEXIST);
+  }
+
+ private:
+  std::string stem_;
+  std::mt19937_64 random_;
+};
+
+// temp is empty while the file has no name (O_TMPFILE): it gets one only at
+// Commit, right before it takes the target's, so a run killed even by
+// SIGKILL leaves nothing behind.
 class PosixReplacingFile final : public ReplacingFile {
  public:
   PosixReplacingFile(std::string target, std::string temp, int fd)
       : target_(std::move(target)), temp_(std::move(temp)), fd_(fd) {}
   ~PosixReplacingFile() override {
     if (fd_ >= 0) ::close(fd_);
-    if (!committed_) ::unlink(temp_.c_str());
+    if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
   }
 
   void Append(std::string_view bytes) override {
@@ -279,6 +309,12 @@ class PosixReplacingFile final : public ReplacingFile {
   void Commit() override {
     Flush();
     if (::fsync(fd_) != 0 && errno != EINVAL) Throw(errno);
+    if (temp_.empty()) {
+      const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+      temp_ = TempNames(target_).Take([&](const std::string& name) {
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+      });
+    }
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) Throw(errno);
@@ -528,21 +564,25 @@ std::unique_ptr<ReplacingFile> PosixEnv::CreateReplacing(const std::string& path
   } else if (errno != ENOENT) {
     throw IoError::FromSystem(errno);
   }
-  const std::string stem = JoinPath(FolderOf(target), ReplacingTempPrefix(NameOf(target)));
-  std::mt19937_64 random(static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                         static_cast<std::uint64_t>(::getpid()));
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[17];
-    std::snprintf(suffix, sizeof suffix, "%06llx", static_cast<unsigned long long>(random() & 0xffffff));
-    std::string temp = stem + suffix;
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      if (existed) KeepOwnerAndMode(fd, st);
-      return std::make_unique<PosixReplacingFile>(target, std::move(temp), fd);
-    }
-    if (errno != EEXIST) throw IoError::FromSystem(errno);
+  // Without a name until complete, where the system has such files and can
+  // give one a name later (through /proc).
+  std::string temp;
+  int fd = -1;
+#ifdef O_TMPFILE
+  if (::access("/proc/self/fd", X_OK) == 0) {
+    const std::string folder = FolderOf(target);
+    fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) throw IoError::FromSystem(errno);
   }
-  throw IoError::FromSystem(EEXIST);
+#endif
+  if (fd < 0) {
+    temp = TempNames(target).Take([&](const std::string& name) {
+      fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      return fd >= 0;
+    });
+  }
+  if (existed) KeepOwnerAndMode(fd, st);
+  return std::make_unique<PosixReplacingFile>(target, std::move(temp), fd);
 }
 
 LocalTime PosixEnv::Now() {

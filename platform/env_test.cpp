@@ -156,7 +156,8 @@ TEST_F(EnvTest, ReplacingFileKeepsTheOldFileUntilCommit) {
     auto file = env.CreateReplacing(target);
     file->Append("new content");
     EXPECT_EQ(testing::ReadFile(target), "old");
-    EXPECT_EQ(testing::ReadFile(file->temp_path()), "") << "buffered until commit";
+    EXPECT_EQ(file->temp_path(), "") << "no name until it is complete: a kill leaves nothing";
+    EXPECT_EQ(testing::ListedNames(tree.path()).size(), 1u);
   }
   EXPECT_EQ(testing::ReadFile(target), "old") << "no commit, no change";
   auto listing = env.ListFolder(tree.path());
@@ -221,10 +222,10 @@ TEST_F(EnvTest, ReplacingKeepsModeOwnerAndGroupAndLeavesLinksLinks) {
                                    {tree.At("dangling.txt"), tree.At("new.txt"), tree.At("dangling.txt")}};
   for (const Case& c : cases) {
     auto file = env.CreateReplacing(c.path);
-    EXPECT_EQ(file->temp_path().rfind(tree.path() + "/" + ReplacingTempPrefix(c.written.substr(tree.path().size() + 1)), 0), 0u)
-        << file->temp_path();
     file->Append(c.path);
     file->Commit();
+    EXPECT_EQ(file->temp_path().rfind(tree.path() + "/" + ReplacingTempPrefix(c.written.substr(tree.path().size() + 1)), 0), 0u)
+        << file->temp_path() << ": named beside what it replaced";
     EXPECT_EQ(testing::ReadFile(c.written), c.path);
     struct stat st;
     if (!c.link.empty()) {
