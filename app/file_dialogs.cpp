@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QSettings>
-#include <QTemporaryDir>
 
 #include "app/display_text.h"
 
@@ -81,15 +80,13 @@ void Prepare(QFileDialog& dialog, const FileDialogRequest& request) {
   if (!request.initial_path.empty()) dialog.selectFile(DisplayText(request.initial_path));
 }
 
-// See QtFileDialogs. Once per process; the folder goes when the process ends.
-void KeepDialogSettingsForThisRun() {
-  static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/quillora-XXXXXX"));
+// See QtFileDialogs. Once per process.
+void KeepNoDialogSettings() {
   static const bool redirected = [] {
-    // Without a temporary folder, a folder below a file, which cannot be
-    // made: Qt's write then fails quietly instead of going to the user's.
-    const QString path = folder.isValid()
-                             ? folder.path()
-                             : QCoreApplication::applicationFilePath() + QStringLiteral("/settings");
+    // A folder below a file, which cannot be made: Qt's write then fails
+    // quietly instead of going to the user's. A temporary folder would
+    // outlive a run ended by a signal.
+    const QString path = QCoreApplication::applicationFilePath() + QStringLiteral("/settings");
     // Qt's dialog asks for the native format; on Windows that is the
     // registry, which no path moves.
     for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
@@ -101,7 +98,7 @@ void KeepDialogSettingsForThisRun() {
 
 }  // namespace
 
-QtFileDialogs::QtFileDialogs() { KeepDialogSettingsForThisRun(); }
+QtFileDialogs::QtFileDialogs() { KeepNoDialogSettings(); }
 
 OpenAnswer QtFileDialogs::OpenFiles(const FileDialogRequest& request, bool multiple) {
   TypedNamesDialog dialog(QApplication::activeWindow());

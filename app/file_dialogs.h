@@ -50,10 +50,10 @@ class FileDialogs {
 // Nothing is stored between runs: Qt's dialog saves its folder history and
 // view through QSettings' user scope each time it closes, and offers no way
 // to stop it, so the first QtFileDialogs points that scope, for the whole
-// process, at a private temporary folder that is removed when the process
-// ends. The dialogs remember within a run; no file is left in the user's
-// home, configuration or cache folders. (On Windows Qt keeps them in the
-// registry, which this does not move.)
+// process, at a folder that cannot be made (below the program's own file):
+// Qt's write fails quietly. No file is left in the user's home,
+// configuration, cache or temporary folders, even by a run that is killed.
+// (On Windows Qt keeps them in the registry, which this does not move.)
 class QtFileDialogs : public FileDialogs {
  public:
   QtFileDialogs();

@@ -76,12 +76,15 @@ TEST(QtFileDialogs, TheFilterInForceComesBackAndOpensTheNextDialog) {
 // program stores nothing between runs. The home folder is this test's own
 // (QSettings finds its folders once per process, at its first use: ctest
 // runs each test in a process of its own).
-TEST(QtFileDialogs, APickASaveAndAFolderChoiceLeaveTheHomeFolderEmpty) {
+TEST(QtFileDialogs, APickASaveAndAFolderChoiceLeaveTheHomeAndTemporaryFoldersEmpty) {
 #ifdef _WIN32
   GTEST_SKIP() << "POSIX only: HOME and the XDG folders (Qt keeps its settings in the registry on Windows)";
 #else
   TempTree tree;
   const std::string home = tree.Folder("home");
+  // A folder made there would outlive a run that a signal ends.
+  const std::string temp = tree.Folder("tmp");
+  setenv("TMPDIR", temp.c_str(), 1);
   tree.Write("data/a.txt", "a");
   const char* const kFolders[] = {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"};
   const std::string old_home = std::getenv("HOME") ? std::getenv("HOME") : "";
@@ -108,9 +111,11 @@ TEST(QtFileDialogs, APickASaveAndAFolderChoiceLeaveTheHomeFolderEmpty) {
   }
 
   std::vector<std::string> written;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(home)) written.push_back(entry.path());
+  for (const std::string& folder : {home, temp})
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) written.push_back(entry.path());
   setenv("HOME", old_home.c_str(), 1);
-  EXPECT_EQ(written, std::vector<std::string>{}) << "written into the home folder";
+  unsetenv("TMPDIR");
+  EXPECT_EQ(written, std::vector<std::string>{}) << "written into the home or the temporary folder";
 #endif
 }
 
