@@ -1,5 +1,7 @@
 #include "checkfile/check_file_reader.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <string_view>
 
@@ -26,10 +28,45 @@ bool IsDigestAt(const std::string& line, std::size_t at) {
   return true;
 }
 
+bool IsBlankOnly(std::string_view text) { return text.find_first_not_of(" \t") == std::string_view::npos; }
+
+bool IsHexDigit(char ch) { return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F'); }
+
+// What a line that is no record looks like a record of: a tag before a name
+// in brackets ("SHA256 (name) = ..." gives "SHA256"), or a run of hex digits
+// of another digest's length before a blank ("256-bit"); else nothing.
+std::string LooksLike(std::string_view line) {
+  std::size_t at = line.find_first_not_of(" \t\\");
+  if (at == std::string_view::npos) return {};
+  line.remove_prefix(at);
+  std::size_t tag = 0;
+  while (tag < line.size() && tag < 16 &&
+         (std::isalnum(static_cast<unsigned char>(line[tag])) || line[tag] == '-' || line[tag] == '/'))
+    ++tag;
+  const std::string_view after = line.substr(tag);
+  if (tag > 1 && !IsHexDigit(line[0]) && (after.starts_with(" (") || after.starts_with("(")) &&
+      (line.find(") = ") != std::string_view::npos || line.find(")= ") != std::string_view::npos))
+    return std::string(line.substr(0, tag));
+  std::size_t digits = 0;
+  while (digits < line.size() && IsHexDigit(line[digits])) ++digits;
+  const bool ends = digits == line.size() || IsBlank(line[digits]);
+  if (!ends) return {};
+  switch (digits) {
+    case 40: return "160-bit";
+    case 56: return "224-bit";
+    case 64: return "256-bit";
+    case 96: return "384-bit";
+    case 128: return "512-bit";
+    default: return {};
+  }
+}
+
 // One line of md5sum's layouts, line[from] on (what comes before stays). On
 // success the line is cut to what came before followed by the name, decoded
-// and in native form, and digest holds the digest text.
-bool ParseMd5sumLine(std::string& line, std::size_t from, std::string& digest) {
+// and in native form, and digest holds the digest text. form: which of the
+// untagged forms the file is in, set by its first untagged line.
+template <class BlankForm>
+bool ParseMd5sumLine(std::string& line, std::size_t from, std::string& digest, BlankForm& form) {
   std::size_t at = from;
   while (at < line.size() && IsBlank(line[at])) ++at;
   const bool escaped = at < line.size() && line[at] == '\\';
@@ -54,9 +91,18 @@ bool ParseMd5sumLine(std::string& line, std::size_t from, std::string& digest) {
   } else {
     if (!IsDigestAt(line, at) || line.size() == at + kDigestTextLength || !IsBlank(line[at + kDigestTextLength]))
       return false;
-    digest.assign(line, at, kDigestTextLength);
     name_begin = at + kDigestTextLength + 1;
-    if (name_begin < line.size() && (line[name_begin] == ' ' || line[name_begin] == '*')) ++name_begin;
+    // As md5sum reads it: a file whose first such line has one blank (and a
+    // name) has names right after one blank, whatever they start with; in
+    // the other a mode mark, " " or "*", always follows.
+    const bool mode_mark = line.size() - name_begin > 1 && (line[name_begin] == ' ' || line[name_begin] == '*');
+    if (form == BlankForm::kUnknown) form = mode_mark ? BlankForm::kTwo : BlankForm::kOne;
+    if (form == BlankForm::kTwo) {
+      if (!mode_mark) return false;
+      ++name_begin;
+    }
+    if (name_begin == line.size()) return false;  // md5sum writes no empty name
+    digest.assign(line, at, kDigestTextLength);
     name_end = line.size();
   }
   // The name moves down over the digest, decoded on the way: it only shrinks.
@@ -144,6 +190,17 @@ void CheckFileReader::TakeGathered(std::string& into) {
   into = std::move(joined);
 }
 
+void CheckFileReader::CountUnread(std::string_view line_start) {
+  std::string looks_like = LooksLike(line_start);
+  if (!looks_like.empty()) {
+    auto kind = std::find_if(kinds_.begin(), kinds_.end(), [&](const auto& k) { return k.first == looks_like; });
+    if (kind == kinds_.end()) kind = kinds_.insert(kind, {looks_like, 0});
+    ++kind->second;
+  }
+  if (unread_.size() < kUnreadKept) unread_.push_back({line_number_, std::move(looks_like)});
+  ++unread_count_;
+}
+
 bool CheckFileReader::EndLine(CheckRecord& record) {
   bool is_record = false;
   if (layout_ == CheckFileLayout::kMd5sum) {
@@ -153,11 +210,11 @@ bool CheckFileReader::EndLine(CheckRecord& record) {
       if (line.size() > prefix_.size() && line.back() == '\r') line.pop_back();
       if (line.find_first_not_of(" \t", prefix_.size()) == std::string::npos) {
         // a line of blanks, passed over
-      } else if (ParseMd5sumLine(line, prefix_.size(), record.digest_text)) {
+      } else if (ParseMd5sumLine(line, prefix_.size(), record.digest_text, blank_form_)) {
         is_record = true;
         MendLegacyText(line, prefix_.size());  // written by a program that knew only the ANSI code page
       } else {
-        ++improper_lines_;
+        CountUnread(std::string_view(line).substr(prefix_.size(), kSampleSize));
       }
     }
     state_ = LineState::kLineStart;
@@ -170,13 +227,26 @@ bool CheckFileReader::EndLine(CheckRecord& record) {
       // A check file written by a program that knew only the ANSI code page.
       MendLegacyText(record.path, prefix_.size());
       decided_ = true;
+    } else if ((state_ == LineState::kNotRecord && !sample_blank_) || (state_ == LineState::kHead && !IsBlankOnly(head_))) {
+      CountUnread(state_ == LineState::kHead ? head_ : sample_);
     }
     state_ = LineState::kHead;
   }
+  ++line_number_;
   pieces_.clear();
   head_.clear();
   path_.clear();
+  sample_.clear();
   return is_record;
+}
+
+void CheckFileReader::Restart() {
+  layout_ = CheckFileLayout::kMd5sum;
+  state_ = LineState::kLineStart;
+  line_number_ = 1;
+  unread_count_ = 0;
+  unread_.clear();
+  kinds_.clear();
 }
 
 bool CheckFileReader::EndOfInput(CheckRecord& record) {
@@ -190,10 +260,9 @@ bool CheckFileReader::EndOfInput(CheckRecord& record) {
   }
   // Not one record of Quillora's layout: the file is read again, as
   // md5sum's. Nothing was held meanwhile, whatever the file's size.
-  layout_ = CheckFileLayout::kMd5sum;
   if (start_ < 0 || !input_.Seek(start_))
     throw IoError::FromSystem(input_.last_error() != 0 ? input_.last_error() : ESPIPE);
-  state_ = LineState::kLineStart;
+  Restart();
   ReadStart();
   return false;
 }
@@ -215,7 +284,13 @@ bool CheckFileReader::Next(CheckRecord& record) {
       } else {
         while (run < size_ && !IsSpecial(data[run])) ++run;
       }
-      if (state_ == LineState::kRecordPath || state_ == LineState::kLine) AppendPath(data + at_, run - at_);
+      if (state_ == LineState::kRecordPath || state_ == LineState::kLine) {
+        AppendPath(data + at_, run - at_);
+      } else if (state_ == LineState::kNotRecord) {
+        const std::string_view bytes(data + at_, run - at_);
+        sample_blank_ = sample_blank_ && IsBlankOnly(bytes);
+        sample_.append(bytes.substr(0, kSampleSize - std::min(kSampleSize, sample_.size())));
+      }
       at_ = run;
       if (at_ == size_) continue;
     }
@@ -245,10 +320,12 @@ bool CheckFileReader::Next(CheckRecord& record) {
     // Only kHead reaches here with an ordinary byte.
     if (head_.empty() && ch == ';') {
       state_ = LineState::kComment;
-    } else if (ch == '\t') {
-      state_ = head_.size() == kDigestTextLength ? LineState::kRecordPath : LineState::kNotRecord;
-    } else if (head_.size() == kDigestTextLength) {
+    } else if (ch == '\t' && head_.size() == kDigestTextLength) {
+      state_ = LineState::kRecordPath;
+    } else if (ch == '\t' || head_.size() == kDigestTextLength) {
       state_ = LineState::kNotRecord;
+      sample_ = head_ + ch;
+      sample_blank_ = IsBlankOnly(sample_);
     } else {
       head_ += ch;
     }

@@ -14,15 +14,22 @@
 // - any other line is a record only when its first TAB is its 33rd
 //   character: characters 1 to 32 are the stored digest text (not checked
 //   for being hexadecimal), the rest of the line is the relative path (may be
-//   empty, may hold blanks and TABs). Every other line is passed over.
+//   empty, may hold blanks and TABs). An empty line (or one of blanks) is
+//   passed over; every other line is damaged: no record, but counted and
+//   numbered (unread_lines), for a line the reader cannot read may have
+//   named a file.
 //
 // A file that holds not one such record (before any Ctrl-Z) is read a second
 // time, in md5sum's layouts (CheckFileLayout::kMd5sum), line by line, lines
 // of the different layouts mixed:
-//   DIGEST  NAME  or  DIGEST *NAME   (md5sum, md5sum -b; one blank, or a TAB,
-//                                     in place of the first blank also reads)
+//   DIGEST  NAME  or  DIGEST *NAME   (md5sum, md5sum -b; a TAB in place of
+//                                     the first blank also reads)
+//   DIGEST NAME                      (one blank, as BSD's md5 -r writes)
 //   MD5 (NAME) = DIGEST              (md5sum --tag)
 //   MD5(NAME)= DIGEST                (openssl md5)
+// As md5sum reads them, the first line of the first two forms decides which
+// one the whole file is in: in a file of one-blank lines a NAME keeps a
+// leading blank or "*", and in the other a line with one blank is improper.
 // DIGEST is 32 hexadecimal digits in either case; blanks and TABs before the
 // line's first character are passed over. A line whose first character
 // (after those blanks) is "\" holds an escaped NAME: "\\" is a backslash,
@@ -31,18 +38,30 @@
 // Windows tools write it. Lines end at LF, a CR directly before it is
 // dropped; a Ctrl-Z first on a line ends the input (elsewhere it is part of a
 // name); empty lines, lines of blanks, and lines starting with "#" or ";" are
-// passed over. Every other line is improper: counted, never a record.
+// passed over. Every other line is improper: counted and numbered, never a
+// record.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "checkfile/check_file_format.h"  // CheckFileLayout
 #include "platform/stream.h"
 
 namespace quillora {
+
+// A line read as no record, that was not a comment or empty either.
+struct UnreadLine {
+  std::int64_t number = 0;  // 1 for the first line of the file
+  // What it looks like a record of, when it looks like one of another digest:
+  // its tag ("SHA256"), or the digest's size ("256-bit"); else empty.
+  std::string looks_like;
+  bool operator==(const UnreadLine&) const = default;
+};
 
 struct CheckRecord {
   std::string digest_text;    // the 32 characters of the stored digest, as written
@@ -77,9 +96,16 @@ class CheckFileReader {
   // record, or false; kQuillora before.
   CheckFileLayout layout() const { return layout_; }
 
-  // How many lines of a file read in md5sum's layouts fit none of them (so
-  // far). Always 0 for Quillora's layout, which passes such lines over.
-  std::int64_t improper_lines() const { return improper_lines_; }
+  // How many lines (so far) are neither records, comments nor empty: damaged
+  // lines of Quillora's layout, improperly formatted ones of md5sum's; and
+  // the first kUnreadKept of them, with their numbers. A file read again in
+  // md5sum's layouts counts its lines anew.
+  std::int64_t unread_lines() const { return unread_count_; }
+  const std::vector<UnreadLine>& first_unread() const { return unread_; }
+  // Of all those, how many look like records of each other digest
+  // (UnreadLine::looks_like), in the order first met.
+  const std::vector<std::pair<std::string, std::int64_t>>& unread_kinds() const { return kinds_; }
+  static constexpr std::size_t kUnreadKept = 1000;
 
  private:
   enum class LineState { kHead, kComment, kRecordPath, kNotRecord, kLineStart, kLine };
@@ -90,6 +116,8 @@ class CheckFileReader {
   bool EndLine(CheckRecord& record);  // true when the finished line was a record
   void TakeGathered(std::string& into);  // prefix_ and the gathered bytes, joined
   void AppendPath(const char* bytes, std::size_t count);
+  void CountUnread(std::string_view line_start);  // the current line, by its first bytes
+  void Restart();  // for the second reading, in md5sum's layouts
 
   static constexpr std::size_t kBlockSize = 64 * 1024;
   // Big enough that the system maps each piece apart and takes it back when
@@ -105,9 +133,19 @@ class CheckFileReader {
   bool started_ = false;
   bool decided_ = false;  // a record of Quillora's layout was met
   CheckFileLayout layout_ = CheckFileLayout::kQuillora;
-  std::int64_t improper_lines_ = 0;
+  std::int64_t unread_count_ = 0;
+  std::vector<UnreadLine> unread_;
+  std::vector<std::pair<std::string, std::int64_t>> kinds_;
+  std::int64_t line_number_ = 1;  // of the line being read
+  // md5sum's two forms without a tag: unknown until the first such line.
+  enum class BlankForm { kUnknown, kTwo, kOne } blank_form_ = BlankForm::kUnknown;
   LineState state_ = LineState::kHead;
   std::string head_;  // the first characters of the line, up to 32
+  // The first bytes of a line that is no record of Quillora's layout, to
+  // tell what it looks like, and whether the whole line is blanks.
+  std::string sample_;
+  bool sample_blank_ = true;
+  static constexpr std::size_t kSampleSize = 160;
   std::string prefix_;
   std::string path_;                // the last piece of the path (or md5sum line) so far
   std::vector<std::string> pieces_;  // the full pieces before it

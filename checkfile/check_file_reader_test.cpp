@@ -100,13 +100,13 @@ TEST_P(CheckFileReaderTest, AFileWithoutOwnRecordsIsReadInMd5sumLayouts) {
       {kDigest + " *bin", kDigest, "bin"},
       {upper + "  up", upper, "up"},
       {kDigest + "   lead", kDigest, " lead"},
-      {kDigest + " one-blank", kDigest, "one-blank"},
+      {kDigest + " one-blank", "", "", true},  // the first untagged line had two
       {kDigest + " ** star", kDigest, "* star"},
       {" \t" + kDigest + "  indented", kDigest, "indented"},
       {kDigest + "  sub\\x.txt", kDigest, native_sub},
       {kDigest + "  cr\rin", kDigest, "cr\rin"},
       {kDigest + "  z\x1az", kDigest, "z\x1az"},
-      {kDigest + "  ", kDigest, ""},
+      {kDigest + "  ", "", "", true},  // md5sum's: one byte after the blank is a name of one
       {"\\" + kDigest + "  b\\\\s\\nl\\r", kDigest, "b\\s\nl\r"},
       {"\\" + kDigest + "  bad\\x", "", "", true},
       {"\\" + kDigest + "  cut\\", "", "", true},
@@ -149,21 +149,52 @@ TEST_P(CheckFileReaderTest, AFileWithoutOwnRecordsIsReadInMd5sumLayouts) {
   CheckRecord record;
   while (reader.Next(record)) records.emplace_back(record.digest_text, record.path.substr(6));
   EXPECT_EQ(records, expected);
-  EXPECT_EQ(reader.improper_lines(), improper);
+  EXPECT_EQ(reader.unread_lines(), improper);
   EXPECT_EQ(reader.layout(), CheckFileLayout::kMd5sum);
 }
 
-TEST_P(CheckFileReaderTest, OneOwnRecordKeepsTheWholeFileInQuilloraLayout) {
+// As md5sum reads them: a file whose first untagged line has one blank
+// keeps a name's own leading blank or "*".
+TEST_P(CheckFileReaderTest, TheFirstUntaggedLineSettlesTheBlankForm) {
+  testing::StringStream input("MD5 (t) = " + kDigest + "\n" + kDigest + " a\n" + kDigest + "  b\n" + kDigest +
+                                  " *c\n" + kDigest + "  \n" + kDigest + " \n",
+                              GetParam());
+  CheckFileReader reader(input);
+  Records records;
   CheckRecord record;
-  for (const std::string& text :
-       {kDigest + "  gnu\njunk\n" + kDigest + "\town\n", kDigest + "\town\n" + kDigest + "  gnu\n"}) {
-    testing::StringStream input(text, GetParam());
+  while (reader.Next(record)) records.emplace_back(record.digest_text, record.path);
+  EXPECT_EQ(records, (Records{{kDigest, "t"}, {kDigest, "a"}, {kDigest, " b"}, {kDigest, "*c"}, {kDigest, " "}}));
+  EXPECT_EQ(reader.first_unread(), (std::vector<UnreadLine>{{6, ""}})) << "a line with no name";
+}
+
+// A line that is neither a record, a comment nor empty may have named a
+// file: it is counted and numbered, whichever layout the file is in, with
+// what it looks like when it looks like another digest's record.
+TEST_P(CheckFileReaderTest, LinesThatAreNoRecordAreCountedByNumber) {
+  const std::string sha256(64, 'a'), sha1(40, 'b');
+  CheckRecord record;
+  const struct {
+    std::string text;
+    CheckFileLayout layout;
+    std::vector<UnreadLine> unread;
+  } cases[] = {
+      {";header\r\n\r\n" + kDigest + "  gnu\r\njunk\r\n" + kDigest + "\town\r\n   \r\n" + kDigest.substr(1) +
+           "\tcut\r\nSHA256 (x) = " + sha256 + "\r\n",
+       CheckFileLayout::kQuillora,
+       {{3, ""}, {4, ""}, {7, ""}, {8, "SHA256"}}},
+      {kDigest + "\town\n" + kDigest + "  gnu\n", CheckFileLayout::kQuillora, {{2, ""}}},
+      {kDigest + "  a\n" + sha256 + "  b\n#c\n" + sha1 + " *d\n\n" + "SHA1(e)= " + sha1 + "\nx\n",
+       CheckFileLayout::kMd5sum,
+       {{2, "256-bit"}, {4, "160-bit"}, {6, "SHA1"}, {7, ""}}},
+  };
+  for (const auto& c : cases) {
+    testing::StringStream input(c.text, GetParam());
     CheckFileReader reader(input);
-    ASSERT_TRUE(reader.Next(record));
-    EXPECT_EQ(record.path, "own");
-    EXPECT_FALSE(reader.Next(record));
-    EXPECT_EQ(reader.layout(), CheckFileLayout::kQuillora);
-    EXPECT_EQ(reader.improper_lines(), 0);
+    while (reader.Next(record)) {
+    }
+    EXPECT_EQ(reader.layout(), c.layout) << c.text;
+    EXPECT_EQ(reader.first_unread(), c.unread) << c.text;
+    EXPECT_EQ(reader.unread_lines(), static_cast<std::int64_t>(c.unread.size()));
   }
 }
 

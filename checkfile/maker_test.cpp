@@ -165,8 +165,10 @@ TEST_F(MakerTest, SubFoldersAreWalkedDepthFirstWhenAsked) {
   ASSERT_NE(folder_y, lines.end());
   EXPECT_EQ(*(folder_y + 1), "Processing file \"b.bin\" ... OK");
   // The window is pumped before each entry met: the 8 above, CheckSum.md5 and
-  // the old temporary file in x, and the unfinished check file itself.
-  EXPECT_EQ(sink.pumps.size(), 10u);
+  // the old temporary file in x; the unfinished check file has no name yet
+  // where the system allows.
+  EXPECT_GE(sink.pumps.size(), 9u);
+  EXPECT_LE(sink.pumps.size(), 10u);
   EXPECT_TRUE(sink.left_out.empty());
 
   EXPECT_EQ(Make(tree.path(), false), (Lines{"Processing file \"a.txt\" ... OK", "", "Operation completed.",

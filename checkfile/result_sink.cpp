@@ -64,4 +64,6 @@ void ResultSink::SummaryLine(std::string_view text) { Line(text); }
 
 void ResultSink::NewFile(std::string_view full_path) { Line("New file ... \"" + std::string(full_path) + "\""); }
 
+void ResultSink::LineNotRead(std::int64_t number, bool) { Line("Line " + std::to_string(number)); }
+
 }  // namespace quillora

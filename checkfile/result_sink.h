@@ -4,6 +4,7 @@
 // to learn what happened, it overrides the event instead.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,11 @@ class ResultSink : public JobSink {
   // the closing lines:
   //   New file ... "<full path>"
   virtual void NewFile(std::string_view full_path);
+  // A line of the check file read as no record, among the closing lines:
+  //   Line <number>
+  // damaged: in Quillora's own layout, where every line but a comment or an
+  // empty one is a record; else improperly formatted in another layout.
+  virtual void LineNotRead(std::int64_t number, bool damaged);
 
  protected:
   // Where each rendered line goes: one line of the result box, without a

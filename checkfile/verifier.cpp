@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "checkfile/check_file_format.h"
+#include "checkfile/check_file_input.h"
 #include "checkfile/input_text.h"
 #include "checkfile/check_file_reader.h"
 #include "digests/ahead_queue.h"
@@ -58,9 +59,11 @@ std::string BaseFolderOf(const std::string& check_file_path) {
   return WithTrailingSeparator(FolderOf(check_file_path));
 }
 
-VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs) {
-  const std::string base = BaseFolderOf(check_file_path);
-  std::unique_ptr<Stream> input = env.OpenTextForReading(check_file_path);
+VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs,
+                             const VerifyOptions& options) {
+  CheckFileInput checked = OpenCheckFile(env, check_file_path, options.dash_is_standard_input);
+  const std::string& base = checked.base;
+  std::unique_ptr<Stream>& input = checked.stream;
   // Each record's path comes with the base folder before it: the full path
   // is made without copying the record's path again.
   CheckFileReader reader(*input, base);
@@ -77,7 +80,12 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
       [&](VerifyItem& item) {
         if (read_failed) return false;
         try {
-          if (!reader.Next(item.record)) return false;
+          // A check file cut short or rewritten meanwhile would pass off
+          // part of it, or of another, as the whole.
+          if (!reader.Next(item.record)) {
+            if (input->Unchanged()) return false;
+            throw SystemFault(SystemFault::Object::kFile, check_file_path, kChangedWhileRead);
+          }
         } catch (...) {
           item.read_error = std::current_exception();
           read_failed = true;
@@ -126,8 +134,9 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
   }
   input.reset();
   tally.ReportSummary(sink);
+  ReportUnreadLines(sink, reader);
   VerifyCounts counts = tally.counts();
-  counts.improper_lines = reader.improper_lines();
+  counts.unread_lines = reader.unread_lines();
   return counts;
 }
 

@@ -36,26 +36,40 @@ std::string BaseFolderOf(const std::string& check_file_path);
 // relative path in native form, and the verdict (sink.VerdictOn) is one of
 //   OK ... "<full>"                  the digest matches (letter case ignored)
 //   File changed ... "<full>"        it does not
-//   File does not exist ... "<full>" no file there (a folder does not count;
-//                                    nor does a path holding a NUL byte)
+//   File does not exist ... "<full>" nothing there (nor at a path holding a
+//                                    NUL byte)
 //   Could not open file ... "<full>" it cannot be read: it fails the
-//                                    readability test (also every FIFO,
-//                                    socket and device), cannot be looked at
-//                                    (a folder on its way that may not be
-//                                    entered, a name too long), or its
-//                                    digest fails (held by another program,
-//                                    a read that fails part way)
+//                                    readability test (also every folder,
+//                                    FIFO, socket and device), cannot be
+//                                    looked at (a folder on its way that may
+//                                    not be entered, a name too long), or
+//                                    its digest fails (held by another
+//                                    program, a read that fails part way)
 // with sink.Pump() after each. The check file is closed before the summary.
 // Records are read in Quillora's layout, or in md5sum's in a file without one
-// (check_file_reader.h). Returns the counts, with the improper lines of an
-// md5sum-layout file, which no line reports. A record costs about its own length in memory, however
-// long its path.
+// (check_file_reader.h). Returns the counts, with the lines read as no
+// record. A record costs about its own length in memory, however long its
+// path.
 //
-// Raises IoError when the check file cannot be opened or read; the lines
-// reported before stay, and no summary is reported.
+// Raises IoError when the check file cannot be opened or read, and a
+// SystemFault when a file's digest finds no descriptor or memory (nothing
+// said of that file); the lines reported before stay, and no summary is
+// reported.
 //
 // Digests are computed ahead by `jobs` worker threads (0: one per core);
 // the lines and pumps stay the same.
-VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs = 0);
+//
+// The check file is read where it is (check_file_input.h): names are taken
+// from the folder of the file a link leads to; from a pipe, or with
+// options.dash_is_standard_input from standard input ("-", /dev/stdin), from
+// the current folder. One that changes while it is read (its size or time
+// at the end differs from those at its open) raises a SystemFault, as it
+// would pass part of it, or of another, off as the whole. After the summary
+// comes what was not read of it (ReportUnreadLines).
+struct VerifyOptions {
+  bool dash_is_standard_input = false;
+};
+VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs = 0,
+                             const VerifyOptions& options = {});
 
 }  // namespace quillora

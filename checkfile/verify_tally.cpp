@@ -14,6 +14,19 @@ void ReportList(ResultSink& sink, std::string_view heading, const PathList& list
 
 }  // namespace
 
+// "2 of them look like SHA256 records." for a tag, "1 of them looks like a
+// record of a 256-bit digest." for a size.
+std::string LooksLikeLine(std::string_view kind, std::int64_t count) {
+  const bool tag = !kind.ends_with("-bit");
+  std::string line = std::to_string(count) + " of them " + (count == 1 ? "looks like a " : "look like ");
+  if (tag) {
+    line.append(kind).append(count == 1 ? " record." : " records.");
+  } else {
+    line.append(count == 1 ? "record of a " : "records of a ").append(kind).append(" digest.");
+  }
+  return line;
+}
+
 std::string CountLine(const VerifyCounts& counts) {
   const std::int64_t total = counts.total();
   std::string line = std::to_string(total) + (total <= 1 ? " file was verified. " : " files were verified. ");
@@ -52,10 +65,27 @@ void VerifyTally::AddUnopenable(std::string full_path) {
   unopenable_.Add(std::move(full_path));
 }
 
+void ReportUnreadLines(ResultSink& sink, const CheckFileReader& reader) {
+  const std::int64_t count = reader.unread_lines();
+  if (count == 0) return;
+  sink.SummaryLine("");
+  sink.SummaryLine(count == 1 ? "1 line of the check file was not read as a record."
+                              : std::to_string(count) + " lines of the check file were not read as records.");
+  for (const auto& [kind, of_kind] : reader.unread_kinds()) sink.SummaryLine(LooksLikeLine(kind, of_kind));
+  sink.SummaryLine("");
+  sink.SummaryLine("The following lines of the check file were not read:");
+  const bool damaged = reader.layout() == CheckFileLayout::kQuillora;
+  for (const UnreadLine& line : reader.first_unread()) sink.LineNotRead(line.number, damaged);
+  const auto more = count - static_cast<std::int64_t>(reader.first_unread().size());
+  if (more > 0) sink.SummaryLine("... and " + std::to_string(more) + (more == 1 ? " more line" : " more lines"));
+}
+
 void VerifyTally::ReportSummary(ResultSink& sink) const {
   sink.SummaryBegins();
   sink.SummaryLine("Operation completes.");
   sink.SummaryLine(CountLine(counts_));
+  // Bare totals of nothing would read like a pass.
+  if (counts_.total() == 0) sink.SummaryLine("The check file holds no record.");
   ReportList(sink, "The following files have been changed since the check file was made:", changed_, base_);
   ReportList(sink, "The following files are lost:", lost_, base_);
   ReportList(sink, "The following files could not be opened during the MD5 checksum calculation:", unopenable_,

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "checkfile/check_file_reader.h"
 #include "checkfile/result_sink.h"
 
 namespace quillora {
@@ -18,9 +19,9 @@ struct VerifyCounts {
   std::int64_t changed = 0;
   std::int64_t lost = 0;
   std::int64_t unopenable = 0;
-  // Lines of an md5sum-layout check file that fit no layout: no verdict, no
-  // part of the total (CheckFileReader::improper_lines).
-  std::int64_t improper_lines = 0;
+  // Lines of the check file read as no record, comment or empty line: no
+  // verdict, no part of the total (CheckFileReader::unread_lines).
+  std::int64_t unread_lines = 0;
 
   std::int64_t total() const { return unchanged + changed + lost + unopenable; }
   // True when every record was unchanged (also when there was none).
@@ -31,6 +32,15 @@ struct VerifyCounts {
 // the changed count always, each with its singular or plural text; it ends
 // with a blank. "3 files were verified. 1 file did not exist. 0 file changed. "
 std::string CountLine(const VerifyCounts& counts);
+
+// Reports, among a verify's closing lines, what it could not read of its
+// check file (the reader's unread lines), or nothing when it read every line:
+// an empty line, how many lines were not read ("1 line of the check file was
+// not read as a record."), for each other digest some look like a record of,
+// how many ("2 of them look like SHA256 records."), then an empty line, the
+// heading and each line by its number (sink.LineNotRead), the first
+// CheckFileReader::kUnreadKept of them, and how many more.
+void ReportUnreadLines(ResultSink& sink, const CheckFileReader& reader);
 
 // A list of full paths that all start with one prefix, in the order they
 // were added. Short paths are packed into one buffer without the prefix, so

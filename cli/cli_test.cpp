@@ -402,7 +402,10 @@ TEST_F(CliTest, WhatWasNotReadIsToldOnStandardErrorAndExitsWithOne) {
       {{"make", data}, "Operation completed.\nThe MD5 checksum file is save at \"" + In(data, "CheckSum.md5") + "\"\n",
        "quillora-cli: " + fifo + ": " + why + "\nquillora-cli: 1 file or folder was left out of \"" +
            In(data, "CheckSum.md5") + "\"\n"},
-      {{"verify", not_records}, "0 file was verified. 0 file changed. \n",
+      {{"verify", not_records},
+       "0 file was verified. 0 file changed. \nThe check file holds no record.\n\n1 line of the check file was not "
+       "read as a record.\n1 of them looks like a SHA1 record.\n\nThe following lines of the check file were not "
+       "read:\nLine 1\n",
        "quillora-cli: " + not_records + ": 1 line is improperly formatted\nquillora-cli: " + not_records +
            ": no records found; the layouts read are DIGEST<TAB>PATH (Quillora's), DIGEST  NAME and DIGEST *NAME "
            "(md5sum's), MD5 (NAME) = DIGEST (md5sum --tag) and MD5(NAME)= DIGEST (openssl)\n"},

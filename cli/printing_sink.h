@@ -17,8 +17,9 @@ namespace quillora::cli {
 class PrintingJobSink final : public ResultSink {
  public:
   // quiet: verdicts "OK" are not printed. silent: nothing is printed, on
-  // either output.
-  explicit PrintingJobSink(bool quiet = false, bool silent = false) : quiet_(quiet), silent_(silent) {}
+  // either output. check_file: the verify's, named with each damaged line.
+  explicit PrintingJobSink(bool quiet = false, bool silent = false, std::string check_file = {})
+      : quiet_(quiet), silent_(silent), check_file_(std::move(check_file)) {}
 
   void FileDone(std::string_view name, FileStatus status) override {
     Progress::FileDone();
@@ -40,6 +41,13 @@ class PrintingJobSink final : public ResultSink {
     NameWithReason(path, reason);
     ++left_out_;
   }
+  // A damaged line of Quillora's own layout is named as md5sum --warn names
+  // an improper one.
+  void LineNotRead(std::int64_t number, bool damaged) override {
+    ResultSink::LineNotRead(number, damaged);
+    if (damaged && !silent_)
+      PrintPathProblem(check_file_, std::to_string(number) + ": improperly formatted MD5 checksum line");
+  }
   // A line that cannot be written ends the run here, before a make's check
   // file replaces the old one.
   void Flush() override { FlushLines(); }
@@ -57,6 +65,7 @@ class PrintingJobSink final : public ResultSink {
   }
 
   bool quiet_, silent_;
+  std::string check_file_;
   std::int64_t left_out_ = 0;
 };
 

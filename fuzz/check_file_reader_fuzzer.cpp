@@ -124,6 +124,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (reader.Next(record)) streamed.emplace_back(record.digest_text, record.path);
   if (reader.Next(record)) std::abort();
   const Whole whole = ReadWhole(text);
-  if (streamed != whole.records || reader.improper_lines() != whole.improper) std::abort();
+  if (streamed != whole.records || reader.unread_lines() != whole.improper) std::abort();
   return 0;
 }

@@ -175,8 +175,15 @@ class Env {
   virtual std::unique_ptr<Stream> OpenStandardInput() = 0;
 
   // Opens a text file for reading (others may read it meanwhile). Failure
-  // raises IoError. The stream's Read() returning -1 is a read failure.
+  // raises IoError. The stream's Read() returning -1 is a read failure. A
+  // pipe (FIFO) opens as a stream read once, with no size (OneWayStream).
   virtual std::unique_ptr<Stream> OpenTextForReading(const std::string& path) = 0;
+
+  // The path a chain of symbolic links at path leads to, whether that exists
+  // or not (a link's relative target taken from the link's folder); path
+  // itself when it is no link, or where the platform follows none here.
+  // Raises IoError when a link cannot be read or the chain goes round.
+  virtual std::string FinalTarget(const std::string& path) = 0;
 
   // Starts replacing the text file at path (see ReplacingFile). Fails with
   // IoError when the folder cannot be written or an existing file at path may
@@ -236,6 +243,7 @@ class EnvWrapper : public Env {
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override {
     return target_.CreateReplacing(path);
   }
+  std::string FinalTarget(const std::string& path) override { return target_.FinalTarget(path); }
   LocalTime Now() override { return target_.Now(); }
   std::string TimeSeparator() override { return target_.TimeSeparator(); }
   std::size_t OpenFilesAllowed() override { return target_.OpenFilesAllowed(); }

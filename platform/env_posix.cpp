@@ -361,7 +361,7 @@ void KeepOwnerAndMode(int fd, const struct stat& old) {
 
 // The file a chain of symbolic links leads to (path itself when it is no
 // link), whether that file exists or not.
-std::string FinalTarget(std::string path) {
+std::string FollowLinks(std::string path) {
   for (int hops = 0;; ++hops) {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
@@ -390,6 +390,7 @@ class PosixEnv final : public Env {
   std::unique_ptr<Stream> OpenStandardInput() override { return std::make_unique<StandardInputStream>(); }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override;
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override;
+  std::string FinalTarget(const std::string& path) override { return HasNul(path) ? path : FollowLinks(path); }
   LocalTime Now() override;
   std::string TimeSeparator() override;
   std::size_t OpenFilesAllowed() override;
@@ -552,7 +553,7 @@ std::unique_ptr<Stream> PosixEnv::OpenTextForReading(const std::string& path) {
 std::unique_ptr<ReplacingFile> PosixEnv::CreateReplacing(const std::string& path) {
   if (HasNul(path) || path.empty()) throw IoError(IoError::kInvalidFilename);
   // A link stays a link: what it leads to is replaced, beside itself.
-  const std::string target = FinalTarget(path);
+  const std::string target = FollowLinks(path);
   struct stat st;
   bool existed = false;
   if (::stat(target.c_str(), &st) == 0) {

@@ -245,6 +245,8 @@ class Win32Env final : public Env {
   std::unique_ptr<Stream> OpenStandardInput() override { return std::make_unique<StandardInputStream>(); }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override;
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override;
+  // Windows' links are rare, and a shortcut (.lnk) is a file of its own.
+  std::string FinalTarget(const std::string& path) override { return path; }
   LocalTime Now() override;
   std::string TimeSeparator() override;
   // Handles have no per-process count to speak of.

@@ -1,5 +1,7 @@
 #include "platform/errors.h"
 
+#include "platform/env.h"  // kChangedWhileRead
+
 namespace quillora {
 
 IoError::IoError(int code) : SystemError(0, IoErrorMessage(code)), code_(code) {}
@@ -7,10 +9,18 @@ IoError::IoError(int code) : SystemError(0, IoErrorMessage(code)), code_(code) {
 SystemError::SystemError(std::string_view what_failed, int number)
     : Error(std::string(what_failed) + ": " + SystemErrorMessage(number)), number_(number) {}
 
+namespace {
+
+std::string FaultText(SystemFault::Object object, const std::string& path, int number) {
+  if (number == kChangedWhileRead) return "The file \"" + path + "\" changed while it was read";
+  return std::string(object == SystemFault::Object::kFile ? "Cannot read file \"" : "Cannot read folder \"") + path +
+         "\". " + SystemErrorMessage(number);
+}
+
+}  // namespace
+
 SystemFault::SystemFault(Object object, std::string path, int number)
-    : SystemError(number, std::string(object == Object::kFile ? "Cannot read file \"" : "Cannot read folder \"") +
-                              path + "\". " + SystemErrorMessage(number)),
-      path_(std::move(path)) {}
+    : SystemError(number, FaultText(object, path, number)), path_(std::move(path)) {}
 
 IoError IoError::FromSystem(int system_error) {
   const int code = IoErrorCodeFromSystem(system_error);

@@ -60,6 +60,9 @@ class FaultEnv : public EnvWrapper {
   // The digest of each file throws std::bad_alloc, as when memory runs out:
   // at its open (0), or at its first read from this many bytes on.
   std::map<std::string, std::size_t> out_of_memory_after;
+  // Each of these text files grows by a line right after its first read, as
+  // a check file being rewritten while it is verified.
+  std::vector<std::string> texts_changed_after_first_read;
   // Text files served from memory, read back 16 bytes at a time; reads fail
   // with EIO from byte text_read_fails_at on.
   std::map<std::string, std::string> texts;
@@ -177,7 +180,13 @@ class FaultEnv : public EnvWrapper {
     const auto served = texts.find(path);
     if (served == texts.end()) {
       Opening opening(*this);
-      return opening.Counted(target().OpenTextForReading(path));
+      std::unique_ptr<Stream> file = target().OpenTextForReading(path);
+      const auto& changed = texts_changed_after_first_read;
+      if (std::find(changed.begin(), changed.end(), path) != changed.end()) {
+        file = std::make_unique<ChangedOnFirstRead>(
+            std::move(file), [path] { std::ofstream(path, std::ios::binary | std::ios::app) << "\r\n"; });
+      }
+      return opening.Counted(std::move(file));
     }
     return std::make_unique<StringStream>(served->second, 16, text_read_fails_at);
   }

@@ -1,0 +1,32 @@
+// Where a verify reads its check file from, and the folder its names are
+// taken from: the folder of the file itself, not of a link to it elsewhere;
+// for standard input ("-", /dev/stdin) or a pipe, the current folder, as
+// md5sum takes them.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/env.h"
+#include "platform/stream.h"
+
+namespace quillora {
+
+struct CheckFileInput {
+  // Seekable, as the reader needs for a second reading: what comes once
+  // (standard input, a pipe) is read whole into memory first.
+  std::unique_ptr<Stream> stream;
+  std::string base;   // the folder names are relative to, with a separator
+  bool once = false;  // from standard input or a pipe: there is no reading it again
+};
+
+// True for a path that names the program's standard input: "-", and on
+// POSIX /dev/stdin.
+bool NamesStandardInput(const std::string& path);
+
+// Opens the check file at path (used exactly as given; with
+// dash_is_standard_input, a path NamesStandardInput is the standard input).
+// Raises IoError when it cannot be opened or read.
+CheckFileInput OpenCheckFile(Env& env, const std::string& path, bool dash_is_standard_input = false);
+
+}  // namespace quillora
