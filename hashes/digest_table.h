@@ -3,8 +3,9 @@
 // check-file names that imply it. Nothing else in the code lists digests:
 // each question about them is a lookup here.
 //
-// MD5 is a row like the others, but its files are digested by this
-// program's own engine (md5/); streaming_digest.h computes the rest.
+// MD5 is a row like the others, but a file of MD5 alone is digested by this
+// program's own engine (md5/); streaming_digest.h computes every other
+// digest, and MD5 too where a pass needs it beside another.
 #pragma once
 
 #include <bit>
