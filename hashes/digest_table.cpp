@@ -40,7 +40,8 @@ constexpr std::array<DigestInfo, kDigestCount> kDigests{{
      GCRY_MD_BLAKE2B_384},
     {kBlake2b512, "BLAKE2b-512", 64, "blake2b", 512, "", "BLAKE2b", true, "BLAKE2b BLAKE2b-512 BLAKE2b512", "B2SUMS",
      "b2 b2sum", GCRY_MD_BLAKE2B_512},
-    {kBlake2s256, "BLAKE2s-256", 32, "", 0, "", "", true, "BLAKE2s BLAKE2s-256 BLAKE2s256", "", "", GCRY_MD_BLAKE2S_256},
+    {kBlake2s256, "BLAKE2s-256", 32, "", 0, "", "", true, "BLAKE2s BLAKE2s-256 BLAKE2s256", "", "",
+     GCRY_MD_BLAKE2S_256},
     {kSm3, "SM3", 32, "sm3", 0, "", "", false, "SM3", "", "", GCRY_MD_SM3},
     {kCrc32, "CRC-32", 4, "crc32b", 0, "", "", true, "CRC32", "", "sfv", GCRY_MD_CRC32},
 }};
