@@ -136,17 +136,39 @@ CheckFileReader::CheckFileReader(Stream& input, std::string path_prefix)
 }
 
 void CheckFileReader::AppendPath(const char* bytes, std::size_t count) {
-  while (count > 0) {
-    if (path_.size() == kPieceSize) {
-      pieces_.push_back(std::move(path_));
-      path_ = std::string();
-      path_.reserve(kPieceSize);
-    }
-    const std::size_t take = std::min(count, kPieceSize - path_.size());
-    path_.append(bytes, take);
-    bytes += take;
-    count -= take;
+  if (!whole_line_ && path_.size() + count > kLongLine) {
+    // Only a run of the block gets here (a line's single first byte never
+    // makes it long): what is left of the line starts at block_[at_].
+    const std::uint64_t rest = LineBytesFromHere();
+    std::string whole;
+    whole.reserve(prefix_.size() + path_.size() + rest + kPathRoom);
+    whole.append(prefix_).append(path_);
+    path_.swap(whole);
+    whole_line_ = true;
   }
+  path_.append(bytes, count);
+}
+
+std::uint64_t CheckFileReader::LineBytesFromHere() {
+  const std::string_view in_block(block_.data() + at_, size_ - at_);
+  if (const std::size_t lf = in_block.find('\n'); lf != std::string_view::npos) return lf;
+  std::uint64_t bytes = in_block.size();
+  const std::int64_t resume = input_.Position();
+  if (resume < 0) return bytes;  // no going back: the line grows as it comes
+  std::string scan(kBlockSize, '\0');
+  for (;;) {
+    const std::int64_t got = input_.Read(scan.data(), scan.size());
+    if (got < 0) throw IoError::FromSystem(input_.last_error());
+    if (got == 0) break;
+    const std::string_view read(scan.data(), static_cast<std::size_t>(got));
+    if (const std::size_t lf = read.find('\n'); lf != std::string_view::npos) {
+      bytes += lf;
+      break;
+    }
+    bytes += read.size();
+  }
+  if (!input_.Seek(resume)) throw IoError::FromSystem(input_.last_error() != 0 ? input_.last_error() : ESPIPE);
+  return bytes;
 }
 
 void CheckFileReader::ReadStart() {
@@ -173,21 +195,19 @@ bool CheckFileReader::Refill() {
 }
 
 void CheckFileReader::TakeGathered(std::string& into) {
-  if (prefix_.empty() && pieces_.empty()) {
+  if (whole_line_) {
+    // The prefix is in already, and the string is the line's own: handed
+    // over, never copied, and not kept for the next line.
+    into = std::move(path_);
+    path_ = std::string();
+    whole_line_ = false;
+    return;
+  }
+  if (prefix_.empty()) {
     into.swap(path_);  // no copy, and no allocation once warm
     return;
   }
-  std::size_t size = prefix_.size() + path_.size();
-  for (const std::string& piece : pieces_) size += piece.size();
-  std::string joined;
-  joined.reserve(size + (pieces_.empty() ? 0 : kPathRoom));
-  joined += prefix_;
-  for (std::string& piece : pieces_) {
-    joined += piece;
-    std::string().swap(piece);  // given back at once: the path is never held twice
-  }
-  joined += path_;
-  into = std::move(joined);
+  into.assign(prefix_).append(path_);
 }
 
 void CheckFileReader::CountUnread(std::string_view line_start) {
@@ -233,7 +253,10 @@ bool CheckFileReader::EndLine(CheckRecord& record) {
     state_ = LineState::kHead;
   }
   ++line_number_;
-  pieces_.clear();
+  if (whole_line_) {
+    path_ = std::string();
+    whole_line_ = false;
+  }
   head_.clear();
   path_.clear();
   sample_.clear();

@@ -1,8 +1,8 @@
 // Reads the records of a check file, streamed: one block of input and the
 // current record are all it holds, whatever the file's size or line lengths.
-// A long record costs its own bytes and about a megabyte more, never a copy:
-// its path is gathered in pieces and joined once, each piece given back as
-// soon as it is copied.
+// A long record costs its own bytes and a block more, never a copy: once a
+// line passes kLongLine, the reader reads on to its end to learn its length
+// and goes back, so its path is gathered in one string of its whole size.
 //
 // A UTF-8 byte-order mark at the start of the input is passed over (Notepad
 // writes one), whatever the layout.
@@ -79,7 +79,7 @@ class CheckFileReader {
   // layout is read again from there: the stream must be able to seek back.
   // Every record's path starts with path_prefix, so a caller that
   // needs the full path gets it without a second copy of a long path. A path
-  // joined from pieces has room for kPathRoom more bytes: a short lead and
+  // longer than kLongLine has room for kPathRoom more bytes: a short lead and
   // quotes can go around it in place.
   explicit CheckFileReader(Stream& input, std::string path_prefix = {});
   static constexpr std::size_t kPathRoom = 32;
@@ -116,13 +116,14 @@ class CheckFileReader {
   bool EndLine(CheckRecord& record);  // true when the finished line was a record
   void TakeGathered(std::string& into);  // prefix_ and the gathered bytes, joined
   void AppendPath(const char* bytes, std::size_t count);
+  std::uint64_t LineBytesFromHere();  // from block_[at_] to the line's LF (or the end)
   void CountUnread(std::string_view line_start);  // the current line, by its first bytes
   void Restart();  // for the second reading, in md5sum's layouts
 
   static constexpr std::size_t kBlockSize = 64 * 1024;
-  // Big enough that the system maps each piece apart and takes it back when
-  // it is freed; small enough to be the constant in the cost of a long path.
-  static constexpr std::size_t kPieceSize = 1 << 20;
+  // Past this, a line is gathered in one string of its whole size (see
+  // above); below, a second reading of it would cost more than a copy.
+  static constexpr std::size_t kLongLine = 1 << 20;
 
   Stream& input_;
   std::int64_t start_;  // where the input began, for the second reading
@@ -147,8 +148,8 @@ class CheckFileReader {
   bool sample_blank_ = true;
   static constexpr std::size_t kSampleSize = 160;
   std::string prefix_;
-  std::string path_;                // the last piece of the path (or md5sum line) so far
-  std::vector<std::string> pieces_;  // the full pieces before it
+  std::string path_;         // the path (or md5sum line) so far
+  bool whole_line_ = false;  // path_ is a long line's own string, prefix_ first
 };
 
 }  // namespace quillora

@@ -10,6 +10,7 @@
 #include <windows.h>
 #else
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #endif
 
@@ -40,6 +41,7 @@ using testing::TempTree;
 struct CliRun {
   int status = -1;  // the exit status, or 128 + the signal that ended it
   std::string out, err;
+  long peak_kib = 0;  // the most memory it held at once (POSIX only)
 };
 
 #ifdef _WIN32
@@ -146,10 +148,13 @@ pid_t Start(const std::string& program, const std::vector<std::string>& args, in
   return child;
 }
 
-// Waits for child; its exit status as a shell reports it.
-int Wait(pid_t child) {
+// Waits for child; its exit status as a shell reports it. peak_kib (when
+// given) gets the most memory it held at once.
+int Wait(pid_t child, long* peak_kib = nullptr) {
   int status = 0;
-  if (::waitpid(child, &status, 0) != child) return -1;
+  rusage usage{};
+  if (::wait4(child, &status, 0, &usage) != child) return -1;
+  if (peak_kib != nullptr) *peak_kib = usage.ru_maxrss;
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
@@ -165,7 +170,7 @@ CliRun RunProgram(const std::string& program, const std::vector<std::string>& ar
   const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   CliRun run;
   if (out < 0 || err < 0) return run;
-  run.status = Wait(Start(program, args, out, err, cwd, in));
+  run.status = Wait(Start(program, args, out, err, cwd, in), &run.peak_kib);
   ::close(out);
   ::close(err);
   run.out = testing::ReadFile(out_path);
@@ -379,6 +384,25 @@ TEST_F(CliTest, FailuresOfTheErrorReportExitWithThree) {
   ASSERT_NE(result, -1) << "set-up: the unprivileged child did not run";
   ASSERT_NE(result, 10) << "set-up: the unprivileged user cannot run " << cli;
   EXPECT_EQ(result, 0) << "11: verify of an unreadable check file, 12: make of an unlistable folder";
+}
+
+// A record as long as a check file is held about once, whatever is printed:
+// no verdict line, reason on standard error or closing list copies its path.
+TEST_F(CliTest, ALongRecordIsHeldOnce) {
+  SKIP_WITHOUT_POSIX("the child's peak memory, from wait4");
+  const std::string path(64 << 20, 'p');
+  const std::string ours = tree.Write("data/long.md5", Hex("") + "\t" + path + "\r\n");
+  const std::string md5sums = tree.Write("data/long.sums", Hex("") + "  " + path + "\n");
+  for (const std::string& check_file : {ours, md5sums}) {
+    for (const std::vector<std::string>& mode : {std::vector<std::string>{}, {"--quiet"}, {"--status"}}) {
+      std::vector<std::string> args = mode;
+      args.insert(args.begin(), "verify");
+      args.push_back(check_file);
+      const CliRun run = Cli(args);
+      EXPECT_EQ(run.status, 1);
+      EXPECT_LE(run.peak_kib, 3 * (64 << 10) / 2) << check_file << (mode.empty() ? "" : " " + mode[0]);
+    }
+  }
 }
 
 TEST_F(CliTest, WhatWasNotReadIsToldOnStandardErrorAndExitsWithOne) {

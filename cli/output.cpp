@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -76,18 +77,22 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
-// Writes line and its line end in one call where the system allows, without
-// copying the line: a record's path may be as long as the check file.
-int WriteLine(int fd, std::string_view line) {
+// Writes the parts of a line and its line end in one call where the system
+// allows, without copying them: a record's path may be as long as the check
+// file.
+int WriteLine(int fd, std::initializer_list<std::string_view> pieces) {
 #ifdef _WIN32
-  std::string text(line);
+  std::string text;
+  for (std::string_view piece : pieces) text += piece;
   text += '\n';
   return WriteAll(fd, text);
 #else
-  char end = '\n';
-  iovec parts[2] = {{const_cast<char*>(line.data()), line.size()}, {&end, 1}};
+  static const char end = '\n';
+  iovec parts[8];
+  int count = 0;
+  for (std::string_view piece : pieces) parts[count++] = {const_cast<char*>(piece.data()), piece.size()};
+  parts[count++] = {const_cast<char*>(&end), 1};
   iovec* part = parts;
-  int count = 2;
   while (count > 0) {
     const ssize_t written = ::writev(fd, part, count);
     if (written < 0) {
@@ -130,7 +135,7 @@ void EraseStatusLocked() {
 
 // Writes one line to fd, its control characters escaped when escape is set.
 int WriteFramed(int fd, std::string_view line, bool escape) {
-  return escape ? WriteLine(fd, EscapeControls(line)) : WriteLine(fd, line);
+  return escape ? WriteLine(fd, {EscapeControls(line)}) : WriteLine(fd, {line});
 }
 
 // Ends the run for a failed write to standard output.
@@ -188,7 +193,15 @@ void PrintError(std::string_view line) {
 }
 
 void PrintPathProblem(std::string_view path, std::string_view reason) {
-  PrintError("quillora-cli: " + std::string(path) + ": " + std::string(reason));
+  if (stderr_is_terminal) {
+    PrintError("quillora-cli: " + std::string(path) + ": " + std::string(reason));
+    return;
+  }
+  // In parts: a path as long as the check file is written, never copied.
+  WriteHeld();
+  std::lock_guard lock(status_mutex);
+  EraseStatusLocked();
+  WriteLine(2, {"quillora-cli: ", path, ": ", reason});
 }
 
 void ShowStatus(std::string_view text) {
