@@ -386,6 +386,32 @@ TEST_F(CliTest, FailuresOfTheErrorReportExitWithThree) {
   EXPECT_EQ(result, 0) << "11: verify of an unreadable check file, 12: make of an unlistable folder";
 }
 
+// From standard input ("-", /dev/stdin) or a pipe, names are relative to the
+// current folder, as md5sum reads them; what cannot be read twice refuses
+// --new. A NUL in a record's path never reaches a pipe raw.
+TEST_F(CliTest, ACheckFileComesFromStandardInputAsMd5sumReadsIt) {
+  SKIP_WITHOUT_POSIX("/dev/stdin and a pipe");
+  tree.Write("data/a.txt", "abc");
+  const std::string check_file = tree.Write("elsewhere/sums", Hex("abc") + "  a.txt\n");
+  for (const char* name : {"-", "/dev/stdin"}) {
+    const int in = ::open(check_file.c_str(), O_RDONLY | O_CLOEXEC);
+    const CliRun run = Cli({"verify", name}, data, in);
+    ::close(in);
+    EXPECT_EQ(run.status, 0) << name << ": " << run.err;
+    EXPECT_TRUE(run.out.starts_with("OK ... \"./a.txt\"\n")) << name << ": " << run.out;
+  }
+  int ends[2];
+  ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+  const std::string text = testing::ReadFile(check_file);
+  ASSERT_EQ(::write(ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  ::close(ends[1]);
+  EXPECT_EQ(Cli({"verify", "--new", "-"}, data, ends[0]).status, 2) << "standard input cannot be read twice";
+  ::close(ends[0]);
+  const std::string nul = tree.Write("data/nul.md5", Hex("abc") + std::string("\ta.txt\0junk\r\n", 14));
+  const CliRun run = Cli({"verify", nul});
+  EXPECT_TRUE(run.out.starts_with("File does not exist ... \"" + In(data, "a.txt\\x00junk") + "\"\n")) << run.out;
+}
+
 // A record as long as a check file is held about once, whatever is printed:
 // no verdict line, reason on standard error or closing list copies its path.
 TEST_F(CliTest, ALongRecordIsHeldOnce) {

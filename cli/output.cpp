@@ -133,9 +133,28 @@ void EraseStatusLocked() {
   status_shown = false;
 }
 
-// Writes one line to fd, its control characters escaped when escape is set.
-int WriteFramed(int fd, std::string_view line, bool escape) {
-  return escape ? WriteLine(fd, {EscapeControls(line)}) : WriteLine(fd, {line});
+// A line as it goes out: to a terminal its control characters escaped, and
+// elsewhere its NUL bytes, which no name holds and would cut a reader's
+// line short (a check file's record may hold one). storage keeps what was
+// escaped.
+std::string_view Framed(std::string_view line, bool terminal, std::string& storage) {
+  if (terminal) return storage = EscapeControls(line);
+  if (line.find('\0') == std::string_view::npos) return line;
+  storage.clear();
+  for (const char ch : line) {
+    if (ch == '\0') {
+      storage += "\\x00";
+    } else {
+      storage += ch;
+    }
+  }
+  return storage;
+}
+
+// Writes one line to fd, framed for a terminal or not (Framed).
+int WriteFramed(int fd, std::string_view line, bool terminal) {
+  std::string storage;
+  return WriteLine(fd, {Framed(line, terminal, storage)});
 }
 
 // Ends the run for a failed write to standard output.
@@ -157,7 +176,8 @@ bool StdinIsTerminal() { return IsTerminal(0); }
 
 void PrintLine(std::string_view line) {
   if (holding && line.size() < kHeldBlock) {
-    held += stdout_is_terminal ? EscapeControls(line) : line;
+    std::string storage;
+    held += Framed(line, stdout_is_terminal, storage);
     held += '\n';
     if (held.size() >= kHeldBlock) WriteHeld();
     if (held_error != 0) Fail(held_error);
@@ -201,7 +221,8 @@ void PrintPathProblem(std::string_view path, std::string_view reason) {
   WriteHeld();
   std::lock_guard lock(status_mutex);
   EraseStatusLocked();
-  WriteLine(2, {"quillora-cli: ", path, ": ", reason});
+  std::string storage;
+  WriteLine(2, {"quillora-cli: ", Framed(path, false, storage), ": ", reason});
 }
 
 void ShowStatus(std::string_view text) {

@@ -4,7 +4,8 @@
 // at the other end of a pipe sees a line per file while the run goes on, and
 // a run that is killed has printed every line it finished. When a stream is a
 // terminal, the control characters of names are shown escaped (see
-// EscapeControls); into a file or a pipe the bytes stay exact.
+// EscapeControls); into a file or a pipe the bytes stay exact, but for a NUL
+// (only a check file's record can hold one), written \x00 there too.
 #pragma once
 
 #include <exception>
