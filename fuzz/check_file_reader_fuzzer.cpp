@@ -41,8 +41,10 @@ bool IsDigest(std::string_view text) {
   return text.size() == 32 && text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
 }
 
-// One md5sum-layout line, taken apart from both ends.
-std::optional<std::pair<std::string, std::string>> ParseMd5sumLine(std::string line) {
+// One md5sum-layout line, taken apart from both ends. one_blank: whether the
+// file's untagged lines have one blank before the name (settled by the
+// first), unknown until then.
+std::optional<std::pair<std::string, std::string>> ParseMd5sumLine(std::string line, std::optional<bool>& one_blank) {
   line.erase(0, std::min(line.size(), line.find_first_not_of(" \t")));
   const bool escaped = !line.empty() && line[0] == '\\';
   if (escaped) line.erase(0, 1);
@@ -63,7 +65,14 @@ std::optional<std::pair<std::string, std::string>> ParseMd5sumLine(std::string l
     if (line.size() < 33 || (line[32] != ' ' && line[32] != '\t')) return std::nullopt;
     digest = line.substr(0, 32);
     name = line.substr(33);
-    if (!name.empty() && (name[0] == ' ' || name[0] == '*')) name.erase(0, 1);
+    if (!IsDigest(digest)) return std::nullopt;
+    const bool mark = name.size() > 1 && (name[0] == ' ' || name[0] == '*');
+    if (!one_blank) one_blank = !mark;
+    if (!*one_blank) {
+      if (!mark) return std::nullopt;
+      name.erase(0, 1);
+    }
+    if (name.empty()) return std::nullopt;
   }
   if (!IsDigest(digest)) return std::nullopt;
   if (!escaped) return std::make_pair(digest, quillora::FromCheckFilePath(name));
@@ -93,15 +102,20 @@ Whole ReadWhole(std::string text) {
   }
   Whole whole;
   for (const std::string& line : SplitAtLf(without_cr)) {
-    if (!line.empty() && line[0] != ';' && line.find('\t') == 32)
+    if (!line.empty() && line[0] != ';' && line.find('\t') == 32) {
       whole.records.emplace_back(line.substr(0, 32), quillora::FromCheckFilePath(line.substr(33)));
+    } else if (line.find_first_not_of(" \t") != std::string::npos && line[0] != ';') {
+      ++whole.improper;  // damaged, if the file turns out to be in this layout
+    }
   }
   if (!whole.records.empty()) return whole;
+  whole.improper = 0;
+  std::optional<bool> one_blank;
   for (std::string line : SplitAtLf(text)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.starts_with('\x1a')) break;
     if (line.find_first_not_of(" \t") == std::string::npos || line[0] == '#' || line[0] == ';') continue;
-    if (auto record = ParseMd5sumLine(line)) {
+    if (auto record = ParseMd5sumLine(line, one_blank)) {
       whole.records.push_back(std::move(*record));
     } else {
       ++whole.improper;
