@@ -11,6 +11,7 @@
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/wide_text.h"
+#include "platform/win32_listing.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -34,6 +35,39 @@ TEST(Win32Env, ReadabilityAndExistence) {
   EXPECT_TRUE(env.FolderExists(folder));
   EXPECT_TRUE(env.FolderExists(folder + "\\"));
   EXPECT_FALSE(env.FolderExists(file));
+}
+
+// FindNextFileW reads the next entry, then fails as a network share that went
+// away does, after the first two.
+int entries_before_failure = 0;
+BOOL WINAPI FailingFindNext(HANDLE find, WIN32_FIND_DATAW* data) {
+  if (entries_before_failure-- > 0) return ::FindNextFileW(find, data);
+  ::SetLastError(ERROR_NETNAME_DELETED);
+  return FALSE;
+}
+
+// A listing ends only where the system says there are no more entries; any
+// other stop is the folder's failure, after the entries read before it.
+TEST(Win32Env, AListingCutShortFailsAfterItsEntries) {
+  EXPECT_EQ(ListingStopError(ERROR_NO_MORE_FILES), 0);
+  EXPECT_EQ(ListingStopError(ERROR_NETNAME_DELETED), ERROR_NETNAME_DELETED);
+  TempTree tree;
+  for (const char* name : {"a", "b", "c", "d", "e"}) tree.Write(name, name);
+  WIN32_FIND_DATAW first;
+  const HANDLE find = ::FindFirstFileW(WidePath(tree.At("*")).c_str(), &first);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  entries_before_failure = 4;  // ".", "..", "a" and "b" after the first, "."
+  FindListing listing(find, first, FolderId{}, FailingFindNext);
+  std::vector<std::string> names;
+  FolderEntry entry;
+  try {
+    while (listing.Next(entry)) names.push_back(entry.name);
+    ADD_FAILURE() << "the listing ended as if whole";
+  } catch (const SystemError& e) {
+    EXPECT_EQ(e.number(), ERROR_NETNAME_DELETED);
+  }
+  EXPECT_GE(names.size(), 3u) << "the entries before the failure come first";
+  EXPECT_LT(names.size(), 5u);
 }
 
 TEST(Win32Env, DigestNeedsTheFileUnshared) {
