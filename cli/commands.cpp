@@ -17,7 +17,8 @@ const std::vector<CommandRow>& Commands() {
        "spaces, digest. A file named here that cannot be read gets \"Could not open file\"; one below a folder "
        "is left out. Either is named on standard error with the reason. PATH - (or no PATH, when standard input is not a terminal) "
        "digests standard input, printed with the name -.",
-       {"every file digested", "a file could not be read", "bad usage", "stopped by an error"},
+       {"every file digested", "a file could not be read", "bad usage",
+        "stopped by an error, such as a read that failed (the old check file is kept)"},
        HashCommand},
       {"make", "FOLDER", "write FOLDER/CheckSum.md5, recording every file below FOLDER",
        "Write FOLDER/CheckSum.md5, recording the digest of every file below FOLDER (links to folders met inside "
@@ -26,15 +27,17 @@ const std::vector<CommandRow>& Commands() {
        "md5sum's layout instead.",
        {"every file recorded", "a file or folder was left out (how many on standard error)",
         "bad usage, or FOLDER missing or unreadable",
-        "stopped by an error, such as a check file that cannot be written"},
+        "stopped by an error, such as a check file that cannot be written or a listing that failed (the old check "
+        "file is kept)"},
        MakeCommand},
       {"verify", "CHECKFILE", "check every file a check file records and print a verdict per file and the summary",
        "Check every file that CHECKFILE records, relative to the folder that holds it, and print a verdict per "
        "file and the summary. CHECKFILE is read in Quillora's layout (DIGEST<TAB>PATH) or, when it holds no "
-       "such line, in md5sum's (DIGEST  NAME, DIGEST *NAME, MD5 (NAME) = DIGEST, MD5(NAME)= DIGEST). A file "
-       "that could not be opened is named on standard error with the reason.",
+       "such line, in md5sum's (DIGEST  NAME, DIGEST *NAME, MD5 (NAME) = DIGEST, MD5(NAME)= DIGEST); CHECKFILE "
+       "- is standard input, names then relative to the current folder. A file that could not be opened is "
+       "named on standard error with the reason, and so is each line not read as a record.",
        {"every file OK",
-        "a file changed, is lost, could not be opened or is new, a line is improperly formatted, or CHECKFILE "
+        "a file changed, is lost, could not be opened or is new, a line was not read as a record, or CHECKFILE "
         "holds no record",
         "bad usage, or CHECKFILE missing", "stopped by an error, such as a check file that cannot be read"},
        VerifyCommand},
