@@ -12,6 +12,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/UnitFrmMain.h"
@@ -264,6 +265,13 @@ TEST_F(PagesTest, VerifyReportsEachRecordAndTheSummary) {
                 "3 files were verified. 1 file did not exist. 1 file changed. ", "",
                 "The following files have been changed since the check file was made:", base + "b.txt", "",
                 "The following files are lost:", base + "gone.txt"}));
+
+  // Lines of another digest are no pass in the box either.
+  form->EdtCheckfilePath->setText(QString::fromStdString(tree.Write("SHA256SUMS", std::string(64, 'a') + "  a.txt\n")));
+  Click(form->BtnVerify);
+  const std::vector<std::string> lines = Lines(form->MemoVerifyResult);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "The check file holds no record."), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "1 of them looks like a record of a 256-bit digest."), lines.end());
 }
 
 TEST_F(PagesTest, VerifyInputErrorsLeaveTheResultBoxAlone) {
