@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <cerrno>
 #include <exception>
+#include <new>
+#include <system_error>
 
 #include "app/display_text.h"
 #include "platform/errors.h"
@@ -19,6 +22,11 @@ bool RunReportingErrors(QWidget* parent, const std::function<void()>& body) {
   try {
     body();
     return true;
+  } catch (const std::bad_alloc&) {
+    // The library's own words ("std::bad_alloc") say nothing to a user.
+    ShowErrorReport(parent, SystemErrorMessage(ENOMEM));
+  } catch (const std::system_error& e) {
+    ShowErrorReport(parent, e.code().message());  // a thread that could not start
   } catch (const std::exception& e) {
     ShowErrorReport(parent, e.what());
   } catch (...) {

@@ -1,5 +1,8 @@
 #include "app/error_report.h"
 
+#include <cerrno>
+#include <new>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <gtest/gtest.h>
@@ -41,6 +44,7 @@ TEST(ErrorReport, ShowsTheErrorWithItsFullStopInACriticalBoxTitledQuillora) {
   EXPECT_EQ(Report([] { throw Error("x."); }, &ok).text, "x.");
   EXPECT_EQ(Report([] { throw Error("x!"); }, &ok).text, "x!");
   EXPECT_EQ(Report([] { throw std::runtime_error("plain"); }, &ok).text, "plain.");
+  EXPECT_EQ(Report([] { throw std::bad_alloc(); }, &ok).text.toStdString(), SystemErrorMessage(ENOMEM) + ".");
   EXPECT_EQ(Report([] { throw 42; }, &ok).text, "Unknown error.") << "nothing escapes the guard";
 }
 
