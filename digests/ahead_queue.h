@@ -62,7 +62,8 @@ class AheadQueue {
         break;
       }
       if (DigestRequest request = digest_path_(item); request.path != nullptr) {
-        ahead_.Submit(*request.path, request.listed_regular, std::move(request.folder), request.name_at);
+        ahead_.Submit(*request.path, request.listed_regular, std::move(request.folder), request.name_at,
+                      request.digests);
         // The first fill walks a whole look-ahead: the workers start on its
         // first files meanwhile.
         if (++unstarted == kStartEvery) {

@@ -89,9 +89,9 @@ bool DigestAhead::HasRoom() const {
 }
 
 void DigestAhead::Submit(std::string path, bool listed_regular, std::shared_ptr<const FolderHandle> folder,
-                         std::size_t name_at) {
+                         std::size_t name_at, DigestSet digests) {
   std::lock_guard lock(mutex_);
-  slots_.push_back(Slot{std::move(path), listed_regular, std::move(folder), name_at, std::nullopt});
+  slots_.push_back(Slot{std::move(path), listed_regular, std::move(folder), name_at, digests, std::nullopt});
 }
 
 void DigestAhead::Start() {
@@ -130,6 +130,18 @@ AheadOutcome DigestAhead::Open(const Claimed& claimed, std::unique_ptr<Stream>& 
   return outcome;
 }
 
+AheadOutcome DigestAhead::DigestedAlone(Stream& file, DigestSet digests) {
+  if (digests == DigestSet{DigestId::kMd5}) {
+    DigestBytes digest;
+    const int error = DigestOfOpenFile(file, digest);
+    return Digested(digest, error);
+  }
+  AheadOutcome outcome;
+  outcome.exists = outcome.readable = true;
+  outcome.error = DigestsOfOpenFile(file, digests, outcome.values);
+  return outcome;
+}
+
 AheadOutcome DigestAhead::Digested(const DigestBytes& digest, int error) {
   AheadOutcome outcome;
   outcome.exists = outcome.readable = true;
@@ -153,7 +165,8 @@ std::size_t DigestAhead::Claim(std::vector<Claimed>& held, std::size_t wanted) {
                            .path = &slot.path,
                            .listed_regular = slot.listed_regular,
                            .folder = slot.folder.get(),
-                           .name_at = slot.name_at});
+                           .name_at = slot.name_at,
+                           .digests = slot.digests});
     ++next_to_start_;
   }
   return count;
@@ -199,10 +212,8 @@ void DigestAhead::DigestClaimed(Hand& hand) {
       std::unique_ptr<Stream> file;
       AheadOutcome outcome = Open(claimed, file);
       if (file) {
-        DigestBytes digest;
-        const int error = DigestOfOpenFile(*file, digest);
+        outcome = DigestedAlone(*file, claimed.digests);
         file.reset();
-        outcome = Digested(digest, error);
       }
       post(claimed.number, std::move(outcome));
       return;
@@ -231,6 +242,11 @@ void DigestAhead::DigestClaimed(Hand& hand) {
         next->opened = true;
         const std::uint64_t number = next->number;
         AheadOutcome outcome = Open(*next, file.stream);
+        // The lanes are MD5's: another digest is read whole here, alone.
+        if (file.stream && next->digests != DigestSet{DigestId::kMd5}) {
+          outcome = DigestedAlone(*file.stream, next->digests);
+          file.stream.reset();
+        }
         if (file.stream && ToLongLanes(number, file.stream)) {
           let_go(number);
           continue;

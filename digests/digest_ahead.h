@@ -17,7 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include "digests/file_digest.h"  // DigestValues
 #include "digests/file_lanes.h"
+#include "hashes/digest_table.h"
 #include "md5/md5.h"
 #include "md5/md5_lanes.h"
 #include "platform/env.h"
@@ -39,6 +41,10 @@ struct AheadOutcome {
   // Anything else that failed (out of memory), on any engine: it ends the
   // job.
   std::exception_ptr fault;
+  // For a request of more than MD5 alone (DigestRequest::digests), each
+  // digest asked for, in the table's order, when digested; digest stays
+  // empty then.
+  DigestValues values;
 
   bool digested() const { return readable && error == 0 && !fault; }
 };
@@ -52,6 +58,9 @@ struct DigestRequest {
   bool listed_regular = false;
   std::shared_ptr<const FolderHandle> folder = nullptr;
   std::size_t name_at = 0;
+  // What to compute: MD5 alone goes to this program's engine and its lanes;
+  // any other set is read once through the library's streaming digest.
+  DigestSet digests{DigestId::kMd5};
 };
 
 class DigestAhead {
@@ -81,7 +90,7 @@ class DigestAhead {
   // A folder given stays held until the file's outcome is taken; the
   // caller's thread alone takes and drops it.
   void Submit(std::string path, bool listed_regular = false, std::shared_ptr<const FolderHandle> folder = {},
-              std::size_t name_at = 0);
+              std::size_t name_at = 0, DigestSet digests = {DigestId::kMd5});
   void Start();
   // The outcome of the oldest file not yet taken. While it waits, it calls
   // idle about every 20 ms (the window stays live on a large file).
@@ -104,6 +113,7 @@ class DigestAhead {
     bool listed_regular = false;
     std::shared_ptr<const FolderHandle> folder;  // held for the open, or null
     std::size_t name_at = 0;
+    DigestSet digests{DigestId::kMd5};
     std::optional<AheadOutcome> outcome;
   };
   struct Claimed {
@@ -113,6 +123,7 @@ class DigestAhead {
     bool listed_regular = false;  // the slot's: opened without a look first
     const FolderHandle* folder = nullptr;  // the slot's, which keeps it
     std::size_t name_at = 0;
+    DigestSet digests{DigestId::kMd5};
   };
   // What one thread that digests holds: the files it claimed and has not
   // posted, oldest first (at most a lane's worth), and its lanes, if any.
@@ -130,6 +141,9 @@ class DigestAhead {
   // The outcome of a file Open opened: its digest text, or the error of its
   // read (kChangedWhileRead among them).
   static AheadOutcome Digested(const DigestBytes& digest, int error);
+  // A file Open opened, digested alone on this thread: MD5 on the scalar
+  // engine, or the streaming digest for any other set.
+  static AheadOutcome DigestedAlone(Stream& file, DigestSet digests);
   // Claims files and posts each one's outcome: on hand's lanes as many as it
   // can claim, else one on the scalar engine. Every engine's one exception
   // boundary: anything a file's own SystemError does not cover becomes the

@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include "digests/file_digest.h"
+#include "hashes/streaming_digest.h"
 #include "platform/errors.h"
 #include "testing/fault_env.h"
 #include "testing/temp_tree.h"
@@ -150,6 +151,33 @@ TEST(DigestAhead, ReadsWaitingOnTheDiskKeepTheOutcomes) {
     EXPECT_EQ(outcomes(4, 12), expected) << LaneEngineName(engine) << ", 4 jobs, 12 files open";
   }
   ForceLaneEngine(active);
+}
+
+// A request for another digest than MD5 alone comes back in its place with
+// each digest asked for, whether lanes or single files do the MD5 around it.
+TEST(DigestAhead, OtherDigestsComeBackInQueueOrder) {
+  TempTree tree;
+  testing::FaultEnv env;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 40; ++i) paths.push_back(tree.Write("f" + std::to_string(i), testing::RandomBytes(i * 301, i)));
+  const DigestSet sha = {DigestId::kSha256, DigestId::kSha3_256};
+  for (unsigned jobs : {1u, 3u}) {
+    DigestAhead ahead(env, jobs);
+    for (std::size_t i = 0; i < paths.size(); ++i)
+      ahead.Submit(paths[i], false, {}, 0, i % 3 == 1 ? sha : DigestSet{DigestId::kMd5});
+    ahead.Start();
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      const AheadOutcome outcome = ahead.TakeNext();
+      const std::string bytes = testing::ReadFile(paths[i]);
+      if (i % 3 != 1) {
+        EXPECT_EQ(outcome.digest, DigestToLowerHex(DigestOfBuffer(bytes.data(), bytes.size()))) << i;
+        continue;
+      }
+      EXPECT_EQ(outcome.values, (DigestValues{{DigestId::kSha256, DigestOfBytes(DigestId::kSha256, bytes)},
+                                              {DigestId::kSha3_256, DigestOfBytes(DigestId::kSha3_256, bytes)}}))
+          << i;
+    }
+  }
 }
 
 TEST(DigestAhead, EndingEarlyLeavesNoThreadBehind) {

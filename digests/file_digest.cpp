@@ -11,6 +11,7 @@
 #include <stop_token>
 #include <thread>
 
+#include "hashes/streaming_digest.h"
 #include "platform/errors.h"
 
 namespace quillora {
@@ -165,6 +166,18 @@ int DigestOfOpenFile(Stream& file, DigestBytes& digest) {
   digest = FinishDigest(state);  // also wipes the state
   if (error != 0) digest = DigestBytes{};
   return error;
+}
+
+int DigestsOfOpenFile(Stream& file, DigestSet digests, DigestValues& values) {
+  values.clear();
+  StreamingDigest digest(digests);
+  BoundedRead read(file, file.Size());
+  const auto feed = [&digest](const std::uint8_t* bytes, std::size_t n) { digest.Update(bytes, n); };
+  const int error = read.left() >= kOverlapFrom ? ReadOverlapped(read, feed) : ReadInTurn(read, feed);
+  if (error != 0) return error;
+  digest.Finish();
+  for (const DigestId id : digests) values.emplace_back(id, digest.Value(id));
+  return 0;
 }
 
 DigestBytes DigestOfFile(const std::string& path, Env& env) {

@@ -6,7 +6,11 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "hashes/digest_table.h"
+#include "hashes/digest_value.h"
 #include "md5/md5.h"
 #include "platform/env.h"
 #include "platform/stream.h"
@@ -60,6 +64,13 @@ class BoundedRead {
 // number of a failed read, or kChangedWhileRead; the digest of what was read
 // is then wiped, never passed off as the file's.
 int DigestOfOpenFile(Stream& file, DigestBytes& digest);
+
+// The digests of a file of more than MD5 alone (digests holds another), all
+// in one reading of it, through the library's streaming digest; read as
+// DigestOfOpenFile reads. Returns 0 with values holding each member of
+// digests in the table's order, or the error number (values then empty).
+using DigestValues = std::vector<std::pair<DigestId, DigestValue>>;
+int DigestsOfOpenFile(Stream& file, DigestSet digests, DigestValues& values);
 
 // Feeds the rest of a file that read has begun to state, reading on a second
 // thread while it hashes from kOverlapFrom bytes left. Returns 0, or the
