@@ -38,31 +38,30 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
       case ScanEntry::Kind::kPassedOver:
         break;
       case ScanEntry::Kind::kFolder:
-        sink.FolderEntered(entry.path);
+        sink.FolderEntered(entry.file.path);
         break;
       case ScanEntry::Kind::kUnlistableFolder:
         // The folder made for cannot be left out of its own check file, and
         // a fault of the system is no fact of the folder: either would cut
         // records from the new check file in silence.
-        if (entry.top) throw SystemFault(SystemFault::Object::kFolder, entry.path, entry.error);
+        if (entry.top) throw SystemFault(SystemFault::Object::kFolder, entry.file.path, entry.error);
         ThrowIfSystemFault(entry);
-        sink.FolderEntered(entry.path);
-        sink.LeftOut(entry.path, SystemErrorMessage(entry.error));
+        sink.FolderEntered(entry.file.path);
+        sink.LeftOut(entry.file.path, SystemErrorMessage(entry.error));
         break;
       case ScanEntry::Kind::kUnlookable:
         ThrowIfSystemFault(entry);
         sink.FileDone(entry.name, FileStatus::kCouldNotOpen);
-        sink.LeftOut(entry.path, SystemErrorMessage(entry.error));
+        sink.LeftOut(entry.file.path, SystemErrorMessage(entry.error));
         break;
       case ScanEntry::Kind::kUnrecordableName:
         sink.FileDone(entry.name, FileStatus::kNameNotRecordable);
-        sink.LeftOut(entry.path, kNameCannotBeRecorded);
+        sink.LeftOut(entry.file.path, kNameCannotBeRecorded);
         break;
       case ScanEntry::Kind::kFile: {
         const AheadOutcome outcome = queue.Outcome(keep_alive);
-        if (outcome.fault) std::rethrow_exception(outcome.fault);
         if (!outcome.digested() && !TellsOfTheEntry(outcome.error))
-          throw SystemFault(SystemFault::Object::kFile, entry.path, outcome.error);
+          throw SystemFault(SystemFault::Object::kFile, entry.file.path, outcome.error);
         // A file another program holds, or one that changed while it was
         // read, is reported rather than left out in silence.
         if (outcome.digested()) {
@@ -70,7 +69,7 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
                             : CheckFileRecordLine(outcome.digest, ToCheckFilePath(entry.relative)));
         }
         sink.FileDone(entry.name, outcome.digested() ? FileStatus::kOk : FileStatus::kCouldNotOpen);
-        if (!outcome.digested()) sink.LeftOut(entry.path, SystemErrorMessage(outcome.error));
+        if (!outcome.digested()) sink.LeftOut(entry.file.path, SystemErrorMessage(outcome.error));
         break;
       }
     }

@@ -68,18 +68,18 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
         case ScanEntry::Kind::kUnlistableFolder:
         case ScanEntry::Kind::kUnlookable:
           ThrowIfSystemFault(entry);  // it would hide what is new below it
-          found_.push_back({entry.path, SystemErrorMessage(entry.error)});
+          found_.push_back({entry.file.path, SystemErrorMessage(entry.error)});
           break;
         case ScanEntry::Kind::kUnrecordableName:
-          found_.push_back({entry.path, std::string(kNameCannotBeRecorded)});
+          found_.push_back({entry.file.path, std::string(kNameCannotBeRecorded)});
           break;
         case ScanEntry::Kind::kFile: {
           if (entry.relative == check_file_name || recorded.contains(entry.relative)) break;
           // Only a file a make would record is new; the readability test is
           // what a make's digest would find first.
-          const int error = ReadabilityError(env, entry.path);
+          const int error = ReadabilityError(env, entry.file.path);
           if (!TellsOfTheEntry(error) && error != 0)
-            throw SystemFault(SystemFault::Object::kFile, entry.path, error);
+            throw SystemFault(SystemFault::Object::kFile, entry.file.path, error);
           found_.push_back({base + entry.relative, error == 0 ? std::string() : SystemErrorMessage(error)});
           break;
         }

@@ -28,10 +28,10 @@ void ReportVerdict(ResultSink& sink, Verdict verdict, std::string& full_path, in
 
 // One record on its way from the reader to the report.
 struct VerifyItem {
-  CheckRecord record;  // its path is the full path: base folder first
+  CheckRecord record;  // its path goes on in file
+  FileToOpen file;     // the full path, base folder first, and how to open it
   std::exception_ptr read_error;  // set instead: the check file failed here
   bool too_long = false;          // a path no system can look at
-  ListedFolders::Vouched vouched;  // by its folder's listing
 };
 
 }  // namespace
@@ -92,13 +92,14 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
           return true;
         }
         item.read_error = nullptr;
+        item.file = FileToOpen{std::move(item.record.path)};
         // Whether the file is there, the digest's open tells.
-        item.too_long = item.record.path.size() >= kLongerThanAnyPath;
-        item.vouched = item.too_long ? ListedFolders::Vouched{} : listed.Vouch(item.record.path);
+        item.too_long = item.file.path.size() >= kLongerThanAnyPath;
+        if (!item.too_long) listed.Vouch(item.file);
         return true;
       },
       [](const VerifyItem& item) {
-        return item.read_error || item.too_long ? DigestRequest{} : DigestRequest{&item.record.path, item.vouched.regular, item.vouched.folder, item.vouched.name_at};
+        return item.read_error || item.too_long ? DigestRequest{} : DigestRequest{&item.file};
       });
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   VerifyTally tally(base);
@@ -108,14 +109,13 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
     AheadOutcome outcome;
     if (item.too_long) {
       outcome.exists = true;
-      outcome.error = ReadabilityError(env, item.record.path);  // the system's own reason, at once
+      outcome.error = ReadabilityError(env, item.file.path);  // the system's own reason, at once
     } else {
       outcome = queue.Outcome(keep_alive);
-      if (outcome.fault) std::rethrow_exception(outcome.fault);
     }
     // No descriptor or memory to be had says nothing of the file.
-    if (IsOwnShortage(outcome.error)) throw SystemFault(SystemFault::Object::kFile, item.record.path, outcome.error);
-    std::string& full_path = item.record.path;
+    if (IsOwnShortage(outcome.error)) throw SystemFault(SystemFault::Object::kFile, item.file.path, outcome.error);
+    std::string& full_path = item.file.path;
     if (!outcome.exists) {
       ReportVerdict(sink, Verdict::kLost, full_path);
       tally.AddLost(std::move(full_path));

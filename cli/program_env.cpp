@@ -16,9 +16,8 @@ class ProgramEnvironment final : public EnvWrapper {
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
     return CountingStream(target().OpenForDigest(path), path);
   }
-  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path, const FolderHandle* folder,
-                                              std::size_t name_at) override {
-    return CountingStream(target().OpenListedForDigest(path, folder, name_at), path);
+  std::unique_ptr<Stream> OpenListedForDigest(const FileToOpen& file) override {
+    return CountingStream(target().OpenListedForDigest(file), file.path);
   }
   std::unique_ptr<Stream> OpenStandardInput() override {
     return CountingStream(target().OpenStandardInput(), "-");

@@ -41,15 +41,19 @@ class AheadQueue {
     if (items_.empty()) return false;
     item = std::move(items_.front());
     items_.pop_front();
-    owes_outcome_ = digest_path_(item).path != nullptr;
+    owes_outcome_ = digest_path_(item).file != nullptr;
     return true;
   }
 
   // The outcome for the item just returned by Next (one that names a file).
-  // While the digest is still running it calls idle now and then.
+  // While the digest is still running it calls idle now and then. A fault
+  // posted for it (PostingFaults: out of memory on a worker, say) is
+  // rethrown here, for every job alike.
   AheadOutcome Outcome(const std::function<void()>& idle = {}) {
     owes_outcome_ = false;
-    return ahead_.TakeNext(idle);
+    AheadOutcome outcome = ahead_.TakeNext(idle);
+    if (outcome.fault) std::rethrow_exception(outcome.fault);
+    return outcome;
   }
 
  private:
@@ -61,9 +65,8 @@ class AheadQueue {
         source_done_ = true;
         break;
       }
-      if (DigestRequest request = digest_path_(item); request.path != nullptr) {
-        ahead_.Submit(*request.path, request.listed_regular, std::move(request.folder), request.name_at,
-                      request.digests);
+      if (const DigestRequest request = digest_path_(item); request.file != nullptr) {
+        ahead_.Submit(request);
         // The first fill walks a whole look-ahead: the workers start on its
         // first files meanwhile.
         if (++unstarted == kStartEvery) {

@@ -164,7 +164,7 @@ TEST(DigestAhead, OtherDigestsComeBackInQueueOrder) {
   for (unsigned jobs : {1u, 3u}) {
     DigestAhead ahead(env, jobs);
     for (std::size_t i = 0; i < paths.size(); ++i)
-      ahead.Submit(paths[i], false, {}, 0, i % 3 == 1 ? sha : DigestSet{DigestId::kMd5});
+      ahead.Submit(paths[i], i % 3 == 1 ? sha : DigestSet{DigestId::kMd5});
     ahead.Start();
     for (std::size_t i = 0; i < paths.size(); ++i) {
       const AheadOutcome outcome = ahead.TakeNext();

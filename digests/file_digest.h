@@ -9,8 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "hashes/digest_table.h"
-#include "hashes/digest_value.h"
+#include "hashes/streaming_digest.h"  // DigestValues
 #include "md5/md5.h"
 #include "platform/env.h"
 #include "platform/stream.h"
@@ -69,7 +68,6 @@ int DigestOfOpenFile(Stream& file, DigestBytes& digest);
 // in one reading of it, through the library's streaming digest; read as
 // DigestOfOpenFile reads. Returns 0 with values holding each member of
 // digests in the table's order, or the error number (values then empty).
-using DigestValues = std::vector<std::pair<DigestId, DigestValue>>;
 int DigestsOfOpenFile(Stream& file, DigestSet digests, DigestValues& values);
 
 // Feeds the rest of a file that read has begun to state, reading on a second

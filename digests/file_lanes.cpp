@@ -1,6 +1,7 @@
 #include "digests/file_lanes.h"
 
 #include <algorithm>
+#include <cassert>
 #include <chrono>
 #include <cerrno>
 #include <cstdlib>
@@ -66,25 +67,24 @@ bool FileLanes::Fill(Lane& lane, std::size_t index, const FileDone& done) {
   return true;
 }
 
-// Finishes the lane's file on the scalar engine from the lane's words: the
-// bytes in the buffer, then (rest_scalar) whatever is left to read.
-void FileLanes::Resume(const Lane& lane, std::size_t index, DigestState& state) const {
-  ResumeFromWords(lane, index, state);
+// The lane's file as a scalar state: its words, then the bytes buffered.
+void FileLanes::LaneToState(const Lane& lane, std::size_t index, DigestState& state) const {
+  WordsToState(lane, index, state);
   FeedDigest(state, buffers_ + index * chunk_ + lane.begin, lane.end - lane.begin);
 }
 
-void FileLanes::ResumeFromWords(const Lane& lane, std::size_t index, DigestState& state) const {
+void FileLanes::WordsToState(const Lane& lane, std::size_t index, DigestState& state) const {
   const std::uint32_t words[4] = {words_.a[index], words_.b[index], words_.c[index], words_.d[index]};
   ResumeDigest(state, words, lane.hashed);
 }
 
-void FileLanes::StoreWords(std::size_t index, const DigestState& state) {
+void FileLanes::StateToWords(std::size_t index, const DigestState& state) {
   words_.a[index] = state.a, words_.b[index] = state.b, words_.c[index] = state.c, words_.d[index] = state.d;
 }
 
 void FileLanes::Adopt(Lane& lane, std::size_t index, Rest& rest) {
   const DigestState& state = rest.state;
-  const std::uint64_t bytes = ((static_cast<std::uint64_t>(state.count[1]) << 32) | state.count[0]) / 8;
+  const std::uint64_t bytes = BytesFed(state);
   const std::size_t carried = static_cast<std::size_t>(bytes % 64);  // the start of a block, in state.buffer
   lane = Lane{};
   lane.stream = std::move(rest.stream);
@@ -93,12 +93,12 @@ void FileLanes::Adopt(Lane& lane, std::size_t index, Rest& rest) {
   lane.hashed = bytes - carried;
   lane.end = carried;
   std::memcpy(buffers_ + index * chunk_, state.buffer, carried);
-  StoreWords(index, state);
+  StateToWords(index, state);
 }
 
 void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done) {
   DigestState state;
-  Resume(lane, index, state);
+  LaneToState(lane, index, state);
   int error = 0;
   if (rest_scalar && !lane.read->finished()) error = FeedRestOfFile(state, *lane.read);
   const DigestBytes digest = FinishDigest(state);
@@ -108,7 +108,7 @@ void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const Fi
 
 bool FileLanes::cold() const { return slow_reads_ > kColdFrom; }
 
-bool FileLanes::TakeNext(const TakeFile& take, File& file, std::size_t wanted) {
+bool FileLanes::NextFile(const TakeFile& take, File& file, std::size_t wanted) {
   if (cold()) {
     while (ahead_.size() < files_ahead_) {
       File next;
@@ -123,22 +123,22 @@ bool FileLanes::TakeNext(const TakeFile& take, File& file, std::size_t wanted) {
   return true;
 }
 
-void FileLanes::HandOverLane(Lane& lane, std::size_t index, const HandOver& hand_over) {
+void FileLanes::GiveAway(Lane& lane, std::size_t index, const HandOver& hand_over) {
   Rest rest;
-  Resume(lane, index, rest.state);
+  LaneToState(lane, index, rest.state);
   rest.read = lane.read;
   rest.tag = lane.tag;
   rest.stream = std::move(lane.stream);
   lane.read.reset();
-  hand_over.take(std::move(rest));
+  hand_over.give(std::move(rest));
 }
 
 void FileLanes::StepOnScalar(Lane& lane, std::size_t index) {
   const std::size_t bytes = (lane.end - lane.begin) / 64 * 64;
   DigestState state;
-  ResumeFromWords(lane, index, state);
+  WordsToState(lane, index, state);
   FeedDigest(state, buffers_ + index * chunk_ + lane.begin, bytes);
-  StoreWords(index, state);
+  StateToWords(index, state);
   lane.begin += bytes;
   lane.hashed += bytes;
 }
@@ -157,107 +157,130 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
       lanes.ahead_.clear();
     }
   } close_all{*this};
-  for (;;) {
-    if (stop.load(std::memory_order_relaxed)) return;
-    // Every lane gets a file holding a whole block, or stays free when take
-    // has no more; a file that ends here is finished at once.
-    bool take_has_more = true;
-    std::size_t busy = 0, last_busy = 0;
-    for (std::size_t i = 0; i < lanes_; ++i) {
-      Lane& lane = lane_[i];
-      for (;;) {
-        if (!lane.stream) {
-          std::size_t free_lanes = 0;
-          for (std::size_t j = i; j < lanes_; ++j) free_lanes += !lane_[j].stream;
-          File file;
-          if (!take_has_more || !(take_has_more = TakeNext(take, file, free_lanes))) break;
-          lane = Lane{};
-          lane.stream = std::move(file.stream);
-          lane.read.emplace(*lane.stream, lane.stream->Size());
-          lane.tag = file.tag;
-          StartLane(words_, i);
-        }
-        if (!Fill(lane, i, done)) continue;
-        if (lane.end - lane.begin >= 64) break;
-        Finish(lane, i, false, done);
-      }
-      if (lane.stream) {
-        ++busy;
-        last_busy = i;
-      }
-    }
-    // Only lanes run thin give a file up: while many are busy, each costs
-    // less there than on the scalar engine, and the scalar engine is only
-    // faster for the one file.
-    if (hand_over != nullptr && hand_over->wanted && busy >= 2 && busy <= NarrowLaneCount(engine_) &&
-        hand_over->wanted()) {
-      std::size_t most = lanes_;
-      for (std::size_t i = 0; i < lanes_; ++i) {
-        if (lane_[i].stream && lane_[i].read->left() >= kOverlapFrom &&
-            (most == lanes_ || lane_[i].read->left() > lane_[most].read->left())) {
-          most = i;
-        }
-      }
-      if (most != lanes_) {
-        HandOverLane(lane_[most], most, *hand_over);
-        continue;
-      }
-    }
-    if (hand_over != nullptr && hand_over->adopt && !take_has_more && busy < lanes_) {
-      // Files handed over join a kernel that will run anyway, or gather
-      // into one (adopt decides from busy).
-      bool adopted = false;
-      for (std::size_t i = 0; i < lanes_; ++i) {
-        if (lane_[i].stream) continue;
-        Rest rest;
-        if (!hand_over->adopt(rest, busy)) break;
-        Adopt(lane_[i], i, rest);
-        ++busy;
-        adopted = true;
-      }
-      if (adopted) continue;
-    }
-    if (hand_over != nullptr && hand_over->adopt && !take_has_more && busy <= 2) {
-      bool handed = false;
-      for (std::size_t i = 0; i < lanes_; ++i) {
-        if (!lane_[i].stream || lane_[i].read->left() < kOverlapFrom) continue;
-        HandOverLane(lane_[i], i, *hand_over);
-        handed = true;
-      }
-      if (handed) continue;
-    }
-    if (busy == 0) return;
-    // One lane of many would run slower than the scalar engine.
-    Lane& alone = lane_[last_busy];
-    if (busy == 1 && !take_has_more) {
-      if (more_may_come && more_may_come()) {
-        StepOnScalar(alone, last_busy);
-      } else {
-        Finish(alone, last_busy, true, done);
-      }
-      continue;
-    }
-
-    std::size_t blocks = static_cast<std::size_t>(-1);
-    for (std::size_t i = 0; i < lanes_; ++i) {
-      if (lane_[i].stream) blocks = std::min(blocks, (lane_[i].end - lane_[i].begin) / 64);
-    }
-    if (busy <= narrow_) {
-      TransformNarrow(blocks);
+  while (!stop.load(std::memory_order_relaxed)) {
+    Busy busy = FillLanes(take, done);
+    if (GiveAwayWanted(busy, hand_over) || AdoptGivenAway(busy, hand_over) || GiveAwayThin(busy, hand_over)) continue;
+    if (busy.count == 0) return;
+    if (busy.count == 1 && !busy.take_has_more) {
+      RunAlone(busy, done, more_may_come);
     } else {
-      const std::uint8_t* data[kMaxLanes];
-      for (std::size_t i = 0; i < lanes_; ++i) {
-        // A free lane reads the busy one's bytes; its words are not used.
-        const std::size_t source = lane_[i].stream ? i : last_busy;
-        data[i] = buffers_ + source * chunk_ + lane_[source].begin;
-      }
-      TransformLanes(engine_, words_, data, blocks);
+      RunKernel(busy);
     }
+  }
+}
+
+// Every lane gets a file holding a whole block, or stays free when take has
+// no more; a file that ends here is finished at once.
+FileLanes::Busy FileLanes::FillLanes(const TakeFile& take, const FileDone& done) {
+  Busy busy;
+  for (std::size_t i = 0; i < lanes_; ++i) {
+    if (!FillLane(i, take, done, busy.take_has_more)) continue;
+    ++busy.count;
+    busy.last = i;
+  }
+  assert(busy.count <= lanes_);
+  return busy;
+}
+
+bool FileLanes::FillLane(std::size_t i, const TakeFile& take, const FileDone& done, bool& take_has_more) {
+  Lane& lane = lane_[i];
+  for (;;) {
+    if (!lane.stream) {
+      std::size_t free_lanes = 0;
+      for (std::size_t j = i; j < lanes_; ++j) free_lanes += !lane_[j].stream;
+      File file;
+      if (!take_has_more || !(take_has_more = NextFile(take, file, free_lanes))) return false;
+      lane = Lane{};
+      lane.stream = std::move(file.stream);
+      lane.read.emplace(*lane.stream, lane.stream->Size());
+      lane.tag = file.tag;
+      StartLane(words_, i);
+    }
+    if (!Fill(lane, i, done)) continue;
+    if (lane.end - lane.begin >= 64) return true;
+    Finish(lane, i, false, done);
+  }
+}
+
+// Only lanes run thin give a file up: while many are busy, each costs less
+// there than on the scalar engine, and the scalar engine is only faster for
+// the one file.
+bool FileLanes::GiveAwayWanted(const Busy& busy, const HandOver* hand_over) {
+  if (hand_over == nullptr || !hand_over->wanted || busy.count < 2 || busy.count > NarrowLaneCount(engine_) ||
+      !hand_over->wanted())
+    return false;
+  std::size_t most = lanes_;
+  for (std::size_t i = 0; i < lanes_; ++i) {
+    if (lane_[i].stream && lane_[i].read->left() >= kOverlapFrom &&
+        (most == lanes_ || lane_[i].read->left() > lane_[most].read->left())) {
+      most = i;
+    }
+  }
+  if (most == lanes_) return false;
+  GiveAway(lane_[most], most, *hand_over);
+  return true;
+}
+
+// Files given away join a kernel that will run anyway, or gather into one
+// (adopt decides from the busy count).
+bool FileLanes::AdoptGivenAway(Busy& busy, const HandOver* hand_over) {
+  if (hand_over == nullptr || !hand_over->adopt || busy.take_has_more || busy.count == lanes_) return false;
+  bool adopted = false;
+  for (std::size_t i = 0; i < lanes_; ++i) {
+    if (lane_[i].stream) continue;
+    Rest rest;
+    if (!hand_over->adopt(rest, busy.count)) break;
+    Adopt(lane_[i], i, rest);
+    ++busy.count;
+    adopted = true;
+  }
+  return adopted;
+}
+
+// A kernel with two busy lanes or fewer costs more than the scalar engine
+// on each of their files: large ones go to a thread that has nothing else.
+bool FileLanes::GiveAwayThin(const Busy& busy, const HandOver* hand_over) {
+  if (hand_over == nullptr || !hand_over->adopt || busy.take_has_more || busy.count > 2) return false;
+  bool given = false;
+  for (std::size_t i = 0; i < lanes_; ++i) {
+    if (!lane_[i].stream || lane_[i].read->left() < kOverlapFrom) continue;
+    GiveAway(lane_[i], i, *hand_over);
+    given = true;
+  }
+  return given;
+}
+
+// One lane of many would run slower than the scalar engine.
+void FileLanes::RunAlone(const Busy& busy, const FileDone& done, const std::function<bool()>& more_may_come) {
+  Lane& alone = lane_[busy.last];
+  if (more_may_come && more_may_come()) {
+    StepOnScalar(alone, busy.last);
+  } else {
+    Finish(alone, busy.last, true, done);
+  }
+}
+
+void FileLanes::RunKernel(const Busy& busy) {
+  std::size_t blocks = static_cast<std::size_t>(-1);
+  for (std::size_t i = 0; i < lanes_; ++i) {
+    if (lane_[i].stream) blocks = std::min(blocks, (lane_[i].end - lane_[i].begin) / 64);
+  }
+  assert(blocks != 0 && blocks != static_cast<std::size_t>(-1));
+  if (busy.count <= narrow_) {
+    TransformNarrow(blocks);
+  } else {
+    const std::uint8_t* data[kMaxLanes];
     for (std::size_t i = 0; i < lanes_; ++i) {
-      if (!lane_[i].stream) continue;
-      lane_[i].begin += blocks * 64;
-      lane_[i].hashed += blocks * 64;
+      // A free lane reads the busy one's bytes; its words are not used.
+      const std::size_t source = lane_[i].stream ? i : busy.last;
+      data[i] = buffers_ + source * chunk_ + lane_[source].begin;
     }
+    TransformLanes(engine_, words_, data, blocks);
+  }
+  for (std::size_t i = 0; i < lanes_; ++i) {
+    if (!lane_[i].stream) continue;
+    lane_[i].begin += blocks * 64;
+    lane_[i].hashed += blocks * 64;
   }
 }
 

@@ -7,8 +7,8 @@
 // from the lane's chaining words, so every digest is exactly the scalar one.
 // Files are read as DigestOfFile reads them, through a BoundedRead: a file
 // that changes while it is read is done with kChangedWhileRead. One thread
-// runs a FileLanes; it starts no thread of its own except
-// for a large file left alone (see Run).
+// runs a FileLanes; it starts no thread of its own except for a large file
+// left alone (see Run).
 #pragma once
 
 #include <atomic>
@@ -50,19 +50,19 @@ class FileLanes {
     std::uint64_t tag = 0;
   };
   // Where large files go when the lanes run thin, and come from when a kernel
-  // has room: take(rest) takes one (done is then never called for it);
-  // adopt(rest, busy) fills rest with one handed over (by this FileLanes or
-  // another) and returns true, or returns false: when there is none, or
-  // when busy (the lanes busy now) and those waiting make fewer than three,
-  // so that a file never goes back and forth.
+  // has room: give(rest) gives one away (done is then never called for it);
+  // adopt(rest, busy) fills rest with one given away (by this FileLanes or
+  // another) and returns true, or returns false: when there is none, or when
+  // busy (the lanes busy now) and those waiting make fewer than three, so
+  // that a file never goes back and forth.
   //
   // wanted (optional): true when a thread is free to finish a large file on
   // the scalar engine, which runs one message faster than any lane. Then a
   // run with two busy lanes or more, but no more than the narrow kernel's,
-  // hands over the file with the most left.
+  // gives away the file with the most left.
   struct HandOver {
-    std::function<void(Rest&& rest)> take;
-    std::function<bool(Rest& rest, std::size_t busy)> adopt;  // none: adopts nothing, hands over only when wanted
+    std::function<void(Rest&& rest)> give;
+    std::function<bool(Rest& rest, std::size_t busy)> adopt;  // none: adopts nothing, gives away only when wanted
     std::function<bool()> wanted;
   };
 
@@ -87,10 +87,10 @@ class FileLanes {
   //
   // With hand_over, once take has none: a kernel with two busy lanes or
   // fewer costs more than the scalar engine on each of their files, so a
-  // file with at least kOverlapFrom bytes left goes to hand_over->take;
-  // free lanes take such files back (adopt) when that makes three or more,
-  // where they cost nothing more. So a few large files share one kernel, or
-  // go to the scalar engine of a free thread.
+  // file with at least kOverlapFrom bytes left is given away; free lanes
+  // take such files back (adopt) when that makes three or more, where they
+  // cost nothing more. So a few large files share one kernel, or go to the
+  // scalar engine of a free thread.
   //
   // With more_may_come, a file left alone while it says more may come runs
   // on the scalar engine a chunk at a time, so files taken later join it in
@@ -103,30 +103,49 @@ class FileLanes {
 
  private:
   struct Lane;
+  // The lanes after a fill: how many are busy, the last busy one, and
+  // whether take may still have files.
+  struct Busy {
+    std::size_t count = 0;
+    std::size_t last = 0;
+    bool take_has_more = true;
+  };
+
+  // Run's phases, in the order each round tries them. Each but FillLanes
+  // and RunKernel returns true when it changed the lanes, and the round
+  // starts again.
+  Busy FillLanes(const TakeFile& take, const FileDone& done);
+  bool GiveAwayWanted(const Busy& busy, const HandOver* hand_over);
+  bool AdoptGivenAway(Busy& busy, const HandOver* hand_over);
+  bool GiveAwayThin(const Busy& busy, const HandOver* hand_over);
+  void RunAlone(const Busy& busy, const FileDone& done, const std::function<bool()>& more_may_come);
+  void RunKernel(const Busy& busy);
+
+  // Takes the next file into lane i, or leaves it free when take has none.
+  bool FillLane(std::size_t i, const TakeFile& take, const FileDone& done, bool& take_has_more);
   bool Fill(Lane& lane, std::size_t index, const FileDone& done);
   void Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done);
-  // The lane's words and buffered bytes as a scalar state.
-  void Resume(const Lane& lane, std::size_t index, DigestState& state) const;
-  // The lane's words alone as a scalar state (every byte hashed so far),
-  // and a scalar state's words back into the lane.
-  void ResumeFromWords(const Lane& lane, std::size_t index, DigestState& state) const;
-  void StoreWords(std::size_t index, const DigestState& state);
-  // Puts a file handed over into a free lane, from its state.
+  // The lane's words and buffered bytes as a scalar state (the lane stays as
+  // it is), and its words alone (every byte hashed so far); and a scalar
+  // state's words back into the lane.
+  void LaneToState(const Lane& lane, std::size_t index, DigestState& state) const;
+  void WordsToState(const Lane& lane, std::size_t index, DigestState& state) const;
+  void StateToWords(std::size_t index, const DigestState& state);
+  // Puts a file given away into a free lane, from its state.
   void Adopt(Lane& lane, std::size_t index, Rest& rest);
 
-  // Takes the next file for a lane. While reads wait on the disk, it keeps
-  // up to a lane's worth of files taken ahead, each asked to be read ahead,
-  // so the disk has many reads in flight instead of the one each lane waits
-  // on in turn.
-  bool TakeNext(const TakeFile& take, File& file, std::size_t wanted);
+  // The next file for a lane. While reads wait on the disk, it keeps up to a
+  // lane's worth of files taken ahead, each asked to be read ahead, so the
+  // disk has many reads in flight instead of the one each lane waits on.
+  bool NextFile(const TakeFile& take, File& file, std::size_t wanted);
   // Runs blocks blocks of every busy lane on the narrow kernel (busy lanes:
   // at most narrow_).
   void TransformNarrow(std::size_t blocks);
   // Runs the whole blocks buffered in the lane on the scalar engine, from
   // and back to its words.
   void StepOnScalar(Lane& lane, std::size_t index);
-  // Hands the lane's file to hand_over.take as a Rest; the lane is then free.
-  void HandOverLane(Lane& lane, std::size_t index, const HandOver& hand_over);
+  // Gives the lane's file away as a Rest; the lane is then free.
+  void GiveAway(Lane& lane, std::size_t index, const HandOver& hand_over);
 
   LaneEngine engine_;
   std::size_t lanes_;

@@ -173,7 +173,7 @@ TEST(FileLanes, FilesComingLateJoinOneLeftAloneAndAFreeThreadTakesTheLongest) {
     };
     Handed handed;
     FileLanes::HandOver hand_over;
-    hand_over.take = [&](FileLanes::Rest&& rest) { handed.push_back(std::move(rest)); };
+    hand_over.give = [&](FileLanes::Rest&& rest) { handed.push_back(std::move(rest)); };
     hand_over.wanted = [&] { return next == messages.size() && handed.empty(); };
     std::atomic<bool> stop{false};
     FileLanes lanes(engine, 64 * 1024);

@@ -20,7 +20,7 @@ void ThrowIfSystemFault(const ScanEntry& entry) {
   if (TellsOfTheEntry(entry.error)) return;
   throw SystemFault(entry.kind == ScanEntry::Kind::kUnlookable ? SystemFault::Object::kFile
                                                                : SystemFault::Object::kFolder,
-                    entry.path, entry.error);
+                    entry.file.path, entry.error);
 }
 
 bool FolderScan::Next(ScanEntry& entry) {
@@ -32,7 +32,7 @@ bool FolderScan::Next(ScanEntry& entry) {
       entry.kind = ScanEntry::Kind::kUnlistableFolder;
       entry.top = true;
       entry.name = NameOf(top_);
-      entry.path = top_;
+      entry.file = FileToOpen{top_};
       entry.error = error;
       return true;
     }
@@ -41,10 +41,8 @@ bool FolderScan::Next(ScanEntry& entry) {
   if (!walk_.Next(found)) return false;
   entry.top = false;
   entry.error = found.error;
-  entry.listed_regular = found.regular;
-  entry.folder = std::move(found.held_folder);
-  entry.relative = found.path.substr(std::min(top_length_, found.path.size()));
-  entry.path = std::move(found.path);
+  entry.relative = found.file.path.substr(std::min(top_length_, found.file.path.size()));
+  entry.file = std::move(found.file);
   entry.name = std::move(found.name);
   if (found.kind == EntryKind::kFolder) {
     if (!into_sub_folders_) {

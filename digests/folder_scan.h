@@ -34,11 +34,11 @@ struct ScanEntry {
   Kind kind = Kind::kPassedOver;
   bool top = false;      // the top folder itself (only ever as kUnlistableFolder)
   std::string name;      // the entry's name alone
-  std::string path;      // its full path: the folder that lists it, a separator, the name
+  // Its full path (the folder that lists it, a separator, the name), with
+  // what a kFile's open needs (WalkEntry::file).
+  FileToOpen file;
   std::string relative;  // its native path below the top folder
   int error = 0;         // kUnlistableFolder, kUnlookable: the system error number
-  bool listed_regular = false;  // kFile: the listing says a regular file, not a link
-  std::shared_ptr<const FolderHandle> folder;  // when listed_regular: its folder held open, or null
 };
 
 // A rule for the relative paths a job can record; nullptr records any.
@@ -68,10 +68,10 @@ class FolderScan {
   bool top_told_ = false;
 };
 
-// What an AheadQueue digests for an entry: a kFile's path, else none.
+// What an AheadQueue digests for an entry: a kFile, else nothing.
 inline DigestRequest ScanDigestPath(const ScanEntry& entry) {
   if (entry.kind != ScanEntry::Kind::kFile) return {};
-  return {&entry.path, entry.listed_regular, entry.folder, entry.path.size() - entry.name.size()};
+  return {&entry.file};
 }
 
 // For an entry that could not be listed or looked at (kUnlistableFolder,

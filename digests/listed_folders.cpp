@@ -4,11 +4,14 @@
 
 namespace quillora {
 
-ListedFolders::Vouched ListedFolders::Vouch(const std::string& path) {
-  if (!kListingsSayRegular) return {};
+void ListedFolders::Vouch(FileToOpen& file) {
+  file.listed_regular = false;
+  file.folder.reset();
+  if (!kListingsSayRegular) return;
   ++paths_;
+  const std::string& path = file.path;
   const std::size_t name_at = NameStart(path);
-  if (name_at == path.size()) return {};
+  if (name_at == path.size()) return;
   // The folder as the path gives it, its separator kept: telling it from the
   // kept ones needs no copy.
   const std::string_view lead(path.data(), name_at);
@@ -28,8 +31,10 @@ ListedFolders::Vouched ListedFolders::Vouch(const std::string& path) {
     kept_.splice(kept_.begin(), kept_, found);
   }
   const Listing& listing = kept_.front();
-  if (!listing.regular.contains(std::string_view(path).substr(name_at))) return {};
-  return {true, listing.handle, name_at};
+  if (!listing.regular.contains(std::string_view(path).substr(name_at))) return;
+  file.listed_regular = true;
+  file.folder = listing.handle;
+  file.name_at = name_at;
 }
 
 void ListedFolders::List(const std::string& folder, Listing& listing) {

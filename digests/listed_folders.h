@@ -33,19 +33,13 @@ class ListedFolders {
  public:
   ListedFolders(Env& env, const DescriptorBudget& budget) : env_(env), held_(env, budget) {}
 
-  struct Vouched {
-    // A listing of path's folder, taken at most a moment ago as runs go
-    // (see above), named path's last name as a regular file. A folder that
-    // cannot be listed vouches for nothing.
-    bool regular = false;
-    // When regular: the folder held open, or null; the name starts at
-    // path[name_at].
-    std::shared_ptr<const FolderHandle> folder;
-    std::size_t name_at = 0;
-  };
-  // Called from one thread, which alone copies and drops the handles given
-  // out (so it may count their users).
-  Vouched Vouch(const std::string& path);
+  // Sets file.listed_regular when a listing of its folder, taken at most a
+  // moment ago as runs go (see above), named its last name as a regular
+  // file (a folder that cannot be listed vouches for nothing), and then its
+  // folder held open, or null, and where its name starts. Called from one
+  // thread, which alone copies and drops the handles given out (so it may
+  // count their users).
+  void Vouch(FileToOpen& file);
 
   // Names one listing may hold (a few MiB); a larger folder vouches for none.
   static constexpr std::size_t kMaxNames = 1 << 16;

@@ -40,12 +40,12 @@ TEST(ListedFolders, VouchesOnlyForRegularFilesOfListableFolders) {
       {"a/missing", false}, {"a/", false},    {"closed/file", false}, {"a/file", true},
   };
   for (const auto& c : cases) {
-    const std::string path = tree.At(c.relative);
-    const ListedFolders::Vouched vouched = listed.Vouch(path);
-    EXPECT_EQ(vouched.regular, c.regular) << c.relative;
-    if (vouched.regular) {
-      ASSERT_NE(vouched.folder, nullptr);
-      EXPECT_EQ(path.substr(vouched.name_at), "file");
+    FileToOpen file{tree.At(c.relative)};
+    listed.Vouch(file);
+    EXPECT_EQ(file.listed_regular, c.regular) << c.relative;
+    if (file.listed_regular) {
+      ASSERT_NE(file.folder, nullptr);
+      EXPECT_EQ(file.path.substr(file.name_at), "file");
     }
   }
   EXPECT_EQ(env.listings, 2u) << "a folder met again is not listed again";
@@ -59,7 +59,11 @@ TEST(ListedFolders, PathsHoppingBetweenFoldersListEachOnce) {
   ListedFolders listed(env, DescriptorBudget(env));
   std::vector<std::string> paths;
   for (int i = 0; i < 60; ++i) paths.push_back(tree.Write(std::string(1, "abc"[i % 3]) + "/" + std::to_string(i), "x"));
-  for (const std::string& path : paths) EXPECT_TRUE(listed.Vouch(path).regular) << path;
+  for (const std::string& path : paths) {
+    FileToOpen file{path};
+    listed.Vouch(file);
+    EXPECT_TRUE(file.listed_regular) << path;
+  }
   EXPECT_EQ(env.listings, 3u);
 }
 

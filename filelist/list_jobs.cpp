@@ -17,19 +17,18 @@ namespace {
 // comes whatever the test says, or an entry of a folder scan.
 struct ListItem {
   bool given = false;
-  std::string path;  // given
-  ScanEntry entry;   // scanned
+  FileToOpen file;  // given
+  ScanEntry entry;  // scanned
 };
 
 DigestRequest DigestPath(const ListItem& item) {
-  return item.given ? DigestRequest{&item.path} : ScanDigestPath(item.entry);
+  return item.given ? DigestRequest{&item.file} : ScanDigestPath(item.entry);
 }
 
 // A file's outcome as the list takes it: a fault of the system (a read that
 // failed, no descriptor or memory) ends the job; what a file is (no
 // permission, gone, held) is that file's row.
 AheadOutcome Checked(AheadOutcome outcome, const std::string& path) {
-  if (outcome.fault) std::rethrow_exception(outcome.fault);
   if (!outcome.digested() && !TellsOfTheEntry(outcome.error))
     throw SystemFault(SystemFault::Object::kFile, path, outcome.error);
   return outcome;
@@ -48,8 +47,8 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
   ListItem item;
   while (queue.Next(item)) {
     if (item.given) {
-      const ListSink::RowId row = sink.AppendRow(item.path);
-      const AheadOutcome outcome = Checked(queue.Outcome(keep_alive), item.path);
+      const ListSink::RowId row = sink.AppendRow(item.file.path);
+      const AheadOutcome outcome = Checked(queue.Outcome(keep_alive), item.file.path);
       if (!outcome.readable) {
         sink.SetCouldNotOpen(row, outcome.error);
         continue;
@@ -64,15 +63,15 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
     const ScanEntry& entry = item.entry;
     if (entry.kind == ScanEntry::Kind::kUnlistableFolder || entry.kind == ScanEntry::Kind::kUnlookable) {
       ThrowIfSystemFault(entry);
-      sink.LeftOut(entry.path, SystemErrorMessage(entry.error));
+      sink.LeftOut(entry.file.path, SystemErrorMessage(entry.error));
     }
     if (entry.kind != ScanEntry::Kind::kFile) continue;
-    const AheadOutcome outcome = Checked(queue.Outcome(keep_alive), entry.path);
+    const AheadOutcome outcome = Checked(queue.Outcome(keep_alive), entry.file.path);
     if (!outcome.readable) {
-      sink.LeftOut(entry.path, SystemErrorMessage(outcome.error));
+      sink.LeftOut(entry.file.path, SystemErrorMessage(outcome.error));
       continue;
     }
-    const ListSink::RowId row = sink.AppendRow(entry.path);
+    const ListSink::RowId row = sink.AppendRow(entry.file.path);
     SetOutcome(sink, row, outcome);
     sink.Pump();
   }
@@ -103,7 +102,7 @@ void Run(Env& env, const std::vector<std::string>& paths, bool scan_folders, Lis
             continue;
           }
           item.given = true;
-          item.path = path;
+          item.file = FileToOpen{path};
           return true;
         }
       },

@@ -12,6 +12,8 @@
 
 #include <cstddef>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "hashes/digest_table.h"
 #include "hashes/digest_value.h"
@@ -55,6 +57,10 @@ class StreamingDigest {
   DigestSet digests_;
   bool finished_ = false;
 };
+
+// Digests of one message by name, in the table's order: what a pass over a
+// file gives back.
+using DigestValues = std::vector<std::pair<DigestId, DigestValue>>;
 
 // The digest `id` of `bytes`, in one call.
 DigestValue DigestOfBytes(DigestId id, std::string_view bytes);

@@ -34,6 +34,11 @@ void StartDigest(DigestState& state);
 // kernel) and left the chaining words A, B, C, D in words.
 void ResumeDigest(DigestState& state, const std::uint32_t words[4], std::uint64_t bytes);
 
+// How many bytes a state has been fed: its bit count, in bytes.
+inline std::uint64_t BytesFed(const DigestState& state) {
+  return ((static_cast<std::uint64_t>(state.count[1]) << 32) | state.count[0]) / 8;
+}
+
 // Adds count bytes to the message. Whole blocks are transformed straight from
 // data; only a partial block is copied into the state. Any count, 0 included.
 void FeedDigest(DigestState& state, const void* data, std::size_t count);

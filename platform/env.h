@@ -111,6 +111,19 @@ class FolderHandle {
   virtual ~FolderHandle() = default;
 };
 
+// What one open for a digest needs, made where the file is met (a walk's
+// entry, a check file's record) and carried to the open unchanged.
+struct FileToOpen {
+  std::string path;  // the full path, used exactly as given
+  // Its folder's listing has just said it is a regular file
+  // (FolderEntry::regular): it is opened without a look first.
+  bool listed_regular = false;
+  // When listed_regular: its folder held open (Env::HoldFolder), or null; its
+  // name then starts at path[name_at].
+  std::shared_ptr<const FolderHandle> folder;
+  std::size_t name_at = 0;
+};
+
 struct LocalTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
@@ -157,13 +170,12 @@ class Env {
   // nothing else is opened to find out (a device may act on an open); a
   // failure raises SystemError carrying the system error number. Never blocks.
   virtual std::unique_ptr<Stream> OpenForDigest(const std::string& path) = 0;
-  // OpenForDigest for a path that its folder's listing has just given as a
-  // regular file (FolderEntry::regular): opened without a look first. Should
-  // something else have taken its place meanwhile, the open's own check
-  // still refuses it. With folder (its folder held open, HoldFolder), the
-  // open looks up the name at path[name_at] alone; without, the whole path.
-  virtual std::unique_ptr<Stream> OpenListedForDigest(const std::string& path, const FolderHandle* folder,
-                                                      std::size_t name_at) = 0;
+  // OpenForDigest for a file met in a listing: one its listing called a
+  // regular file (FileToOpen::listed_regular) is opened without a look first
+  // (should something else have taken its place meanwhile, the open's own
+  // check still refuses it), and by its name alone in its folder when that
+  // is held open by this Env; any other by its whole path, as OpenForDigest.
+  virtual std::unique_ptr<Stream> OpenListedForDigest(const FileToOpen& file) = 0;
   // Holds the folder at path open for the call above; null when the platform
   // has no such open (its files then open by their paths). Raises
   // SystemError when it cannot. Each handle holds a descriptor while it lives.
@@ -229,9 +241,8 @@ class EnvWrapper : public Env {
   bool FolderExists(const std::string& path) override { return target_.FolderExists(path); }
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override { return target_.ListFolder(path); }
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override { return target_.OpenForDigest(path); }
-  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path, const FolderHandle* folder,
-                                              std::size_t name_at) override {
-    return target_.OpenListedForDigest(path, folder, name_at);
+  std::unique_ptr<Stream> OpenListedForDigest(const FileToOpen& file) override {
+    return target_.OpenListedForDigest(file);
   }
   std::shared_ptr<const FolderHandle> HoldFolder(const std::string& path) override {
     return target_.HoldFolder(path);

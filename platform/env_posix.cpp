@@ -384,8 +384,7 @@ class PosixEnv final : public Env {
   bool FolderExists(const std::string& path) override;
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override;
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override;
-  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path, const FolderHandle* folder,
-                                              std::size_t name_at) override;
+  std::unique_ptr<Stream> OpenListedForDigest(const FileToOpen& file) override;
   std::shared_ptr<const FolderHandle> HoldFolder(const std::string& path) override;
   std::unique_ptr<Stream> OpenStandardInput() override { return std::make_unique<StandardInputStream>(); }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override;
@@ -512,13 +511,15 @@ std::unique_ptr<Stream> PosixEnv::OpenForDigest(const std::string& path) {
   struct stat st;
   if (!StatPath(path, st)) throw SystemError("open", HasNul(path) ? ENOENT : errno);
   if (!S_ISREG(st.st_mode)) throw SystemError("open", S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile);
-  return OpenListedForDigest(path, nullptr, 0);
+  return DigestStream(OpenReadOnly(path));
 }
 
-std::unique_ptr<Stream> PosixEnv::OpenListedForDigest(const std::string& path, const FolderHandle* folder,
-                                                      std::size_t name_at) {
-  if (folder == nullptr) return DigestStream(OpenReadOnly(path));
-  return DigestStream(OpenReadOnlyAt(static_cast<const PosixFolderHandle*>(folder)->fd(), path, name_at));
+std::unique_ptr<Stream> PosixEnv::OpenListedForDigest(const FileToOpen& file) {
+  if (!file.listed_regular) return OpenForDigest(file.path);
+  // A handle this Env did not make (a wrapper's own) opens by the path.
+  const auto* held = dynamic_cast<const PosixFolderHandle*>(file.folder.get());
+  if (held == nullptr) return DigestStream(OpenReadOnly(file.path));
+  return DigestStream(OpenReadOnlyAt(held->fd(), file.path, file.name_at));
 }
 
 std::shared_ptr<const FolderHandle> PosixEnv::HoldFolder(const std::string& path) {

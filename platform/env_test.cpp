@@ -281,7 +281,7 @@ TEST_F(EnvTest, OpeningByNameInAHeldFolder) {
   };
   for (const auto& [name, error] : cases) {
     try {
-      const auto file = env.OpenListedForDigest(sub + "/" + name, folder.get(), sub.size() + 1);
+      const auto file = env.OpenListedForDigest({sub + "/" + name, true, folder, sub.size() + 1});
       EXPECT_EQ(error, 0) << name;
       char bytes[8];
       EXPECT_EQ(file->Size(), 3);

@@ -238,9 +238,7 @@ class Win32Env final : public Env {
   std::unique_ptr<FolderListing> ListFolder(const std::string& path) override;
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override;
   // The open itself refuses what is not a file: nothing to spare.
-  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path, const FolderHandle*, std::size_t) override {
-    return OpenForDigest(path);
-  }
+  std::unique_ptr<Stream> OpenListedForDigest(const FileToOpen& file) override { return OpenForDigest(file.path); }
   std::shared_ptr<const FolderHandle> HoldFolder(const std::string&) override { return nullptr; }
   std::unique_ptr<Stream> OpenStandardInput() override { return std::make_unique<StandardInputStream>(); }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override;

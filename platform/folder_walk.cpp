@@ -56,14 +56,15 @@ bool FolderWalk::Next(WalkEntry& entry) {
     }
     FolderEntry& found = level.entries[level.next++];
     entry.folder = level.folder;
-    entry.path = JoinPath(level.folder, found.name);
+    entry.file.path = JoinPath(level.folder, found.name);
+    entry.file.listed_regular = found.regular;
+    entry.file.folder = found.regular ? level.held : nullptr;
+    entry.file.name_at = entry.file.path.size() - found.name.size();
     entry.name = std::move(found.name);
     entry.kind = found.kind;
-    entry.regular = found.regular;
-    entry.held_folder = found.regular ? level.held : nullptr;
     entry.error = found.error;
     // Opening may move the levels; nothing of `level` is used after it.
-    if (entry.kind == EntryKind::kFolder && into_sub_folders_) entry.error = Open(entry.path);
+    if (entry.kind == EntryKind::kFolder && into_sub_folders_) entry.error = Open(entry.file.path);
     return true;
   }
   return false;

@@ -15,12 +15,11 @@ namespace quillora {
 struct WalkEntry {
   std::string folder;  // the folder that lists it, without a trailing separator (but "/" for the root)
   std::string name;    // the entry's name alone
-  std::string path;    // JoinPath(folder, name)
+  // Its path, JoinPath(folder, name), with what opening it needs: for a file
+  // the listing calls regular, listed_regular and its folder held open (see
+  // FolderWalk), or null.
+  FileToOpen file;
   EntryKind kind;
-  bool regular = false;  // the listing says a regular file, not a link (FolderEntry::regular)
-  // For a regular file: its folder held open (see FolderWalk), or null. Its
-  // name starts at path[path.size() - name.size()].
-  std::shared_ptr<const FolderHandle> held_folder;
   // For a folder the walk was to enter: the system error number that kept it
   // from being listed, 0 when it was listed (or not to be entered). For an
   // entry that could not be looked at (FolderEntry::error): why.

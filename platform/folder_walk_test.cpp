@@ -31,10 +31,10 @@ std::vector<std::string> Walk(Env& env, const std::string& root, bool into, cons
   FolderWalk walk(env, root, into, &held);
   WalkEntry e;
   while (walk.Next(e)) {
-    EXPECT_EQ(e.path, e.folder + kSeparator + e.name);
+    EXPECT_EQ(e.file.path, e.folder + kSeparator + e.name);
     // A regular file opens by its name in its folder held open; a link, by its path.
-    EXPECT_EQ(e.held_folder != nullptr, e.regular) << e.path;
-    seen.push_back(Relative(e.path, base, e.kind));
+    EXPECT_EQ(e.file.folder != nullptr, e.file.listed_regular) << e.file.path;
+    seen.push_back(Relative(e.file.path, base, e.kind));
   }
   return seen;
 }

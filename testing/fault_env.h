@@ -146,9 +146,7 @@ class FaultEnv : public EnvWrapper {
   }
   // Listed files meet the same faults, also those opened by name in a
   // folder held open.
-  std::unique_ptr<Stream> OpenListedForDigest(const std::string& path, const FolderHandle*, std::size_t) override {
-    return OpenForDigest(path);
-  }
+  std::unique_ptr<Stream> OpenListedForDigest(const FileToOpen& file) override { return OpenForDigest(file.path); }
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
     if (digest_delay.count() > 0) std::this_thread::sleep_for(digest_delay);
     if (const int error = LookupError(path)) throw SystemError("open", error);

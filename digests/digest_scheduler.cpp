@@ -1,0 +1,271 @@
+#include "digests/digest_scheduler.h"
+
+#include <algorithm>
+#include <cassert>
+#include <utility>
+
+#include "digests/fault_boundary.h"
+#include "md5/md5_lanes.h"  // kMaxLanes
+
+namespace quillora {
+namespace {
+
+// Opens a claimed file for its digest into file, or gives the outcome of an
+// open that failed. Only a file that did not open is looked at again, to
+// tell what stands there: nothing, a folder, a dangling link, a file that
+// may not be read, or a readable file that the digest's own open could not
+// have (held by another program).
+AheadOutcome OpenClaimed(Env& env, const FileToOpen& file, std::unique_ptr<Stream>& stream) {
+  AheadOutcome outcome;
+  int open_error = 0;
+  try {
+    stream = env.OpenListedForDigest(file);
+    outcome.exists = outcome.readable = true;
+    return outcome;
+  } catch (const SystemError& e) {
+    open_error = e.number();
+  }
+  outcome.error = ReadabilityError(env, file.path);
+  outcome.readable = outcome.error == 0;
+  if (outcome.readable) outcome.error = open_error;
+  // Whatever stands there, a folder or a FIFO too, is something that could
+  // not be opened; only a lookup that found no entry says nothing is there
+  // (a link that leads nowhere is still an entry).
+  outcome.exists = outcome.readable || !IsNotFound(outcome.error) || FileMayExist(env, file.path);
+  return outcome;
+}
+
+void Erase(std::vector<std::uint64_t>& numbers, std::uint64_t number) {
+  const auto at = std::find(numbers.begin(), numbers.end(), number);
+  assert(at != numbers.end());
+  numbers.erase(at);
+}
+
+}  // namespace
+
+// What one thread that digests holds. Made before the thread starts, so a
+// thread never allocates for it.
+struct DigestScheduler::Hand {
+  std::unique_ptr<Digester> digester;
+  std::vector<OutcomeQueue::Claim> claims;  // claimed, opened up to next_claim
+  std::size_t next_claim = 0;
+  // Every file it claimed or adopted and has not handed in or on: what a
+  // fault is posted to.
+  std::vector<std::uint64_t> holding;
+  bool only_when_cold = false;  // a reader's
+};
+
+// A hand's side of the seam.
+class DigestScheduler::Source final : public FileSource {
+ public:
+  Source(DigestScheduler& scheduler, Hand& hand) : scheduler_(scheduler), hand_(hand) {}
+
+  bool Next(OpenedFile& file, std::size_t wanted) override {
+    scheduler_.FollowCold(hand_);
+    for (;;) {
+      if (hand_.next_claim == hand_.claims.size() && !Claim(wanted)) return false;
+      const OutcomeQueue::Claim claim = hand_.claims[hand_.next_claim++];
+      AheadOutcome outcome = OpenClaimed(scheduler_.env_, *claim.file, file.stream);
+      if (file.stream) {
+        file.number = claim.number;
+        file.digests = claim.digests;
+        return true;
+      }
+      Done(claim.number, std::move(outcome));
+    }
+  }
+  void Done(std::uint64_t number, AheadOutcome outcome) override {
+    scheduler_.queue_.Post(number, std::move(outcome));
+    Erase(hand_.holding, number);
+  }
+  void HandOver(std::unique_ptr<Unfinished> file) override {
+    Erase(hand_.holding, file->number());
+    scheduler_.HandOver(std::move(file));
+  }
+  std::unique_ptr<Unfinished> Adopt(std::size_t busy) override {
+    std::unique_ptr<Unfinished> file = scheduler_.TakeHandedOver(busy);
+    if (file) hand_.holding.push_back(file->number());
+    return file;
+  }
+  bool FinisherWaiting() override { return scheduler_.FinisherWaiting(); }
+  bool MoreMayCome() override { return scheduler_.WorkersMayOpenMore(); }
+  bool ToLongLanes(OpenedFile& file) override {
+    const std::uint64_t number = file.number;
+    if (scheduler_.long_lanes_ == nullptr || !scheduler_.long_lanes_->Take(file)) return false;
+    Erase(hand_.holding, number);
+    return true;
+  }
+
+ private:
+  bool Claim(std::size_t wanted) {
+    if (hand_.only_when_cold && !scheduler_.cold_.load(std::memory_order_relaxed)) return false;
+    hand_.claims.clear();
+    hand_.next_claim = 0;
+    const std::size_t count = scheduler_.queue_.ClaimFiles(hand_.claims, wanted);
+    for (const OutcomeQueue::Claim& claim : hand_.claims) hand_.holding.push_back(claim.number);
+    return count != 0;
+  }
+
+  DigestScheduler& scheduler_;
+  Hand& hand_;
+};
+
+DigestScheduler::DigestScheduler(Env& env, OutcomeQueue& queue, Shape shape, const MakeDigester& make_digester)
+    : env_(env), queue_(queue), workers_(shape.workers) {
+  const unsigned threads = shape.workers + shape.readers;
+  for (unsigned i = 0; i < threads; ++i) {
+    auto hand = std::make_unique<Hand>();
+    hand->digester = make_digester(stopping_);
+    // A lane's worth claimed, as many in the lanes, one read alone.
+    hand->claims.reserve(2 * kMaxLanes + 1);
+    hand->holding.reserve(4 * kMaxLanes + 2);
+    hand->only_when_cold = i >= shape.workers;
+    hands_.push_back(std::move(hand));
+  }
+}
+
+DigestScheduler::~DigestScheduler() { Stop(); }
+
+void DigestScheduler::Start(LongLanes* long_lanes) {
+  long_lanes_ = long_lanes;
+  threads_.reserve(hands_.size());
+  try {
+    for (const auto& hand : hands_) threads_.emplace_back([this, h = hand.get()] { Work(*h); });
+  } catch (...) {  // no thread to be had: stop those started before passing it on
+    Stop();
+    throw;
+  }
+}
+
+void DigestScheduler::Stop() {
+  {
+    MutexLock lock(mutex_);
+    stopping_ = true;
+  }
+  work_ready_.NotifyAll();
+  cold_ready_.NotifyAll();
+  threads_.clear();  // joins
+}
+
+void DigestScheduler::Wake() {
+  {
+    MutexLock lock(mutex_);  // a thread between its look and its sleep is asleep by now
+  }
+  work_ready_.NotifyAll();
+  if (cold_) cold_ready_.NotifyAll();
+}
+
+bool DigestScheduler::HasWork(const Hand& hand) const {
+  return queue_.Claimable() || Gathers(hand) || (!handed_over_.empty() && counts_.digesting == 0);
+}
+
+bool DigestScheduler::Gathers(const Hand& hand) const {
+  return hand.digester->adopts() && handed_over_.size() >= 3;
+}
+
+bool DigestScheduler::WaitForWork(const Hand& hand) {
+  if (hand.only_when_cold) {
+    // Not idle workers: a cached run never wakes them.
+    while (!stopping_ && !(cold_ && queue_.Claimable())) cold_ready_.Wait(mutex_);
+  } else {
+    ++counts_.idle;
+    while (!stopping_ && !HasWork(hand)) work_ready_.Wait(mutex_);
+    --counts_.idle;
+  }
+  return !stopping_;
+}
+
+std::unique_ptr<Unfinished> DigestScheduler::ToFinish(const Hand& hand) {
+  if (hand.only_when_cold || handed_over_.empty() || counts_.digesting != 0 || Gathers(hand) || queue_.Claimable())
+    return nullptr;
+  std::unique_ptr<Unfinished> file = std::move(handed_over_.front());
+  handed_over_.pop_front();
+  return file;
+}
+
+void DigestScheduler::Work(Hand& hand) {
+  for (;;) {
+    std::unique_ptr<Unfinished> file;
+    {
+      MutexLock lock(mutex_);
+      if (!WaitForWork(hand)) return;
+      file = ToFinish(hand);
+      ++(file ? counts_.finishing : counts_.digesting);
+    }
+    if (file) {
+      Finish(std::move(file));
+      MutexLock lock(mutex_);
+      --counts_.finishing;
+    } else {
+      RunDigester(hand);
+    }
+  }
+}
+
+void DigestScheduler::RunDigester(Hand& hand) {
+  Source source(*this, hand);
+  PostingFaults(queue_, hand.holding, [&] { hand.digester->Run(source); });
+  assert(hand.holding.empty());
+  hand.claims.clear();
+  hand.next_claim = 0;
+  bool wake;
+  {
+    MutexLock lock(mutex_);
+    // Files handed over wait while a digester may take them in: an idle
+    // worker finishes one alone only once none runs.
+    wake = --counts_.digesting == 0 && !handed_over_.empty();
+  }
+  if (wake) work_ready_.NotifyAll();
+}
+
+void DigestScheduler::Finish(std::unique_ptr<Unfinished> file) {
+  std::vector<std::uint64_t> holding{file->number()};
+  PostingFaults(queue_, holding, [&] {
+    AheadOutcome outcome = file->Finish();
+    queue_.Post(file->number(), std::move(outcome));
+    holding.clear();
+  });
+}
+
+void DigestScheduler::HandOver(std::unique_ptr<Unfinished> file) {
+  {
+    MutexLock lock(mutex_);
+    handed_over_.push_back(std::move(file));
+  }
+  work_ready_.NotifyOne();
+}
+
+std::unique_ptr<Unfinished> DigestScheduler::TakeHandedOver(std::size_t busy) {
+  MutexLock lock(mutex_);
+  // Three or more make a kernel's worth of its own, or join one that runs
+  // anyway; fewer would go back and forth.
+  if (handed_over_.empty() || busy + handed_over_.size() < 3) return nullptr;
+  std::unique_ptr<Unfinished> file = std::move(handed_over_.front());
+  handed_over_.pop_front();
+  return file;
+}
+
+bool DigestScheduler::FinisherWaiting() {
+  MutexLock lock(mutex_);
+  // More than the cores would only share them.
+  return counts_.idle > 0 && !queue_.Claimable() && counts_.digesting == 0 && handed_over_.empty() &&
+         counts_.finishing + 1 < workers_;
+}
+
+bool DigestScheduler::WorkersMayOpenMore() {
+  MutexLock lock(mutex_);
+  return queue_.Claimable() || counts_.digesting != 0;
+}
+
+void DigestScheduler::FollowCold(const Hand& hand) {
+  if (hand.only_when_cold) return;
+  const bool cold = hand.digester->cold();
+  if (cold == cold_.load(std::memory_order_relaxed)) return;
+  {
+    MutexLock lock(mutex_);
+    cold_ = cold;
+  }
+  if (cold) cold_ready_.NotifyAll();
+}
+
+}  // namespace quillora

@@ -1,0 +1,94 @@
+#include "digests/outcome_queue.h"
+
+#include <algorithm>
+#include <cassert>
+#include <chrono>
+#include <memory>
+
+namespace quillora {
+
+OutcomeQueue::OutcomeQueue(std::size_t max_queued, std::size_t open_files, std::function<void()> on_claimable)
+    : max_queued_(max_queued), on_claimable_(std::move(on_claimable)), free_files_(std::max<std::size_t>(1, open_files)) {}
+
+bool OutcomeQueue::HasRoom() const {
+  MutexLock lock(mutex_);
+  return slots_.size() < max_queued_;
+}
+
+void OutcomeQueue::Submit(const DigestRequest& request) {
+  assert(request.file != nullptr);
+  MutexLock lock(mutex_);
+  slots_.push_back(Slot{*request.file, request.digests, std::nullopt});
+}
+
+void OutcomeQueue::Release() {
+  if (Claimable()) on_claimable_();
+}
+
+bool OutcomeQueue::ClaimableLocked() const { return !stopped_ && Unclaimed() != 0 && free_files_ != 0; }
+
+bool OutcomeQueue::Claimable() const {
+  MutexLock lock(mutex_);
+  return ClaimableLocked();
+}
+
+std::size_t OutcomeQueue::ClaimFiles(std::vector<Claim>& claims, std::size_t wanted) {
+  MutexLock lock(mutex_);
+  if (stopped_) return 0;
+  const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>({wanted, Unclaimed(), free_files_}));
+  free_files_ -= count;
+  for (std::size_t n = 0; n != count; ++n, ++next_to_claim_) {
+    // claims has room reserved by its owner: nothing is allocated under the lock.
+    const Slot& slot = slots_[next_to_claim_ - taken_];
+    claims.push_back(Claim{next_to_claim_, &slot.file, slot.digests});
+  }
+  return count;
+}
+
+void OutcomeQueue::Post(std::uint64_t number, AheadOutcome outcome) {
+  bool wake;
+  {
+    MutexLock lock(mutex_);
+    // A slot leaves only once its outcome is in and taken: this one is still queued, and was claimed.
+    assert(number >= taken_ && number < next_to_claim_);
+    Slot& slot = slots_[number - taken_];
+    assert(!slot.outcome);
+    slot.outcome = std::move(outcome);
+    if (caller_waiting_ && number == taken_) outcome_ready_.NotifyOne();
+    // Its file is closed: the descriptor it was counted for is free again.
+    wake = ++free_files_ == 1 && ClaimableLocked();
+  }
+  if (wake) on_claimable_();
+}
+
+AheadOutcome OutcomeQueue::TakeNext(const std::function<void()>& idle) {
+  AheadOutcome outcome;
+  std::shared_ptr<const FolderHandle> folder;  // let go after the lock: it may close
+  mutex_.Lock();
+  while (!slots_.empty() && !slots_.front().outcome) {
+    caller_waiting_ = true;
+    outcome_ready_.WaitFor(mutex_, std::chrono::milliseconds(20));
+    caller_waiting_ = false;
+    if (slots_.front().outcome) break;
+    const bool nudge = ClaimableLocked();
+    mutex_.Unlock();  // idle may pump a window, and throw
+    if (nudge) on_claimable_();  // workers asleep with work waiting would hold the job up
+    if (idle) idle();
+    mutex_.Lock();
+  }
+  if (!slots_.empty()) {
+    outcome = std::move(*slots_.front().outcome);
+    folder = std::move(slots_.front().file.folder);
+    slots_.pop_front();
+    ++taken_;
+  }
+  mutex_.Unlock();
+  return outcome;
+}
+
+void OutcomeQueue::Stop() {
+  MutexLock lock(mutex_);
+  stopped_ = true;
+}
+
+}  // namespace quillora
