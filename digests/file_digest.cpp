@@ -2,17 +2,16 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <stop_token>
 #include <thread>
 
 #include "hashes/streaming_digest.h"
 #include "platform/errors.h"
+#include "platform/mutex.h"
 
 namespace quillora {
 namespace {
@@ -47,74 +46,104 @@ int ReadInTurn(BoundedRead& read, const FeedFn& feed) {
 }
 
 // The same loop for a large file, with the reading on a thread of its own so
-// the next blocks are read while this one is hashed.
-int ReadOverlapped(BoundedRead& read, const FeedFn& feed) {
-  struct Buffer {
-    std::unique_ptr<std::uint8_t[]> bytes{new std::uint8_t[kOverlapBlock]};
-    std::int64_t got = 0;
-    bool full = false;
-  };
-  Buffer buffers[kOverlapBuffers];
-  const auto after = [](int i) { return i + 1 == kOverlapBuffers ? 0 : i + 1; };
-  std::mutex mutex;
-  std::condition_variable_any changed;
-  int error = 0;
-  std::exception_ptr fault;  // what a read threw
-  std::jthread reader([&](std::stop_token stop) {
-    for (int i = 0;; i = after(i)) {
-      Buffer& buffer = buffers[i];
+// the next blocks are read while this one is hashed: a ring of buffers, each
+// full or empty, handed between the two threads under the mutex.
+class OverlappedRead {
+ public:
+  explicit OverlappedRead(BoundedRead& read) : read_(read) {
+    for (auto& bytes : bytes_) bytes.reset(new std::uint8_t[kOverlapBlock]);
+    reader_ = std::thread([this] { ReadAll(); });
+  }
+  ~OverlappedRead() {
+    {
+      MutexLock lock(mutex_);
+      stop_ = true;
+    }
+    changed_.NotifyAll();
+    reader_.join();
+  }
+
+  // Feeds each block as it comes; returns 0 or BoundedRead's error, and
+  // rethrows what a read threw.
+  int FeedAll(const FeedFn& feed) EXCLUDES(mutex_) {
+    for (int i = 0;; i = After(i)) {
+      std::int64_t got;
       {
-        std::unique_lock lock(mutex);
-        if (!changed.wait(lock, stop, [&] { return !buffer.full; })) return;
+        MutexLock lock(mutex_);
+        while (!full_[i]) changed_.Wait(mutex_);
+        if (fault_) std::rethrow_exception(fault_);
+        got = got_[i];
+        if (got <= 0) return got < 0 ? error_ : 0;
       }
+      feed(bytes_[i].get(), static_cast<std::size_t>(got));
+      {
+        MutexLock lock(mutex_);
+        full_[i] = false;
+      }
+      changed_.NotifyAll();
+    }
+  }
+
+ private:
+  static int After(int i) { return i + 1 == kOverlapBuffers ? 0 : i + 1; }
+
+  // The reader's thread: fills each buffer in turn, then an empty block at
+  // the end for the hasher.
+  void ReadAll() EXCLUDES(mutex_) {
+    for (int i = 0;; i = After(i)) {
+      if (!WaitEmpty(i)) return;
       std::int64_t got = -1;
       std::exception_ptr thrown;
       try {
         // A disk that is not cached gets many reads at once, not one block
         // at a time behind the hashing.
-        read.KeepReadingAhead(kReadAheadWindow, kReadAheadPiece);
-        got = read.Next(buffer.bytes.get(), kOverlapBlock);
+        read_.KeepReadingAhead(kReadAheadWindow, kReadAheadPiece);
+        got = read_.Next(bytes_[i].get(), kOverlapBlock);
       } catch (...) {  // thrown on in the hasher's thread: it must not end the program here
         thrown = std::current_exception();
       }
-      const bool last = got <= 0 || read.finished();
-      {
-        std::lock_guard lock(mutex);
-        buffer.got = got;
-        buffer.full = true;
-        if (got < 0) error = read.error();
-        if (thrown) fault = std::move(thrown);
-      }
-      changed.notify_all();
+      const bool last = got <= 0 || read_.finished();
+      Put(i, got, std::move(thrown));
       if (last) {
-        if (got > 0) {  // mark the end for the hasher with an empty block
-          Buffer& end = buffers[after(i)];
-          std::unique_lock lock(mutex);
-          if (!changed.wait(lock, stop, [&] { return !end.full; })) return;
-          end.got = 0;
-          end.full = true;
-          lock.unlock();
-          changed.notify_all();
-        }
+        if (got > 0 && WaitEmpty(After(i))) Put(After(i), 0, nullptr);
         return;
       }
     }
-  });
-  for (int i = 0;; i = after(i)) {
-    Buffer& buffer = buffers[i];
-    {
-      std::unique_lock lock(mutex);
-      changed.wait(lock, [&] { return buffer.full; });
-      if (fault) std::rethrow_exception(fault);
-      if (buffer.got <= 0) return buffer.got < 0 ? error : 0;
-    }
-    feed(buffer.bytes.get(), static_cast<std::size_t>(buffer.got));
-    {
-      std::lock_guard lock(mutex);
-      buffer.full = false;
-    }
-    changed.notify_all();
   }
+  // Waits until buffer i is empty; false once stopped.
+  bool WaitEmpty(int i) EXCLUDES(mutex_) {
+    MutexLock lock(mutex_);
+    while (!stop_ && full_[i]) changed_.Wait(mutex_);
+    return !stop_;
+  }
+  void Put(int i, std::int64_t got, std::exception_ptr thrown) EXCLUDES(mutex_) {
+    {
+      MutexLock lock(mutex_);
+      got_[i] = got;
+      full_[i] = true;
+      if (got < 0) error_ = read_.error();
+      if (thrown) fault_ = std::move(thrown);
+    }
+    changed_.NotifyAll();
+  }
+
+  BoundedRead& read_;
+  // Each buffer's bytes belong to whichever side its full_ says: written by
+  // the reader while empty, read by the hasher while full.
+  std::unique_ptr<std::uint8_t[]> bytes_[kOverlapBuffers];
+  Mutex mutex_;
+  CondVar changed_;
+  std::int64_t got_[kOverlapBuffers] GUARDED_BY(mutex_) = {};
+  bool full_[kOverlapBuffers] GUARDED_BY(mutex_) = {};
+  int error_ GUARDED_BY(mutex_) = 0;
+  std::exception_ptr fault_ GUARDED_BY(mutex_);  // what a read threw
+  bool stop_ GUARDED_BY(mutex_) = false;
+  std::thread reader_;
+};
+
+int ReadOverlapped(BoundedRead& read, const FeedFn& feed) {
+  OverlappedRead overlapped(read);
+  return overlapped.FeedAll(feed);
 }
 
 [[noreturn]] void ThrowFileError(const std::string& path, int number) {

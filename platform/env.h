@@ -120,7 +120,7 @@ struct FileToOpen {
   bool listed_regular = false;
   // When listed_regular: its folder held open (Env::HoldFolder), or null; its
   // name then starts at path[name_at].
-  std::shared_ptr<const FolderHandle> folder;
+  std::shared_ptr<const FolderHandle> folder = nullptr;
   std::size_t name_at = 0;
 };
 

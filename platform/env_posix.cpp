@@ -19,6 +19,7 @@
 
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "platform/mutex.h"
 #include "platform/paths.h"
 
 namespace quillora {
@@ -33,13 +34,16 @@ bool HasNul(const std::string& path) { return path.find('\0') != std::string::np
 // Read ahead in full, alongside other files, even on a spinning disk.
 constexpr std::int64_t kSmallOnSpinningDisk = 256 << 10;
 
+// What each device's disk was found to be, asked once per device.
+Mutex spinning_mutex;
+std::map<dev_t, bool> spinning_known GUARDED_BY(spinning_mutex);
+
 // What the system says of the disk that holds device: rotational or not
 // (/sys/dev/block/MAJOR:MINOR, a partition's answer being its disk's).
-// Asked once per device; unknown counts as not spinning.
+// Unknown counts as not spinning.
 bool OnSpinningDisk(dev_t device) {
-  static std::mutex mutex;
-  static std::map<dev_t, bool> known;
-  std::lock_guard lock(mutex);
+  MutexLock lock(spinning_mutex);
+  std::map<dev_t, bool>& known = spinning_known;
   const auto found = known.find(device);
   if (found != known.end()) return found->second;
   const std::string block = "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
