@@ -72,6 +72,11 @@ std::string Md5sumRecordLine(std::string_view digest_text, std::string_view nati
   return line;
 }
 
+ScanRules ScanRulesFor(CheckFileLayout layout) {
+  if (layout == CheckFileLayout::kMd5sum) return {nullptr, kMd5sumsFileName};
+  return {CanRecordRelativePath, {}};
+}
+
 std::string_view CheckFileNameFor(CheckFileLayout layout) {
   return layout == CheckFileLayout::kMd5sum ? kMd5sumsFileName : kCheckFileName;
 }

@@ -12,7 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "digests/file_texts.h"  // kCheckFileName, kCouldNotOpenFile
+#include "digests/file_texts.h"  // kCouldNotOpenFile
+#include "digests/folder_scan.h"  // CanRecordRule
+#include "digests/passed_over.h"  // kCheckFileName
 #include "platform/env.h"
 
 namespace quillora {
@@ -48,6 +50,16 @@ std::string Md5sumRecordLine(std::string_view digest_text, std::string_view nati
 // The name of the check file a make writes in layout: "CheckSum.md5" or
 // "MD5SUMS".
 std::string_view CheckFileNameFor(CheckFileLayout layout);
+
+// What the folder scan for a check file of layout refuses and passes over
+// besides the rule of every scan: Quillora's layout cannot hold every name
+// (CanRecordRelativePath), md5sum's escapes write every one, and a make in
+// md5sum's layout passes its own check files ("MD5SUMS") over as ours are.
+struct ScanRules {
+  CanRecordRule can_record;
+  std::string_view also_passed_over;
+};
+ScanRules ScanRulesFor(CheckFileLayout layout);
 
 // True when a native relative path can be written so that it reads back as
 // the same path. A name holding "\" would read back as folders; CR, LF and

@@ -21,13 +21,11 @@ namespace {
 // but the whole make's: it passes through.
 void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_subfolders, ReplacingFile& out,
                           ResultSink& sink, unsigned jobs, CheckFileLayout layout) {
-  // md5sum's escapes write every name; its own check files are passed over
-  // as ours are.
   const bool md5sum = layout == CheckFileLayout::kMd5sum;
   const DescriptorBudget budget(env);
   HeldFolders held(env, budget);
-  FolderScan scan(env, top_folder, include_subfolders, md5sum ? nullptr : CanRecordRelativePath,
-                  md5sum ? kMd5sumsFileName : std::string_view(), &held);
+  const ScanRules rules = ScanRulesFor(layout);
+  FolderScan scan(env, top_folder, include_subfolders, rules.can_record, rules.also_passed_over, &held);
   AheadQueue<ScanEntry> queue(
       env, jobs, budget, [&](ScanEntry& entry) { return scan.Next(entry); }, ScanDigestPath);
   const auto keep_alive = [&sink] { sink.KeepAlive(); };

@@ -306,7 +306,7 @@ TEST_F(MakerTest, DepthCostsNoOpenFile) {
 TEST_F(MakerTest, AFileWhoseDigestFailsIsReportedNotLeftOutInSilence) {
   const std::string busy = tree.Write("busy.txt", "busy");
   tree.Write("fine.txt", "fine");
-  env.held = {busy};
+  env.locked_by_others = {busy};
   std::set<std::string> lines = {"", "Operation completed.", Completion(tree.path()).back(),
                                  "Processing file \"busy.txt\" ... Could not open file",
                                  "Processing file \"fine.txt\" ... OK"};

@@ -1,6 +1,6 @@
 #include "checkfile/named_check_file.h"
 
-#include "digests/file_texts.h"
+#include "digests/passed_over.h"
 #include "platform/paths.h"
 
 namespace quillora {

@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "checkfile/check_file_format.h"
+#include "checkfile/check_file_input.h"
 #include "checkfile/check_file_reader.h"
 #include "checkfile/verifier.h"
 #include "digests/folder_scan.h"
@@ -42,23 +43,22 @@ NewFileFinder::~NewFileFinder() {
 
 void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
   try {
-    const std::string base = BaseFolderOf(check_file_path);
+    // The verifier's own base: the folder of the file itself.
+    CheckFileInput input = OpenCheckFile(env, check_file_path);
+    const std::string base = input.base;
     std::unordered_set<std::string> recorded;
-    bool pass_over_md5sums = false;
+    CheckFileLayout layout;
     {
-      std::unique_ptr<Stream> input = env.OpenTextForReading(check_file_path);
-      CheckFileReader reader(*input);
+      CheckFileReader reader(*input.stream);
       CheckRecord record;
       while (reader.Next(record)) recorded.insert(WithoutDotSegments(record.path));
-      // The maker of an md5sum-layout file passes over every MD5SUMS, as it
-      // passes over every CheckSum.md5.
-      pass_over_md5sums = reader.layout() == CheckFileLayout::kMd5sum;
+      layout = reader.layout();
+      input.stream.reset();
     }
-    const std::string check_file_name = NameOf(check_file_path);
-    // A make in md5sum's layout records every name, and passes over its own
-    // check files as ours passes over CheckSum.md5.
-    FolderScan scan(env, base, /*into_sub_folders=*/true, pass_over_md5sums ? nullptr : CanRecordRelativePath,
-                    pass_over_md5sums ? kMd5sumsFileName : std::string_view());
+    const std::string check_file_name = NameOf(env.FinalTarget(check_file_path));  // as it stands in base
+    // What a make of this layout would record and pass over.
+    const ScanRules rules = ScanRulesFor(layout);
+    FolderScan scan(env, base, /*into_sub_folders=*/true, rules.can_record, rules.also_passed_over);
     ScanEntry entry;
     while (scan.Next(entry)) {
       switch (entry.kind) {

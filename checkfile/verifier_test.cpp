@@ -298,7 +298,7 @@ TEST_F(VerifierTest, AFileThatCannotBeReadIsCouldNotOpenAndTheRunGoesOn) {
   tree.Write("bad.bin", big);
   tree.Write("closed/c.txt", "c");
   testing::FaultEnv faulty;
-  faulty.held = {tree.At("busy.txt")};
+  faulty.locked_by_others = {tree.At("busy.txt")};
   faulty.reads_fail_after[tree.At("bad.bin")] = 2'500'000;  // a bad sector part way
   faulty.lookup_errors[tree.At("closed")] = EACCES;         // a folder that may not be entered
   // Only "no such file" and "not a folder" say that a file does not exist.

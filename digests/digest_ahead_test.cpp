@@ -78,7 +78,7 @@ TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
     if (i % 29 == 5) paths.push_back(tree.At("missing" + std::to_string(i)));
     if (i % 31 == 7) paths.push_back(paths.front());  // the same file again
   }
-  env.held = {paths[10], paths[50]};
+  env.locked_by_others = {paths[10], paths[50]};
   // Reads failing part way: 3 MB, 20 and 59 bytes long.
   env.reads_fail_after = {{paths[3], 1'500'000}, {paths[20], 10}, {paths[60], 29}};
   paths.push_back(tree.Folder("folder"));

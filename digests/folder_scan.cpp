@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "digests/file_texts.h"
+#include "digests/passed_over.h"
 #include "platform/paths.h"
 
 namespace quillora {

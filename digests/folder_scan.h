@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "digests/digest_ahead.h"  // DigestRequest
+#include "digests/outcome_queue.h"  // DigestRequest
 #include "platform/env.h"
 #include "platform/folder_walk.h"
 

@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "digests/file_texts.h"  // kCheckFileName, kCouldNotOpenFile
+#include "digests/file_texts.h"  // kCouldNotOpenFile
+#include "digests/passed_over.h"  // kCheckFileName
 #include "digests/job_sink.h"
 #include "platform/env.h"
 

@@ -107,7 +107,7 @@ TEST_P(ListJobsTest, TrailingSeparatorGivesSingleSeparatorInRows) {
 TEST_P(ListJobsTest, ScanGivesADigestFailureItsRowAndGoesOn) {
   const std::string held = tree.Write("a.txt", "a");
   tree.Write("c.txt", "b");
-  env.held.push_back(held);
+  env.locked_by_others.push_back(held);
   AddFolderToList(env, tree.path(), sink, jobs());
   using Row = std::pair<std::string, std::optional<std::string>>;
   const std::vector<Row> expected = {{held, std::string(kCouldNotOpenFile)}, {tree.At("c.txt"), kDigestOfB}};
@@ -213,7 +213,7 @@ TEST_P(ListJobsTest, PickAppendsFirstThenPumpsAroundTheDigest) {
 TEST_P(ListJobsTest, APickedFileWhoseDigestFailsIsCouldNotOpenAndThePickGoesOn) {
   const std::string a = tree.Write("a.txt", "a");
   const std::string cut = tree.Write("cut.bin", testing::RandomBytes(100'000));
-  env.held.push_back(a);
+  env.locked_by_others.push_back(a);
   env.shrinks_while_read[cut] = 10;  // rewritten while read
   AddPickedFiles(env, {a, cut, tree.At("missing")}, sink, jobs());
   const std::vector<std::string> expected = {"+" + a,   "pump", "=Could not open file", "pump",
@@ -229,7 +229,7 @@ TEST_P(ListJobsTest, APickedFileWhoseDigestFailsIsCouldNotOpenAndThePickGoesOn) 
 TEST_P(ListJobsTest, AFailureMidPickTouchesOnlyItsOwnRowWhateverWasDigestedAhead) {
   std::vector<std::string> paths;
   for (int i = 0; i < 40; ++i) paths.push_back(tree.Write("f" + std::to_string(i), "a"));
-  env.held.push_back(paths[7]);
+  env.locked_by_others.push_back(paths[7]);
   AddPickedFiles(env, paths, sink, jobs());
   ASSERT_EQ(sink.rows.size(), 40u);
   for (std::size_t i = 0; i < paths.size(); ++i)

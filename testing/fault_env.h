@@ -42,9 +42,9 @@ class FaultEnv : public EnvWrapper {
 
   // --- Faults; all off until set. Paths are full paths as the job forms them.
 
-  // Held open by another program: they pass the readability test, which
+  // Locked by another program: they pass the readability test, which
   // shares, but the digest's unshared open fails with EBUSY.
-  std::vector<std::string> held;
+  std::vector<std::string> locked_by_others;
   // The lookup of each path, and of every path below it, fails with the
   // error number given (EACCES: a folder that may not be entered).
   std::map<std::string, int> lookup_errors;
@@ -151,7 +151,8 @@ class FaultEnv : public EnvWrapper {
     if (digest_delay.count() > 0) std::this_thread::sleep_for(digest_delay);
     if (const int error = LookupError(path)) throw SystemError("open", error);
     if (const auto fails = open_errors.find(path); fails != open_errors.end()) throw SystemError("open", fails->second);
-    if (std::find(held.begin(), held.end(), path) != held.end()) throw SystemError("open", EBUSY);
+    if (std::find(locked_by_others.begin(), locked_by_others.end(), path) != locked_by_others.end())
+      throw SystemError("open", EBUSY);
     const auto no_memory = out_of_memory_after.find(path);
     if (no_memory != out_of_memory_after.end() && no_memory->second == 0) throw std::bad_alloc();
     Opening opening(*this);
