@@ -13,6 +13,10 @@ std::string Padded(int value, int digits) {
   return text;
 }
 
+// The first of a table row's words (separated by single blanks): the one
+// the digest's own tool writes.
+std::string_view FirstWord(std::string_view words) { return words.substr(0, words.find(' ')); }
+
 }  // namespace
 
 std::string CheckFileDate(const LocalTime& time, std::string_view time_separator) {
@@ -49,7 +53,8 @@ std::string CheckFileRecordLine(std::string_view digest_text, std::string_view r
   return line;
 }
 
-std::string Md5sumRecordLine(std::string_view digest_text, std::string_view native_relative_path) {
+std::string SumsRecordLine(const WrittenLayout& written, std::string_view digest_text,
+                           std::string_view native_relative_path) {
   std::string name;
   name.reserve(native_relative_path.size() + 1);
   bool escaped = false;
@@ -63,22 +68,27 @@ std::string Md5sumRecordLine(std::string_view digest_text, std::string_view nati
     }
   }
   std::string line;
-  line.reserve(1 + digest_text.size() + 2 + name.size() + 1);
+  line.reserve(1 + 16 + digest_text.size() + 6 + name.size() + 1);
   if (escaped) line += '\\';
-  line += digest_text;
-  line += "  ";
-  line += name;
+  if (written.tagged) {
+    line.append(FirstWord(InfoOf(written.digest).tags)).append(" (").append(name).append(") = ").append(digest_text);
+  } else {
+    line.append(digest_text).append("  ").append(name);
+  }
   line += '\n';
   return line;
 }
 
-ScanRules ScanRulesFor(CheckFileLayout layout) {
-  if (layout == CheckFileLayout::kMd5sum) return {nullptr, kMd5sumsFileName};
+ScanRules ScanRulesFor(const WrittenLayout& written) {
+  if (written.layout == CheckFileLayout::kMd5sum) return {nullptr, CheckFileNameFor(written)};
   return {CanRecordRelativePath, {}};
 }
 
-std::string_view CheckFileNameFor(CheckFileLayout layout) {
-  return layout == CheckFileLayout::kMd5sum ? kMd5sumsFileName : kCheckFileName;
+std::string CheckFileNameFor(const WrittenLayout& written) {
+  if (written.layout == CheckFileLayout::kQuillora) return std::string(kCheckFileName);
+  const DigestInfo& info = InfoOf(written.digest);
+  if (!info.file_names.empty()) return std::string(FirstWord(info.file_names));
+  return std::string(FirstWord(info.tags)) + "SUMS";
 }
 
 bool CanRecordRelativePath(std::string_view native_relative_path) {

@@ -15,6 +15,7 @@
 #include "digests/file_texts.h"  // kCouldNotOpenFile
 #include "digests/folder_scan.h"  // CanRecordRule
 #include "digests/passed_over.h"  // kCheckFileName
+#include "hashes/digest_table.h"
 #include "platform/env.h"
 
 namespace quillora {
@@ -41,25 +42,48 @@ std::string CheckFileHeader(const LocalTime& time, std::string_view time_separat
 // pass lower case); relative_path is already in check-file form ("\").
 std::string CheckFileRecordLine(std::string_view digest_text, std::string_view relative_path);
 
-// One line of md5sum's own layout with its LF: the digest text, two blanks,
-// and the native relative path with "/" between folders, escaped as md5sum
-// escapes a name: when it holds a backslash, LF or CR, the line starts with
-// "\" and they are written "\\", "\n" and "\r". Every name can be written.
-std::string Md5sumRecordLine(std::string_view digest_text, std::string_view native_relative_path);
+// How a check file is written: Quillora's own layout (MD5 alone), or the
+// sums layout of the md5sum family (CheckFileLayout::kMd5sum) for any digest
+// of the table: "DIGEST  NAME" as sha256sum writes it, or with a BSD tag,
+// "SHA256 (NAME) = DIGEST", as --tag and cksum write it. MD5 untagged is
+// md5sum's own layout.
+struct WrittenLayout {
+  WrittenLayout(CheckFileLayout layout = CheckFileLayout::kQuillora, DigestId digest = DigestId::kMd5,
+                bool tagged = false)
+      : layout(layout), digest(digest), tagged(tagged) {}
+  CheckFileLayout layout;
+  DigestId digest;
+  bool tagged;
+};
 
-// The name of the check file a make writes in layout: "CheckSum.md5" or
-// "MD5SUMS".
-std::string_view CheckFileNameFor(CheckFileLayout layout);
+// One line of the sums layout with its LF: the digest text, two blanks and
+// the native relative path with "/" between folders (or the tag, the name
+// in brackets, " = " and the digest text), the name escaped as md5sum
+// escapes one: when it holds a backslash, LF or CR, the line starts with "\"
+// and they are written "\\", "\n" and "\r". Every name can be written.
+std::string SumsRecordLine(const WrittenLayout& written, std::string_view digest_text,
+                           std::string_view native_relative_path);
+// SumsRecordLine of md5sum's own layout: MD5, untagged.
+inline std::string Md5sumRecordLine(std::string_view digest_text, std::string_view native_relative_path) {
+  return SumsRecordLine(CheckFileLayout::kMd5sum, digest_text, native_relative_path);
+}
 
-// What the folder scan for a check file of layout refuses and passes over
-// besides the rule of every scan: Quillora's layout cannot hold every name
-// (CanRecordRelativePath), md5sum's escapes write every one, and a make in
-// md5sum's layout passes its own check files ("MD5SUMS") over as ours are.
+// The name of the check file a make writes: "CheckSum.md5" in Quillora's
+// layout; in the sums layout the name the digest's own tool gives it
+// ("MD5SUMS", "SHA256SUMS", "B2SUMS"), else its tag and "SUMS"
+// ("SHA3-256SUMS").
+std::string CheckFileNameFor(const WrittenLayout& written);
+
+// What the folder scan for a check file refuses and passes over besides the
+// rule of every scan: Quillora's layout cannot hold every name
+// (CanRecordRelativePath), the sums layout's escapes write every one, and a
+// make in the sums layout passes its own check files ("MD5SUMS",
+// "SHA256SUMS") over as ours are.
 struct ScanRules {
   CanRecordRule can_record;
-  std::string_view also_passed_over;
+  std::string also_passed_over;
 };
-ScanRules ScanRulesFor(CheckFileLayout layout);
+ScanRules ScanRulesFor(const WrittenLayout& written);
 
 // True when a native relative path can be written so that it reads back as
 // the same path. A name holding "\" would read back as folders; CR, LF and

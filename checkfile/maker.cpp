@@ -20,14 +20,19 @@ namespace {
 // file digested. A failed write to the check file is not one file's problem
 // but the whole make's: it passes through.
 void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_subfolders, ReplacingFile& out,
-                          ResultSink& sink, unsigned jobs, CheckFileLayout layout) {
-  const bool md5sum = layout == CheckFileLayout::kMd5sum;
+                          ResultSink& sink, unsigned jobs, const WrittenLayout& layout) {
+  const bool sums = layout.layout == CheckFileLayout::kMd5sum;
   const DescriptorBudget budget(env);
   HeldFolders held(env, budget);
   const ScanRules rules = ScanRulesFor(layout);
   FolderScan scan(env, top_folder, include_subfolders, rules.can_record, rules.also_passed_over, &held);
   AheadQueue<ScanEntry> queue(
-      env, jobs, budget, [&](ScanEntry& entry) { return scan.Next(entry); }, ScanDigestPath);
+      env, jobs, budget, [&](ScanEntry& entry) { return scan.Next(entry); },
+      [digests = DigestSet{layout.digest}](const ScanEntry& entry) {
+        DigestRequest request = ScanDigestPath(entry);
+        request.digests = digests;
+        return request;
+      });
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   ScanEntry entry;
   while (queue.Next(entry)) {
@@ -63,8 +68,8 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
         // A file another program holds, or one that changed while it was
         // read, is reported rather than left out in silence.
         if (outcome.digested()) {
-          out.Append(md5sum ? Md5sumRecordLine(outcome.digest, entry.relative)
-                            : CheckFileRecordLine(outcome.digest, ToCheckFilePath(entry.relative)));
+          out.Append(sums ? SumsRecordLine(layout, outcome.text(), entry.relative)
+                          : CheckFileRecordLine(outcome.digest, ToCheckFilePath(entry.relative)));
         }
         sink.FileDone(entry.name, outcome.digested() ? FileStatus::kOk : FileStatus::kCouldNotOpen);
         if (!outcome.digested()) sink.LeftOut(entry.file.path, SystemErrorMessage(outcome.error));
@@ -102,16 +107,16 @@ std::string_view MakeInputMessage(MakeInput input) {
   return "";
 }
 
-std::string CheckFilePathFor(const std::string& folder_text, CheckFileLayout layout) {
+std::string CheckFilePathFor(const std::string& folder_text, const WrittenLayout& layout) {
   return JoinPath(folder_text, CheckFileNameFor(layout));
 }
 
 std::string MakeCheckFile(Env& env, const std::string& folder_text, bool include_subfolders, ResultSink& sink,
-                          unsigned jobs, CheckFileLayout layout) {
+                          unsigned jobs, const WrittenLayout& layout) {
   const std::string check_file_path = CheckFilePathFor(folder_text, layout);
   std::unique_ptr<ReplacingFile> out = env.CreateReplacing(check_file_path);
   // md5sum's layout has no comments: md5sum -c would count them as improper.
-  if (layout == CheckFileLayout::kQuillora) out->Append(CheckFileHeader(env.Now(), env.TimeSeparator()));
+  if (layout.layout == CheckFileLayout::kQuillora) out->Append(CheckFileHeader(env.Now(), env.TimeSeparator()));
 
   AddFolderToCheckFile(env, WithTrailingSeparator(folder_text), include_subfolders, *out, sink, jobs, layout);
 
@@ -119,7 +124,9 @@ std::string MakeCheckFile(Env& env, const std::string& folder_text, bool include
   // its lines has not replaced the old check file.
   sink.SummaryBegins();
   sink.SummaryLine("Operation completed.");
-  sink.SummaryLine("The MD5 checksum file is save at \"" + check_file_path + "\"");
+  // The window's text for MD5; another digest is named for what it is.
+  sink.SummaryLine("The " + std::string(InfoOf(layout.digest).name) + " checksum file is save at \"" +
+                   check_file_path + "\"");
   sink.Flush();
   out->Commit();
   return check_file_path;

@@ -36,7 +36,7 @@ std::string_view MakeInputMessage(MakeInput input);
 // The folder text joined with "CheckSum.md5", or "MD5SUMS" for md5sum's
 // layout (platform/paths.h: one separator added, none when the text already
 // ends with one).
-std::string CheckFilePathFor(const std::string& folder_text, CheckFileLayout layout = CheckFileLayout::kQuillora);
+std::string CheckFilePathFor(const std::string& folder_text, const WrittenLayout& layout = {});
 
 // Makes the check file of folder_text, which CheckMakeInput found ready.
 // Reports to sink, in this order: for each entry of the depth-first walk in
@@ -69,10 +69,14 @@ std::string CheckFilePathFor(const std::string& folder_text, CheckFileLayout lay
 // Digests are computed ahead by `jobs` worker threads (0: one per core);
 // the lines, records and pumps stay the same.
 //
-// With layout kMd5sum the check file is "MD5SUMS" in md5sum's own layout
-// (Md5sumRecordLine, no header), for `md5sum -c`: every name can be recorded,
-// and every "MD5SUMS" is passed over as "CheckSum.md5" is.
+// In the sums layout (WrittenLayout: kMd5sum, any digest of the table,
+// tagged or not) the check file is the one its digest's tool writes
+// (CheckFileNameFor: "MD5SUMS" for `md5sum -c`, "SHA256SUMS" for
+// `sha256sum -c`), with no header: every name can be recorded
+// (SumsRecordLine), and every file of that name is passed over as
+// "CheckSum.md5" is. A digest other than MD5 is read once per file through
+// the library's streaming digest.
 std::string MakeCheckFile(Env& env, const std::string& folder_text, bool include_subfolders, ResultSink& sink,
-                          unsigned jobs = 0, CheckFileLayout layout = CheckFileLayout::kQuillora);
+                          unsigned jobs = 0, const WrittenLayout& layout = {});
 
 }  // namespace quillora

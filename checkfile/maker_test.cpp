@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "checkfile/check_file_format.h"
+#include "hashes/streaming_digest.h"
 #include "md5/md5.h"
 #include "platform/errors.h"
 #include "testing/fault_env.h"
@@ -121,6 +122,32 @@ TEST_F(MakerTest, ForMd5sumEveryNameIsRecordedAndEveryMd5sumsPassedOver) {
   EXPECT_EQ(lines,
             (std::multiset<std::string>{"\\" + Hex("n") + "  x/new\\nline", "\\" + Hex("b") + "  x/back\\\\slash"}));
   EXPECT_EQ(sink.left_out.size(), 0u);
+}
+
+// The sums layout of another digest: the name its tool gives the file, and
+// the lines it writes, tagged or not.
+TEST_F(MakerTest, ASumsFileOfAnyDigest) {
+  tree.Write("a.txt", "abc");
+  const std::string sha256 = HexText(DigestOfBytes(DigestId::kSha256, "abc"));
+  const std::string b2 = HexText(DigestOfBytes(DigestId::kBlake2b512, "abc"));
+  const std::string sha3 = HexText(DigestOfBytes(DigestId::kSha3_256, "abc"));
+  const struct {
+    WrittenLayout layout;
+    std::string name, line;
+  } cases[] = {
+      {{CheckFileLayout::kMd5sum, DigestId::kSha256}, "SHA256SUMS", sha256 + "  a.txt\n"},
+      {{CheckFileLayout::kMd5sum, DigestId::kSha256, true}, "SHA256SUMS", "SHA256 (a.txt) = " + sha256 + "\n"},
+      {{CheckFileLayout::kMd5sum, DigestId::kBlake2b512, true}, "B2SUMS", "BLAKE2b (a.txt) = " + b2 + "\n"},
+      {{CheckFileLayout::kMd5sum, DigestId::kSha3_256}, "SHA3-256SUMS", sha3 + "  a.txt\n"},
+  };
+  for (const auto& c : cases) {
+    sink = RecordingSink();
+    EXPECT_EQ(MakeCheckFile(env, tree.path(), true, sink, 0, c.layout), tree.At(c.name));
+    EXPECT_EQ(testing::ReadFile(tree.At(c.name)), c.line) << c.name << ": its own file and the others passed over";
+    EXPECT_EQ(sink.lines.back(), "The " + std::string(InfoOf(c.layout.digest).name) + " checksum file is save at \"" +
+                                     tree.At(c.name) + "\"");
+    std::filesystem::remove(tree.At(c.name));
+  }
 }
 
 TEST_F(MakerTest, AFolderTextWithATrailingSeparatorGivesTheSameFile) {

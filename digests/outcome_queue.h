@@ -52,6 +52,9 @@ struct AheadOutcome {
   std::exception_ptr fault;
 
   bool digested() const { return readable && error == 0 && !fault; }
+  // The text of the one digest a request asked for, when digested: digest
+  // for MD5, else the lower-case hex of values' first.
+  std::string text() const { return values.empty() ? digest : HexText(values.front().second); }
 };
 
 class OutcomeQueue {

@@ -21,8 +21,13 @@ struct ListItem {
   ScanEntry entry;  // scanned
 };
 
-DigestRequest DigestPath(const ListItem& item) {
-  return item.given ? DigestRequest{&item.file} : ScanDigestPath(item.entry);
+// What an item asks to digest, in the job's digest.
+std::function<DigestRequest(const ListItem&)> DigestPath(DigestId digest) {
+  return [digests = DigestSet{digest}](const ListItem& item) {
+    DigestRequest request = item.given ? DigestRequest{&item.file} : ScanDigestPath(item.entry);
+    request.digests = digests;
+    return request;
+  };
 }
 
 // A file's outcome as the list takes it: a fault of the system (a read that
@@ -36,7 +41,7 @@ AheadOutcome Checked(AheadOutcome outcome, const std::string& path) {
 
 void SetOutcome(ListSink& sink, ListSink::RowId row, const AheadOutcome& outcome) {
   if (outcome.digested()) {
-    sink.SetDigest(row, outcome.digest);
+    sink.SetDigest(row, outcome.text());
   } else {
     sink.SetCouldNotOpen(row, outcome.error);
   }
@@ -78,7 +83,8 @@ void Report(AheadQueue<ListItem>& queue, ListSink& sink) {
 }
 
 // Given paths, with folders among them scanned in place when scan_folders.
-void Run(Env& env, const std::vector<std::string>& paths, bool scan_folders, ListSink& sink, unsigned jobs) {
+void Run(Env& env, const std::vector<std::string>& paths, bool scan_folders, ListSink& sink, unsigned jobs,
+         DigestId digest) {
   std::size_t next = 0;
   const DescriptorBudget budget(env);
   HeldFolders held(env, budget);  // by every folder's scan in turn: one bound for the job
@@ -106,21 +112,21 @@ void Run(Env& env, const std::vector<std::string>& paths, bool scan_folders, Lis
           return true;
         }
       },
-      DigestPath);
+      DigestPath(digest));
   Report(queue, sink);
 }
 
 }  // namespace
 
-void AddPickedFiles(Env& env, const std::vector<std::string>& paths, ListSink& sink, unsigned jobs) {
-  Run(env, paths, /*scan_folders=*/false, sink, jobs);
+void AddPickedFiles(Env& env, const std::vector<std::string>& paths, ListSink& sink, unsigned jobs, DigestId digest) {
+  Run(env, paths, /*scan_folders=*/false, sink, jobs, digest);
 }
 
-void AddDroppedPaths(Env& env, const std::vector<std::string>& paths, ListSink& sink, unsigned jobs) {
-  Run(env, paths, /*scan_folders=*/true, sink, jobs);
+void AddDroppedPaths(Env& env, const std::vector<std::string>& paths, ListSink& sink, unsigned jobs, DigestId digest) {
+  Run(env, paths, /*scan_folders=*/true, sink, jobs, digest);
 }
 
-void AddFolderToList(Env& env, const std::string& folder, ListSink& sink, unsigned jobs) {
+void AddFolderToList(Env& env, const std::string& folder, ListSink& sink, unsigned jobs, DigestId digest) {
   const DescriptorBudget budget(env);
   HeldFolders held(env, budget);
   FolderScan scan(env, folder, /*into_sub_folders=*/true, nullptr, std::string_view(), &held);
@@ -130,7 +136,7 @@ void AddFolderToList(Env& env, const std::string& folder, ListSink& sink, unsign
         item.given = false;
         return scan.Next(item.entry);
       },
-      DigestPath);
+      DigestPath(digest));
   Report(queue, sink);
 }
 

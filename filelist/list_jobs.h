@@ -14,6 +14,7 @@
 #include "digests/file_texts.h"  // kCouldNotOpenFile
 #include "digests/passed_over.h"  // kCheckFileName
 #include "digests/job_sink.h"
+#include "hashes/digest_table.h"
 #include "platform/env.h"
 
 namespace quillora {
@@ -44,11 +45,16 @@ class ListSink : public JobSink {
 // first; one that fails the readability test, or whose digest fails (another
 // program holds it, a read fails part way), gets "Could not open file", and
 // the job goes on.
-void AddPickedFiles(Env& env, const std::vector<std::string>& paths, ListSink& sink, unsigned jobs = 0);
+//
+// Every job's rows hold MD5 digests, unless digest names another digest of
+// the table (quillora-cli hash -a): its lower-case hex text then.
+void AddPickedFiles(Env& env, const std::vector<std::string>& paths, ListSink& sink, unsigned jobs = 0,
+                    DigestId digest = DigestId::kMd5);
 
 // Paths dropped on the list, in the drop's order: a folder is scanned as
 // AddFolderToList does; anything else is handled as a picked file.
-void AddDroppedPaths(Env& env, const std::vector<std::string>& paths, ListSink& sink, unsigned jobs = 0);
+void AddDroppedPaths(Env& env, const std::vector<std::string>& paths, ListSink& sink, unsigned jobs = 0,
+                     DigestId digest = DigestId::kMd5);
 
 // Adds a row for every readable file in folder and, depth first in listing
 // order, in all its sub-folders. "CheckSum.md5", temporary check files
@@ -57,6 +63,7 @@ void AddDroppedPaths(Env& env, const std::vector<std::string>& paths, ListSink& 
 // file". Rows are named folder + separator + name (one trailing separator of
 // folder dropped first). The folder is followed when it is a link, but a
 // link to a folder met inside it is passed over, never entered.
-void AddFolderToList(Env& env, const std::string& folder, ListSink& sink, unsigned jobs = 0);
+void AddFolderToList(Env& env, const std::string& folder, ListSink& sink, unsigned jobs = 0,
+                     DigestId digest = DigestId::kMd5);
 
 }  // namespace quillora
