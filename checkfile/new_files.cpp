@@ -31,18 +31,29 @@ std::string WithoutDotSegments(const std::string& path) {
   return spelled;
 }
 
+// Whether the check file at check_file_path lies in the folder base, which
+// the finder lists anyway: a folder named another way ("." and its full
+// path) is still the same.
+bool CheckFileLiesIn(Env& env, const std::string& check_file_path, const std::string& base) {
+  try {
+    return env.ListFolder(FolderOf(check_file_path))->id() == env.ListFolder(base)->id();
+  } catch (const SystemError&) {
+    return false;  // a folder that cannot be listed is never scanned
+  }
+}
+
 }  // namespace
 
-NewFileFinder::NewFileFinder(Env& env, const std::string& check_file_path)
-    : thread_([this, &env, check_file_path] { Run(env, check_file_path); }) {}
+NewFileFinder::NewFileFinder(Env& env, const std::string& check_file_path, const std::string& base_folder)
+    : thread_([this, &env, check_file_path, base_folder] { Run(env, check_file_path, base_folder); }) {}
 
 NewFileFinder::~NewFileFinder() {
   if (thread_.joinable()) thread_.join();
 }
 
-void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
+void NewFileFinder::Run(Env& env, const std::string& check_file_path, const std::string& base_folder) {
   try {
-    const std::string base = BaseFolderOf(check_file_path);
+    const std::string base = base_folder.empty() ? BaseFolderOf(check_file_path) : WithTrailingSeparator(base_folder);
     std::unordered_set<std::string> recorded;
     bool pass_over_md5sums = false;
     {
@@ -54,7 +65,10 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
       // passes over every CheckSum.md5.
       pass_over_md5sums = reader.layout() == CheckFileLayout::kMd5sum;
     }
-    const std::string check_file_name = NameOf(check_file_path);
+    // Given a folder of its own, the check file may lie elsewhere, and a file
+    // of its name there is as new as any.
+    const std::string check_file_name =
+        base_folder.empty() || CheckFileLiesIn(env, check_file_path, base) ? NameOf(check_file_path) : "";
     // A make in md5sum's layout records every name, and passes over its own
     // check files as ours passes over CheckSum.md5.
     FolderScan scan(env, base, /*into_sub_folders=*/true, pass_over_md5sums ? nullptr : CanRecordRelativePath,
