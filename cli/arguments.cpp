@@ -1,6 +1,7 @@
 #include "cli/arguments.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -18,10 +19,20 @@ std::string SetJobs(Invocation& invocation, const std::string& value) {
   return "";
 }
 
+// "scalar, avx2<last>avx512": every engine's name, from the one list.
+std::string EngineNames(std::string_view last) {
+  std::string names;
+  for (const LaneEngine engine : kLaneEngines) {
+    if (!names.empty()) names += engine == std::end(kLaneEngines)[-1] ? last : ", ";
+    names += LaneEngineName(engine);
+  }
+  return names;
+}
+
 // A diagnostic: every digest of the run uses this engine.
 std::string SetEngine(Invocation& invocation, const std::string& value) {
   const std::optional<LaneEngine> engine = LaneEngineNamed(value);
-  if (!engine) return "invalid engine '" + value + "' (scalar, avx2 or avx512)";
+  if (!engine) return "invalid engine '" + value + "' (" + EngineNames(" or ") + ")";
   if (!LaneEngineSupported(*engine)) return "this processor cannot run the " + value + " engine";
   invocation.engine = engine;
   return "";
@@ -37,6 +48,8 @@ std::string SetFormat(Invocation& invocation, const std::string& value) {
 }  // namespace
 
 const std::vector<OptionRow>& Options() {
+  static const std::string engine_help =
+      "diagnostic: digest with engine E (" + EngineNames(", ") + "; default: the widest this processor runs)";
   static const std::vector<OptionRow> options = {
       {"jobs", 'j', "N", {}, "digest with N threads (default: one per core)", SetJobs},
       {"progress", 0, "", {},
@@ -44,9 +57,7 @@ const std::vector<OptionRow>& Options() {
        [](Invocation& i, const std::string&) { return i.progress = ProgressMode::kOn, std::string(); }},
       {"no-progress", 0, "", {}, "show no progress line",
        [](Invocation& i, const std::string&) { return i.progress = ProgressMode::kOff, std::string(); }},
-      {"engine", 0, "E", {},
-       "diagnostic: digest with engine E (scalar, avx2, avx512; default: the widest this processor runs)",
-       SetEngine},
+      {"engine", 0, "E", {}, engine_help, SetEngine},
       {"help", 'h', "", {}, "show this text; with a command, that command's help",
        [](Invocation& i, const std::string&) { return i.help = true, std::string(); }},
       {"version", 'V', "", {}, "show the version",
