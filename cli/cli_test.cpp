@@ -882,11 +882,11 @@ TEST_F(CliTest, Md5sumFilesVerifyBothWaysWithTheSameFindings) {
     const CliRun run = Cli({"verify", "--quiet", check_file}, data);
     EXPECT_EQ(run.status, 1) << check_file;
     EXPECT_EQ(run.out,
-              "File changed ... \"./ lead\"\nFile does not exist ... \"./new\nline\"\n\nOperation completes.\n" +
+              "File changed ... \"./ lead\"\n\\File does not exist ... \"./new\\nline\"\n\nOperation completes.\n" +
                   std::to_string(names.size()) +
                   " files were verified. 1 file did not exist. 1 file changed. \n"
                   "\nThe following files have been changed since the check file was made:\n./ lead\n"
-                  "\nThe following files are lost:\n./new\nline\n")
+                  "\nThe following files are lost:\n\\./new\\nline\n")
         << check_file;
   }
 #endif
@@ -898,6 +898,11 @@ TEST_F(CliTest, HashWritesMd5sumLinesToStandardOutput) {
   const CliRun run = Cli({"hash", "--format", "md5sum", "data"}, tree.path());
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "\\" + Hex("a") + "  data/x\\ny\n");
+  // Byte for byte md5sum's, and a saved list's line escaped the same way.
+  const std::vector<std::string> files = {tree.Write("data/b\\s", ""), tree.Write("data/c\rr", ""), "data/x\ny"};
+  EXPECT_EQ(Cli({"hash", "--format", "md5sum", files[0], files[1], files[2]}, tree.path()).out,
+            RunProgram("/usr/bin/md5sum", files, capture, tree.path()).out);
+  EXPECT_EQ(Cli({"hash", "data/x\ny"}, tree.path()).out, "\\data/x\\ny     " + Hex("a") + "\n");
 }
 
 TEST_F(CliTest, ProgressGoesToTheTerminalOnStandardErrorOnly) {

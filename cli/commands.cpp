@@ -16,7 +16,8 @@ const std::vector<CommandRow>& Commands() {
        "out; links to folders met inside a folder not followed), as the lines of a saved list: path, five "
        "spaces, digest. A file named here that cannot be read gets \"Could not open file\"; one below a folder "
        "is left out. Either is named on standard error with the reason. PATH - (or no PATH, when standard input is not a terminal) "
-       "digests standard input, printed with the name -.",
+       "digests standard input, printed with the name -. A name holding a line break is written as md5sum "
+       "writes it: the line starts with \\ and the name holds \\n, \\r and \\\\.",
        {"every file digested", "a file could not be read", "bad usage",
         "stopped by an error, such as a read that failed (the old check file is kept)"},
        HashCommand},

@@ -1,7 +1,8 @@
 // The command line's ResultSink: each result-box line goes to standard
-// output, the files reported are counted for the progress line, and what the
-// job left out or could not open is named with its reason on standard error,
-// as md5sum names what it cannot read.
+// output (a name that would break it escaped, PrintNamedLine), the files
+// reported are counted for the progress line, and what the job left out or
+// could not open is named with its reason on standard error, as md5sum names
+// what it cannot read.
 #pragma once
 
 #include <cstdint>
@@ -55,8 +56,9 @@ class PrintingJobSink final : public ResultSink {
   std::int64_t left_out() const { return left_out_; }
 
  protected:
+  // Every line may carry a name that would break it.
   void Line(std::string_view text) override {
-    if (!silent_) PrintLine(text);
+    if (!silent_) PrintNamedLine(text);
   }
 
  private:
