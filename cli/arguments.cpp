@@ -53,7 +53,8 @@ const std::vector<OptionRow>& Options() {
   static const std::vector<OptionRow> options = {
       {"jobs", 'j', "N", {}, "digest with N threads (default: one per core)", SetJobs},
       {"progress", 0, "", {},
-       "show progress on standard error (default: when standard error is a terminal and standard output is not)",
+       "show progress on standard error (default: when standard error is a terminal and standard output is not, or "
+       "with verify --quiet or --status)",
        [](Invocation& i, const std::string&) { return i.progress = ProgressMode::kOn, std::string(); }},
       {"no-progress", 0, "", {}, "show no progress line",
        [](Invocation& i, const std::string&) { return i.progress = ProgressMode::kOff, std::string(); }},
@@ -72,6 +73,18 @@ const std::vector<OptionRow>& Options() {
        "also report each file below the check file's folder that no record names (New file ... \"PATH\") and "
        "their count",
        [](Invocation& i, const std::string&) { return i.new_files = true, std::string(); }},
+      {"ignore-missing", 0, "", {"verify"},
+       "a recorded file that does not exist is no finding: no verdict, no count (when none exists, no file was "
+       "verified: exit status 1)",
+       [](Invocation& i, const std::string&) { return i.ignore_missing = true, std::string(); }},
+      {"base-folder", 0, "DIR", {"verify"},
+       "take the names from DIR instead of the check file's folder; with --new, look for new files in DIR",
+       [](Invocation& i, const std::string& value) { return i.base_folder = value, std::string(); }},
+      // What md5sum's --strict asks for, a verify always does.
+      {"strict", 0, "", {"verify"}, "a line not read as a record fails the verify (always so)",
+       [](Invocation&, const std::string&) { return std::string(); }},
+      {"warn", 'w', "", {"verify"}, "name each line not read as a record on standard error",
+       [](Invocation& i, const std::string&) { return i.warn = true, std::string(); }},
       {"format", 0, "F", {"make", "hash"},
        "quillora (default) or md5sum: write md5sum's lines (DIGEST  PATH, names escaped as md5sum escapes "
        "them); make writes FOLDER/MD5SUMS instead of FOLDER/CheckSum.md5, for md5sum -c",

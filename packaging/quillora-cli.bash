@@ -53,7 +53,7 @@ _quillora_cli() {
     if ((!options_end)); then
       case $word in
         --) options_end=1; continue ;;
-        -j | --jobs | --engine | --format) ((++i)); continue ;;
+        -j | --jobs | --engine | --format | --base-folder) ((++i)); continue ;;
         -*) continue ;;
       esac
     fi
@@ -75,13 +75,20 @@ _quillora_cli() {
         COMPREPLY=($(compgen -W "quillora md5sum" -- "$cur"))
         return
         ;;
+      --base-folder)
+        _quillora_cli_paths folders
+        return
+        ;;
     esac
     local common="--jobs --engine --progress --no-progress --help --version"
     if [[ $cur == -* ]]; then
       case $command in
         make) COMPREPLY=($(compgen -W "$common --no-subfolders --format" -- "$cur")) ;;
         hash) COMPREPLY=($(compgen -W "$common --format" -- "$cur")) ;;
-        verify) COMPREPLY=($(compgen -W "$common --quiet --status --new" -- "$cur")) ;;
+        verify)
+          COMPREPLY=($(compgen -W "$common --quiet --status --new --ignore-missing --base-folder --strict --warn" \
+            -- "$cur"))
+          ;;
         *) COMPREPLY=($(compgen -W "$common" -- "$cur")) ;;
       esac
       return
