@@ -1,7 +1,8 @@
 # bash completion for quillora-cli: its commands, each command's options, and
 # paths (folders for make, check files and folders for verify, anything for
 # hash). Names are offered whole, blanks and all, and after "--" every word
-# is a path.
+# is a path. Its lists of options and engines follow the program's tables:
+# options_test.sh fails when they differ.
 
 # The word as the command will get it: a name typed as my\ fi, 'my fi or
 # "my fi is looked up as "my fi".
