@@ -909,8 +909,7 @@ TEST_F(CliTest, HashWritesMd5sumLinesToStandardOutput) {
 // line, with the exit status md5sum gives where it takes the same arguments.
 TEST_F(CliTest, VerifyTakesMd5sumsHabits) {
   SKIP_WITHOUT_POSIX("md5sum itself, /proc and a name with a line break");
-  tree.Write("data/a", "a");
-  tree.Write("data/new\nline", "n");
+  tree.Write("data/a", "a"), tree.Write("data/new\nline", "n");
   tree.Write("data/A.md5", Hex("a") + "  a\n" + Hex("x") + "  gone\n");
   tree.Write("data/B.md5", Hex("x") + "  gone1\n" + Hex("x") + "  gone2\n");
   tree.Write("data/W.md5", Hex("a") + "  a\njunk\n\\" + Hex("n") + "  new\\nline\n");
@@ -987,8 +986,7 @@ TEST_F(CliTest, ProgressGoesToTheTerminalOnStandardErrorOnly) {
   EXPECT_NE(shown.find(" files, "), std::string::npos) << shown;
   EXPECT_TRUE(shown.ends_with("\r\x1b[K")) << "the line is erased at the end";
 
-  // verify --status (and --quiet) prints too little to be disturbed: the line shows beside a terminal on
-  // standard output too, while a check file on a pipe holds the run at its start.
+  // verify --status (and --quiet) shows it beside a terminal too, while a check file on a pipe holds the run.
   ASSERT_TRUE(OpenPseudoTerminal(master, terminal));
   ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
   const pid_t status_child = Start(kCli, {"verify", "--status", "-"}, terminal, terminal, data, ends[0]);

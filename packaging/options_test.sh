@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The completion and the manual page name the commands, options and engines
-# that quillora-cli's tables give its help, and no others.
-# Usage: options_test.sh QUILLORA_CLI COMPLETION MANUAL
+# The completion and the manual page name the commands, options and engines that quillora-cli's tables give
+# its help, and no others. Usage: options_test.sh QUILLORA_CLI COMPLETION MANUAL
 set -uo pipefail
 cli=$1 completion=$(readlink -f "$2") manual=$3 failures=0
 same() {  # WHAT WANT GOT
@@ -25,13 +24,11 @@ commands=$("$cli" --help | sed -n '/^Commands:/,/^$/s/^  \([a-z][a-z]*\) .*/\1/p
 same "the completion's commands" "$commands" "$(completed '')"
 same "the completion's options" "$(help_options | long)" "$(completed --)"
 for command in $commands; do
-  same "the manual's synopsis of $command" "$("$cli" "$command" --help | sed -n 's/^usage: //p')" \
-    "$(grep -A1 -x '.B quillora-cli' "$manual" | sed 's/\\f[BIR]//g; s/\\-/-/g' |
-      sed -n "s/^$command /quillora-cli &/p")"
+  same "the manual's synopsis of $command" "$("$cli" "$command" --help | sed -n 's/^usage: //p')" "$(grep -A1 -x \
+    '.B quillora-cli' "$manual" | sed 's/\\f[BIR]//g; s/\\-/-/g' | sed -n "s/^$command /quillora-cli &/p")"
   same "the manual's $command options" "$(help_options "$command")" "$(manual_options "$command")"
   same "the completion's $command options" "$(help_options "$command" | long)" "$(completed "$command" --)"
-  # An option that takes a value takes the next word: never a command.
-  for option in $(value=' [A-Z]' help_options "$command"); do
+  for option in $(value=' [A-Z]' help_options "$command"); do  # the word after it is its value, no command
     same "the completion after $option hash verify" "$(completed verify --)" "$(completed "$option" hash verify --)"
   done
 done
