@@ -32,20 +32,32 @@ std::string WithoutDotSegments(const std::string& path) {
   return spelled;
 }
 
+// Whether the check file at check_file_path lies in the folder base, which
+// the finder lists anyway: a folder named another way ("." and its full
+// path) is still the same.
+bool CheckFileLiesIn(Env& env, const std::string& check_file_path, const std::string& base) {
+  try {
+    return env.ListFolder(FolderOf(env.FinalTarget(check_file_path)))->id() == env.ListFolder(base)->id();
+  } catch (const SystemError&) {
+    return false;  // a folder that cannot be listed is never scanned
+  }
+}
+
 }  // namespace
 
-NewFileFinder::NewFileFinder(Env& env, const std::string& check_file_path)
-    : thread_([this, &env, check_file_path] { Run(env, check_file_path); }) {}
+NewFileFinder::NewFileFinder(Env& env, const std::string& check_file_path, const std::string& base_folder)
+    : thread_([this, &env, check_file_path, base_folder] { Run(env, check_file_path, base_folder); }) {}
 
 NewFileFinder::~NewFileFinder() {
   if (thread_.joinable()) thread_.join();
 }
 
-void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
+void NewFileFinder::Run(Env& env, const std::string& check_file_path, const std::string& base_folder) {
   try {
-    // The verifier's own base: the folder of the file itself.
+    // The verifier's own base: the folder of the file itself, unless a
+    // folder is given.
     CheckFileInput input = OpenCheckFile(env, check_file_path);
-    const std::string base = input.base;
+    const std::string base = base_folder.empty() ? input.base : WithTrailingSeparator(base_folder);
     std::unordered_set<std::string> recorded;
     CheckFileLayout layout;
     {
@@ -55,7 +67,11 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
       layout = reader.layout();
       input.stream.reset();
     }
-    const std::string check_file_name = NameOf(env.FinalTarget(check_file_path));  // as it stands in base
+    // Given a folder of its own, the check file may lie elsewhere, and a file
+    // of its name there is as new as any. Its name as it stands in its folder.
+    const std::string check_file_name = base_folder.empty() || CheckFileLiesIn(env, check_file_path, base)
+                                            ? NameOf(env.FinalTarget(check_file_path))
+                                            : "";
     // What a make of this layout would record and pass over.
     const ScanRules rules = ScanRulesFor(layout);
     FolderScan scan(env, base, /*into_sub_folders=*/true, rules.can_record, rules.also_passed_over);

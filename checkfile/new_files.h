@@ -33,9 +33,11 @@ struct NewFileFinding {
 class NewFileFinder {
  public:
   // Starts at once: reads the relative paths of the records of the check
-  // file at check_file_path, then scans its folder (BaseFolderOf). env must
-  // be usable from another thread and outlive the finder.
-  NewFileFinder(Env& env, const std::string& check_file_path);
+  // file at check_file_path, then scans its folder (BaseFolderOf), or
+  // base_folder when given (VerifyOptions::base_folder); the check file is
+  // never new where it lies in the folder scanned. env must be usable from
+  // another thread and outlive the finder.
+  NewFileFinder(Env& env, const std::string& check_file_path, const std::string& base_folder = {});
   // Waits for the walk to end.
   ~NewFileFinder();
   NewFileFinder(const NewFileFinder&) = delete;
@@ -46,7 +48,7 @@ class NewFileFinder {
   std::vector<NewFileFinding> Finish();
 
  private:
-  void Run(Env& env, const std::string& check_file_path);
+  void Run(Env& env, const std::string& check_file_path, const std::string& base_folder);
 
   std::vector<NewFileFinding> found_;
   std::exception_ptr error_;

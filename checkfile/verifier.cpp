@@ -62,7 +62,7 @@ std::string BaseFolderOf(const std::string& check_file_path) {
 VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs,
                              const VerifyOptions& options) {
   CheckFileInput checked = OpenCheckFile(env, check_file_path, options.dash_is_standard_input);
-  const std::string& base = checked.base;
+  const std::string base = options.base_folder.empty() ? checked.base : WithTrailingSeparator(options.base_folder);
   std::unique_ptr<Stream>& input = checked.stream;
   // Each record's path comes with the base folder before it: the full path
   // is made without copying the record's path again.
@@ -116,7 +116,10 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
     // No descriptor or memory to be had says nothing of the file.
     if (IsOwnShortage(outcome.error)) throw SystemFault(SystemFault::Object::kFile, item.file.path, outcome.error);
     std::string& full_path = item.file.path;
-    if (!outcome.exists) {
+    if (!outcome.exists && options.ignore_missing) {
+      tally.IgnoreMissing();
+      sink.Pump();
+    } else if (!outcome.exists) {
       ReportVerdict(sink, Verdict::kLost, full_path);
       tally.AddLost(std::move(full_path));
     } else if (!outcome.digested()) {

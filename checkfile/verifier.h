@@ -68,6 +68,14 @@ std::string BaseFolderOf(const std::string& check_file_path);
 // comes what was not read of it (ReportUnreadLines).
 struct VerifyOptions {
   bool dash_is_standard_input = false;
+  // The folder names are taken from instead of the check file's own (or the
+  // current folder's), as given; empty: the check file's. For a check file
+  // kept apart from the files it records.
+  std::string base_folder = {};
+  // A record whose file does not exist gets no verdict and no count, and is
+  // in no list (VerifyCounts::missing_ignored counts it), as md5sum's
+  // --ignore-missing takes it: a partial copy of a tree checks clean.
+  bool ignore_missing = false;
 };
 VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs = 0,
                              const VerifyOptions& options = {});

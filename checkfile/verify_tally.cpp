@@ -85,7 +85,8 @@ void VerifyTally::ReportSummary(ResultSink& sink) const {
   sink.SummaryLine("Operation completes.");
   sink.SummaryLine(CountLine(counts_));
   // Bare totals of nothing would read like a pass.
-  if (counts_.total() == 0) sink.SummaryLine("The check file holds no record.");
+  if (counts_.total() == 0)
+    sink.SummaryLine(counts_.missing_ignored > 0 ? "No recorded file exists." : "The check file holds no record.");
   ReportList(sink, "The following files have been changed since the check file was made:", changed_, base_);
   ReportList(sink, "The following files are lost:", lost_, base_);
   ReportList(sink, "The following files could not be opened during the MD5 checksum calculation:", unopenable_,

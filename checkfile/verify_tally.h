@@ -22,6 +22,9 @@ struct VerifyCounts {
   // Lines of the check file read as no record, comment or empty line: no
   // verdict, no part of the total (CheckFileReader::unread_lines).
   std::int64_t unread_lines = 0;
+  // Records whose file does not exist, passed over (VerifyOptions::
+  // ignore_missing): no part of the total either.
+  std::int64_t missing_ignored = 0;
 
   std::int64_t total() const { return unchanged + changed + lost + unopenable; }
   // True when every record was unchanged (also when there was none).
@@ -74,11 +77,14 @@ class VerifyTally {
   void AddChanged(std::string full_path);
   void AddLost(std::string full_path);
   void AddUnopenable(std::string full_path);
+  void IgnoreMissing() { ++counts_.missing_ignored; }
 
   const VerifyCounts& counts() const { return counts_; }
 
   // Reports the end of a run: SummaryBegins (its empty line), then as
-  // SummaryLines "Operation completes.", the count line, then for each
+  // SummaryLines "Operation completes.", the count line, "The check file
+  // holds no record." when the total is 0 ("No recorded file exists." when
+  // records were passed over as missing), then for each
   // non-empty list in the order changed, lost, unopenable an empty line, its
   // heading and its full paths.
   void ReportSummary(ResultSink& sink) const;

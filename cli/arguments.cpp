@@ -1,6 +1,7 @@
 #include "cli/arguments.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -18,10 +19,20 @@ std::string SetJobs(Invocation& invocation, const std::string& value) {
   return "";
 }
 
+// "scalar, avx2<last>avx512": every engine's name, from the one list.
+std::string EngineNames(std::string_view last) {
+  std::string names;
+  for (const LaneEngine engine : kLaneEngines) {
+    if (!names.empty()) names += engine == std::end(kLaneEngines)[-1] ? last : ", ";
+    names += LaneEngineName(engine);
+  }
+  return names;
+}
+
 // A diagnostic: every digest of the run uses this engine.
 std::string SetEngine(Invocation& invocation, const std::string& value) {
   const std::optional<LaneEngine> engine = LaneEngineNamed(value);
-  if (!engine) return "invalid engine '" + value + "' (scalar, avx2 or avx512)";
+  if (!engine) return "invalid engine '" + value + "' (" + EngineNames(" or ") + ")";
   if (!LaneEngineSupported(*engine)) return "this processor cannot run the " + value + " engine";
   invocation.engine = engine;
   return "";
@@ -37,16 +48,17 @@ std::string SetFormat(Invocation& invocation, const std::string& value) {
 }  // namespace
 
 const std::vector<OptionRow>& Options() {
+  static const std::string engine_help =
+      "diagnostic: digest with engine E (" + EngineNames(", ") + "; default: the widest this processor runs)";
   static const std::vector<OptionRow> options = {
       {"jobs", 'j', "N", {}, "digest with N threads (default: one per core)", SetJobs},
       {"progress", 0, "", {},
-       "show progress on standard error (default: when standard error is a terminal and standard output is not)",
+       "show progress on standard error (default: when standard error is a terminal and standard output is not, or "
+       "with verify --quiet or --status)",
        [](Invocation& i, const std::string&) { return i.progress = ProgressMode::kOn, std::string(); }},
       {"no-progress", 0, "", {}, "show no progress line",
        [](Invocation& i, const std::string&) { return i.progress = ProgressMode::kOff, std::string(); }},
-      {"engine", 0, "E", {},
-       "diagnostic: digest with engine E (scalar, avx2, avx512; default: the widest this processor runs)",
-       SetEngine},
+      {"engine", 0, "E", {}, engine_help, SetEngine},
       {"help", 'h', "", {}, "show this text; with a command, that command's help",
        [](Invocation& i, const std::string&) { return i.help = true, std::string(); }},
       {"version", 'V', "", {}, "show the version",
@@ -61,6 +73,18 @@ const std::vector<OptionRow>& Options() {
        "also report each file below the check file's folder that no record names (New file ... \"PATH\") and "
        "their count",
        [](Invocation& i, const std::string&) { return i.new_files = true, std::string(); }},
+      {"ignore-missing", 0, "", {"verify"},
+       "a recorded file that does not exist is no finding: no verdict, no count (when none exists, no file was "
+       "verified: exit status 1)",
+       [](Invocation& i, const std::string&) { return i.ignore_missing = true, std::string(); }},
+      {"base-folder", 0, "DIR", {"verify"},
+       "take the names from DIR instead of the check file's folder; with --new, look for new files in DIR",
+       [](Invocation& i, const std::string& value) { return i.base_folder = value, std::string(); }},
+      // What md5sum's --strict asks for, a verify always does.
+      {"strict", 0, "", {"verify"}, "a line not read as a record fails the verify (always so)",
+       [](Invocation&, const std::string&) { return std::string(); }},
+      {"warn", 'w', "", {"verify"}, "name each line not read as a record on standard error",
+       [](Invocation& i, const std::string&) { return i.warn = true, std::string(); }},
       {"format", 0, "F", {"make", "hash"},
        "quillora (default) or md5sum: write md5sum's lines (DIGEST  PATH, names escaped as md5sum escapes "
        "them); make writes FOLDER/MD5SUMS instead of FOLDER/CheckSum.md5, for md5sum -c",

@@ -30,6 +30,9 @@ struct Invocation {
   bool quiet = false;                           // verify --quiet
   bool status_only = false;                     // verify --status
   bool new_files = false;                       // verify --new
+  bool ignore_missing = false;                  // verify --ignore-missing
+  bool warn = false;                            // verify -w, --warn
+  std::optional<std::string> base_folder;       // verify --base-folder DIR
   bool md5sum_format = false;                   // make, hash --format md5sum (default: quillora)
   std::optional<LaneEngine> engine;             // --engine, a diagnostic; none: the widest the CPU runs
 };

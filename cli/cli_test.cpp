@@ -716,7 +716,7 @@ TEST_F(CliTest, OptionsStandAnywhereAndMistakesAreUsageErrors) {
       {{}, 2, "", "missing command"},
       {{"make"}, 2, "", "make takes one FOLDER"},
       {{"make", data, data}, 2, "", "make takes one FOLDER"},
-      {{"verify", "a", "--", "b"}, 2, "", "verify takes one CHECKFILE"},
+      {{"verify", "--"}, 2, "", "verify needs a CHECKFILE"},
   };
   for (const auto& c : cases) {
     const CliRun run = Cli(c.args, data);
@@ -882,11 +882,11 @@ TEST_F(CliTest, Md5sumFilesVerifyBothWaysWithTheSameFindings) {
     const CliRun run = Cli({"verify", "--quiet", check_file}, data);
     EXPECT_EQ(run.status, 1) << check_file;
     EXPECT_EQ(run.out,
-              "File changed ... \"./ lead\"\nFile does not exist ... \"./new\nline\"\n\nOperation completes.\n" +
+              "File changed ... \"./ lead\"\n\\File does not exist ... \"./new\\nline\"\n\nOperation completes.\n" +
                   std::to_string(names.size()) +
                   " files were verified. 1 file did not exist. 1 file changed. \n"
                   "\nThe following files have been changed since the check file was made:\n./ lead\n"
-                  "\nThe following files are lost:\n./new\nline\n")
+                  "\nThe following files are lost:\n\\./new\\nline\n")
         << check_file;
   }
 #endif
@@ -898,6 +898,59 @@ TEST_F(CliTest, HashWritesMd5sumLinesToStandardOutput) {
   const CliRun run = Cli({"hash", "--format", "md5sum", "data"}, tree.path());
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "\\" + Hex("a") + "  data/x\\ny\n");
+  // Byte for byte md5sum's, and a saved list's line escaped the same way.
+  const std::vector<std::string> files = {tree.Write("data/b\\s", ""), tree.Write("data/c\rr", ""), "data/x\ny"};
+  EXPECT_EQ(Cli({"hash", "--format", "md5sum", files[0], files[1], files[2]}, tree.path()).out,
+            RunProgram("/usr/bin/md5sum", files, capture, tree.path()).out);
+  EXPECT_EQ(Cli({"hash", "data/x\ny"}, tree.path()).out, "\\data/x\\ny     " + Hex("a") + "\n");
+}
+
+// Several check files, md5sum's options of verify and a name that breaks its
+// line, with the exit status md5sum gives where it takes the same arguments.
+TEST_F(CliTest, VerifyTakesMd5sumsHabits) {
+  SKIP_WITHOUT_POSIX("md5sum itself, /proc and a name with a line break");
+  tree.Write("data/a", "a"), tree.Write("data/new\nline", "n");
+  tree.Write("data/A.md5", Hex("a") + "  a\n" + Hex("x") + "  gone\n");
+  tree.Write("data/B.md5", Hex("x") + "  gone1\n" + Hex("x") + "  gone2\n");
+  tree.Write("data/W.md5", Hex("a") + "  a\njunk\n\\" + Hex("n") + "  new\\nline\n");
+  const std::string away = tree.Write("away/S.md5", Hex("a") + "  a\n");
+  const std::string a_ok = "OK ... \"./a\"\n\nOperation completes.\n1 file was verified. 0 file changed. \n";
+  const struct {
+    std::vector<std::string> args;
+    bool md5sum_agrees;
+    int status;
+    std::vector<std::string> out;  // what it holds, in order
+    std::string err = {};
+  } cases[] = {
+      {{"A.md5", "B.md5"}, true, 1,
+       {"Check file ... \"A.md5\"\nOK ... \"./a\"\nFile does not exist ... \"./gone\"\n", "\nCheck file ... \"B.md5\"",
+        "\n\nOperation completes for 2 check files.\n4 files were verified. 3 files did not exist. 0 file changed. "}},
+      {{"--ignore-missing", "A.md5"}, true, 0, {a_ok}, ""},
+      {{"--ignore-missing", "A.md5", "B.md5"}, true, 1,
+       {"\"A.md5\"\n" + a_ok, "No recorded file exists.\n\nOperation completes for 2 check files.\n1 file was "},
+       "quillora-cli: B.md5: no file was verified\n"},
+      {{"A.md5", "/proc/self/mem", "B.md5"}, false, 3,
+       {"Check file ... \"/proc/self/mem\"\n\nCheck file ... \"B.md5\"", "1 check file could not be verified.\n"},
+       "quillora-cli: /proc/self/mem: " + std::string(std::strerror(EIO)) + "\n"},
+      {{"--strict", "-w", "W.md5"}, true, 1, {"OK ... \"./a\"\n\\OK ... \"./new\\nline\"\n"},
+       "quillora-cli: W.md5: 2: improperly formatted MD5 checksum line\nquillora-cli: W.md5: 1 line is improperly "
+       "formatted\n"},
+      {{"--new", "--base-folder", data, away}, false, 1, {"OK ... \"" + In(data, "a\"\n"), "New file ... \"" + data}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), "verify");
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const CliRun run = Cli(args, data);
+    EXPECT_EQ(run.status, c.status);
+    for (std::size_t at = 0; const std::string& part : c.out)
+      EXPECT_NE(at = run.out.find(part, at), std::string::npos) << "lacks " << part << " in order:\n" << run.out;
+    EXPECT_EQ(run.err, c.err);
+    args[0] = "-c";
+    if (c.md5sum_agrees) {
+      EXPECT_EQ(RunProgram("/usr/bin/md5sum", args, capture, data).status, c.status) << "md5sum's";
+    }
+  }
 }
 
 TEST_F(CliTest, ProgressGoesToTheTerminalOnStandardErrorOnly) {
@@ -932,6 +985,18 @@ TEST_F(CliTest, ProgressGoesToTheTerminalOnStandardErrorOnly) {
   EXPECT_EQ(out, quiet_out) << "standard output is the same with progress shown";
   EXPECT_NE(shown.find(" files, "), std::string::npos) << shown;
   EXPECT_TRUE(shown.ends_with("\r\x1b[K")) << "the line is erased at the end";
+
+  // verify --status (and --quiet) shows it beside a terminal too, while a check file on a pipe holds the run.
+  ASSERT_TRUE(OpenPseudoTerminal(master, terminal));
+  ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+  const pid_t status_child = Start(kCli, {"verify", "--status", "-"}, terminal, terminal, data, ends[0]);
+  ::close(ends[0]), ::close(terminal);
+  shown.clear();
+  for (char byte = 0; shown.find(" files, ") == std::string::npos; shown += byte)
+    ASSERT_EQ(::read(master, &byte, 1), 1) << "no progress line came beside the terminal: " << shown;
+  ::close(ends[1]);
+  EXPECT_EQ(Wait(status_child), 1) << "an empty check file holds no record";
+  ::close(master);
 #endif
 }
 

@@ -16,7 +16,8 @@ const std::vector<CommandRow>& Commands() {
        "out; links to folders met inside a folder not followed), as the lines of a saved list: path, five "
        "spaces, digest. A file named here that cannot be read gets \"Could not open file\"; one below a folder "
        "is left out. Either is named on standard error with the reason. PATH - (or no PATH, when standard input is not a terminal) "
-       "digests standard input, printed with the name -.",
+       "digests standard input, printed with the name -. A name holding a line break is written as md5sum "
+       "writes it: the line starts with \\ and the name holds \\n, \\r and \\\\.",
        {"every file digested", "a file could not be read", "bad usage",
         "stopped by an error, such as a read that failed (the old check file is kept)"},
        HashCommand},
@@ -30,12 +31,17 @@ const std::vector<CommandRow>& Commands() {
         "stopped by an error, such as a check file that cannot be written or a listing that failed (the old check "
         "file is kept)"},
        MakeCommand},
-      {"verify", "CHECKFILE", "check every file a check file records and print a verdict per file and the summary",
+      {"verify", "CHECKFILE...",
+       "check every file the check files record and print a verdict per file and the summary",
        "Check every file that CHECKFILE records, relative to the folder that holds it, and print a verdict per "
        "file and the summary. CHECKFILE is read in Quillora's layout (DIGEST<TAB>PATH) or, when it holds no "
        "such line, in md5sum's (DIGEST  NAME, DIGEST *NAME, MD5 (NAME) = DIGEST, MD5(NAME)= DIGEST); CHECKFILE "
        "- is standard input, names then relative to the current folder. A file that could not be opened is "
-       "named on standard error with the reason, and so is each line not read as a record.",
+       "named on standard error with the reason, and so is each line not read as a record. Several check files "
+       "are verified in turn, each one's lines after the line Check file ... \"CHECKFILE\", one that fails "
+       "stopping none of the others; then come the totals of them all, and the exit status is the worst. A name "
+       "holding a line break is written as md5sum writes it: the line starts with \\ and the name holds \\n, "
+       "\\r and \\\\.",
        {"every file OK",
         "a file changed, is lost, could not be opened or is new, a line was not read as a record, or CHECKFILE "
         "holds no record",

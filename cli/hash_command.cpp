@@ -53,10 +53,11 @@ class PrintingSink final : public ListSink {
     if (pending_) SetCouldNotOpen(last_id_, 0);
   }
 
-  // A row as a saved list's line, or as md5sum's.
+  // A row as a saved list's line, or as md5sum's, whose name is escaped
+  // already and must not be escaped twice.
   void PrintRow(const std::string& path, std::string_view text) {
     if (!md5sum_format_) {
-      PrintLine(SavedListLine(path, text, ""));
+      PrintNamedLine(SavedListLine(path, text, ""));
     } else {
       std::string line = Md5sumRecordLine(text, path);
       line.pop_back();
@@ -68,7 +69,7 @@ class PrintingSink final : public ListSink {
   // md5sum's layout there is no row for it). error 0: no reason is known.
   void PrintUnreadable(const std::string& path, int error) {
     unreadable_ = true;
-    if (!md5sum_format_) PrintLine(SavedListLine(path, kCouldNotOpenFile, ""));
+    if (!md5sum_format_) PrintNamedLine(SavedListLine(path, kCouldNotOpenFile, ""));
     if (error != 0 || md5sum_format_)
       PrintPathProblem(path, error != 0 ? SystemErrorMessage(error) : std::string(kCouldNotOpenFile));
   }

@@ -92,21 +92,36 @@ std::string CommandHelp(const CommandRow& command) {
   return text;
 }
 
+// "  make [--no-subfolders] [--format F] FOLDER": the command, the options
+// only it takes and its operands, broken before a part that would pass
+// kWidth, the lines after the first indented by 4.
+std::string CommandLabel(const CommandRow& command) {
+  std::string label = "  " + std::string(command.name);
+  std::size_t column = label.size();
+  const auto add = [&](const std::string& part) {
+    if (column + 1 + part.size() > kWidth) {
+      label += "\n    ";
+      column = 4;
+    } else {
+      label += ' ';
+      ++column;
+    }
+    label += part;
+    column += part.size();
+  };
+  for (const OptionRow& option : Options())
+    if (!option.commands.empty() && option.TakenBy(command.name))
+      add("[--" + std::string(option.long_name) + (option.TakesValue() ? " " + std::string(option.value_name) : "") +
+          "]");
+  add(std::string(command.operands));
+  return label;
+}
+
 std::string Overview() {
   const std::vector<const OptionRow*> options = ListedOptions(nullptr);
   const std::size_t column = ColumnFor(options);
   std::string text = "usage: quillora-cli COMMAND [OPTION]... [OPERAND]...\n\nCommands:\n";
-  for (const CommandRow& command : Commands()) {
-    std::string label = "  " + std::string(command.name);
-    for (const OptionRow& option : Options())
-      if (!option.commands.empty() && option.TakenBy(command.name)) {
-        label += " [--" + std::string(option.long_name);
-        if (option.TakesValue()) label += " " + std::string(option.value_name);
-        label += "]";
-      }
-    label += " " + std::string(command.operands);
-    AppendEntry(text, label, command.summary, column);
-  }
+  for (const CommandRow& command : Commands()) AppendEntry(text, CommandLabel(command), command.summary, column);
   text += "\nOptions (before or after the operands; -- ends them):\n";
   for (const OptionRow* option : options) AppendEntry(text, OptionLabel(*option), option->help, column);
   text += '\n';

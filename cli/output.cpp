@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "cli/interrupt.h"
+#include "platform/paths.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -195,6 +196,22 @@ void PrintLine(std::string_view line) {
     error = WriteFramed(1, line, stdout_is_terminal);
   }
   if (error != 0) Fail(error);
+}
+
+void PrintNamedLine(std::string_view line) {
+  const bool led_by_backslash = kPathSeparator != '\\' && line.starts_with('\\');
+  if (!led_by_backslash && line.find_first_of("\n\r") == std::string_view::npos) return PrintLine(line);
+  std::string escaped = "\\";
+  escaped.reserve(line.size() + 8);
+  for (const char ch : line) {
+    switch (ch) {
+      case '\\': escaped += "\\\\"; break;
+      case '\n': escaped += "\\n"; break;
+      case '\r': escaped += "\\r"; break;
+      default: escaped += ch;
+    }
+  }
+  PrintLine(escaped);
 }
 
 void HoldLines() { holding = true; }

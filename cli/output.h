@@ -38,6 +38,15 @@ bool StdinIsTerminal();  // asked anew each time
 
 void PrintLine(std::string_view line);   // line + "\n" to standard output; WriteError on failure
 
+// A line that carries a name, on standard output, as md5sum writes a name
+// that would break its line: a line holding a line feed or a carriage return
+// (or, where a backslash is no separator, one that starts with a backslash)
+// goes out with a "\" before it, and its backslashes, line feeds and carriage
+// returns written "\\", "\n" and "\r". So a reader of the pipe gets one line
+// per name, and undoes it for a line that starts with "\"; every other line
+// stands as it is. Then as PrintLine.
+void PrintNamedLine(std::string_view line);
+
 // From HoldLines() on, standard output's lines are gathered and written in
 // blocks of 64 KiB, and by FlushLines(), which ends the holding. For a run's
 // closing lines, which come all at once: a million lost files would

@@ -1,7 +1,8 @@
 // The command line's ResultSink: each result-box line goes to standard
-// output, the files reported are counted for the progress line, and what the
-// job left out or could not open is named with its reason on standard error,
-// as md5sum names what it cannot read.
+// output (a name that would break it escaped, PrintNamedLine), the files
+// reported are counted for the progress line, and what the job left out or
+// could not open is named with its reason on standard error, as md5sum names
+// what it cannot read.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +18,10 @@ namespace quillora::cli {
 class PrintingJobSink final : public ResultSink {
  public:
   // quiet: verdicts "OK" are not printed. silent: nothing is printed, on
-  // either output. check_file: the verify's, named with each damaged line.
-  explicit PrintingJobSink(bool quiet = false, bool silent = false, std::string check_file = {})
-      : quiet_(quiet), silent_(silent), check_file_(std::move(check_file)) {}
+  // either output. check_file: the verify's, named with each damaged line,
+  // and with warn with each line not read as a record.
+  explicit PrintingJobSink(bool quiet = false, bool silent = false, std::string check_file = {}, bool warn = false)
+      : quiet_(quiet), silent_(silent), warn_(warn), check_file_(std::move(check_file)) {}
 
   void FileDone(std::string_view name, FileStatus status) override {
     Progress::FileDone();
@@ -42,10 +44,10 @@ class PrintingJobSink final : public ResultSink {
     ++left_out_;
   }
   // A damaged line of Quillora's own layout is named as md5sum --warn names
-  // an improper one.
+  // an improper one; with --warn, every line not read is.
   void LineNotRead(std::int64_t number, bool damaged) override {
     ResultSink::LineNotRead(number, damaged);
-    if (damaged && !silent_)
+    if ((damaged || warn_) && !silent_)
       PrintPathProblem(check_file_, std::to_string(number) + ": improperly formatted MD5 checksum line");
   }
   // A line that cannot be written ends the run here, before a make's check
@@ -55,8 +57,9 @@ class PrintingJobSink final : public ResultSink {
   std::int64_t left_out() const { return left_out_; }
 
  protected:
+  // Every line may carry a name that would break it.
   void Line(std::string_view text) override {
-    if (!silent_) PrintLine(text);
+    if (!silent_) PrintNamedLine(text);
   }
 
  private:
@@ -64,7 +67,7 @@ class PrintingJobSink final : public ResultSink {
     if (!silent_) PrintPathProblem(path, reason);
   }
 
-  bool quiet_, silent_;
+  bool quiet_, silent_, warn_;
   std::string check_file_;
   std::int64_t left_out_ = 0;
 };

@@ -115,9 +115,9 @@ struct Progress::State {
   }
 };
 
-bool WantsProgress(ProgressMode mode) {
+bool WantsProgress(ProgressMode mode, bool findings_only) {
   if (mode != ProgressMode::kAuto) return mode == ProgressMode::kOn;
-  return StderrIsTerminal() && !StdoutIsTerminal();
+  return StderrIsTerminal() && (findings_only || !StdoutIsTerminal());
 }
 
 Progress::~Progress() { Stop(); }

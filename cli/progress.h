@@ -14,8 +14,10 @@
 namespace quillora::cli {
 
 // Whether a run shows progress: --progress, --no-progress, or by default
-// when standard error is a terminal and standard output is not.
-bool WantsProgress(ProgressMode mode);
+// when standard error is a terminal and standard output is not, or prints
+// only what is wrong (verify --quiet, --status), whose few lines erase it
+// before they are printed.
+bool WantsProgress(ProgressMode mode, bool findings_only = false);
 
 // The display of one run. Counting costs nothing until Start.
 class Progress {

@@ -253,7 +253,7 @@ std::string_view LaneEngineName(LaneEngine engine) {
 }
 
 std::optional<LaneEngine> LaneEngineNamed(std::string_view name) {
-  for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512}) {
+  for (LaneEngine engine : kLaneEngines) {
     if (name == LaneEngineName(engine)) return engine;
   }
   return std::nullopt;

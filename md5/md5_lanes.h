@@ -36,6 +36,10 @@ struct alignas(64) LaneWords {
   std::uint32_t a[kMaxLanes], b[kMaxLanes], c[kMaxLanes], d[kMaxLanes];
 };
 
+// Every engine, narrowest first: the one list the command line's names, help
+// and completion come from.
+inline constexpr LaneEngine kLaneEngines[] = {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512};
+
 // The engine's name as the command line spells it: "scalar", "avx2", "avx512".
 std::string_view LaneEngineName(LaneEngine engine);
 // The engine of that name, or nothing for an unknown name.

@@ -18,6 +18,7 @@ expect 'my file.txt' hash 'my\ f'
 expect 'my file.txt' hash "'my f"
 expect 'my file.txt' hash '"my f'
 expect $'my dir\nmy sums.md5' --jobs 2 verify --quiet my
+expect 'my dir' verify --base-folder my
 expect '-n.md5' verify -- -
 expect $'my dir\nmy file.txt\nmy sums.md5' hash -- -j my
 [ "$failures" -eq 0 ] && echo "completion_test: OK"

@@ -1,7 +1,8 @@
 # bash completion for quillora-cli: its commands, each command's options, and
 # paths (folders for make, check files and folders for verify, anything for
 # hash). Names are offered whole, blanks and all, and after "--" every word
-# is a path.
+# is a path. Its lists of options and engines follow the program's tables:
+# options_test.sh fails when they differ.
 
 # The word as the command will get it: a name typed as my\ fi, 'my fi or
 # "my fi is looked up as "my fi".
@@ -53,7 +54,7 @@ _quillora_cli() {
     if ((!options_end)); then
       case $word in
         --) options_end=1; continue ;;
-        -j | --jobs | --engine | --format) ((++i)); continue ;;
+        -j | --jobs | --engine | --format | --base-folder) ((++i)); continue ;;
         -*) continue ;;
       esac
     fi
@@ -75,13 +76,20 @@ _quillora_cli() {
         COMPREPLY=($(compgen -W "quillora md5sum" -- "$cur"))
         return
         ;;
+      --base-folder)
+        _quillora_cli_paths folders
+        return
+        ;;
     esac
     local common="--jobs --engine --progress --no-progress --help --version"
     if [[ $cur == -* ]]; then
       case $command in
         make) COMPREPLY=($(compgen -W "$common --no-subfolders --format" -- "$cur")) ;;
         hash) COMPREPLY=($(compgen -W "$common --format" -- "$cur")) ;;
-        verify) COMPREPLY=($(compgen -W "$common --quiet --status --new" -- "$cur")) ;;
+        verify)
+          COMPREPLY=($(compgen -W "$common --quiet --status --new --ignore-missing --base-folder --strict --warn" \
+            -- "$cur"))
+          ;;
         *) COMPREPLY=($(compgen -W "$common" -- "$cur")) ;;
       esac
       return
