@@ -114,47 +114,62 @@ const OptionRow* FindShort(char name) {
   return nullptr;
 }
 
-}  // namespace
+// The parser's reading of one argument list: operands, the command, and the
+// options given, each applied to the invocation as it is met.
+class Parser {
+ public:
+  Parser(const std::vector<std::string>& args, Invocation& invocation) : args_(args), invocation_(invocation) {}
 
-std::string ParseArguments(const std::vector<std::string>& args, Invocation& invocation) {
-  std::vector<const OptionRow*> given;
-  bool options_ended = false;
-  for (std::size_t at = 0; at < args.size(); ++at) {
-    const std::string& arg = args[at];
-    std::string error;
-    if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
-      if (invocation.command == nullptr && !invocation.help && !invocation.version) {
-        invocation.command = FindCommand(arg);
-        if (invocation.command == nullptr) return "unknown command '" + arg + "'";
-      } else if (invocation.command == nullptr) {
-        // "--help make": the help of that command.
-        invocation.command = FindCommand(arg);
+  // The problem with the arguments, or "".
+  std::string Parse() {
+    bool options_ended = false;
+    for (at_ = 0; at_ < args_.size(); ++at_) {
+      const std::string& arg = args_[at_];
+      std::string problem;
+      if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
+        problem = Operand(arg);
+      } else if (arg == "--") {
+        options_ended = true;
+      } else if (arg[1] == '-') {
+        problem = LongOption(arg);
       } else {
-        invocation.operands.push_back(arg);
+        problem = ShortOptions(arg);
       }
-      continue;
+      if (!problem.empty()) return problem;
     }
-    if (arg == "--") {
-      options_ended = true;
-      continue;
+    return invocation_.help || invocation_.version ? "" : OptionsFitTheCommand();
+  }
+
+ private:
+  std::string Operand(const std::string& arg) {
+    if (invocation_.command == nullptr && !invocation_.help && !invocation_.version) {
+      invocation_.command = FindCommand(arg);
+      if (invocation_.command == nullptr) return "unknown command '" + arg + "'";
+    } else if (invocation_.command == nullptr) {
+      invocation_.command = FindCommand(arg);  // "--help make": the help of that command
+    } else {
+      invocation_.operands.push_back(arg);
     }
-    if (arg[1] == '-') {
-      const std::size_t equals = arg.find('=');
-      const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-      const OptionRow* option = FindLong(name);
-      if (option == nullptr) return "unrecognized option '--" + name + "'";
-      std::string value;
-      if (equals != std::string::npos) {
-        if (!option->TakesValue()) return "option '--" + name + "' doesn't allow an argument";
-        value = arg.substr(equals + 1);
-      } else if (option->TakesValue()) {
-        if (at + 1 == args.size()) return "option '--" + name + "' requires an argument";
-        value = args[++at];
-      }
-      if (error = option->apply(invocation, value); !error.empty()) return error;
-      given.push_back(option);
-      continue;
+    return "";
+  }
+
+  std::string LongOption(const std::string& arg) {
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+    const OptionRow* option = FindLong(name);
+    if (option == nullptr) return "unrecognized option '--" + name + "'";
+    std::string value;
+    if (equals != std::string::npos) {
+      if (!option->TakesValue()) return "option '--" + name + "' doesn't allow an argument";
+      value = arg.substr(equals + 1);
+    } else if (option->TakesValue()) {
+      if (at_ + 1 == args_.size()) return "option '--" + name + "' requires an argument";
+      value = args_[++at_];
     }
+    return Apply(option, value);
+  }
+
+  std::string ShortOptions(const std::string& arg) {
     for (std::size_t i = 1; i < arg.size(); ++i) {
       const OptionRow* option = FindShort(arg[i]);
       if (option == nullptr) return std::string("invalid option -- '") + arg[i] + "'";
@@ -162,26 +177,45 @@ std::string ParseArguments(const std::vector<std::string>& args, Invocation& inv
       if (option->TakesValue()) {
         if (i + 1 < arg.size()) {
           value = arg.substr(i + 1);
-        } else if (at + 1 < args.size()) {
-          value = args[++at];
+        } else if (at_ + 1 < args_.size()) {
+          value = args_[++at_];
         } else {
           return std::string("option requires an argument -- '") + arg[i] + "'";
         }
         i = arg.size();
       }
-      if (error = option->apply(invocation, value); !error.empty()) return error;
-      given.push_back(option);
+      if (std::string problem = Apply(option, value); !problem.empty()) return problem;
     }
+    return "";
   }
-  if (invocation.help || invocation.version) return "";
-  for (const OptionRow* option : given) {
-    const std::string_view command = invocation.command != nullptr ? invocation.command->name : "";
-    if (option->TakenBy(command)) continue;
-    const std::string name = "--" + std::string(option->long_name);
-    if (command.empty()) return "option '" + name + "' needs a command";
-    return std::string(command) + " does not take the option '" + name + "'";
+
+  std::string Apply(const OptionRow* option, const std::string& value) {
+    given_.push_back(option);
+    return option->apply(invocation_, value);
   }
-  return "";
+
+  // Each option given is one the command takes.
+  std::string OptionsFitTheCommand() const {
+    const std::string_view command = invocation_.command != nullptr ? invocation_.command->name : "";
+    for (const OptionRow* option : given_) {
+      if (option->TakenBy(command)) continue;
+      const std::string name = "--" + std::string(option->long_name);
+      if (command.empty()) return "option '" + name + "' needs a command";
+      return std::string(command) + " does not take the option '" + name + "'";
+    }
+    return "";
+  }
+
+  const std::vector<std::string>& args_;
+  Invocation& invocation_;
+  std::size_t at_ = 0;
+  std::vector<const OptionRow*> given_;
+};
+
+}  // namespace
+
+std::string ParseArguments(const std::vector<std::string>& args, Invocation& invocation) {
+  return Parser(args, invocation).Parse();
 }
 
 }  // namespace quillora::cli

@@ -19,9 +19,9 @@ namespace {
 // Prints each row once its second column is known. A row left without one
 // (the job failed on its file) is printed as unreadable when the next row
 // comes or the job ends.
-class PrintingSink final : public ListSink {
+class PrintingListSink final : public ListSink {
  public:
-  explicit PrintingSink(bool md5sum_format) : md5sum_format_(md5sum_format) {}
+  explicit PrintingListSink(bool md5sum_format) : md5sum_format_(md5sum_format) {}
 
   RowId AppendRow(const std::string& path) override {
     EndPending();
@@ -91,7 +91,7 @@ int HashCommand(const Invocation& invocation) {
     paths.push_back("-");
   }
   Env& env = ProgramEnv();
-  PrintingSink sink(invocation.md5sum_format);
+  PrintingListSink sink(invocation.md5sum_format);
   Progress progress;
   if (WantsProgress(invocation.progress)) progress.Start(env);
   try {

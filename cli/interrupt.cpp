@@ -1,10 +1,10 @@
 #include "cli/interrupt.h"
 
-#include <mutex>
 #include <string>
 #include <utility>
 
 #include "cli/output.h"
+#include "platform/mutex.h"
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -27,20 +27,20 @@ namespace {
 // The temporary file of the replacing write in progress, or empty. A stop
 // takes this mutex and never gives it back, so no commit or clean-up can
 // race the removal.
-std::mutex temp_mutex;
-std::string pending_temp;
+Mutex temp_mutex;
+std::string pending_temp GUARDED_BY(temp_mutex);
 
 class TrackedReplacingFile final : public ReplacingFile {
  public:
   explicit TrackedReplacingFile(std::unique_ptr<ReplacingFile> file) : file_(std::move(file)) {}
   ~TrackedReplacingFile() override {
-    std::lock_guard lock(temp_mutex);
+    MutexLock lock(temp_mutex);
     file_.reset();
     pending_temp.clear();
   }
   void Append(std::string_view bytes) override { file_->Append(bytes); }
   void Commit() override {
-    std::lock_guard lock(temp_mutex);
+    MutexLock lock(temp_mutex);
     file_->Commit();
     pending_temp.clear();
   }
@@ -59,7 +59,7 @@ bool broken_pipe_ends = true;
 
 // Removes the temporary file and ends the program by signal number.
 [[noreturn]] void EndBySignal(int number) {
-  temp_mutex.lock();  // held until the end
+  temp_mutex.Lock();  // held until the end
   if (!pending_temp.empty()) ::unlink(pending_temp.c_str());
   ClearStatus();
   // End by the signal itself, so the parent sees how the program ended.
@@ -84,7 +84,7 @@ bool broken_pipe_ends = true;
 // does so after a few seconds whatever it returns).
 BOOL WINAPI StopOnConsoleEvent(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
-  temp_mutex.lock();  // held until the end
+  temp_mutex.Lock();  // held until the end
   if (!pending_temp.empty()) ::DeleteFileW(WidePath(pending_temp).c_str());
   ClearStatus();
   // The status cmd.exe shows for a program stopped by Ctrl+C.
@@ -95,6 +95,7 @@ BOOL WINAPI StopOnConsoleEvent(DWORD event) {
 }  // namespace
 
 void StartInterruptHandling() {
+  SetBrokenPipeHandler(EndOnBrokenPipe);
 #ifndef _WIN32
   broken_pipe_ends = ::signal(SIGPIPE, SIG_IGN) != SIG_IGN;
   sigset_t signals;
@@ -118,7 +119,7 @@ void EndOnBrokenPipe() {
 }
 
 std::unique_ptr<ReplacingFile> TrackForInterrupt(Env& env, const std::string& path) {
-  std::lock_guard lock(temp_mutex);
+  MutexLock lock(temp_mutex);
   auto file = std::make_unique<TrackedReplacingFile>(env.CreateReplacing(path));
   pending_temp = file->temp_path();
   return file;

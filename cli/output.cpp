@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <initializer_list>
-#include <mutex>
 #include <string>
 #include <utility>
 
-#include "cli/interrupt.h"
+#include "platform/mutex.h"
 #include "platform/paths.h"
 
 #ifdef _WIN32
@@ -33,8 +32,8 @@ int held_error = 0;  // a failed write of held lines, reported by FlushLines
 
 // Guards standard error's status line against lines written by other threads
 // (the progress display, the interrupt handler).
-std::mutex status_mutex;
-bool status_shown = false;
+Mutex status_mutex;
+bool status_shown GUARDED_BY(status_mutex) = false;
 
 bool IsTerminal(int fd) {
 #ifdef _WIN32
@@ -128,7 +127,7 @@ void WriteHeld() {
 bool stderr_is_terminal = false;
 
 // Erases the status line; status_mutex held.
-void EraseStatusLocked() {
+void EraseStatusLocked() REQUIRES(status_mutex) {
   if (!status_shown) return;
   WriteAll(2, "\r\x1b[K");
   status_shown = false;
@@ -158,13 +157,17 @@ int WriteFramed(int fd, std::string_view line, bool terminal) {
   return WriteLine(fd, {Framed(line, terminal, storage)});
 }
 
+void (*broken_pipe_handler)() = nullptr;
+
 // Ends the run for a failed write to standard output.
 [[noreturn]] void Fail(int error) {
-  if (error == EPIPE) EndOnBrokenPipe();
+  if (error == EPIPE && broken_pipe_handler != nullptr) broken_pipe_handler();
   throw WriteError(error);
 }
 
 }  // namespace
+
+void SetBrokenPipeHandler(void (*handler)()) { broken_pipe_handler = handler; }
 
 void InitOutput() {
   stdout_is_terminal = IsTerminal(1);
@@ -189,7 +192,7 @@ void PrintLine(std::string_view line) {
   int error;
   if (stdout_is_terminal && stderr_is_terminal) {
     // Both may be the same screen: the status line goes first.
-    std::lock_guard lock(status_mutex);
+    MutexLock lock(status_mutex);
     EraseStatusLocked();
     error = WriteFramed(1, line, stdout_is_terminal);
   } else {
@@ -224,7 +227,7 @@ void FlushLines() {
 
 void PrintError(std::string_view line) {
   WriteHeld();
-  std::lock_guard lock(status_mutex);
+  MutexLock lock(status_mutex);
   EraseStatusLocked();
   WriteFramed(2, line, stderr_is_terminal);
 }
@@ -236,7 +239,7 @@ void PrintPathProblem(std::string_view path, std::string_view reason) {
   }
   // In parts: a path as long as the check file is written, never copied.
   WriteHeld();
-  std::lock_guard lock(status_mutex);
+  MutexLock lock(status_mutex);
   EraseStatusLocked();
   std::string storage;
   WriteLine(2, {"quillora-cli: ", Framed(path, false, storage), ": ", reason});
@@ -246,13 +249,13 @@ void ShowStatus(std::string_view text) {
   std::string bytes = "\r";
   bytes += EscapeControls(text);
   bytes += "\x1b[K";
-  std::lock_guard lock(status_mutex);
+  MutexLock lock(status_mutex);
   WriteAll(2, bytes);
   status_shown = true;
 }
 
 void ClearStatus() {
-  std::lock_guard lock(status_mutex);
+  MutexLock lock(status_mutex);
   EraseStatusLocked();
 }
 

@@ -17,8 +17,8 @@ namespace quillora::cli {
 // A write to standard output that failed (a full disk, a closed file). The
 // command ends; main reports "quillora-cli: write error: <message>". A pipe
 // whose reader has gone ends the program by SIGPIPE instead, as it ends
-// md5sum, unless SIGPIPE was ignored when the program started
-// (EndOnBrokenPipe in interrupt.h).
+// md5sum, unless SIGPIPE was ignored when the program started (the handler
+// SetBrokenPipeHandler gives: interrupt.h's EndOnBrokenPipe).
 class WriteError : public std::exception {
  public:
   explicit WriteError(int number) : number_(number) {}
@@ -28,6 +28,10 @@ class WriteError : public std::exception {
  private:
   int number_;
 };
+
+// What a write into a pipe whose reader has gone calls before it fails: a
+// handler that ends the program, or returns when it may not.
+void SetBrokenPipeHandler(void (*handler)());
 
 // Looks once whether standard output and standard error are terminals.
 // Called at start, before any line is printed.

@@ -2,13 +2,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 #include <thread>
 
 #include "checkfile/check_file_reader.h"
 #include "cli/output.h"
+#include "platform/mutex.h"
 #include "platform/paths.h"
 
 #ifndef _WIN32
@@ -32,8 +31,8 @@ struct LargeFile {
   std::int64_t size = 0;
   std::atomic<std::int64_t> read{0};
 };
-std::mutex large_mutex;
-std::shared_ptr<LargeFile> large_file;
+Mutex large_mutex;
+std::shared_ptr<LargeFile> large_file GUARDED_BY(large_mutex);
 
 class CountedStream final : public Stream {
  public:
@@ -41,7 +40,7 @@ class CountedStream final : public Stream {
       : stream_(std::move(stream)), large_(std::move(large)) {}
   ~CountedStream() override {
     if (!large_) return;
-    std::lock_guard lock(large_mutex);
+    MutexLock lock(large_mutex);
     if (large_file == large_) large_file.reset();
   }
   std::int64_t Size() override { return stream_->Size(); }
@@ -88,9 +87,9 @@ std::size_t TerminalWidth() {
 }  // namespace
 
 struct Progress::State {
-  std::mutex mutex;
-  std::condition_variable wake;
-  std::atomic<bool> stopping{false};
+  Mutex mutex;
+  CondVar wake;
+  std::atomic<bool> stopping{false};  // set under mutex, so a wait never misses it
   std::atomic<std::int64_t> total{-1};  // records of the check file, once counted
   std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
   std::thread thread;
@@ -106,7 +105,7 @@ struct Progress::State {
       line += ", " + std::to_string(all > files ? all - files : 0) + " left";
     std::shared_ptr<LargeFile> large;
     {
-      std::lock_guard lock(large_mutex);
+      MutexLock lock(large_mutex);
       large = large_file;
     }
     if (large && large->size > 0)
@@ -144,8 +143,10 @@ void Progress::Start(Env& env, const std::string& check_file) {
       }
     }
     const std::size_t width = TerminalWidth();
-    std::unique_lock lock(state->mutex);
-    while (!state->wake.wait_for(lock, std::chrono::milliseconds(100), [&] { return state->stopping.load(); })) {
+    MutexLock lock(state->mutex);
+    for (;;) {
+      state->wake.WaitFor(state->mutex, std::chrono::milliseconds(100));
+      if (state->stopping) return;
       std::string line = state->Line();
       if (line.size() >= width) line.resize(width - 1);
       ShowStatus(line);
@@ -156,10 +157,10 @@ void Progress::Start(Env& env, const std::string& check_file) {
 void Progress::Stop() {
   if (!state_) return;
   {
-    std::lock_guard lock(state_->mutex);
+    MutexLock lock(state_->mutex);
     state_->stopping = true;
   }
-  state_->wake.notify_all();
+  state_->wake.NotifyAll();
   state_->thread.join();
   state_.reset();
   counting = false;
@@ -177,7 +178,7 @@ std::unique_ptr<Stream> CountingStream(std::unique_ptr<Stream> stream, const std
     large = std::make_shared<LargeFile>();
     large->name = NameOf(path);
     large->size = size;
-    std::lock_guard lock(large_mutex);
+    MutexLock lock(large_mutex);
     large_file = large;
   }
   return std::make_unique<CountedStream>(std::move(stream), std::move(large));
