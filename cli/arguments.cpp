@@ -45,6 +45,16 @@ std::string SetFormat(Invocation& invocation, const std::string& value) {
   return "";
 }
 
+// -l BITS: a whole number of bits, as cksum -l takes it.
+std::string SetLength(Invocation& invocation, const std::string& value) {
+  char* end = nullptr;
+  const long bits = std::strtol(value.c_str(), &end, 10);
+  if (value.empty() || value[0] < '0' || value[0] > '9' || *end != '\0' || bits <= 0 || bits > 512 || bits % 8 != 0)
+    return "invalid length '" + value + "' (bits, a multiple of 8 up to 512)";
+  invocation.length_bits = static_cast<int>(bits);
+  return "";
+}
+
 }  // namespace
 
 const std::vector<OptionRow>& Options() {
@@ -85,6 +95,15 @@ const std::vector<OptionRow>& Options() {
        [](Invocation&, const std::string&) { return std::string(); }},
       {"warn", 'w', "", {"verify"}, "name each line not read as a record on standard error",
        [](Invocation& i, const std::string&) { return i.warn = true, std::string(); }},
+      {"algorithm", 'a', "NAME", {"make", "hash", "verify"},
+       "the digest, as cksum -a names it: md5 (default), sha1, sha224, sha256, sha384, sha512, sha2, sha3, "
+       "blake2b, sm3; make and hash then write sha256sum's lines (make: FOLDER/SHA256SUMS and the like), and "
+       "verify reads every line as that digest",
+       [](Invocation& i, const std::string& value) { return i.algorithm = value, std::string(); }},
+      {"length", 'l', "BITS", {"make", "hash", "verify"}, "with -a sha2, sha3 or blake2b: the digest's length",
+       SetLength},
+      {"tag", 0, "", {"make", "hash"}, "write BSD-style lines, as cksum and --tag write them: SHA256 (PATH) = DIGEST",
+       [](Invocation& i, const std::string&) { return i.tag = true, std::string(); }},
       {"format", 0, "F", {"make", "hash"},
        "quillora (default) or md5sum: write md5sum's lines (DIGEST  PATH, names escaped as md5sum escapes "
        "them); make writes FOLDER/MD5SUMS instead of FOLDER/CheckSum.md5, for md5sum -c",

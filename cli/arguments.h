@@ -34,6 +34,9 @@ struct Invocation {
   bool warn = false;                            // verify -w, --warn
   std::optional<std::string> base_folder;       // verify --base-folder DIR
   bool md5sum_format = false;                   // make, hash --format md5sum (default: quillora)
+  std::string algorithm;                        // -a, --algorithm NAME, as cksum -a takes it; empty: none given
+  int length_bits = 0;                          // -l, --length BITS; 0: none given
+  bool tag = false;                             // make, hash --tag
   std::optional<LaneEngine> engine;             // --engine, a diagnostic; none: the widest the CPU runs
 };
 

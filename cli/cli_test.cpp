@@ -907,6 +907,39 @@ TEST_F(CliTest, HashWritesMd5sumLinesToStandardOutput) {
 
 // Several check files, md5sum's options of verify and a name that breaks its
 // line, with the exit status md5sum gives where it takes the same arguments.
+// make -a and hash -a write what the digest's own tool reads back, names
+// that break a line included.
+TEST_F(CliTest, OtherDigestsAreWrittenAsTheirToolsWriteThem) {
+  SKIP_WITHOUT_POSIX("coreutils' sha256sum, b2sum and sha1sum, and a name with a line break");
+  tree.Write("data/a.txt", "abc"), tree.Write("data/sub/b c", "b"), tree.Write("data/new\nline", "n");
+  const struct {
+    std::vector<std::string> make;
+    std::string written, tool;
+  } cases[] = {
+      {{"-a", "sha256"}, "SHA256SUMS", "/usr/bin/sha256sum"},
+      {{"-a", "sha512", "--tag"}, "SHA512SUMS", "/usr/bin/sha512sum"},
+      {{"-a", "blake2b", "-l", "256", "--tag"}, "B2SUMS", "/usr/bin/b2sum"},
+      {{"-a", "blake2b"}, "B2SUMS", "/usr/bin/b2sum"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.make;
+    args.insert(args.begin(), "make");
+    args.push_back(data);
+    EXPECT_EQ(Cli(args).status, 0) << c.written;
+    EXPECT_EQ(RunProgram(c.tool, {"--strict", "-c", c.written}, capture, data).status, 0) << c.written;
+    std::filesystem::remove(In(data, c.written));
+  }
+  EXPECT_EQ(Cli({"hash", "-a", "sha1", "a.txt", "new\nline"}, data).out,
+            RunProgram("/usr/bin/sha1sum", {"a.txt", "new\nline"}, capture, data).out);
+  for (const std::vector<std::string>& wrong :
+       {std::vector<std::string>{"-a", "sha3"}, {"-a", "crc32b"}, {"-l", "256"}, {"-a", "md4"}, {"-a", "blake2b", "-l", "128"}}) {
+    std::vector<std::string> args = wrong;
+    args.insert(args.begin(), "hash");
+    args.push_back(In(data, "a.txt"));
+    EXPECT_EQ(Cli(args).status, 2) << wrong[1];
+  }
+}
+
 TEST_F(CliTest, VerifyTakesMd5sumsHabits) {
   SKIP_WITHOUT_POSIX("md5sum itself, /proc and a name with a line break");
   tree.Write("data/a", "a"), tree.Write("data/new\nline", "n");

@@ -4,6 +4,8 @@
 
 #include "checkfile/check_file_format.h"
 #include "cli/commands.h"
+#include "cli/digest_choice.h"
+#include "digests/single_digester.h"
 #include "cli/output.h"
 #include "cli/program_env.h"
 #include "cli/progress.h"
@@ -21,7 +23,8 @@ namespace {
 // comes or the job ends.
 class PrintingListSink final : public ListSink {
  public:
-  explicit PrintingListSink(bool md5sum_format) : md5sum_format_(md5sum_format) {}
+  explicit PrintingListSink(const WrittenLayout& layout)
+      : layout_(layout), sums_(layout.layout == CheckFileLayout::kMd5sum) {}
 
   RowId AppendRow(const std::string& path) override {
     EndPending();
@@ -56,10 +59,10 @@ class PrintingListSink final : public ListSink {
   // A row as a saved list's line, or as md5sum's, whose name is escaped
   // already and must not be escaped twice.
   void PrintRow(const std::string& path, std::string_view text) {
-    if (!md5sum_format_) {
+    if (!sums_) {
       PrintNamedLine(SavedListLine(path, text, ""));
     } else {
-      std::string line = Md5sumRecordLine(text, path);
+      std::string line = SumsRecordLine(layout_, text, path);
       line.pop_back();
       PrintLine(line);
     }
@@ -69,8 +72,8 @@ class PrintingListSink final : public ListSink {
   // md5sum's layout there is no row for it). error 0: no reason is known.
   void PrintUnreadable(const std::string& path, int error) {
     unreadable_ = true;
-    if (!md5sum_format_) PrintNamedLine(SavedListLine(path, kCouldNotOpenFile, ""));
-    if (error != 0 || md5sum_format_)
+    if (!sums_) PrintNamedLine(SavedListLine(path, kCouldNotOpenFile, ""));
+    if (error != 0 || sums_)
       PrintPathProblem(path, error != 0 ? SystemErrorMessage(error) : std::string(kCouldNotOpenFile));
   }
   bool unreadable() const { return unreadable_; }
@@ -79,7 +82,8 @@ class PrintingListSink final : public ListSink {
   std::optional<std::string> pending_;
   RowId last_id_ = 0;
   bool unreadable_ = false;
-  bool md5sum_format_;
+  WrittenLayout layout_;
+  bool sums_;  // sha256sum's lines, not a saved list's
 };
 
 }  // namespace
@@ -90,21 +94,23 @@ int HashCommand(const Invocation& invocation) {
     if (StdinIsTerminal()) return UsageError("hash needs a PATH, or - for standard input");
     paths.push_back("-");
   }
+  std::string problem;
+  const std::optional<WrittenLayout> layout = LayoutToWrite(invocation, problem);
+  if (!layout) return UsageError(problem);
   Env& env = ProgramEnv();
-  PrintingListSink sink(invocation.md5sum_format);
+  PrintingListSink sink(*layout);
   Progress progress;
   if (WantsProgress(invocation.progress)) progress.Start(env);
   try {
     // Runs of paths go to the list's job together; "-" is digested in its place.
     for (std::size_t at = 0; at < paths.size();) {
       if (paths[at] == "-") {
-        DigestBytes digest;
-        const int error = DigestOfOpenFile(*env.OpenStandardInput(), digest);
+        const AheadOutcome outcome = DigestedAlone(*env.OpenStandardInput(), DigestSet{layout->digest});
         Progress::FileDone();
-        if (error != 0) {
-          sink.PrintUnreadable("-", error);
+        if (outcome.error != 0) {
+          sink.PrintUnreadable("-", outcome.error);
         } else {
-          sink.PrintRow("-", DigestToLowerHex(digest));
+          sink.PrintRow("-", outcome.text());
         }
         ++at;
         continue;
@@ -113,7 +119,7 @@ int HashCommand(const Invocation& invocation) {
       while (end < paths.size() && paths[end] != "-") ++end;
       AddDroppedPaths(env, std::vector<std::string>(paths.begin() + static_cast<std::ptrdiff_t>(at),
                                                     paths.begin() + static_cast<std::ptrdiff_t>(end)),
-                      sink, invocation.jobs);
+                      sink, invocation.jobs, layout->digest);
       sink.EndPending();
       at = end;
     }

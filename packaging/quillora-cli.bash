@@ -54,7 +54,7 @@ _quillora_cli() {
     if ((!options_end)); then
       case $word in
         --) options_end=1; continue ;;
-        -j | --jobs | --engine | --format | --base-folder) ((++i)); continue ;;
+        -j | --jobs | --engine | --format | --base-folder | -a | --algorithm | -l | --length) ((++i)); continue ;;
         -*) continue ;;
       esac
     fi
@@ -76,6 +76,14 @@ _quillora_cli() {
         COMPREPLY=($(compgen -W "quillora md5sum" -- "$cur"))
         return
         ;;
+      -a | --algorithm)
+        COMPREPLY=($(compgen -W "md5 sha1 sha224 sha256 sha384 sha512 sha2 sha3 blake2b sm3" -- "$cur"))
+        return
+        ;;
+      -l | --length)
+        COMPREPLY=($(compgen -W "160 224 256 384 512" -- "$cur"))
+        return
+        ;;
       --base-folder)
         _quillora_cli_paths folders
         return
@@ -84,11 +92,11 @@ _quillora_cli() {
     local common="--jobs --engine --progress --no-progress --help --version"
     if [[ $cur == -* ]]; then
       case $command in
-        make) COMPREPLY=($(compgen -W "$common --no-subfolders --format" -- "$cur")) ;;
-        hash) COMPREPLY=($(compgen -W "$common --format" -- "$cur")) ;;
+        make) COMPREPLY=($(compgen -W "$common --no-subfolders --algorithm --length --tag --format" -- "$cur")) ;;
+        hash) COMPREPLY=($(compgen -W "$common --algorithm --length --tag --format" -- "$cur")) ;;
         verify)
-          COMPREPLY=($(compgen -W "$common --quiet --status --new --ignore-missing --base-folder --strict --warn" \
-            -- "$cur"))
+          COMPREPLY=($(compgen -W "$common --quiet --status --new --ignore-missing --base-folder --strict --warn \
+            --algorithm --length" -- "$cur"))
           ;;
         *) COMPREPLY=($(compgen -W "$common" -- "$cur")) ;;
       esac

@@ -1,0 +1,44 @@
+#include "cli/digest_choice.h"
+
+namespace quillora::cli {
+namespace {
+
+// The digests -a and -l name; problem set when they name none.
+DigestSet Named(const Invocation& invocation, std::string& problem) {
+  const std::optional<DigestSet> digests = DigestsByCksumName(invocation.algorithm, invocation.length_bits);
+  if (!digests) {
+    problem = "invalid algorithm '" + invocation.algorithm + "'";
+  } else if (digests->empty()) {
+    problem = invocation.algorithm + " has no " + std::to_string(invocation.length_bits) + "-bit digest here";
+  }
+  return digests.value_or(DigestSet{});
+}
+
+}  // namespace
+
+std::optional<WrittenLayout> LayoutToWrite(const Invocation& invocation, std::string& problem) {
+  if (invocation.length_bits != 0 && invocation.algorithm.empty()) return problem = "-l needs -a", std::nullopt;
+  DigestId digest = DigestId::kMd5;
+  if (!invocation.algorithm.empty()) {
+    const DigestSet named = Named(invocation, problem);
+    if (named.empty()) return std::nullopt;
+    // A family without -l: b2sum's way, its longest member; sha2 and sha3
+    // have no default length.
+    if (named.size() > 1 && InfoOf(*named.begin()).any_length_family.empty())
+      return problem = invocation.algorithm + " needs -l", std::nullopt;
+    for (const DigestId id : named) digest = id;
+  }
+  if (digest == DigestId::kCrc32) return problem = "crc32b is read from .sfv files, not written", std::nullopt;
+  const bool sums = invocation.md5sum_format || invocation.tag || digest != DigestId::kMd5;
+  return WrittenLayout(sums ? CheckFileLayout::kMd5sum : CheckFileLayout::kQuillora, digest, invocation.tag);
+}
+
+DigestSet DigestsToVerify(const Invocation& invocation, std::string& problem) {
+  if (invocation.algorithm.empty()) {
+    if (invocation.length_bits != 0) problem = "-l needs -a";
+    return {};
+  }
+  return Named(invocation, problem);
+}
+
+}  // namespace quillora::cli

@@ -1,0 +1,22 @@
+// Which digest and layout -a, -l, --tag and --format ask for.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "checkfile/check_file_format.h"
+#include "cli/arguments.h"
+#include "hashes/digest_table.h"
+
+namespace quillora::cli {
+
+// What make and hash write: Quillora's layout (MD5 alone), or the sums
+// layout of the digest -a (and -l) name, tagged with --tag; md5sum's own with
+// --format md5sum. Sets problem, for a usage error, when they do not fit.
+std::optional<WrittenLayout> LayoutToWrite(const Invocation& invocation, std::string& problem);
+
+// The digests verify is told every line holds (-a, -l); empty when not told.
+// Sets problem when they name none.
+DigestSet DigestsToVerify(const Invocation& invocation, std::string& problem);
+
+}  // namespace quillora::cli
