@@ -13,7 +13,8 @@ fail() { echo "install_test: $*" >&2; exit 1; }
 for f in bin/quillora-cli lib/quillora/quillora lib/quillora/help.chm share/applications/quillora.desktop \
          share/icons/hicolor/scalable/apps/quillora.svg share/man/man1/quillora-cli.1.gz \
          share/mime/packages/quillora.xml share/man/man1/quillora.1.gz share/doc/quillora/copyright \
-         share/doc/quillora/changelog.Debian.gz share/bash-completion/completions/quillora-cli; do
+         share/doc/quillora/changelog.Debian.gz share/doc/quillora/third-party-notices.txt.gz \
+         share/bash-completion/completions/quillora-cli; do
   [ -e "$prefix/$f" ] || fail "missing $f"
 done
 [ -L "$prefix/bin/quillora" ] || fail "bin/quillora is not a link to the program"
@@ -29,7 +30,8 @@ real="$(readlink -f "$prefix/bin/quillora")"
 case "$(readlink "$prefix/bin/quillora")" in /*) fail "the launcher link is absolute" ;; esac
 
 "$prefix/bin/quillora-cli" --version | grep -qx "Quillora v6.2" || fail "quillora-cli --version"
-for gz in share/man/man1/quillora-cli.1.gz share/man/man1/quillora.1.gz share/doc/quillora/changelog.Debian.gz; do
+for gz in share/man/man1/quillora-cli.1.gz share/man/man1/quillora.1.gz share/doc/quillora/changelog.Debian.gz \
+          share/doc/quillora/third-party-notices.txt.gz; do
   gzip -t "$prefix/$gz" || fail "$gz is not gzip"
 done
 grep -qx "Exec=quillora %F" "$prefix/share/applications/quillora.desktop" || fail "desktop entry"

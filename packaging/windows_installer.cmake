@@ -2,10 +2,12 @@
 # generator (makensis from Debian's nsis package): everything in one program
 # folder, as a Windows program is laid out.
 #
-#   <Program Files>\Quillora\quillora.exe, quillora-cli.exe, help.chm
+#   <Program Files>\Quillora\quillora.exe, quillora-cli.exe, help.chm,
+#                              third-party-notices.txt
 #   Start menu\Quillora\Quillora, Uninstall
 #   .md5 -> Quillora.CheckFile: opens with quillora.exe, as on Linux
 install(TARGETS quillora-cli RUNTIME DESTINATION .)
+install(FILES ${QUILLORA_NOTICES} DESTINATION .)
 if(QUILLORA_BUILD_APP)
   install(TARGETS quillora RUNTIME DESTINATION .)
   install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/help.chm DESTINATION .)
@@ -56,4 +58,12 @@ if(QUILLORA_BUILD_APP)
     "DeleteRegKey HKCR 'Quillora.CheckFile'\n"
     "System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'\n")
 endif()
+# The finish page names the notices and offers to show them. CPack writes
+# these texts into its configuration unescaped, so "\\" is escaped once more.
+string(CONCAT CPACK_NSIS_DEFINES
+  "!define MUI_FINISHPAGE_TEXT 'Quillora is installed. The libraries it uses and their licences are "
+  "listed in third-party-notices.txt, in its folder.'\n"
+  "!define MUI_FINISHPAGE_SHOWREADME '$INSTDIR\\\\third-party-notices.txt'\n"
+  "!define MUI_FINISHPAGE_SHOWREADME_TEXT 'Show the third-party notices'\n"
+  "!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED")
 include(CPack)
