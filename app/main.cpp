@@ -19,8 +19,9 @@ int main(int argc, char* argv[]) {
   quillora::QtFileDialogs dialogs;
   quillora::TForm1 form(shell, dialogs);
   form.PageControl->SetCurrentIndex(0);
-  // What is left of the arguments once Qt took its own are paths to open.
-  quillora::OpenLaunchPaths(form, quillora::LaunchPaths(argc, argv));
+  // What is left of the arguments once Qt took its own: paths to open, or a
+  // file manager's verb and the paths it applies to.
+  quillora::OpenLaunch(form, quillora::ReadLaunch(argc, argv));
   form.show();
   app.exec();
   return 0;
