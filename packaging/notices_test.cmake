@@ -2,8 +2,12 @@
 # row is listed only when its library is linked (or the compiler links it
 # implicitly), and Quillora's own libraries, flags and the system's need no
 # row. Debian's records come from a folder of stand-ins, so the test needs no
-# MinGW packages installed.
-#   cmake -DNOTICES=notices.cmake -DLIST=third_party.cmake -DWORK=<folder> -P notices_test.cmake
+# MinGW packages installed. And the copyright file names the Debian source
+# and version of each library the Windows build links statically, as the
+# list does, so the two cannot drift apart.
+#   cmake -DNOTICES=notices.cmake -DLIST=third_party.cmake -DCOPYRIGHT=copyright -DWORK=<folder>
+#         -P notices_test.cmake
+cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${WORK})
 foreach(package libqt6core6 libqt6svg6 libgcrypt20 libgpg-error0 mingw-w64-x86-64-dev gcc-mingw-w64-base)
   file(WRITE ${WORK}/doc/${package}/copyright "record of ${package}\n")
@@ -56,3 +60,16 @@ foreach(case IN LISTS cases)
     message(SEND_ERROR "${case}: CR LF line ends on Windows only")
   endif()
 endforeach()
+
+function(quillora_third_party name)
+  cmake_parse_arguments(R "" "VERSION;LICENSE" "SOURCE;RECORD;TEXTS;COPYRIGHT;LINKED;IMPLICIT;STATIC;NOTE" ${ARGN})
+  list(JOIN R_SOURCE " " source)
+  file(READ ${COPYRIGHT} copyright)
+  string(FIND "${copyright}" "${source}" found)
+  if("WIN32" IN_LIST R_STATIC AND found EQUAL -1)
+    message(SEND_ERROR "${COPYRIGHT} does not name ${source}, which the Windows build links statically (${name})")
+  endif()
+endfunction()
+function(quillora_system_libraries)
+endfunction()
+include(${LIST})
