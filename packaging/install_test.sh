@@ -58,4 +58,9 @@ completes() {  # words...; prints the candidates for the last word
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$prefix/share/applications/quillora.desktop" || fail "desktop entry does not validate"
 fi
+# The README's uninstall: the files and the link the manifest names, after
+# which only folders are left (and the MIME database this test made).
+xargs -d '\n' rm -f <"$build/install_manifest.txt"
+left=$(find "$prefix" ! -type d ! -path "$prefix/share/mime/*")
+[ -z "$left" ] || fail "removing what install_manifest.txt names leaves $left"
 echo "install_test: OK ($prefix)"
