@@ -145,7 +145,8 @@ foreach(kind IN LISTS QUILLORA_CHECK_FILE_TYPES)
     # the verb on every file, shown where the name matches (in any case).
     list(JOIN names " OR " applies_to)
     windows_verb("${classes}\\*" Quillora.Verify.${kind} "Verify with Quillora" --verify)
-    string(APPEND install "WriteRegStr SHCTX \"${classes}\\*\\shell\\Quillora.Verify.${kind}\" \"AppliesTo\" '${applies_to}'\n")
+    string(APPEND install
+      "WriteRegStr SHCTX \"${classes}\\*\\shell\\Quillora.Verify.${kind}\" \"AppliesTo\" '${applies_to}'\n")
   endif()
 endforeach()
 windows_verb("${classes}\\Directory" Quillora.Make "Make check file with Quillora" --make)

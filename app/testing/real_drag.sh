@@ -14,7 +14,8 @@
 # 3. A double click on that CheckSum.md5 in the file manager starts the
 #    program through its desktop entry and check file type (set up in the
 #    private home as the package installs them) with the file's path; the
-#    window opens on the verifier page with it (screenshot).
+#    window opens on the verifier page with it and verifies it at once
+#    (screenshot).
 #
 # Needs xvfb, openbox, pcmanfm, xdotool, imagemagick, shared-mime-info and
 # desktop-file-utils (not part of
