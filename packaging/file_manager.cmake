@@ -157,7 +157,10 @@ foreach(key "${classes}\\*" "${classes}\\Directory")
   string(APPEND install "WriteRegStr SHCTX \"${key}\\shell\\Quillora.Calculate\" \"MultiSelectModel\" \"Player\"\n")
 endforeach()
 string(APPEND install "System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'\n")
+# CPack's uninstaller takes back its Software\Quillora\Quillora but leaves the
+# vendor's key above it, now empty.
 string(APPEND uninstall "DeleteRegKey SHCTX \"${saved}\"\n"
+  "DeleteRegKey SHCTX \"Software\\Quillora\\Quillora\"\nDeleteRegKey /ifempty SHCTX \"Software\\Quillora\"\n"
   "System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'\n")
 file(CONFIGURE OUTPUT ${dir}/install_verbs.nsh CONTENT "${install}" @ONLY)
 file(CONFIGURE OUTPUT ${dir}/uninstall_verbs.nsh CONTENT "${uninstall}" @ONLY)

@@ -31,7 +31,7 @@ quillora_third_party(Qt
   RECORD libqt6core6
   TEXTS LGPL-3 GPL-3
   COPYRIGHT "Copyright (C) 2016-2022 The Qt Company Ltd."
-  LINKED "Qt6(Core|Gui|Widgets|EntryPoint)" "Qt6Bundled(Freetype|Harfbuzz|Libpng|Libjpeg|Pcre2|Zlib)"
+  LINKED "Qt6(Core|Gui|Widgets|EntryPoint)" "Qt6Bundled(Freetype|Harfbuzz|Libpng|Libjpeg|Pcre2|ZLIB)"
          "q(windows|windowsvistastyle|gif|ico|jpeg)"
   STATIC WIN32
   NOTE "Qt Core, Gui and Widgets. On Windows they come with the code Qt builds into itself (FreeType,"
@@ -105,5 +105,6 @@ quillora_third_party("GCC runtime libraries"
 quillora_system_libraries(WIN32
   "kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comdlg32|winspool|uuid|imm32|winmm|ws2_32"
   "dwmapi|uxtheme|version|setupapi|shlwapi|shcore|netapi32|userenv|wtsapi32|authz|mpr|d3d9|d3d11|dxgi"
-  "dwrite|d2d1|crypt32|bcrypt|secur32|rpcrt4|comctl32|cfgmgr32|ntdll|mingw32|mingwex|msvcrt|ucrt|moldname")
+  "dwrite|d2d1|crypt32|bcrypt|secur32|rpcrt4|comctl32|cfgmgr32|ntdll|dxguid|runtimeobject|synchronization"
+  "mingw32|mingwex|msvcrt|ucrt|moldname")
 quillora_system_libraries(UNIX "c|m|dl|rt|pthread|stdc\\+\\+|gcc_s|atomic|GL|GLX|OpenGL|EGL")
