@@ -34,6 +34,9 @@ endif()
 set(CPACK_NSIS_MUI_ICON ${CMAKE_BINARY_DIR}/windows-resources/quillora.ico)
 set(CPACK_NSIS_MUI_UNIICON ${CMAKE_BINARY_DIR}/windows-resources/quillora.ico)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# No licence has been chosen for Quillora yet: no licence page, rather than
+# CPack's stand-in text ("No license provided") for the user to agree to.
+set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
 # A 64-bit installer, as the program is: it runs where only 64-bit Windows
 # programs do (a Wine without its 32-bit half). The template has no setting
 # of its own for the target, so it rides on the compressor's line.
