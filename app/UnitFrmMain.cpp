@@ -135,8 +135,10 @@ void TForm1::dropEvent(QDropEvent* event) {
   std::vector<std::string> paths = DroppedPaths(*event->mimeData());
   event->acceptProposedAction();
   if (paths.empty()) return;
-  QueueDrop(std::move(paths));
+  QueueDrop({nullptr, std::move(paths)});
 }
+
+void TForm1::DropOnPage(QWidget* page, std::vector<std::string> paths) { QueueDrop({page, std::move(paths)}); }
 
 // --- Window handlers ------------------------------------------------------------
 
@@ -307,19 +309,20 @@ void TForm1::FormDropFiles(const std::vector<std::string>& paths) {
 
 void TForm1::ReleaseHeldDrops() {
   verifying_ = false;
-  for (std::vector<std::string>& paths : std::exchange(held_drops_, {})) QueueDrop(std::move(paths));
+  for (HeldDrop& drop : std::exchange(held_drops_, {})) QueueDrop(std::move(drop));
 }
 
-void TForm1::QueueDrop(std::vector<std::string> paths) {
+void TForm1::QueueDrop(HeldDrop drop) {
   // Handled after the desktop's drop protocol has finished, on this thread.
   QMetaObject::invokeMethod(
       this,
-      [this, paths = std::move(paths)] {
+      [this, drop = std::move(drop)] {
         if (verifying_) {
-          held_drops_.push_back(paths);
+          held_drops_.push_back(drop);
           return;
         }
-        RunNestedJob([this, &paths] { FormDropFiles(paths); });
+        if (drop.page) PageControl->SetCurrentIndex(PageControl->IndexOf(drop.page));
+        RunNestedJob([this, &drop] { FormDropFiles(drop.paths); });
       },
       Qt::QueuedConnection);
 }

@@ -98,6 +98,11 @@ class TForm1 : public QWidget {
   // The dropped paths, in the order the desktop gave them, as exact bytes.
   void FormDropFiles(const std::vector<std::string>& paths);
 
+  // Drops paths on page, shown first, as a drop from the desktop is handled:
+  // once the current event is over, and while a verify runs, after it ends.
+  // For paths handed over from outside (app/launch_paths.h).
+  void DropOnPage(QWidget* page, std::vector<std::string> paths);
+
   // The folder browser of the maker page (the same seam as the file dialogs).
   FileDialogs& Dialogs() { return *dialogs_; }
   Shell& DesktopShell() { return *shell_; }
@@ -144,9 +149,15 @@ class TForm1 : public QWidget {
   QPushButton* NewButton(const QString& caption, QWidget* parent, QRect geometry);
   // The "Error" notice of the pages' input checks, through suiDlg.
   void ShowInputError(std::string_view text);
+  // A drop waiting for its turn: the page it is meant for (none: the page
+  // showing then) and its paths.
+  struct HeldDrop {
+    QWidget* page;
+    std::vector<std::string> paths;
+  };
   // Hands dropped paths to FormDropFiles once the drop protocol is over;
   // while a verify runs they wait, in order, until it ends.
-  void QueueDrop(std::vector<std::string> paths);
+  void QueueDrop(HeldDrop drop);
   void ReleaseHeldDrops();
 
   Shell* shell_;
@@ -154,7 +165,7 @@ class TForm1 : public QWidget {
   int busy_depth_ = 0;
   bool close_pending_ = false;
   bool verifying_ = false;
-  std::vector<std::vector<std::string>> held_drops_;
+  std::vector<HeldDrop> held_drops_;
 };
 
 }  // namespace quillora

@@ -1,25 +1,55 @@
-// Paths given on the command line, `quillora PATH...`, as a file manager
-// passes the files a user opens with the program: the window takes them as
-// a drop.
+// What the desktop asks of the window when it starts it: `quillora PATH...`
+// as a file manager opens files with the program, or one of the verbs of its
+// menu (packaging/file_manager.cmake) with the paths it applies to.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillora {
 
 class TForm1;
 
-// The paths in argv[1] to argv[argc - 1], once QApplication has removed its
-// own options, each made absolute against the current folder; their bytes
-// are kept as they are.
-std::vector<std::string> LaunchPaths(int argc, char** argv);
+enum class LaunchVerb {
+  kOpen,       // `quillora PATH...`: a double click, "Open with"
+  kVerify,     // `quillora --verify CHECKFILE`: "Verify with Quillora"
+  kMake,       // `quillora --make FOLDER`: "Make check file with Quillora"
+  kCalculate,  // `quillora --calculate PATH...`: "Calculate MD5 with Quillora"
+};
 
-// Hands paths to the window as a drop, handled once its message loop runs.
-// A single path that names a check file, by the verifier page's drop rule
-// (a "*.md5" file, or a folder holding "CheckSum.md5"), shows the verifier
-// page with that check file in its box, ready but not started. Any other
-// paths are dropped on the list page and digested. No path changes nothing.
-void OpenLaunchPaths(TForm1& form, std::vector<std::string> paths);
+struct Launch {
+  LaunchVerb verb = LaunchVerb::kOpen;
+  std::vector<std::string> paths;  // full paths, their bytes kept as they are
+};
+
+// The launch in argv[1] to argv[argc - 1], once QApplication has removed its
+// own options. A verb is the first argument ("--verify", "--make",
+// "--calculate"), and "--" after it or in its place ends the options, so
+// `quillora -- --make` opens a file named "--make". Every other argument is
+// a path, made absolute against the current folder. On Windows the arguments
+// are Qt's, read from the wide command line, in UTF-8.
+Launch ReadLaunch(int argc, char** argv);
+
+// True when the name of path (its last part) is a check file's name
+// (app/check_file_patterns.h), in any letter case: CHECKSUM.MD5 is one.
+bool NamedAsCheckFile(std::string_view path);
+
+// Carries launch out: the page now, so the window appears on it; the job
+// once the message loop runs.
+//   kOpen       one path that names a check file (a file NamedAsCheckFile,
+//               or a folder holding "CheckSum.md5" or "MD5SUMS") is verified
+//               at once on the verifier page; any other paths are dropped on
+//               the list page and digested.
+//   kVerify     the check file the first path names (a folder's own one, as
+//               a drop finds it; else the path itself, whatever its name) is
+//               verified at once; what cannot be verified is said as the
+//               page's input check says it.
+//   kMake       the first path gets its check file made at once on the
+//               maker page, through the page's own input check.
+//   kCalculate  the paths are dropped on the list page and digested.
+// No path does nothing. The verifier page's own "..." still only fills the
+// box: only a launch starts a job by itself.
+void OpenLaunch(TForm1& form, Launch launch);
 
 }  // namespace quillora

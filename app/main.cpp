@@ -1,11 +1,17 @@
 #include <QApplication>
 
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/UnitFrmMain.h"
 #include "app/file_dialogs.h"
 #include "app/launch_paths.h"
 #include "app/shell.h"
 #include "app/skin/page_control.h"
 #include "app/skin/skin.h"
+#include "app/verb_gathering.h"
 #include "platform/standard_streams.h"
 
 int main(int argc, char* argv[]) {
@@ -19,8 +25,21 @@ int main(int argc, char* argv[]) {
   quillora::QtFileDialogs dialogs;
   quillora::TForm1 form(shell, dialogs);
   form.PageControl->SetCurrentIndex(0);
-  // What is left of the arguments once Qt took its own are paths to open.
-  quillora::OpenLaunchPaths(form, quillora::LaunchPaths(argc, argv));
+  // What is left of the arguments once Qt took its own: paths to open, or a
+  // file manager's verb and the paths it applies to.
+  quillora::Launch launch = quillora::ReadLaunch(argc, argv);
+  std::unique_ptr<quillora::VerbGathering> gathering;
+  if (launch.verb == quillora::LaunchVerb::kCalculate && !launch.paths.empty()) {
+    // The items of one "Calculate MD5" arrive in one window, however many
+    // programs Explorer started for them.
+    gathering = quillora::VerbGathering::GatherOrHandOver(launch.paths, [&form](std::vector<std::string> paths) {
+      form.DropOnPage(form.SheetFileMD5, std::move(paths));
+      form.raise();
+      form.activateWindow();
+    });
+    if (!gathering) return 0;
+  }
+  quillora::OpenLaunch(form, std::move(launch));
   form.show();
   app.exec();
   return 0;

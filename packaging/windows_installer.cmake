@@ -2,10 +2,13 @@
 # generator (makensis from Debian's nsis package): everything in one program
 # folder, as a Windows program is laid out.
 #
-#   <Program Files>\Quillora\quillora.exe, quillora-cli.exe, help.chm
+#   <Program Files>\Quillora\quillora.exe, quillora-cli.exe, help.chm,
+#                              third-party-notices.txt
 #   Start menu\Quillora\Quillora, Uninstall
-#   .md5 -> Quillora.CheckFile: opens with quillora.exe, as on Linux
+#   check files (.md5, ...) -> Quillora.CheckFile.KIND: verified by quillora.exe;
+#   Quillora's verbs on files and folders (file_manager.cmake)
 install(TARGETS quillora-cli RUNTIME DESTINATION .)
+install(FILES ${QUILLORA_NOTICES} DESTINATION .)
 if(QUILLORA_BUILD_APP)
   install(TARGETS quillora RUNTIME DESTINATION .)
   install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/help.chm DESTINATION .)
@@ -31,6 +34,9 @@ endif()
 set(CPACK_NSIS_MUI_ICON ${CMAKE_BINARY_DIR}/windows-resources/quillora.ico)
 set(CPACK_NSIS_MUI_UNIICON ${CMAKE_BINARY_DIR}/windows-resources/quillora.ico)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# No licence has been chosen for Quillora yet: no licence page, rather than
+# CPack's stand-in text ("No license provided") for the user to agree to.
+set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
 # A 64-bit installer, as the program is: it runs where only 64-bit Windows
 # programs do (a Wine without its 32-bit half). The template has no setting
 # of its own for the target, so it rides on the compressor's line.
@@ -38,22 +44,19 @@ set(CPACK_NSIS_COMPRESSOR "lzma\n  Target amd64-unicode")
 set(CPACK_NSIS_URL_INFO_ABOUT "https://quillora.example.org/md5")
 set(CPACK_NSIS_CONTACT "support@quillora.example.org")
 
-# Check files open with Quillora. The uninstaller takes the association back
-# only while it is still ours: another program may have claimed .md5 since.
-# CPack copies these texts into its configuration unescaped, so "\\" and "\""
-# are escaped once more here.
+# The file types and verbs of file_manager.cmake: check files verify at a
+# double click, folders and files get Quillora's verbs. CPack copies these
+# commands into its script as they are.
 if(QUILLORA_BUILD_APP)
-  string(CONCAT CPACK_NSIS_EXTRA_INSTALL_COMMANDS
-    "WriteRegStr HKCR '.md5' '' 'Quillora.CheckFile'\n"
-    "WriteRegStr HKCR 'Quillora.CheckFile' '' 'MD5 check file'\n"
-    "WriteRegStr HKCR 'Quillora.CheckFile\\\\DefaultIcon' '' '$INSTDIR\\\\quillora.exe,0'\n"
-    "WriteRegStr HKCR 'Quillora.CheckFile\\\\shell\\\\open\\\\command' '' '\\\"$INSTDIR\\\\quillora.exe\\\" \\\"%1\\\"'\n"
-    "System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'\n")
-  string(CONCAT CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
-    "ReadRegStr $0 HKCR '.md5' ''\n"
-    "StrCmp $0 'Quillora.CheckFile' 0 +2\n"
-    "DeleteRegKey HKCR '.md5'\n"
-    "DeleteRegKey HKCR 'Quillora.CheckFile'\n"
-    "System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'\n")
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!include '${QUILLORA_FILE_MANAGER_DIR}/install_verbs.nsh'")
+  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!include '${QUILLORA_FILE_MANAGER_DIR}/uninstall_verbs.nsh'")
 endif()
+# The finish page names the notices and offers to show them. CPack writes
+# these texts into its configuration unescaped, so "\\" is escaped once more.
+string(CONCAT CPACK_NSIS_DEFINES
+  "!define MUI_FINISHPAGE_TEXT 'Quillora is installed. The libraries it uses and their licences are "
+  "listed in third-party-notices.txt, in its folder.'\n"
+  "!define MUI_FINISHPAGE_SHOWREADME '$INSTDIR\\\\third-party-notices.txt'\n"
+  "!define MUI_FINISHPAGE_SHOWREADME_TEXT 'Show the third-party notices'\n"
+  "!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED")
 include(CPack)

@@ -14,7 +14,8 @@
 # 3. A double click on that CheckSum.md5 in the file manager starts the
 #    program through its desktop entry and check file type (set up in the
 #    private home as the package installs them) with the file's path; the
-#    window opens on the verifier page with it (screenshot).
+#    window opens on the verifier page with it and verifies it at once
+#    (screenshot).
 #
 # Needs xvfb, openbox, pcmanfm, xdotool, imagemagick, shared-mime-info and
 # desktop-file-utils (not part of
@@ -48,11 +49,11 @@ export XDG_RUNTIME_DIR=$work/run
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 # The desktop entry and the check file type, as the package installs them,
 # with the program under test in the entry.
-source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+generated=$(cd "$(dirname "$program")/.." && pwd)/packaging/file-manager
 mkdir -p "$XDG_DATA_HOME/applications" "$XDG_DATA_HOME/mime/packages"
-sed "s|^Exec=quillora |Exec=$program |" "$source_dir/packaging/quillora.desktop" \
+sed "s|^Exec=quillora |Exec=$program |" "$generated/quillora.desktop" \
   >"$XDG_DATA_HOME/applications/quillora.desktop"
-cp "$source_dir/packaging/quillora-mime.xml" "$XDG_DATA_HOME/mime/packages/quillora.xml"
+cp "$generated/quillora.xml" "$XDG_DATA_HOME/mime/packages/quillora.xml"
 update-mime-database "$XDG_DATA_HOME/mime" >/dev/null 2>&1
 update-desktop-database "$XDG_DATA_HOME/applications"
 # Each drag source shows one item, so it sits at the first icon place.

@@ -49,12 +49,20 @@ int main(int argc, char* argv[]) {
   quillora::DesktopShell shell;
   quillora::QtFileDialogs dialogs;
   quillora::TForm1 form(shell, dialogs);
-  // A few rows, so the list shows its grid and a selection.
+  // A few rows, so the list shows its grid and a selection, with the paths
+  // of the system the picture shows.
   const char* samples[][2] = {
+#ifdef _WIN32
+      {"C:\\Users\\anna\\Pictures\\beach.jpg", "9e107d9d372bb6826bd81d3542a419d6"},
+      {"C:\\Users\\anna\\Pictures\\harbour.jpg", "e4d909c290d0fb1ca068ffaddf22cbd0"},
+      {"C:\\Users\\anna\\Documents\\empty.txt", "d41d8cd98f00b204e9800998ecf8427e"},
+      {"C:\\Users\\anna\\Documents\\Private\\diary.txt", "Could not open file"},
+#else
       {"/home/anna/photos/beach.jpg", "9e107d9d372bb6826bd81d3542a419d6"},
       {"/home/anna/photos/harbour.jpg", "e4d909c290d0fb1ca068ffaddf22cbd0"},
       {"/home/anna/notes/empty.txt", "d41d8cd98f00b204e9800998ecf8427e"},
       {"/home/anna/private/diary.txt", "Could not open file"},
+#endif
   };
   for (const auto& [path, second] : samples)
     form.LvwFileModel->SetDigest(form.LvwFileModel->AppendRow(path), second);
