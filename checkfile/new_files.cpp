@@ -33,23 +33,29 @@ std::string WithoutDotSegments(const std::string& path) {
 
 }  // namespace
 
-NewFileFinder::NewFileFinder(Env& env, const std::string& check_file_path)
-    : thread_([this, &env, check_file_path] { Run(env, check_file_path); }) {}
+NewFileFinder::NewFileFinder(Env& env, const std::string& check_file_path, DigestSet fixed)
+    : thread_([this, &env, check_file_path, fixed] { Run(env, check_file_path, fixed); }) {}
 
 NewFileFinder::~NewFileFinder() {
   if (thread_.joinable()) thread_.join();
 }
 
-void NewFileFinder::Run(Env& env, const std::string& check_file_path) {
+void NewFileFinder::Run(Env& env, const std::string& check_file_path, DigestSet fixed) {
   try {
     const std::string base = BaseFolderOf(check_file_path);
     std::unordered_set<std::string> recorded;
     bool pass_over_md5sums = false;
     {
       std::unique_ptr<Stream> input = env.OpenTextForReading(check_file_path);
-      CheckFileReader reader(*input);
+      CheckFileReader reader(*input, {}, ReadingRules{NameOf(check_file_path), fixed});
       CheckRecord record;
-      while (reader.Next(record)) recorded.insert(WithoutDotSegments(record.path));
+      while (reader.Next(record)) {
+        if (!record.absolute) {
+          recorded.insert(WithoutDotSegments(record.path));
+        } else if (record.path.starts_with(base)) {
+          recorded.insert(WithoutDotSegments(record.path.substr(base.size())));
+        }
+      }
       // The maker of an md5sum-layout file passes over every MD5SUMS, as it
       // passes over every CheckSum.md5.
       pass_over_md5sums = reader.layout() == CheckFileLayout::kMd5sum;

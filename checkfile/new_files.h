@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "checkfile/result_sink.h"
+#include "hashes/digest_table.h"
 #include "platform/env.h"
 
 namespace quillora {
@@ -33,9 +34,11 @@ struct NewFileFinding {
 class NewFileFinder {
  public:
   // Starts at once: reads the relative paths of the records of the check
-  // file at check_file_path, then scans its folder (BaseFolderOf). env must
-  // be usable from another thread and outlive the finder.
-  NewFileFinder(Env& env, const std::string& check_file_path);
+  // file at check_file_path (an absolute one, as the path below the folder
+  // it names, if it is one), then scans its folder (BaseFolderOf). fixed: the
+  // digests the user fixed, as for the verify (VerifyOptions::digests). env
+  // must be usable from another thread and outlive the finder.
+  NewFileFinder(Env& env, const std::string& check_file_path, DigestSet fixed = {});
   // Waits for the walk to end.
   ~NewFileFinder();
   NewFileFinder(const NewFileFinder&) = delete;
@@ -46,7 +49,7 @@ class NewFileFinder {
   std::vector<NewFileFinding> Finish();
 
  private:
-  void Run(Env& env, const std::string& check_file_path);
+  void Run(Env& env, const std::string& check_file_path, DigestSet fixed);
 
   std::vector<NewFileFinding> found_;
   std::exception_ptr error_;

@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "checkfile/check_file_format.h"
 #include "checkfile/check_file_input.h"
 #include "checkfile/input_text.h"
 #include "checkfile/check_file_reader.h"
+#include "checkfile/digest_choice.h"
+#include "checkfile/file_digests_now.h"
 #include "digests/ahead_queue.h"
 #include "digests/listed_folders.h"
 #include "md5/md5.h"
@@ -28,10 +32,66 @@ void ReportVerdict(ResultSink& sink, Verdict verdict, std::string& full_path, in
 
 // One record on its way from the reader to the report.
 struct VerifyItem {
-  CheckRecord record;  // its path is the full path: base folder first
+  CheckRecord record;  // its path is the full path: base folder first, unless absolute
   std::exception_ptr read_error;  // set instead: the check file failed here
   bool too_long = false;          // a path no system can look at
   ListedFolders::Vouched vouched;  // by its folder's listing
+  DigestSet digests{DigestId::kMd5};  // what to compute
+  std::optional<AheadOutcome> probed;  // computed at once, with every candidate (DigestChoice)
+};
+
+// A record's file, compared with what a verify computed of it: its verdict,
+// and for kUnopenable the reason.
+struct Judged {
+  Verdict verdict;
+  int error = 0;
+};
+
+// Verdicts on the records of other tools' layouts: the candidates, a second
+// read for those not computed, hashdeep's size.
+class OtherLayoutJudge {
+ public:
+  OtherLayoutJudge(Env& env, DigestChoice& choice, std::function<void()> idle)
+      : env_(env), choice_(choice), idle_(std::move(idle)) {}
+
+  // The verdict on record, whose file was digested as outcome tells.
+  Judged Judge(const CheckRecord& record, const AheadOutcome& outcome) {
+    computed_.clear();
+    if (outcome.values.empty()) {
+      // MD5 alone, on this program's own engine.
+      if (const std::optional<DigestValue> md5 = ParseHexDigest(outcome.digest))
+        computed_.emplace_back(DigestId::kMd5, *md5);
+    } else {
+      computed_ = outcome.values;
+    }
+    DigestChoice::Finding finding = choice_.Judge(record, computed_);
+    if (finding == DigestChoice::Finding::kReadOthers) {
+      const AheadOutcome again = FileDigestsNow(env_, record.path, DigestChoice::Others(record, computed_), idle_);
+      if (again.fault) std::rethrow_exception(again.fault);
+      if (IsOwnShortage(again.error)) throw SystemFault(SystemFault::Object::kFile, record.path, again.error);
+      if (!again.digested()) {
+        choice_.Unsettled(record);
+        return again.exists ? Judged{Verdict::kUnopenable, again.error} : Judged{Verdict::kLost};
+      }
+      computed_.insert(computed_.end(), again.values.begin(), again.values.end());
+      finding = choice_.Judge(record, computed_);
+    }
+    if (finding != DigestChoice::Finding::kMatch) return {Verdict::kChanged};
+    if (!record.size) return {Verdict::kOk};
+    int error = 0;
+    const std::int64_t size = FileSizeNow(env_, record.path, error);
+    if (size < 0) {
+      if (IsOwnShortage(error)) throw SystemFault(SystemFault::Object::kFile, record.path, error);
+      return {Verdict::kUnopenable, error};
+    }
+    return {static_cast<std::uint64_t>(size) == *record.size ? Verdict::kOk : Verdict::kChanged};
+  }
+
+ private:
+  Env& env_;
+  DigestChoice& choice_;
+  std::function<void()> idle_;
+  DigestValues computed_;
 };
 
 }  // namespace
@@ -66,7 +126,9 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
   std::unique_ptr<Stream>& input = checked.stream;
   // Each record's path comes with the base folder before it: the full path
   // is made without copying the record's path again.
-  CheckFileReader reader(*input, base);
+  CheckFileReader reader(*input, base, ReadingRules{checked.name, options.digests});
+  const auto keep_alive = [&sink] { sink.KeepAlive(); };
+  DigestChoice choice;
   // Records are read ahead of the report, and their files digested ahead.
   // A read failure found ahead waits in line, so the records before it are
   // still reported first.
@@ -86,22 +148,34 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
             if (input->Unchanged()) return false;
             throw SystemFault(SystemFault::Object::kFile, check_file_path, kChangedWhileRead);
           }
+          item.read_error = nullptr;
+          // Whether the file is there, the digest's open tells.
+          item.too_long = item.record.path.size() >= kLongerThanAnyPath;
+          item.vouched = item.too_long ? ListedFolders::Vouched{} : listed.Vouch(item.record.path);
+          item.probed.reset();
+          if (item.record.digests.empty()) {
+            item.digests = DigestSet{DigestId::kMd5};
+          } else {
+            if (!item.too_long && choice.WantsProbe(item.record)) {
+              item.probed = FileDigestsNow(env, item.record.path, DigestChoice::Candidates(item.record), keep_alive);
+              if (item.probed->digested()) choice.Probed(item.record, item.probed->values);
+            }
+            item.digests = choice.Request(item.record);
+          }
         } catch (...) {
           item.read_error = std::current_exception();
           read_failed = true;
-          return true;
         }
-        item.read_error = nullptr;
-        // Whether the file is there, the digest's open tells.
-        item.too_long = item.record.path.size() >= kLongerThanAnyPath;
-        item.vouched = item.too_long ? ListedFolders::Vouched{} : listed.Vouch(item.record.path);
         return true;
       },
       [](const VerifyItem& item) {
-        return item.read_error || item.too_long ? DigestRequest{} : DigestRequest{&item.record.path, item.vouched.regular, item.vouched.folder, item.vouched.name_at};
+        return item.read_error || item.too_long || item.probed
+                   ? DigestRequest{}
+                   : DigestRequest{&item.record.path, item.vouched.regular, item.vouched.folder,
+                                   item.vouched.name_at, item.digests};
       });
-  const auto keep_alive = [&sink] { sink.KeepAlive(); };
   VerifyTally tally(base);
+  OtherLayoutJudge other_layouts(env, choice, keep_alive);
   VerifyItem item;
   while (queue.Next(item)) {
     if (item.read_error) std::rethrow_exception(item.read_error);
@@ -109,31 +183,43 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
     if (item.too_long) {
       outcome.exists = true;
       outcome.error = ReadabilityError(env, item.record.path);  // the system's own reason, at once
+    } else if (item.probed) {
+      outcome = std::move(*item.probed);
     } else {
       outcome = queue.Outcome(keep_alive);
-      if (outcome.fault) std::rethrow_exception(outcome.fault);
     }
+    if (outcome.fault) std::rethrow_exception(outcome.fault);
     // No descriptor or memory to be had says nothing of the file.
     if (IsOwnShortage(outcome.error)) throw SystemFault(SystemFault::Object::kFile, item.record.path, outcome.error);
-    std::string& full_path = item.record.path;
+    const bool own_layout = item.record.digests.empty();
+    Judged judged{Verdict::kOk};
     if (!outcome.exists) {
-      ReportVerdict(sink, Verdict::kLost, full_path);
-      tally.AddLost(std::move(full_path));
+      judged = {Verdict::kLost};
     } else if (!outcome.digested()) {
       // Also a file whose read failed part way: that one file could not be
       // read, and the run goes on.
-      ReportVerdict(sink, Verdict::kUnopenable, full_path, outcome.error);
-      tally.AddUnopenable(std::move(full_path));
-    } else if (EqualIgnoringAsciiCase(outcome.digest, item.record.digest_text)) {
-      tally.AddUnchanged();
-      ReportVerdict(sink, Verdict::kOk, full_path);
+      judged = {Verdict::kUnopenable, outcome.error};
+    } else if (own_layout) {
+      judged = {EqualIgnoringAsciiCase(outcome.digest, item.record.digest_text) ? Verdict::kOk : Verdict::kChanged};
     } else {
-      ReportVerdict(sink, Verdict::kChanged, full_path);
-      tally.AddChanged(std::move(full_path));
+      judged = other_layouts.Judge(item.record, outcome);
+    }
+    if (!own_layout && !outcome.digested()) choice.Unsettled(item.record);
+    std::string& full_path = item.record.path;
+    const bool own_path = item.record.absolute;
+    ReportVerdict(sink, judged.verdict, full_path, judged.error);
+    switch (judged.verdict) {
+      case Verdict::kOk: tally.AddUnchanged(); break;
+      case Verdict::kChanged: tally.AddChanged(std::move(full_path), own_path); break;
+      case Verdict::kLost: tally.AddLost(std::move(full_path), own_path); break;
+      case Verdict::kUnopenable: tally.AddUnopenable(std::move(full_path), own_path); break;
     }
   }
   input.reset();
-  tally.ReportSummary(sink);
+  std::vector<std::string> about_records;
+  if (std::string line = choice.RecordsLine(); !line.empty()) about_records.push_back(std::move(line));
+  if (reader.signed_message()) about_records.push_back("The check file's signature was not checked.");
+  tally.ReportSummary(sink, about_records);
   ReportUnreadLines(sink, reader);
   VerifyCounts counts = tally.counts();
   counts.unread_lines = reader.unread_lines();
