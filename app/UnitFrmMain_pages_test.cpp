@@ -21,6 +21,7 @@
 #include "app/skin/page_control.h"
 #include "app/window_sinks.h"
 #include "app/testing/window_testing.h"
+#include "checkfile/named_check_file.h"
 #include "platform/errors.h"
 #include "testing/posix_only.h"
 #include "testing/temp_tree.h"
@@ -252,7 +253,8 @@ TEST_F(PagesTest, VerifyReportsEachRecordAndTheSummary) {
   Click(form->BtnSelectCheckfile);
   ASSERT_EQ(dialogs.open_requests.size(), 1u);
   EXPECT_EQ(dialogs.open_requests[0].title, "Select checkfile");
-  EXPECT_EQ(dialogs.open_requests[0].filter, "Checkfile (*.md5)|*.md5|All files (*.*)|*.*");
+  EXPECT_EQ(dialogs.open_requests[0].filter,
+            "Checkfile (*.md5)|*.md5|All check files|" + CheckFilePatterns() + "|All files (*.*)|*.*");
   EXPECT_FALSE(dialogs.open_multiple[0]);
   EXPECT_EQ(form->EdtCheckfilePath->text().toStdString(), check_file);
 

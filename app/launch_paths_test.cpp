@@ -51,7 +51,7 @@ TEST(LaunchPaths, OpenAsADropOnTheListOrOneCheckFileReadyToVerify) {
       {{folder}, kList, {{in_folder, kMd5A}}, ""},
       {{check_file}, kVerifier, {}, check_file},
       {{checked}, kVerifier, {}, its_check_file},
-      {{upper}, kList, {{upper, kMd5Abc}}, ""},  // the extension's case counts, as in a drop
+      {{upper}, kVerifier, {}, upper},  // letter case ignored, as in a drop
       {{check_file, a}, kList, {{check_file, "d41d8cd98f00b204e9800998ecf8427e"}, {a, kMd5A}}, ""},
       {{missing}, kList, {{missing, "Could not open file"}}, ""},
   };

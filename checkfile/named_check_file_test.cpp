@@ -24,13 +24,18 @@ TEST(NamedCheckFile, FilesAndFoldersTheVerifierTakes) {
   tree.Write("gnu/MD5SUMS", "");
   tree.Write("both/MD5SUMS", "");
   tree.Write("both/CheckSum.md5", "");
+  tree.Write("release/SHA256SUMS", "");
+  tree.Write("release/B2SUMS", "");
+  tree.Write("disc.iso.sha256.asc", "");
+  tree.Write("Fedora-39-x86_64-CHECKSUM", "");
+  tree.Write("files.sfv", "");
   struct Row {
     const char* given;
     const char* named;  // nullptr: none
   };
   const Row rows[] = {
       {"sums.md5", "sums.md5"},
-      {"SUMS.MD5", nullptr},   // the extension's case counts
+      {"SUMS.MD5", "SUMS.MD5"},  // letter case ignored
       {"notes.txt", nullptr},
       {"md5", nullptr},        // no dot, no extension
       {"with", "with/CheckSum.md5"},
@@ -46,6 +51,10 @@ TEST(NamedCheckFile, FilesAndFoldersTheVerifierTakes) {
       {"gnu/MD5SUMS", "gnu/MD5SUMS"},
       {"gnu", "gnu/MD5SUMS"},
       {"both", "both/CheckSum.md5"},  // our own first
+      {"release", "release/SHA256SUMS"},  // then the digests' order
+      {"disc.iso.sha256.asc", "disc.iso.sha256.asc"},
+      {"Fedora-39-x86_64-CHECKSUM", "Fedora-39-x86_64-CHECKSUM"},
+      {"files.sfv", "files.sfv"},
   };
   for (const Row& row : rows) {
     const std::optional<std::string> named = CheckFileNamedBy(Env::Default(), tree.At(row.given));
@@ -55,6 +64,17 @@ TEST(NamedCheckFile, FilesAndFoldersTheVerifierTakes) {
       EXPECT_EQ(named, tree.At(row.named)) << row.given;
     }
   }
+}
+
+// A dialog offers exactly the names a drop takes.
+TEST(NamedCheckFile, EveryPatternOfferedNamesACheckFile) {
+  std::string patterns = CheckFilePatterns() + ";";
+  for (std::size_t end; (end = patterns.find(';')) != std::string::npos; patterns.erase(0, end + 1)) {
+    std::string name = patterns.substr(0, end);
+    if (name.starts_with('*')) name.replace(0, 1, "x");
+    EXPECT_TRUE(NamesCheckFile(name)) << name;
+  }
+  EXPECT_TRUE(CheckFilePatterns().starts_with("*.md5;*.md5sum;MD5SUMS")) << CheckFilePatterns();
 }
 
 }  // namespace
