@@ -14,6 +14,7 @@
 #include "checkfile/file_digests_now.h"
 #include "digests/ahead_queue.h"
 #include "digests/listed_folders.h"
+#include "hashes/digest_value.h"
 #include "md5/md5.h"
 #include "platform/descriptor_budget.h"
 #include "platform/paths.h"
@@ -37,7 +38,9 @@ struct VerifyItem {
   bool too_long = false;          // a path no system can look at
   ListedFolders::Vouched vouched;  // by its folder's listing
   DigestSet digests{DigestId::kMd5};  // what to compute
-  std::optional<AheadOutcome> probed;  // computed at once, with every candidate (DigestChoice)
+  // Computed at once, with every candidate (DigestChoice); rare, so held
+  // apart from the many items queued ahead.
+  std::unique_ptr<AheadOutcome> probed;
 };
 
 // A record's file, compared with what a verify computed of it: its verdict,
@@ -157,7 +160,8 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
             item.digests = DigestSet{DigestId::kMd5};
           } else {
             if (!item.too_long && choice.WantsProbe(item.record)) {
-              item.probed = FileDigestsNow(env, item.record.path, DigestChoice::Candidates(item.record), keep_alive);
+              item.probed = std::make_unique<AheadOutcome>(
+                  FileDigestsNow(env, item.record.path, DigestChoice::Candidates(item.record), keep_alive));
               if (item.probed->digested()) choice.Probed(item.record, item.probed->values);
             }
             item.digests = choice.Request(item.record);
