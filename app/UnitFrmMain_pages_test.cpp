@@ -268,18 +268,10 @@ TEST_F(PagesTest, VerifyReportsEachRecordAndTheSummary) {
                 "The following files have been changed since the check file was made:", base + "b.txt", "",
                 "The following files are lost:", base + "gone.txt"}));
 
-  // Another digest's records say which they are; lines of one not computed
-  // here are no pass in the box either.
-  form->EdtCheckfilePath->setText(QString::fromStdString(
-      tree.Write("SHA256SUMS", "ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb  a.txt\n")));
-  Click(form->BtnVerify);
-  std::vector<std::string> lines = Lines(form->MemoVerifyResult);
-  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 5),
-            (std::vector<std::string>{"OK ... \"" + base + "a.txt\"", "", "Operation completes.",
-                                      "1 file was verified. 0 file changed. ", "These are SHA-256 records."}));
+  // Lines of a digest not computed here are no pass in the box either.
   form->EdtCheckfilePath->setText(QString::fromStdString(tree.Write("B2SUMS", std::string(kDigestOfA) + "  a.txt\n")));
   Click(form->BtnVerify);
-  lines = Lines(form->MemoVerifyResult);
+  const std::vector<std::string> lines = Lines(form->MemoVerifyResult);
   EXPECT_NE(std::find(lines.begin(), lines.end(), "The check file holds no record."), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "1 of them is a record of BLAKE2b-128, a digest not computed here."),
             lines.end());

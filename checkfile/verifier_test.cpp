@@ -189,26 +189,21 @@ TEST_F(VerifierTest, ACheckFileIsReadWhereItIs) {
 }
 
 // Counts each file's opens for a digest: how often it is read.
-class CountingEnv : public EnvWrapper {
- public:
+struct CountingEnv : EnvWrapper {
   CountingEnv() : EnvWrapper(Env::Default()) {}
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
-    Count(path);
-    return EnvWrapper::OpenForDigest(path);
+    return Count(path), EnvWrapper::OpenForDigest(path);
   }
   std::unique_ptr<Stream> OpenListedForDigest(const std::string& path, const FolderHandle* folder,
                                               std::size_t name_at) override {
-    Count(path);
-    return EnvWrapper::OpenListedForDigest(path, folder, name_at);
+    return Count(path), EnvWrapper::OpenListedForDigest(path, folder, name_at);
   }
-  std::map<std::string, int> opens;
-
- private:
   void Count(const std::string& path) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(mutex);
     ++opens[NameOf(path)];
   }
-  std::mutex mutex_;
+  std::map<std::string, int> opens;
+  std::mutex mutex;
 };
 
 std::string HexOf(DigestId id, std::string_view bytes) { return HexText(DigestOfBytes(id, bytes)); }
@@ -234,7 +229,7 @@ TEST_F(VerifierTest, ADigestThatFitsSeveralIsNeverJudgedUnderOneAlone) {
 }
 
 // Other layouts' records: a hashdeep row's size, a signature, absolute names,
-// and a digest the user fixed.
+// a sidecar's lone digest, and a digest the user fixed.
 TEST_F(VerifierTest, OtherLayoutsSayWhatTheyChecked) {
   using enum DigestId;
   tree.Write("a", "abc");
@@ -254,6 +249,7 @@ TEST_F(VerifierTest, OtherLayoutsSayWhatTheyChecked) {
        {"OK ... " + Quoted("a"), "File does not exist ... \"/nowhere/a\"", "", "Operation completes.",
         "2 files were verified. 1 file did not exist. 0 file changed. ", "These are SHA-256 records.",
         "The check file's signature was not checked.", "", "The following files are lost:", "/nowhere/a"}},
+      {"a.sha256", HexOf(kSha256, "abc"), {}, {"OK ... " + Quoted("a"), "", "Operation completes."}},
       {"SHA256SUMS", HexOf(kSha3_256, "abc") + "  a\n", {kSha3_256},
        {"OK ... " + Quoted("a"), "", "Operation completes.", "1 file was verified. 0 file changed. ",
         "These are SHA3-256 records."}},

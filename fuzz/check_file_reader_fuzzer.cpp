@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -27,29 +26,25 @@ namespace {
 
 // A record as text: its digest text or each digest with its candidates, its
 // path, whether absolute, its size.
-using Record = std::tuple<std::string, std::string, bool, std::optional<std::uint64_t>>;
-using Records = std::vector<Record>;
+std::string Text(const quillora::CheckRecord& record) {
+  std::string text = record.digest_text;
+  for (const quillora::ExpectedDigest& digest : record.digests) {
+    text += " " + quillora::HexText(digest.value);
+    for (quillora::DigestId id : digest.candidates) text += "," + std::to_string(static_cast<int>(id));
+  }
+  return text + "|" + record.path + (record.absolute ? "|/" : "|") + (record.size ? std::to_string(*record.size) : "");
+}
+using Records = std::vector<std::string>;
 
 struct Whole {
   Records records;
   std::int64_t improper = 0;
 };
 
-// Check files' names, with the file a lone digest in each is of.
-const std::pair<std::string, std::string> kNames[] = {
-    {"", ""},           {"CheckSum.md5", "CheckSum"}, {"SHA256SUMS", ""}, {"disc.iso.sha256.asc", "disc.iso"},
-    {"x.sfv", "x"},     {"B2SUMS", ""},               {"audit.txt", ""},  {"CHECKSUM", ""},
-};
+// Check files' names, with the file a lone digest in each is of; digests a user fixes.
+const std::pair<std::string, std::string> kNames[] = {{"", ""}, {"CheckSum.md5", "CheckSum"}, {"SHA256SUMS", ""},
+                                                      {"disc.iso.sha256.asc", "disc.iso"}, {"x.sfv", "x"}};
 const quillora::DigestSet kFixed[] = {{}, {quillora::DigestId::kSha256}, {quillora::DigestId::kMd5}};
-
-std::string Digests(const quillora::CheckRecord& record) {
-  std::string text = record.digest_text;
-  for (const quillora::ExpectedDigest& digest : record.digests) {
-    text += " " + quillora::HexText(digest.value);
-    for (quillora::DigestId id : digest.candidates) text += "," + std::to_string(static_cast<int>(id));
-  }
-  return text;
-}
 
 std::vector<std::string> SplitAtLf(const std::string& text) {
   std::vector<std::string> lines;
@@ -75,7 +70,7 @@ Whole ReadWhole(std::string text, const std::pair<std::string, std::string>& nam
   Whole whole;
   for (const std::string& line : SplitAtLf(without_cr)) {
     if (!line.empty() && line[0] != ';' && line.find('\t') == 32) {
-      whole.records.emplace_back(line.substr(0, 32), quillora::FromCheckFilePath(line.substr(33)), false, std::nullopt);
+      whole.records.push_back(Text({line.substr(0, 32), {}, {}, quillora::FromCheckFilePath(line.substr(33))}));
     } else if (line.find_first_not_of(" \t") != std::string::npos && line[0] != ';') {
       ++whole.improper;  // damaged, if the file turns out to be in this layout
     }
@@ -104,11 +99,10 @@ Whole ReadWhole(std::string text, const std::pair<std::string, std::string>& nam
       ++whole.improper;
       continue;
     }
-    std::string path = name.second;
-    if (!lone) quillora::DecodeSumName(sum, quillora::kPathSeparator, path, 0);
-    quillora::CheckRecord record;
-    record.digests = sum.digests;
-    whole.records.emplace_back(Digests(record), path, path.starts_with(quillora::kPathSeparator), sum.size);
+    quillora::CheckRecord record{{}, sum.digests, sum.size, name.second};
+    if (!lone) quillora::DecodeSumName(sum, quillora::kPathSeparator, record.path, 0);
+    record.absolute = record.path.starts_with(quillora::kPathSeparator);
+    whole.records.push_back(Text(record));
   }
   return whole;
 }
@@ -126,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   quillora::CheckFileReader reader(input, {}, {name.first, fixed});
   Records streamed;
   quillora::CheckRecord record;
-  while (reader.Next(record)) streamed.emplace_back(Digests(record), record.path, record.absolute, record.size);
+  while (reader.Next(record)) streamed.push_back(Text(record));
   if (reader.Next(record)) std::abort();
   const Whole whole = ReadWhole(text, name, fixed);
   if (streamed != whole.records || reader.unread_lines() != whole.improper) std::abort();
