@@ -33,8 +33,11 @@ void ForEachWord(std::string_view words, Each each) {
 }  // namespace
 
 bool NamesCheckFile(std::string_view name) {
-  return !DigestsByFileName(name).empty() ||
-         std::any_of(std::begin(kTaggedFileEnds), std::end(kTaggedFileEnds),
+  if (!DigestsByFileName(name).empty()) return true;
+  for (std::string_view cut : {".TXT", ".ASC"}) {
+    if (EndsWithNoCase(name, cut)) name.remove_suffix(cut.size());
+  }
+  return std::any_of(std::begin(kTaggedFileEnds), std::end(kTaggedFileEnds),
                      [name](std::string_view end) { return EndsWithNoCase(name, end); });
 }
 
@@ -48,6 +51,7 @@ std::string CheckFilePatterns() {
     ForEachWord(row.file_names, [&](std::string_view name) { add(std::string(name)); });
   }
   for (std::string_view end : kTaggedFileEnds) add("*" + std::string(end));
+  for (std::string_view end : kTaggedFileEnds) add("*" + std::string(end) + ".txt");
   std::string joined;
   for (const std::string& pattern : patterns) joined += (joined.empty() ? "" : ";") + pattern;
   return joined;

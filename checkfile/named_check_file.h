@@ -15,11 +15,12 @@ namespace quillora {
 // case ignored: a name or an extension that implies a digest
 // (DigestsByFileName: "CheckSum.md5", "CHECKSUM.MD5", "MD5SUMS",
 // "SHA256SUMS.asc", "disc.iso.sha256", "B2SUMS", "x.sfv"), or one that ends
-// in "CHECKSUM" or "CHECKSUMS", as Fedora names its files of tagged lines.
+// in "CHECKSUM" or "CHECKSUMS" before a ".txt" or ".asc", as Fedora names its
+// files of tagged lines and many a release page its sums ("checksums.txt").
 bool NamesCheckFile(std::string_view name);
 
 // The names and patterns NamesCheckFile takes, for a file dialog's filter,
-// separated by ";": "*.md5;*.md5sum;MD5SUMS;MD5SUM;*.sha1;...;*CHECKSUM;*CHECKSUMS".
+// separated by ";": "*.md5;*.md5sum;MD5SUMS;MD5SUM;*.sha1;...;*CHECKSUMS.txt".
 std::string CheckFilePatterns();
 
 // The check file path names: path itself when it is a file (not a folder)

@@ -26,7 +26,8 @@ TEST(NamedCheckFile, FilesAndFoldersTheVerifierTakes) {
   tree.Write("gnu/MD5SUMS", "");
   tree.Write("both/MD5SUMS", "");
   tree.Write("both/CheckSum.md5", "");
-  for (const char* name : {"release/SHA256SUMS", "release/B2SUMS", "disc.iso.sha256.asc", "F-39-CHECKSUM", "x.sfv"})
+  for (const char* name : {"release/SHA256SUMS", "release/B2SUMS", "disc.iso.sha256.asc", "F-39-CHECKSUM", "x.sfv",
+                           "checksums.txt"})
     tree.Write(name, "");
   struct Row {
     const char* given;
@@ -52,6 +53,7 @@ TEST(NamedCheckFile, FilesAndFoldersTheVerifierTakes) {
       {"both", "both/CheckSum.md5"},  // our own first
       {"release", "release/SHA256SUMS"},  // then the digests' order
       {"disc.iso.sha256.asc", "disc.iso.sha256.asc"}, {"F-39-CHECKSUM", "F-39-CHECKSUM"}, {"x.sfv", "x.sfv"},
+      {"checksums.txt", "checksums.txt"},
   };
   for (const Row& row : rows) {
     const std::optional<std::string> named = CheckFileNamedBy(Env::Default(), tree.At(row.given));
