@@ -262,7 +262,8 @@ void TForm1::BtnMakeClick() {
 
 void TForm1::BtnSelectCheckfileClick() {
   dlg.Title = "Select checkfile";
-  dlg.Filter = "Checkfile (*.md5)|*.md5|All files (*.*)|*.*";
+  // Our own check files first, as always; then every other the verifier reads.
+  dlg.Filter = "Checkfile (*.md5)|*.md5|All check files|" + CheckFilePatterns() + "|All files (*.*)|*.*";
   if (!dlg.Execute()) return;
   SetPathText(*EdtCheckfilePath, dlg.FileName);
   ShowPrompt(*MemoVerifyResult, kVerifierPrompt);

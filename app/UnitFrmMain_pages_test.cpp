@@ -21,6 +21,7 @@
 #include "app/skin/page_control.h"
 #include "app/window_sinks.h"
 #include "app/testing/window_testing.h"
+#include "checkfile/named_check_file.h"
 #include "platform/errors.h"
 #include "testing/posix_only.h"
 #include "testing/temp_tree.h"
@@ -252,7 +253,8 @@ TEST_F(PagesTest, VerifyReportsEachRecordAndTheSummary) {
   Click(form->BtnSelectCheckfile);
   ASSERT_EQ(dialogs.open_requests.size(), 1u);
   EXPECT_EQ(dialogs.open_requests[0].title, "Select checkfile");
-  EXPECT_EQ(dialogs.open_requests[0].filter, "Checkfile (*.md5)|*.md5|All files (*.*)|*.*");
+  EXPECT_EQ(dialogs.open_requests[0].filter,
+            "Checkfile (*.md5)|*.md5|All check files|" + CheckFilePatterns() + "|All files (*.*)|*.*");
   EXPECT_FALSE(dialogs.open_multiple[0]);
   EXPECT_EQ(form->EdtCheckfilePath->text().toStdString(), check_file);
 
@@ -266,12 +268,13 @@ TEST_F(PagesTest, VerifyReportsEachRecordAndTheSummary) {
                 "The following files have been changed since the check file was made:", base + "b.txt", "",
                 "The following files are lost:", base + "gone.txt"}));
 
-  // Lines of another digest are no pass in the box either.
-  form->EdtCheckfilePath->setText(QString::fromStdString(tree.Write("SHA256SUMS", std::string(64, 'a') + "  a.txt\n")));
+  // Lines of a digest not computed here are no pass in the box either.
+  form->EdtCheckfilePath->setText(QString::fromStdString(tree.Write("B2SUMS", std::string(kDigestOfA) + "  a.txt\n")));
   Click(form->BtnVerify);
   const std::vector<std::string> lines = Lines(form->MemoVerifyResult);
   EXPECT_NE(std::find(lines.begin(), lines.end(), "The check file holds no record."), lines.end());
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "1 of them looks like a record of a 256-bit digest."), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "1 of them is a record of BLAKE2b-128, a digest not computed here."),
+            lines.end());
 }
 
 TEST_F(PagesTest, VerifyInputErrorsLeaveTheResultBoxAlone) {

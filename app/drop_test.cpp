@@ -162,16 +162,18 @@ TEST_F(DropTest, TheVerifierTakesAnMd5FileOrAFolderHoldingTheCheckFile) {
   ShowPage(kVerifier);
   const std::string good = tree.Write("sums.md5", "d41d8cd98f00b204e9800998ecf8427e\tnone\r\n");
   const std::string upper = tree.Write("SUMS.MD5", "");
-  const std::string text = tree.Write("sums.md5.txt", "");
+  const std::string text = tree.Write("sums.txt", "");  // names no digest
   const std::string with = tree.Folder("with"), without = tree.Folder("without");
   const std::string inside = tree.Write("with/CheckSum.md5", "");
   tree.Write("without/checksum.md5", "");
   form->MemoVerifyResult->setPlainText("an earlier verify");
-  for (const auto& ignored : std::vector<std::vector<std::string>>{{upper}, {text}, {without}, {text, good}}) {
+  for (const auto& ignored : std::vector<std::vector<std::string>>{{text}, {without}, {text, good}}) {
     ASSERT_TRUE(Drop(ignored));
     EXPECT_EQ(form->EdtCheckfilePath->text(), "") << ignored.front();
     EXPECT_EQ(form->MemoVerifyResult->toPlainText(), "an earlier verify");
   }
+  ASSERT_TRUE(Drop({upper}));
+  EXPECT_EQ(form->EdtCheckfilePath->text().toStdString(), upper) << "letter case ignored";
   ASSERT_TRUE(Drop({good, with}, form->MemoVerifyResult));
   EXPECT_EQ(form->EdtCheckfilePath->text().toStdString(), good);
   EXPECT_EQ(form->MemoVerifyResult->toPlainText(), kVerifierPrompt) << "one prompt line, and no verify started";

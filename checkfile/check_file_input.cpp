@@ -59,8 +59,11 @@ CheckFileInput OpenCheckFile(Env& env, const std::string& path, bool dash_is_sta
   if (input.once) {
     input.stream = std::make_unique<SpooledStream>(*input.stream);
     input.base = WithTrailingSeparator(".");
+    if (!standard) input.name = NameOf(path);
   } else {
-    input.base = WithTrailingSeparator(FolderOf(env.FinalTarget(path)));
+    const std::string target = env.FinalTarget(path);
+    input.base = WithTrailingSeparator(FolderOf(target));
+    input.name = NameOf(target);
   }
   return input;
 }

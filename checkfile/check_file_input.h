@@ -17,6 +17,9 @@ struct CheckFileInput {
   // (standard input, a pipe) is read whole into memory first.
   std::unique_ptr<Stream> stream;
   std::string base;   // the folder names are relative to, with a separator
+  // The check file's own name, for what it tells of its records (ReadingRules):
+  // that of the file a link leads to; empty from standard input.
+  std::string name;
   bool once = false;  // from standard input or a pipe: there is no reading it again
 };
 

@@ -19,15 +19,6 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 bool IsSpecial(char ch) { return ch == '\n' || ch == '\r' || ch == kEndOfInput; }
 bool IsBlank(char ch) { return ch == ' ' || ch == '\t'; }
 
-bool IsDigestAt(const std::string& line, std::size_t at) {
-  if (line.size() < at + kDigestTextLength) return false;
-  for (std::size_t i = at; i < at + kDigestTextLength; ++i) {
-    const char ch = line[i];
-    if (!((ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F'))) return false;
-  }
-  return true;
-}
-
 bool IsBlankOnly(std::string_view text) { return text.find_first_not_of(" \t") == std::string_view::npos; }
 
 bool IsHexDigit(char ch) { return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F'); }
@@ -61,78 +52,54 @@ std::string LooksLike(std::string_view line) {
   }
 }
 
-// One line of md5sum's layouts, line[from] on (what comes before stays). On
-// success the line is cut to what came before followed by the name, decoded
-// and in native form, and digest holds the digest text. form: which of the
-// untagged forms the file is in, set by its first untagged line.
-template <class BlankForm>
-bool ParseMd5sumLine(std::string& line, std::size_t from, std::string& digest, BlankForm& form) {
-  std::size_t at = from;
-  while (at < line.size() && IsBlank(line[at])) ++at;
-  const bool escaped = at < line.size() && line[at] == '\\';
-  if (escaped) ++at;
-  std::size_t name_begin = 0;
-  std::size_t name_end = 0;
-  // A digest never holds an "M": the two forms cannot be mistaken.
-  if (line.compare(at, 4, "MD5(") == 0 || line.compare(at, 5, "MD5 (") == 0) {
-    name_begin = at + (line[at + 3] == '(' ? 4 : 5);
-    // The name may hold ") = " itself: the line is cut from its end.
-    if (line.size() < name_begin + 2 + kDigestTextLength) return false;
-    const std::size_t digest_at = line.size() - kDigestTextLength;
-    if (!IsDigestAt(line, digest_at)) return false;
-    std::size_t end = digest_at;
-    while (end > name_begin && line[end - 1] == ' ') --end;
-    if (end == name_begin || line[end - 1] != '=') return false;
-    --end;
-    if (end > name_begin && line[end - 1] == ' ') --end;
-    if (end == name_begin || line[end - 1] != ')') return false;
-    name_end = end - 1;
-    digest.assign(line, digest_at, kDigestTextLength);
-  } else {
-    if (!IsDigestAt(line, at) || line.size() == at + kDigestTextLength || !IsBlank(line[at + kDigestTextLength]))
-      return false;
-    name_begin = at + kDigestTextLength + 1;
-    // As md5sum reads it: a file whose first such line has one blank (and a
-    // name) has names right after one blank, whatever they start with; in
-    // the other a mode mark, " " or "*", always follows.
-    const bool mode_mark = line.size() - name_begin > 1 && (line[name_begin] == ' ' || line[name_begin] == '*');
-    if (form == BlankForm::kUnknown) form = mode_mark ? BlankForm::kTwo : BlankForm::kOne;
-    if (form == BlankForm::kTwo) {
-      if (!mode_mark) return false;
-      ++name_begin;
+// The file a sidecar's lone digest is of: the check file's name without the
+// extension that implies its digest ("disc.iso" for "disc.iso.sha256" or
+// "disc.iso.sha256.asc"); empty when its name implies none.
+std::string SidecarTarget(std::string_view file_name) {
+  if (DigestsByFileName(file_name).empty()) return {};
+  for (std::string_view cut : {".txt", ".asc", ".TXT", ".ASC"}) {
+    if (file_name.ends_with(cut)) {
+      file_name.remove_suffix(cut.size());
+      break;
     }
-    if (name_begin == line.size()) return false;  // md5sum writes no empty name
-    digest.assign(line, at, kDigestTextLength);
-    name_end = line.size();
   }
-  // The name moves down over the digest, decoded on the way: it only shrinks.
-  std::size_t out = from;
-  for (std::size_t i = name_begin; i < name_end; ++i) {
-    char ch = line[i];
-    if (ch == '\\') {
-      if (!escaped) {
-        ch = kPathSeparator;
-      } else {
-        if (++i == name_end) return false;
-        switch (line[i]) {
-          case '\\': ch = '\\'; break;
-          case 'n': ch = '\n'; break;
-          case 'r': ch = '\r'; break;
-          default: return false;
-        }
-      }
-    }
-    line[out++] = ch;
-  }
-  line.resize(out);
-  return true;
+  const std::size_t dot = file_name.rfind('.');
+  return dot == std::string_view::npos || dot == 0 ? std::string() : std::string(file_name.substr(0, dot));
+}
+
+// Whether a decoded name is a path of its own here: from the root, or, where
+// there are drives, from a drive's root.
+bool IsOwnPath(std::string_view name) {
+  if (name.starts_with('/') || name.starts_with(kPathSeparator)) return true;
+  const char drive = static_cast<char>(name.empty() ? 0 : name[0] | 0x20);
+  return kNativePaths.drive_letters && name.size() >= 3 && drive >= 'a' && drive <= 'z' && name[1] == ':' &&
+         (name[2] == '/' || name[2] == '\\');
+}
+
+// Keeps of each expected digest only the candidates the user fixed, and only
+// the expected digests left with one. False when none is left.
+bool KeepFixed(DigestSet fixed, std::vector<ExpectedDigest>& digests) {
+  std::erase_if(digests, [fixed](ExpectedDigest& digest) {
+    digest.candidates = digest.candidates & fixed;
+    return digest.candidates.empty();
+  });
+  return !digests.empty();
 }
 
 }  // namespace
 
-CheckFileReader::CheckFileReader(Stream& input, std::string path_prefix)
-    : input_(input), start_(input.Position()), block_(kBlockSize, '\0'), prefix_(std::move(path_prefix)) {
+CheckFileReader::CheckFileReader(Stream& input, std::string path_prefix, const ReadingRules& rules)
+    : input_(input),
+      start_(input.Position()),
+      block_(kBlockSize, '\0'),
+      fixed_(rules.fixed),
+      parser_(rules.fixed.empty() ? DigestsByFileName(rules.file_name) : rules.fixed),
+      sidecar_(SidecarTarget(rules.file_name)),
+      prefix_(std::move(path_prefix)) {
   head_.reserve(kDigestTextLength);
+  // Quillora's own records are MD5's: a user who fixed another digest wants
+  // none of them.
+  if (!fixed_.empty() && !fixed_.contains(DigestId::kMd5)) Restart();
 }
 
 void CheckFileReader::AppendPath(const char* bytes, std::size_t count) {
@@ -210,38 +177,86 @@ void CheckFileReader::TakeGathered(std::string& into) {
   into.assign(prefix_).append(path_);
 }
 
-void CheckFileReader::CountUnread(std::string_view line_start) {
-  std::string looks_like = LooksLike(line_start);
+void CheckFileReader::CountUnread(std::string_view line_start) { CountUnread(LooksLike(line_start), false); }
+
+void CheckFileReader::CountUnread(std::string looks_like, bool lacked) {
   if (!looks_like.empty()) {
-    auto kind = std::find_if(kinds_.begin(), kinds_.end(), [&](const auto& k) { return k.first == looks_like; });
-    if (kind == kinds_.end()) kind = kinds_.insert(kind, {looks_like, 0});
-    ++kind->second;
+    auto kind = std::find_if(kinds_.begin(), kinds_.end(),
+                             [&](const UnreadKind& k) { return k.name == looks_like && k.lacked == lacked; });
+    if (kind == kinds_.end()) kind = kinds_.insert(kind, {looks_like, 0, lacked});
+    ++kind->count;
   }
   if (unread_.size() < kUnreadKept) unread_.push_back({line_number_, std::move(looks_like)});
   ++unread_count_;
 }
 
+bool CheckFileReader::EndOtherLine(CheckRecord& record) {
+  if (state_ != LineState::kLine) {
+    clear_signed_.Unwrap({});  // an empty line ends a signed message's header
+    return false;
+  }
+  std::string& line = record.path;
+  TakeGathered(line);
+  if (line.size() > prefix_.size() && line.back() == '\r') line.pop_back();
+  const std::optional<std::string_view> text = clear_signed_.Unwrap(std::string_view(line).substr(prefix_.size()));
+  if (!text) return false;
+  parser_.Parse(*text, sum_line_);
+  switch (sum_line_.kind) {
+    case SumLineKind::kPassedOver:
+      return false;
+    case SumLineKind::kUnavailable:
+      CountUnread(sum_line_.unavailable, true);
+      return false;
+    case SumLineKind::kImproper:
+      CountUnread(text->substr(0, kSampleSize));
+      return false;
+    case SumLineKind::kRecord:
+      return TakeRecord(record);
+  }
+  return false;
+}
+
+bool CheckFileReader::TakeRecord(CheckRecord& record) {
+  std::string& path = record.path;
+  if (!fixed_.empty()) {
+    const DigestId written = *sum_line_.digests.front().candidates.begin();
+    if (!KeepFixed(fixed_, sum_line_.digests)) {
+      CountUnread(std::string(InfoOf(written).name), false);  // another digest than the user's, as its tag says
+      return false;
+    }
+  }
+  if (sum_line_.layout == SumLayout::kDigestOnly) {
+    if (sidecar_.empty()) {
+      CountUnread(std::string_view(path).substr(prefix_.size(), kSampleSize));
+      return false;
+    }
+    path.resize(prefix_.size());
+    path += sidecar_;
+  } else {
+    DecodeSumName(sum_line_, kPathSeparator, path, prefix_.size());
+  }
+  record.absolute = IsOwnPath(std::string_view(path).substr(prefix_.size()));
+  if (record.absolute) path.erase(0, prefix_.size());
+  // Written by a program that knew only the ANSI code page.
+  MendLegacyText(path, record.absolute ? 0 : prefix_.size());
+  record.digest_text.clear();
+  record.digests.swap(sum_line_.digests);
+  record.size = sum_line_.size;
+  return true;
+}
+
 bool CheckFileReader::EndLine(CheckRecord& record) {
   bool is_record = false;
   if (layout_ == CheckFileLayout::kMd5sum) {
-    if (state_ == LineState::kLine) {
-      std::string& line = record.path;
-      TakeGathered(line);
-      if (line.size() > prefix_.size() && line.back() == '\r') line.pop_back();
-      if (line.find_first_not_of(" \t", prefix_.size()) == std::string::npos) {
-        // a line of blanks, passed over
-      } else if (ParseMd5sumLine(line, prefix_.size(), record.digest_text, blank_form_)) {
-        is_record = true;
-        MendLegacyText(line, prefix_.size());  // written by a program that knew only the ANSI code page
-      } else {
-        CountUnread(std::string_view(line).substr(prefix_.size(), kSampleSize));
-      }
-    }
+    if (state_ != LineState::kComment) is_record = EndOtherLine(record);
     state_ = LineState::kLineStart;
   } else {
     is_record = state_ == LineState::kRecordPath;
     if (is_record) {
       record.digest_text.swap(head_);
+      record.digests.clear();
+      record.size.reset();
+      record.absolute = false;
       TakeGathered(record.path);
       ToNativePath(record.path, prefix_.size());
       // A check file written by a program that knew only the ANSI code page.
@@ -281,8 +296,8 @@ bool CheckFileReader::EndOfInput(CheckRecord& record) {
     ended_ = true;
     return false;
   }
-  // Not one record of Quillora's layout: the file is read again, as
-  // md5sum's. Nothing was held meanwhile, whatever the file's size.
+  // Not one record of Quillora's layout: the file is read again, in other
+  // tools' layouts. Nothing was held meanwhile, whatever the file's size.
   if (start_ < 0 || !input_.Seek(start_))
     throw IoError::FromSystem(input_.last_error() != 0 ? input_.last_error() : ESPIPE);
   Restart();

@@ -20,36 +20,36 @@
 //   named a file.
 //
 // A file that holds not one such record (before any Ctrl-Z) is read a second
-// time, in md5sum's layouts (CheckFileLayout::kMd5sum), line by line, lines
-// of the different layouts mixed:
-//   DIGEST  NAME  or  DIGEST *NAME   (md5sum, md5sum -b; a TAB in place of
-//                                     the first blank also reads)
-//   DIGEST NAME                      (one blank, as BSD's md5 -r writes)
-//   MD5 (NAME) = DIGEST              (md5sum --tag)
-//   MD5(NAME)= DIGEST                (openssl md5)
-// As md5sum reads them, the first line of the first two forms decides which
-// one the whole file is in: in a file of one-blank lines a NAME keeps a
-// leading blank or "*", and in the other a line with one blank is improper.
-// DIGEST is 32 hexadecimal digits in either case; blanks and TABs before the
-// line's first character are passed over. A line whose first character
-// (after those blanks) is "\" holds an escaped NAME: "\\" is a backslash,
-// "\n" a line feed, "\r" a carriage return, and any other "\" makes the line
-// improper. In a NAME that is not escaped, "\" is a folder separator, as the
-// Windows tools write it. Lines end at LF, a CR directly before it is
-// dropped; a Ctrl-Z first on a line ends the input (elsewhere it is part of a
-// name); empty lines, lines of blanks, and lines starting with "#" or ";" are
-// passed over. Every other line is improper: counted and numbered, never a
-// record.
+// time, in the layouts of md5sum's family (CheckFileLayout::kMd5sum): every
+// other tool's, line by line, lines of the different layouts mixed, as
+// sum_lines.h reads them (sha*sum, b2sum, BSD tags, OpenSSL, SFV, hashdeep,
+// a sidecar's lone digest, hex or base64). A PGP clear-signed wrapper is
+// taken off first (clear_signed.h), its signature not checked
+// (signed_message). Which digests a line may be: its tag, else those the
+// check file's name implies (ReadingRules::file_name), else those of its
+// length. Lines end at LF, a CR directly before it is dropped; a Ctrl-Z first
+// on a line ends the input (elsewhere it is part of a name); empty lines,
+// lines of blanks, and lines starting with "#" or ";" are passed over. A
+// name is the path below the check file's folder, in native form ("\" is a
+// folder separator unless the line escaped its name as md5sum does), or a
+// path of its own when it starts at a root ("/srv/disc.iso"; on Windows
+// "C:\disc.iso" too), as md5sum reads it. Every other line is improper:
+// counted and numbered, never a record; so is a line of a digest this
+// program lacks (b2sum -l 128, MD4), named with what it is.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "checkfile/check_file_format.h"  // CheckFileLayout
+#include "checkfile/clear_signed.h"
+#include "checkfile/sum_lines.h"
+#include "hashes/digest_table.h"
 #include "platform/stream.h"
 
 namespace quillora {
@@ -58,18 +58,50 @@ namespace quillora {
 struct UnreadLine {
   std::int64_t number = 0;  // 1 for the first line of the file
   // What it looks like a record of, when it looks like one of another digest:
-  // its tag ("SHA256"), or the digest's size ("256-bit"); else empty.
+  // its tag ("SHA256"), or the digest's size ("256-bit"); for a record of a
+  // digest this program lacks, that digest ("BLAKE2b-128", "MD4"); else empty.
   std::string looks_like;
   bool operator==(const UnreadLine&) const = default;
 };
 
+// Of the unread lines, how many look like records of one other digest.
+struct UnreadKind {
+  std::string name;  // UnreadLine::looks_like
+  std::int64_t count = 0;
+  bool lacked = false;  // they are records of a digest this program lacks, not just like them
+  bool operator==(const UnreadKind&) const = default;
+};
+
 struct CheckRecord {
-  std::string digest_text;    // the 32 characters of the stored digest, as written
+  // Quillora's layout: the 32 characters of the stored digest, as written
+  // (compared as text, letter case ignored). Empty in other layouts.
+  std::string digest_text;
+  // Other layouts: what the file must digest to (SumLine::digests), each
+  // with the digests it may be. Empty in Quillora's layout.
+  std::vector<ExpectedDigest> digests;
+  std::optional<std::uint64_t> size;  // a hashdeep row's size, checked too
   // The reader's path_prefix followed by the record's path in native form:
   // every folder separator of the check file ("\", in the layouts where it is
   // one) is the native one, escapes are decoded. With the verifier's prefix,
-  // the base folder, it is the full path of the recorded file.
+  // the base folder, it is the full path of the recorded file. Without the
+  // prefix when absolute.
   std::string path;
+  // The record names a path of its own (another tool's absolute name), not
+  // one below the check file's folder.
+  bool absolute = false;
+};
+
+// What a reader knows of the check file besides its bytes.
+struct ReadingRules {
+  // The check file's own name ("SHA256SUMS", "disc.iso.sha256"): the digests
+  // it implies, and the file a sidecar's lone digest is of ("disc.iso").
+  // Empty when it has none (standard input).
+  std::string file_name;
+  // The digests the user fixed: a line is read as one of them, and a line of
+  // another (a tag says so) is not read. Without MD5 among them, Quillora's
+  // own layout is not read either. Empty: each line's tag, the file's name or
+  // the digest's length decides.
+  DigestSet fixed;
 };
 
 class CheckFileReader {
@@ -81,7 +113,7 @@ class CheckFileReader {
   // needs the full path gets it without a second copy of a long path. A path
   // longer than kLongLine has room for kPathRoom more bytes: a short lead and
   // quotes can go around it in place.
-  explicit CheckFileReader(Stream& input, std::string path_prefix = {});
+  explicit CheckFileReader(Stream& input, std::string path_prefix = {}, const ReadingRules& rules = {});
   static constexpr std::size_t kPathRoom = 32;
   CheckFileReader(const CheckFileReader&) = delete;
   CheckFileReader& operator=(const CheckFileReader&) = delete;
@@ -97,15 +129,19 @@ class CheckFileReader {
   CheckFileLayout layout() const { return layout_; }
 
   // How many lines (so far) are neither records, comments nor empty: damaged
-  // lines of Quillora's layout, improperly formatted ones of md5sum's; and
-  // the first kUnreadKept of them, with their numbers. A file read again in
-  // md5sum's layouts counts its lines anew.
+  // lines of Quillora's layout, improperly formatted ones of the others, and
+  // records of digests this program lacks or the user did not fix; and the
+  // first kUnreadKept of them, with their numbers. A file read again in
+  // other tools' layouts counts its lines anew.
   std::int64_t unread_lines() const { return unread_count_; }
   const std::vector<UnreadLine>& first_unread() const { return unread_; }
   // Of all those, how many look like records of each other digest
   // (UnreadLine::looks_like), in the order first met.
-  const std::vector<std::pair<std::string, std::int64_t>>& unread_kinds() const { return kinds_; }
+  const std::vector<UnreadKind>& unread_kinds() const { return kinds_; }
   static constexpr std::size_t kUnreadKept = 1000;
+
+  // A PGP clear-signed message was read: its lines, not its signature.
+  bool signed_message() const { return clear_signed_.signed_message(); }
 
  private:
   enum class LineState { kHead, kComment, kRecordPath, kNotRecord, kLineStart, kLine };
@@ -118,7 +154,11 @@ class CheckFileReader {
   void AppendPath(const char* bytes, std::size_t count);
   std::uint64_t LineBytesFromHere();  // from block_[at_] to the line's LF (or the end)
   void CountUnread(std::string_view line_start);  // the current line, by its first bytes
-  void Restart();  // for the second reading, in md5sum's layouts
+  void CountUnread(std::string looks_like, bool lacked);
+  void Restart();  // for the second reading, in other tools' layouts
+  // Ends a line of other tools' layouts (state_ kLine, or an empty one).
+  bool EndOtherLine(CheckRecord& record);
+  bool TakeRecord(CheckRecord& record);  // sum_line_, a kRecord of the line in record.path
 
   static constexpr std::size_t kBlockSize = 64 * 1024;
   // Past this, a line is gathered in one string of its whole size (see
@@ -136,10 +176,13 @@ class CheckFileReader {
   CheckFileLayout layout_ = CheckFileLayout::kQuillora;
   std::int64_t unread_count_ = 0;
   std::vector<UnreadLine> unread_;
-  std::vector<std::pair<std::string, std::int64_t>> kinds_;
+  std::vector<UnreadKind> kinds_;
   std::int64_t line_number_ = 1;  // of the line being read
-  // md5sum's two forms without a tag: unknown until the first such line.
-  enum class BlankForm { kUnknown, kTwo, kOne } blank_form_ = BlankForm::kUnknown;
+  DigestSet fixed_;
+  SumLineParser parser_;
+  SumLine sum_line_;
+  ClearSignedText clear_signed_;
+  std::string sidecar_;  // the file a lone digest is of; empty: none
   LineState state_ = LineState::kHead;
   std::string head_;  // the first characters of the line, up to 32
   // The first bytes of a line that is no record of Quillora's layout, to
@@ -148,7 +191,7 @@ class CheckFileReader {
   bool sample_blank_ = true;
   static constexpr std::size_t kSampleSize = 160;
   std::string prefix_;
-  std::string path_;         // the path (or md5sum line) so far
+  std::string path_;         // the path (or other tool's line) so far
   bool whole_line_ = false;  // path_ is a long line's own string, prefix_ first
 };
 

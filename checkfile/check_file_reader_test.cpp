@@ -17,12 +17,18 @@ using Records = std::vector<std::pair<std::string, std::string>>;
 
 const std::string kDigest = "d41d8cd98f00b204e9800998ecf8427e";
 
+// The digest a record holds, as text: as written in Quillora's layout, in
+// lower case in the others.
+std::string DigestOf(const CheckRecord& record) {
+  return record.digests.empty() ? record.digest_text : HexText(record.digests.front().value);
+}
+
 Records ReadAll(const std::string& bytes, std::size_t max_read, const std::string& prefix = "") {
   testing::StringStream input(bytes, max_read);
   CheckFileReader reader(input, prefix);
   Records records;
   CheckRecord record;
-  while (reader.Next(record)) records.emplace_back(record.digest_text, record.path);
+  while (reader.Next(record)) records.emplace_back(DigestOf(record), record.path);
   EXPECT_FALSE(reader.Next(record)) << "stays at the end";
   return records;
 }
@@ -98,7 +104,7 @@ TEST_P(CheckFileReaderTest, AFileWithoutOwnRecordsIsReadInMd5sumLayouts) {
       // md5sum, md5sum -b
       {kDigest + "  a b", kDigest, "a b"},
       {kDigest + " *bin", kDigest, "bin"},
-      {upper + "  up", upper, "up"},
+      {upper + "  up", kDigest, "up"},  // read as bytes
       {kDigest + "   lead", kDigest, " lead"},
       {kDigest + " one-blank", "", "", true},  // the first untagged line had two
       {kDigest + " ** star", kDigest, "* star"},
@@ -120,11 +126,12 @@ TEST_P(CheckFileReaderTest, AFileWithoutOwnRecordsIsReadInMd5sumLayouts) {
       {"MD5 (a b) = " + kDigest, kDigest, "a b"},
       {"MD5 (x) = y) = " + kDigest, kDigest, "x) = y"},
       {"\\MD5 (n\\nl) = " + kDigest, kDigest, "n\nl"},
-      {"MD5(o)= " + upper, upper, "o"},
+      {"MD5(o)= " + upper, kDigest, "o"},
       {"MD5 (p)=" + kDigest, kDigest, "p"},
       {"MD5 (sub\\x.txt) = " + kDigest, kDigest, native_sub},
-      {"MD5 (t) = " + kDigest + " ", "", "", true},
-      {"md5 (t) = " + kDigest, "", "", true},
+      // OpenSSL and coreutils spell tags in different cases; blanks may end a line
+      {"MD5 (t) = " + kDigest + " ", kDigest, "t"},
+      {"md5 (t) = " + kDigest, kDigest, "t"},
       {"MD5 (t) " + kDigest, "", "", true},
       {"MD5 t) = " + kDigest, "", "", true},
       {"SHA1 (t) = " + kDigest, "", "", true},
@@ -147,7 +154,7 @@ TEST_P(CheckFileReaderTest, AFileWithoutOwnRecordsIsReadInMd5sumLayouts) {
   CheckFileReader reader(input, "/base/");
   Records records;
   CheckRecord record;
-  while (reader.Next(record)) records.emplace_back(record.digest_text, record.path.substr(6));
+  while (reader.Next(record)) records.emplace_back(DigestOf(record), record.path.substr(6));
   EXPECT_EQ(records, expected);
   EXPECT_EQ(reader.unread_lines(), improper);
   EXPECT_EQ(reader.layout(), CheckFileLayout::kMd5sum);
@@ -162,38 +169,47 @@ TEST_P(CheckFileReaderTest, TheFirstUntaggedLineSettlesTheBlankForm) {
   CheckFileReader reader(input);
   Records records;
   CheckRecord record;
-  while (reader.Next(record)) records.emplace_back(record.digest_text, record.path);
+  while (reader.Next(record)) records.emplace_back(DigestOf(record), record.path);
   EXPECT_EQ(records, (Records{{kDigest, "t"}, {kDigest, "a"}, {kDigest, " b"}, {kDigest, "*c"}, {kDigest, " "}}));
   EXPECT_EQ(reader.first_unread(), (std::vector<UnreadLine>{{6, ""}})) << "a line with no name";
 }
 
 // A line that is neither a record, a comment nor empty may have named a
 // file: it is counted and numbered, whichever layout the file is in, with
-// what it looks like when it looks like another digest's record.
+// what it looks like when it looks like another digest's record, or what it
+// is when it is a record of a digest not computed here.
 TEST_P(CheckFileReaderTest, LinesThatAreNoRecordAreCountedByNumber) {
   const std::string sha256(64, 'a'), sha1(40, 'b');
   CheckRecord record;
   const struct {
     std::string text;
+    ReadingRules rules;
     CheckFileLayout layout;
     std::vector<UnreadLine> unread;
+    std::vector<UnreadKind> kinds;
   } cases[] = {
       {";header\r\n\r\n" + kDigest + "  gnu\r\njunk\r\n" + kDigest + "\town\r\n   \r\n" + kDigest.substr(1) +
            "\tcut\r\nSHA256 (x) = " + sha256 + "\r\n",
-       CheckFileLayout::kQuillora,
-       {{3, ""}, {4, ""}, {7, ""}, {8, "SHA256"}}},
-      {kDigest + "\town\n" + kDigest + "  gnu\n", CheckFileLayout::kQuillora, {{2, ""}}},
-      {kDigest + "  a\n" + sha256 + "  b\n#c\n" + sha1 + " *d\n\n" + "SHA1(e)= " + sha1 + "\nx\n",
-       CheckFileLayout::kMd5sum,
-       {{2, "256-bit"}, {4, "160-bit"}, {6, "SHA1"}, {7, ""}}},
+       {}, CheckFileLayout::kQuillora, {{3, ""}, {4, ""}, {7, ""}, {8, "SHA256"}}, {{"SHA256", 1}}},
+      {kDigest + "\town\n" + kDigest + "  gnu\n", {}, CheckFileLayout::kQuillora, {{2, ""}}, {}},
+      // The name implies MD5; a tag says otherwise, when it fits.
+      {kDigest + "  a\n" + sha256 + "  b\n#c\n" + sha1 + " *d\n\n" + "SHA1(e)= " + kDigest + "\nx\nSHA1(f)= " + sha1,
+       {"MD5SUMS"}, CheckFileLayout::kMd5sum, {{2, "256-bit"}, {4, "160-bit"}, {6, "SHA1"}, {7, ""}},
+       {{"256-bit", 1}, {"160-bit", 1}, {"SHA1", 1}}},
+      {kDigest + "  a\nMD4 (b) = " + kDigest + "\nMD4 (c) = " + kDigest, {"B2SUMS"}, CheckFileLayout::kMd5sum,
+       {{1, "BLAKE2b-128"}, {2, "MD4"}, {3, "MD4"}}, {{"BLAKE2b-128", 1, true}, {"MD4", 2, true}}},
+      // The user's digest: none of Quillora's own records, nor lines of another.
+      {kDigest + "\town\n" + sha256 + "  a\nSHA1 (b) = " + sha1 + "\n", {"", {DigestId::kSha256}},
+       CheckFileLayout::kMd5sum, {{1, ""}, {3, "SHA-1"}}, {{"SHA-1", 1}}},
   };
   for (const auto& c : cases) {
     testing::StringStream input(c.text, GetParam());
-    CheckFileReader reader(input);
+    CheckFileReader reader(input, "", c.rules);
     while (reader.Next(record)) {
     }
     EXPECT_EQ(reader.layout(), c.layout) << c.text;
     EXPECT_EQ(reader.first_unread(), c.unread) << c.text;
+    EXPECT_EQ(reader.unread_kinds(), c.kinds) << c.text;
     EXPECT_EQ(reader.unread_lines(), static_cast<std::int64_t>(c.unread.size()));
   }
 }

@@ -1,5 +1,7 @@
 #include "checkfile/named_check_file.h"
 
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 #include "testing/temp_tree.h"
@@ -24,13 +26,16 @@ TEST(NamedCheckFile, FilesAndFoldersTheVerifierTakes) {
   tree.Write("gnu/MD5SUMS", "");
   tree.Write("both/MD5SUMS", "");
   tree.Write("both/CheckSum.md5", "");
+  for (const char* name : {"release/SHA256SUMS", "release/B2SUMS", "disc.iso.sha256.asc", "F-39-CHECKSUM", "x.sfv",
+                           "checksums.txt"})
+    tree.Write(name, "");
   struct Row {
     const char* given;
     const char* named;  // nullptr: none
   };
   const Row rows[] = {
       {"sums.md5", "sums.md5"},
-      {"SUMS.MD5", nullptr},   // the extension's case counts
+      {"SUMS.MD5", "SUMS.MD5"},  // letter case ignored
       {"notes.txt", nullptr},
       {"md5", nullptr},        // no dot, no extension
       {"with", "with/CheckSum.md5"},
@@ -46,6 +51,9 @@ TEST(NamedCheckFile, FilesAndFoldersTheVerifierTakes) {
       {"gnu/MD5SUMS", "gnu/MD5SUMS"},
       {"gnu", "gnu/MD5SUMS"},
       {"both", "both/CheckSum.md5"},  // our own first
+      {"release", "release/SHA256SUMS"},  // then the digests' order
+      {"disc.iso.sha256.asc", "disc.iso.sha256.asc"}, {"F-39-CHECKSUM", "F-39-CHECKSUM"}, {"x.sfv", "x.sfv"},
+      {"checksums.txt", "checksums.txt"},
   };
   for (const Row& row : rows) {
     const std::optional<std::string> named = CheckFileNamedBy(Env::Default(), tree.At(row.given));
@@ -55,6 +63,13 @@ TEST(NamedCheckFile, FilesAndFoldersTheVerifierTakes) {
       EXPECT_EQ(named, tree.At(row.named)) << row.given;
     }
   }
+}
+
+// A dialog offers exactly the names a drop takes.
+TEST(NamedCheckFile, EveryPatternOfferedNamesACheckFile) {
+  std::stringstream patterns(CheckFilePatterns());
+  for (std::string name; std::getline(patterns, name, ';');)
+    EXPECT_TRUE(NamesCheckFile(name.starts_with('*') ? "x" + name.substr(1) : name)) << name;
 }
 
 }  // namespace

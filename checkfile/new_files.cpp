@@ -45,14 +45,16 @@ bool CheckFileLiesIn(Env& env, const std::string& check_file_path, const std::st
 
 }  // namespace
 
-NewFileFinder::NewFileFinder(Env& env, const std::string& check_file_path, const std::string& base_folder)
-    : thread_([this, &env, check_file_path, base_folder] { Run(env, check_file_path, base_folder); }) {}
+NewFileFinder::NewFileFinder(Env& env, const std::string& check_file_path, const std::string& base_folder,
+                             DigestSet fixed)
+    : thread_([this, &env, check_file_path, base_folder, fixed] { Run(env, check_file_path, base_folder, fixed); }) {}
 
 NewFileFinder::~NewFileFinder() {
   if (thread_.joinable()) thread_.join();
 }
 
-void NewFileFinder::Run(Env& env, const std::string& check_file_path, const std::string& base_folder) {
+void NewFileFinder::Run(Env& env, const std::string& check_file_path, const std::string& base_folder,
+                        DigestSet fixed) {
   try {
     // The verifier's own base: the folder of the file itself, unless a
     // folder is given.
@@ -61,9 +63,15 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path, const std:
     std::unordered_set<std::string> recorded;
     CheckFileLayout layout;
     {
-      CheckFileReader reader(*input.stream);
+      CheckFileReader reader(*input.stream, {}, ReadingRules{NameOf(env.FinalTarget(check_file_path)), fixed});
       CheckRecord record;
-      while (reader.Next(record)) recorded.insert(WithoutDotSegments(record.path));
+      while (reader.Next(record)) {
+        if (!record.absolute) {
+          recorded.insert(WithoutDotSegments(record.path));
+        } else if (record.path.starts_with(base)) {
+          recorded.insert(WithoutDotSegments(record.path.substr(base.size())));
+        }
+      }
       layout = reader.layout();
       input.stream.reset();
     }

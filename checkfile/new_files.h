@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "checkfile/result_sink.h"
+#include "hashes/digest_table.h"
 #include "platform/env.h"
 
 namespace quillora {
@@ -33,11 +34,14 @@ struct NewFileFinding {
 class NewFileFinder {
  public:
   // Starts at once: reads the relative paths of the records of the check
-  // file at check_file_path, then scans its folder (BaseFolderOf), or
+  // file at check_file_path (an absolute one, as the path below the folder
+  // it names, if it is one), then scans its folder (BaseFolderOf), or
   // base_folder when given (VerifyOptions::base_folder); the check file is
-  // never new where it lies in the folder scanned. env must be usable from
-  // another thread and outlive the finder.
-  NewFileFinder(Env& env, const std::string& check_file_path, const std::string& base_folder = {});
+  // never new where it lies in the folder scanned. fixed: the digests the
+  // user fixed, as for the verify (VerifyOptions::digests). env must be
+  // usable from another thread and outlive the finder.
+  NewFileFinder(Env& env, const std::string& check_file_path, const std::string& base_folder = {},
+                DigestSet fixed = {});
   // Waits for the walk to end.
   ~NewFileFinder();
   NewFileFinder(const NewFileFinder&) = delete;
@@ -48,7 +52,7 @@ class NewFileFinder {
   std::vector<NewFileFinding> Finish();
 
  private:
-  void Run(Env& env, const std::string& check_file_path, const std::string& base_folder);
+  void Run(Env& env, const std::string& check_file_path, const std::string& base_folder, DigestSet fixed);
 
   std::vector<NewFileFinding> found_;
   std::exception_ptr error_;

@@ -1,6 +1,7 @@
 #include "checkfile/sum_lines.h"
 
 #include <algorithm>
+#include <cassert>
 #include <charconv>
 
 namespace quillora {
@@ -53,21 +54,24 @@ std::size_t DigestTextSize(std::string_view text) {
   return 0;
 }
 
-// md5sum's escapes; false for any other "\" or a trailing one.
-bool Unescape(std::string_view text, std::string& name) {
-  name.clear();
+// Whether a name as written names a file: not empty, no NUL, and, when
+// escaped, only md5sum's escapes ("\\", "\n", "\r"). first: its first
+// three bytes decoded, to tell whether it is a path of its own.
+bool CheckName(std::string_view text, bool escaped, std::string& first) {
+  first.clear();
+  if (text.empty() || text.find('\0') != std::string_view::npos) return false;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\') {
-      name += text[i];
-      continue;
+    char ch = text[i];
+    if (escaped && ch == '\\') {
+      if (++i == text.size()) return false;
+      switch (text[i]) {
+        case '\\': break;
+        case 'n': ch = '\n'; break;
+        case 'r': ch = '\r'; break;
+        default: return false;
+      }
     }
-    if (++i == text.size()) return false;
-    switch (text[i]) {
-      case '\\': name += '\\'; break;
-      case 'n': name += '\n'; break;
-      case 'r': name += '\r'; break;
-      default: return false;
-    }
+    if (first.size() < 3) first += ch;
   }
   return true;
 }
@@ -81,14 +85,12 @@ bool IsAbsoluteName(std::string_view name, bool escaped) {
 // Sets the record's name; false when it cannot name a file (empty, a NUL,
 // a broken escape).
 bool SetName(std::string_view text, bool escaped, SumLine& line) {
-  if (escaped) {
-    if (!Unescape(text, line.name)) return false;
-  } else {
-    line.name.assign(text);
-  }
+  std::string first;
+  if (!CheckName(text, escaped, first)) return false;
+  line.name = text;
   line.escaped = escaped;
-  line.absolute = IsAbsoluteName(line.name, escaped);
-  return !line.name.empty() && line.name.find('\0') == std::string::npos;
+  line.absolute = IsAbsoluteName(first, escaped);
+  return true;
 }
 
 bool SetRecord(SumLayout layout, std::string_view name, bool escaped, const ExpectedDigest& digest, SumLine& line) {
@@ -146,10 +148,33 @@ std::optional<TaggedParts> SplitTagged(std::string_view text) {
 
 SumLineParser::SumLineParser(DigestSet implied) : implied_(implied) {}
 
+void DecodeSumName(const SumLine& line, char separator, std::string& out, std::size_t at) {
+  const std::string_view name = line.name;
+  const bool inside = name.data() >= out.data() && name.data() < out.data() + out.size();
+  if (inside) {
+    assert(name.data() >= out.data() + at);
+  } else {
+    out.resize(at + name.size());
+  }
+  char* to = out.data() + at;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    char ch = name[i];
+    if (ch == '\\') {
+      if (!line.escaped) {
+        ch = separator;
+      } else if (++i < name.size()) {  // Parse let only md5sum's escapes through
+        ch = name[i] == 'n' ? '\n' : name[i] == 'r' ? '\r' : '\\';
+      }
+    }
+    *to++ = ch;
+  }
+  out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
 void SumLineParser::Parse(std::string_view text, SumLine& line) {
   line.layout = SumLayout::kSums;
   line.digests.clear();
-  line.name.clear();
+  line.name = {};
   line.escaped = false;
   line.absolute = false;
   line.size.reset();

@@ -76,10 +76,11 @@ struct SumLine {
   // its candidates. One entry, save hashdeep's rows: one per known digest
   // column (whose candidates are that column's digest alone).
   std::vector<ExpectedDigest> digests;
-  // The file the record names, escapes decoded. Empty only for kDigestOnly:
-  // the record of the file named as the check file without its extension
-  // ("disc.iso" for "disc.iso.sha256"); none when it has no extension.
-  std::string name;
+  // The file the record names, as written: a view into the text Parse was
+  // given, valid while that text is (DecodeSumName decodes it). Empty only
+  // for kDigestOnly: the record of the file named as the check file without
+  // its extension ("disc.iso" for "disc.iso.sha256").
+  std::string_view name;
   // The name was written escaped: each backslash in it is a byte of the
   // name. Otherwise a backslash is a folder separator, as the Windows tools
   // write it.
@@ -91,6 +92,12 @@ struct SumLine {
   std::optional<std::uint64_t> size;  // hashdeep's recorded size, checked too
   std::string unavailable;            // kUnavailable: the digest as the line names it ("BLAKE2b-128", "MD4")
 };
+
+// Writes line.name decoded into out from byte `at` on, and ends out there:
+// escapes undone, or, in a name not escaped, each "\" made `separator`.
+// line.name may lie inside out itself, at or after `at`: decoding only
+// shrinks, so a long line is decoded where it stands, never copied.
+void DecodeSumName(const SumLine& line, char separator, std::string& out, std::size_t at);
 
 // Reads the lines of one check file, in order: it keeps what earlier lines
 // settled (the sums layout's form, hashdeep's columns). One per file.

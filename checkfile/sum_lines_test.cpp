@@ -16,7 +16,9 @@ std::string Describe(const SumLine& line) {
   if (line.kind == SumLineKind::kImproper) return "improper";
   static const char* const kLayouts[] = {"sums", "tagged", "sfv", "hashdeep", "alone"};
   std::string text = line.kind == SumLineKind::kRecord ? "record " : "unavailable ";
-  text += std::string(kLayouts[static_cast<int>(line.layout)]) + " \"" + line.name + '"';
+  std::string name;
+  DecodeSumName(line, '\\', name, 0);  // a separator left as written
+  text += std::string(kLayouts[static_cast<int>(line.layout)]) + " \"" + name + '"';
   text += std::string(line.escaped ? " esc" : "") + (line.absolute ? " abs" : "");
   if (!line.unavailable.empty()) text += ' ' + line.unavailable;
   for (const ExpectedDigest& digest : line.digests) {

@@ -2,14 +2,19 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "checkfile/check_file_format.h"
 #include "checkfile/check_file_input.h"
 #include "checkfile/input_text.h"
 #include "checkfile/check_file_reader.h"
+#include "checkfile/digest_choice.h"
+#include "checkfile/file_digests_now.h"
 #include "digests/ahead_queue.h"
 #include "digests/listed_folders.h"
+#include "hashes/digest_value.h"
 #include "md5/md5.h"
 #include "platform/descriptor_budget.h"
 #include "platform/paths.h"
@@ -29,10 +34,151 @@ void ReportVerdict(ResultSink& sink, Verdict verdict, std::string& full_path, in
 // One record on its way from the reader to the report.
 struct VerifyItem {
   CheckRecord record;  // its path goes on in file
-  FileToOpen file;     // the full path, base folder first, and how to open it
+  // The full path (base folder first, unless the record is absolute) and
+  // how to open it.
+  FileToOpen file;
   std::exception_ptr read_error;  // set instead: the check file failed here
   bool too_long = false;          // a path no system can look at
+  DigestSet digests{DigestId::kMd5};  // what to compute
+  // Computed at once, with every candidate (DigestChoice); rare, so held
+  // apart from the many items queued ahead.
+  std::unique_ptr<AheadOutcome> probed;
 };
+
+// A record's file, compared with what a verify computed of it: its verdict,
+// and for kUnopenable the reason.
+struct Judged {
+  Verdict verdict;
+  int error = 0;
+};
+
+// Verdicts on the records of other tools' layouts: the candidates, a second
+// read for those not computed, hashdeep's size.
+class OtherLayoutJudge {
+ public:
+  OtherLayoutJudge(Env& env, DigestChoice& choice, std::function<void()> idle)
+      : env_(env), choice_(choice), idle_(std::move(idle)) {}
+
+  // The verdict on record, whose file at path was digested as outcome tells.
+  Judged Judge(const CheckRecord& record, const std::string& path, const AheadOutcome& outcome) {
+    computed_.clear();
+    if (outcome.values.empty()) {
+      // MD5 alone, on this program's own engine.
+      if (const std::optional<DigestValue> md5 = ParseHexDigest(outcome.digest))
+        computed_.emplace_back(DigestId::kMd5, *md5);
+    } else {
+      computed_ = outcome.values;
+    }
+    DigestChoice::Finding finding = choice_.Judge(record, computed_);
+    if (finding == DigestChoice::Finding::kReadOthers) {
+      const AheadOutcome again = FileDigestsNow(env_, path, DigestChoice::Others(record, computed_), idle_);
+      if (again.fault) std::rethrow_exception(again.fault);
+      if (IsOwnShortage(again.error)) throw SystemFault(SystemFault::Object::kFile, path, again.error);
+      if (!again.digested()) {
+        choice_.Unsettled(record);
+        return again.exists ? Judged{Verdict::kUnopenable, again.error} : Judged{Verdict::kLost};
+      }
+      computed_.insert(computed_.end(), again.values.begin(), again.values.end());
+      finding = choice_.Judge(record, computed_);
+    }
+    if (finding != DigestChoice::Finding::kMatch) return {Verdict::kChanged};
+    if (!record.size) return {Verdict::kOk};
+    int error = 0;
+    const std::int64_t size = FileSizeNow(env_, path, error);
+    if (size < 0) {
+      if (IsOwnShortage(error)) throw SystemFault(SystemFault::Object::kFile, path, error);
+      return {Verdict::kUnopenable, error};
+    }
+    return {static_cast<std::uint64_t>(size) == *record.size ? Verdict::kOk : Verdict::kChanged};
+  }
+
+ private:
+  Env& env_;
+  DigestChoice& choice_;
+  std::function<void()> idle_;
+  DigestValues computed_;
+};
+
+// The records of a check file, read ahead of the report: each one's file,
+// what to compute of it, and a probe at once where DigestChoice asks for
+// one. A read failure found ahead waits in line, so the records before it
+// are still reported first.
+class RecordSource {
+ public:
+  RecordSource(Env& env, CheckFileReader& reader, Stream& input, const std::string& check_file_path,
+               const DescriptorBudget& budget, DigestChoice& choice, std::function<void()> idle)
+      : env_(env),
+        reader_(reader),
+        input_(input),
+        check_file_path_(check_file_path),
+        listed_(env, budget),
+        choice_(choice),
+        idle_(std::move(idle)) {}
+
+  bool Next(VerifyItem& item) {
+    if (failed_) return false;
+    try {
+      // A check file cut short or rewritten meanwhile would pass off part
+      // of it, or of another, as the whole.
+      if (!reader_.Next(item.record)) {
+        if (input_.Unchanged()) return false;
+        throw SystemFault(SystemFault::Object::kFile, check_file_path_, kChangedWhileRead);
+      }
+      item.read_error = nullptr;
+      item.file = FileToOpen{std::move(item.record.path)};
+      // Whether the file is there, the digest's open tells. Records of a
+      // folder mostly come together: one listing of it spares each a look
+      // before its open.
+      item.too_long = item.file.path.size() >= kLongerThanAnyPath;
+      if (!item.too_long) listed_.Vouch(item.file);
+      Choose(item);
+    } catch (...) {
+      item.read_error = std::current_exception();
+      failed_ = true;
+    }
+    return true;
+  }
+
+  static DigestRequest Request(const VerifyItem& item) {
+    if (item.read_error || item.too_long || item.probed) return {};
+    return {&item.file, item.digests};
+  }
+
+ private:
+  void Choose(VerifyItem& item) {
+    item.probed.reset();
+    if (item.record.digests.empty()) {  // Quillora's own layout
+      item.digests = DigestSet{DigestId::kMd5};
+      return;
+    }
+    if (!item.too_long && choice_.WantsProbe(item.record)) {
+      item.probed = std::make_unique<AheadOutcome>(
+          FileDigestsNow(env_, item.file.path, DigestChoice::Candidates(item.record), idle_));
+      if (item.probed->digested()) choice_.Probed(item.record, item.probed->values);
+    }
+    item.digests = choice_.Request(item.record);
+  }
+
+  Env& env_;
+  CheckFileReader& reader_;
+  Stream& input_;
+  const std::string& check_file_path_;
+  ListedFolders listed_;
+  DigestChoice& choice_;
+  std::function<void()> idle_;
+  bool failed_ = false;
+};
+
+// What a verify found of one record's file.
+Judged JudgeItem(const VerifyItem& item, const AheadOutcome& outcome, OtherLayoutJudge& other_layouts) {
+  if (!outcome.exists) return {Verdict::kLost};
+  // Also a file whose read failed part way: that one file could not be
+  // read, and the run goes on.
+  if (!outcome.digested()) return {Verdict::kUnopenable, outcome.error};
+  if (item.record.digests.empty())
+    return {EqualIgnoringAsciiCase(outcome.digest, item.record.digest_text) ? Verdict::kOk : Verdict::kChanged};
+  return other_layouts.Judge(item.record, item.file.path, outcome);
+}
 
 }  // namespace
 
@@ -63,46 +209,17 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
                              const VerifyOptions& options) {
   CheckFileInput checked = OpenCheckFile(env, check_file_path, options.dash_is_standard_input);
   const std::string base = options.base_folder.empty() ? checked.base : WithTrailingSeparator(options.base_folder);
-  std::unique_ptr<Stream>& input = checked.stream;
   // Each record's path comes with the base folder before it: the full path
   // is made without copying the record's path again.
-  CheckFileReader reader(*input, base);
-  // Records are read ahead of the report, and their files digested ahead.
-  // A read failure found ahead waits in line, so the records before it are
-  // still reported first.
-  bool read_failed = false;
-  // Records of a folder mostly come together: one listing of it spares each
-  // a look before its open.
-  const DescriptorBudget budget(env);
-  ListedFolders listed(env, budget);
-  AheadQueue<VerifyItem> queue(
-      env, jobs, budget,
-      [&](VerifyItem& item) {
-        if (read_failed) return false;
-        try {
-          // A check file cut short or rewritten meanwhile would pass off
-          // part of it, or of another, as the whole.
-          if (!reader.Next(item.record)) {
-            if (input->Unchanged()) return false;
-            throw SystemFault(SystemFault::Object::kFile, check_file_path, kChangedWhileRead);
-          }
-        } catch (...) {
-          item.read_error = std::current_exception();
-          read_failed = true;
-          return true;
-        }
-        item.read_error = nullptr;
-        item.file = FileToOpen{std::move(item.record.path)};
-        // Whether the file is there, the digest's open tells.
-        item.too_long = item.file.path.size() >= kLongerThanAnyPath;
-        if (!item.too_long) listed.Vouch(item.file);
-        return true;
-      },
-      [](const VerifyItem& item) {
-        return item.read_error || item.too_long ? DigestRequest{} : DigestRequest{&item.file};
-      });
+  CheckFileReader reader(*checked.stream, base, ReadingRules{checked.name, options.digests});
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
+  DigestChoice choice;
+  const DescriptorBudget budget(env);
+  RecordSource records(env, reader, *checked.stream, check_file_path, budget, choice, keep_alive);
+  AheadQueue<VerifyItem> queue(
+      env, jobs, budget, [&](VerifyItem& item) { return records.Next(item); }, RecordSource::Request);
   VerifyTally tally(base);
+  OtherLayoutJudge other_layouts(env, choice, keep_alive);
   VerifyItem item;
   while (queue.Next(item)) {
     if (item.read_error) std::rethrow_exception(item.read_error);
@@ -110,33 +227,29 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
     if (item.too_long) {
       outcome.exists = true;
       outcome.error = ReadabilityError(env, item.file.path);  // the system's own reason, at once
+    } else if (item.probed) {
+      outcome = std::move(*item.probed);
+      if (outcome.fault) std::rethrow_exception(outcome.fault);
     } else {
       outcome = queue.Outcome(keep_alive);
     }
     // No descriptor or memory to be had says nothing of the file.
     if (IsOwnShortage(outcome.error)) throw SystemFault(SystemFault::Object::kFile, item.file.path, outcome.error);
-    std::string& full_path = item.file.path;
     if (!outcome.exists && options.ignore_missing) {
       tally.IgnoreMissing();
       sink.Pump();
-    } else if (!outcome.exists) {
-      ReportVerdict(sink, Verdict::kLost, full_path);
-      tally.AddLost(std::move(full_path));
-    } else if (!outcome.digested()) {
-      // Also a file whose read failed part way: that one file could not be
-      // read, and the run goes on.
-      ReportVerdict(sink, Verdict::kUnopenable, full_path, outcome.error);
-      tally.AddUnopenable(std::move(full_path));
-    } else if (EqualIgnoringAsciiCase(outcome.digest, item.record.digest_text)) {
-      tally.AddUnchanged();
-      ReportVerdict(sink, Verdict::kOk, full_path);
-    } else {
-      ReportVerdict(sink, Verdict::kChanged, full_path);
-      tally.AddChanged(std::move(full_path));
+      continue;
     }
+    const Judged judged = JudgeItem(item, outcome, other_layouts);
+    if (!item.record.digests.empty() && !outcome.digested()) choice.Unsettled(item.record);
+    ReportVerdict(sink, judged.verdict, item.file.path, judged.error);
+    tally.Add(judged.verdict, std::move(item.file.path), item.record.absolute);
   }
-  input.reset();
-  tally.ReportSummary(sink);
+  checked.stream.reset();
+  std::vector<std::string> about_records;
+  if (std::string line = choice.RecordsLine(); !line.empty()) about_records.push_back(std::move(line));
+  if (reader.signed_message()) about_records.push_back("The check file's signature was not checked.");
+  tally.ReportSummary(sink, about_records);
   ReportUnreadLines(sink, reader);
   VerifyCounts counts = tally.counts();
   counts.unread_lines = reader.unread_lines();

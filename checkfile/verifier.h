@@ -8,6 +8,7 @@
 
 #include "checkfile/result_sink.h"
 #include "checkfile/verify_tally.h"
+#include "hashes/digest_table.h"
 #include "platform/env.h"
 
 namespace quillora {
@@ -46,10 +47,20 @@ std::string BaseFolderOf(const std::string& check_file_path);
 //                                    its digest fails (held by another
 //                                    program, a read that fails part way)
 // with sink.Pump() after each. The check file is closed before the summary.
-// Records are read in Quillora's layout, or in md5sum's in a file without one
-// (check_file_reader.h). Returns the counts, with the lines read as no
-// record. A record costs about its own length in memory, however long its
-// path.
+// Records are read in Quillora's layout, or in those of md5sum's family in a
+// file without one (check_file_reader.h); an absolute name there is the path
+// itself, not below the base folder. Returns the counts, with the lines read
+// as no record. A record costs about its own length in memory, however long
+// its path.
+//
+// A record of another tool's layout is OK when each digest it holds equals
+// one of the digests its line allows (its tag, the check file's name, or its
+// length: DigestChoice chooses which to compute, and reads a file again
+// before it calls it changed under fewer than all), and a hashdeep row's size
+// equals the file's. Among the closing lines, after the count line, the
+// verify says which digest the records are when they are not MD5 alone
+// (DigestChoice::RecordsLine), and that a PGP-signed check file's signature
+// was not checked.
 //
 // Raises IoError when the check file cannot be opened or read, and a
 // SystemFault when a file's digest finds no descriptor or memory (nothing
@@ -76,6 +87,11 @@ struct VerifyOptions {
   // in no list (VerifyCounts::missing_ignored counts it), as md5sum's
   // --ignore-missing takes it: a partial copy of a tree checks clean.
   bool ignore_missing = false;
+  // The digests the user fixed (`-a NAME`, with `-l BITS`: DigestsByCksumName):
+  // each line is read as one of them, and one of another is not read
+  // (ReadingRules::fixed). Empty: each line's tag, the check file's name or
+  // the digest's length decides.
+  DigestSet digests = {};
 };
 VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs = 0,
                              const VerifyOptions& options = {});

@@ -10,13 +10,17 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <mutex>
 
 #include <gtest/gtest.h>
 
 #include "checkfile/check_file_format.h"
 #include "checkfile/maker.h"
+#include "hashes/streaming_digest.h"
 #include "md5/md5.h"
 #include "platform/errors.h"
+#include "platform/paths.h"
 #include "testing/fault_env.h"
 #include "testing/posix_only.h"
 #include "testing/recording_sink.h"
@@ -140,9 +144,10 @@ TEST_F(VerifierTest, WhatWasNotReadIsSaidAfterTheSummary) {
   const Lines no_record = {"", "Operation completes.", "0 file was verified. 0 file changed. ",
                            "The check file holds no record."};
   EXPECT_EQ(Verify(""), no_record);
-  EXPECT_EQ(Verify(";only\r\n;comments\r\n\r\n" + Hex("") + ":no-blank.txt\r\nSHA256 (x) = " + std::string(64, 'a')),
+  EXPECT_EQ(Verify(";only\r\n;comments\r\n\r\n" + Hex("") + ":no-blank.txt\r\nMD4 (x) = " + Hex("")),
             (Lines{no_record[0], no_record[1], no_record[2], no_record[3], "",
-                   "2 lines of the check file were not read as records.", "1 of them looks like a SHA256 record.", "",
+                   "2 lines of the check file were not read as records.",
+                   "1 of them is a record of MD4, a digest not computed here.", "",
                    "The following lines of the check file were not read:", "Line 4", "Line 5"}));
   EXPECT_EQ(counts.unread_lines, 2);
   // A damaged line of Quillora's own layout: a digest that lost a digit, junk.
@@ -181,6 +186,79 @@ TEST_F(VerifierTest, ACheckFileIsReadWhereItIs) {
   tree.Folder("elsewhere");
   ASSERT_EQ(::symlink(tree.At("data/CheckSum.md5").c_str(), tree.At("elsewhere/link.md5").c_str()), 0);
   EXPECT_EQ(VerifyAt(tree.At("elsewhere/link.md5"))[0], "OK ... " + Quoted("data/a.txt"));
+}
+
+// Counts each file's opens for a digest: how often it is read.
+struct CountingEnv : EnvWrapper {
+  CountingEnv() : EnvWrapper(Env::Default()) {}
+  std::unique_ptr<Stream> OpenForDigest(const std::string& path) override {
+    return Count(path), EnvWrapper::OpenForDigest(path);
+  }
+  std::unique_ptr<Stream> OpenListedForDigest(const FileToOpen& file) override {
+    return Count(file.path), EnvWrapper::OpenListedForDigest(file);
+  }
+  void Count(const std::string& path) {
+    std::lock_guard lock(mutex);
+    ++opens[NameOf(path)];
+  }
+  std::map<std::string, int> opens;
+  std::mutex mutex;
+};
+
+std::string HexOf(DigestId id, std::string_view bytes) { return HexText(DigestOfBytes(id, bytes)); }
+
+// 64 digits fit four digests: each file is read once under all of them, or
+// under the one that matched before, and again for the others only when that
+// one does not match; no file that matches under one is called changed.
+TEST_F(VerifierTest, ADigestThatFitsSeveralIsNeverJudgedUnderOneAlone) {
+  using enum DigestId;
+  for (const char* name : {"a", "b", "c", "d"}) tree.Write(name, name);
+  CountingEnv counting;
+  const std::string check_file = tree.Write("sums", HexOf(kSha3_256, "a") + "  a\n" + HexOf(kSha3_256, "b") +
+                                                        "  b\n" + HexOf(kSha256, "c") + "  c\n" +
+                                                        HexOf(kSha3_256, "old") + "  d\n" + HexOf(kSha3_256, "") +
+                                                        "  gone\n");
+  VerifyCheckFile(counting, check_file, sink);
+  EXPECT_EQ(Lines(sink.lines.begin(), sink.lines.begin() + 9),
+            (Lines{"OK ... " + Quoted("a"), "OK ... " + Quoted("b"), "OK ... " + Quoted("c"),
+                   "File changed ... " + Quoted("d"), "File does not exist ... " + Quoted("gone"), "",
+                   "Operation completes.", "5 files were verified. 1 file did not exist. 1 file changed. ",
+                   "These are SHA-256 and SHA3-256 records."}));
+  EXPECT_EQ(counting.opens, (std::map<std::string, int>{{"a", 1}, {"b", 1}, {"c", 2}, {"d", 2}, {"gone", 1}}));
+}
+
+// Other layouts' records: a hashdeep row's size, a signature, absolute names,
+// a sidecar's lone digest, and a digest the user fixed.
+TEST_F(VerifierTest, OtherLayoutsSayWhatTheyChecked) {
+  using enum DigestId;
+  tree.Write("a", "abc");
+  const std::string row = "," + HexOf(kMd5, "abc") + "," + HexOf(kSha256, "abc") + ",";
+  const struct {
+    std::string name, text;
+    DigestSet fixed;
+    Lines lines;  // up to the last one before the lists
+  } cases[] = {
+      {"audit", "%%%% HASHDEEP-1.0\n%%%% size,md5,sha256,filename\n3" + row + "a\n4" + row + "a\n", {},
+       {"OK ... " + Quoted("a"), "File changed ... " + Quoted("a"), "", "Operation completes.",
+        "2 files were verified. 1 file changed. ", "These are MD5 and SHA-256 records."}},
+      {"SHA256SUMS.asc",
+       "-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA256\n\n" + HexOf(kSha256, "abc") + "  " + tree.At("a") +
+           "\n" + HexOf(kSha256, "abc") + "  /nowhere/a\n-----BEGIN PGP SIGNATURE-----\n\nxyz\n",
+       {},
+       {"OK ... " + Quoted("a"), "File does not exist ... \"/nowhere/a\"", "", "Operation completes.",
+        "2 files were verified. 1 file did not exist. 0 file changed. ", "These are SHA-256 records.",
+        "The check file's signature was not checked.", "", "The following files are lost:", "/nowhere/a"}},
+      {"a.sha256", HexOf(kSha256, "abc"), {}, {"OK ... " + Quoted("a"), "", "Operation completes."}},
+      {"SHA256SUMS", HexOf(kSha3_256, "abc") + "  a\n", {kSha3_256},
+       {"OK ... " + Quoted("a"), "", "Operation completes.", "1 file was verified. 0 file changed. ",
+        "These are SHA3-256 records."}},
+  };
+  for (const auto& c : cases) {
+    sink = RecordingSink();
+    VerifyCheckFile(env, tree.Write(c.name, c.text), sink, 0, {.digests = c.fixed});
+    EXPECT_EQ(Lines(sink.lines.begin(), sink.lines.begin() + std::min(sink.lines.size(), c.lines.size())), c.lines)
+        << c.name;
+  }
 }
 
 TEST_F(VerifierTest, RecordsAfterCtrlZAreIgnored) {

@@ -15,14 +15,20 @@ void ReportList(ResultSink& sink, std::string_view heading, const PathList& list
 }  // namespace
 
 // "2 of them look like SHA256 records." for a tag, "1 of them looks like a
-// record of a 256-bit digest." for a size.
-std::string LooksLikeLine(std::string_view kind, std::int64_t count) {
-  const bool tag = !kind.ends_with("-bit");
+// record of a 256-bit digest." for a size, "1 of them is a record of MD4, a
+// digest not computed here." for a digest this program lacks.
+std::string LooksLikeLine(const UnreadKind& kind) {
+  const std::int64_t count = kind.count;
+  if (kind.lacked) {
+    return std::to_string(count) + " of them " + (count == 1 ? "is a record of " : "are records of ") + kind.name +
+           ", a digest not computed here.";
+  }
+  const bool tag = !kind.name.ends_with("-bit");
   std::string line = std::to_string(count) + " of them " + (count == 1 ? "looks like a " : "look like ");
   if (tag) {
-    line.append(kind).append(count == 1 ? " record." : " records.");
+    line.append(kind.name).append(count == 1 ? " record." : " records.");
   } else {
-    line.append(count == 1 ? "record of a " : "records of a ").append(kind).append(" digest.");
+    line.append(count == 1 ? "record of a " : "records of a ").append(kind.name).append(" digest.");
   }
   return line;
 }
@@ -39,8 +45,8 @@ std::string CountLine(const VerifyCounts& counts) {
   return line;
 }
 
-void PathList::Add(std::string full_path) {
-  if (full_path.size() >= kOwnStringFrom) {
+void PathList::Add(std::string full_path, bool own_path) {
+  if (own_path || full_path.size() >= kOwnStringFrom) {
     own_at_.push_back(ends_.size());
     own_.push_back(std::move(full_path));
     ends_.push_back(bytes_.size());
@@ -50,19 +56,28 @@ void PathList::Add(std::string full_path) {
   ends_.push_back(bytes_.size());
 }
 
-void VerifyTally::AddChanged(std::string full_path) {
+void VerifyTally::AddChanged(std::string full_path, bool own_path) {
   ++counts_.changed;
-  changed_.Add(std::move(full_path));
+  changed_.Add(std::move(full_path), own_path);
 }
 
-void VerifyTally::AddLost(std::string full_path) {
+void VerifyTally::AddLost(std::string full_path, bool own_path) {
   ++counts_.lost;
-  lost_.Add(std::move(full_path));
+  lost_.Add(std::move(full_path), own_path);
 }
 
-void VerifyTally::AddUnopenable(std::string full_path) {
+void VerifyTally::AddUnopenable(std::string full_path, bool own_path) {
   ++counts_.unopenable;
-  unopenable_.Add(std::move(full_path));
+  unopenable_.Add(std::move(full_path), own_path);
+}
+
+void VerifyTally::Add(Verdict verdict, std::string full_path, bool own_path) {
+  switch (verdict) {
+    case Verdict::kOk: AddUnchanged(); break;
+    case Verdict::kChanged: AddChanged(std::move(full_path), own_path); break;
+    case Verdict::kLost: AddLost(std::move(full_path), own_path); break;
+    case Verdict::kUnopenable: AddUnopenable(std::move(full_path), own_path); break;
+  }
 }
 
 void ReportUnreadLines(ResultSink& sink, const CheckFileReader& reader) {
@@ -71,7 +86,7 @@ void ReportUnreadLines(ResultSink& sink, const CheckFileReader& reader) {
   sink.SummaryLine("");
   sink.SummaryLine(count == 1 ? "1 line of the check file was not read as a record."
                               : std::to_string(count) + " lines of the check file were not read as records.");
-  for (const auto& [kind, of_kind] : reader.unread_kinds()) sink.SummaryLine(LooksLikeLine(kind, of_kind));
+  for (const UnreadKind& kind : reader.unread_kinds()) sink.SummaryLine(LooksLikeLine(kind));
   sink.SummaryLine("");
   sink.SummaryLine("The following lines of the check file were not read:");
   const bool damaged = reader.layout() == CheckFileLayout::kQuillora;
@@ -80,10 +95,11 @@ void ReportUnreadLines(ResultSink& sink, const CheckFileReader& reader) {
   if (more > 0) sink.SummaryLine("... and " + std::to_string(more) + (more == 1 ? " more line" : " more lines"));
 }
 
-void VerifyTally::ReportSummary(ResultSink& sink) const {
+void VerifyTally::ReportSummary(ResultSink& sink, const std::vector<std::string>& about_records) const {
   sink.SummaryBegins();
   sink.SummaryLine("Operation completes.");
   sink.SummaryLine(CountLine(counts_));
+  for (const std::string& line : about_records) sink.SummaryLine(line);
   // Bare totals of nothing would read like a pass.
   if (counts_.total() == 0)
     sink.SummaryLine(counts_.missing_ignored > 0 ? "No recorded file exists." : "The check file holds no record.");

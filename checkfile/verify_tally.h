@@ -45,14 +45,16 @@ std::string CountLine(const VerifyCounts& counts);
 // CheckFileReader::kUnreadKept of them, and how many more.
 void ReportUnreadLines(ResultSink& sink, const CheckFileReader& reader);
 
-// A list of full paths that all start with one prefix, in the order they
+// A list of full paths that mostly start with one prefix, in the order they
 // were added. Short paths are packed into one buffer without the prefix, so
 // a million entries cost their own bytes and one offset each; a long path
-// keeps its own string, moved in, so it is never held twice.
+// keeps its own string, moved in, so it is never held twice, and so does a
+// path added as one of its own (another tool's absolute name), without the
+// prefix.
 class PathList {
  public:
   explicit PathList(std::size_t prefix_length) : prefix_length_(prefix_length) {}
-  void Add(std::string full_path);
+  void Add(std::string full_path, bool own_path = false);
   std::size_t size() const { return ends_.size(); }
   // Calls report(path) for each path in order, with the prefix given back.
   template <class Report>
@@ -73,21 +75,26 @@ class VerifyTally {
  public:
   explicit VerifyTally(std::string base_folder)
       : base_(std::move(base_folder)), changed_(base_.size()), lost_(base_.size()), unopenable_(base_.size()) {}
+  // own_path: the path does not start with the base folder (an absolute
+  // record of another tool's layout).
   void AddUnchanged() { ++counts_.unchanged; }
-  void AddChanged(std::string full_path);
-  void AddLost(std::string full_path);
-  void AddUnopenable(std::string full_path);
+  void AddChanged(std::string full_path, bool own_path = false);
+  void AddLost(std::string full_path, bool own_path = false);
+  void AddUnopenable(std::string full_path, bool own_path = false);
   void IgnoreMissing() { ++counts_.missing_ignored; }
+  // The verdict's own Add, or AddUnchanged.
+  void Add(Verdict verdict, std::string full_path, bool own_path = false);
 
   const VerifyCounts& counts() const { return counts_; }
 
   // Reports the end of a run: SummaryBegins (its empty line), then as
   // SummaryLines "Operation completes.", the count line, "The check file
   // holds no record." when the total is 0 ("No recorded file exists." when
-  // records were passed over as missing), then for each
-  // non-empty list in the order changed, lost, unopenable an empty line, its
-  // heading and its full paths.
-  void ReportSummary(ResultSink& sink) const;
+  // records were passed over as missing), each of about_records (what the
+  // run knows of the records as a whole: which digest they are, a signature
+  // left unchecked), then for each non-empty list in the order changed,
+  // lost, unopenable an empty line, its heading and its full paths.
+  void ReportSummary(ResultSink& sink, const std::vector<std::string>& about_records = {}) const;
 
  private:
   VerifyCounts counts_;
