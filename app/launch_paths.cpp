@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "app/UnitFrmMain.h"
-#include "app/check_file_patterns.h"
 #include "app/display_text.h"
 #include "app/path_box.h"
 #include "app/skin/page_control.h"
@@ -33,21 +32,6 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 #endif
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
   return arguments;
-}
-
-char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Whether name matches pattern, where "*" stands for any characters, letter
-// case aside (ASCII letters: the patterns are ASCII).
-bool Matches(std::string_view pattern, std::string_view name) {
-  if (pattern.empty()) return name.empty();
-  if (pattern.front() == '*') {
-    for (std::size_t skip = 0; skip <= name.size(); ++skip)
-      if (Matches(pattern.substr(1), name.substr(skip))) return true;
-    return false;
-  }
-  return !name.empty() && FoldCase(pattern.front()) == FoldCase(name.front()) &&
-         Matches(pattern.substr(1), name.substr(1));
 }
 
 void ShowPage(TForm1& form, QWidget* page) { form.PageControl->SetCurrentIndex(form.PageControl->IndexOf(page)); }
@@ -92,12 +76,7 @@ Launch ReadLaunch(int argc, char** argv) {
   return launch;
 }
 
-bool NamedAsCheckFile(std::string_view path) {
-  const std::string name = NameOf(path);
-  for (const std::string_view pattern : kCheckFilePatterns)
-    if (Matches(pattern, name)) return true;
-  return false;
-}
+bool NamedAsCheckFile(std::string_view path) { return NamesCheckFile(NameOf(path)); }
 
 void OpenLaunch(TForm1& form, Launch launch) {
   if (launch.paths.empty()) return;

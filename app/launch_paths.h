@@ -31,8 +31,9 @@ struct Launch {
 // are Qt's, read from the wide command line, in UTF-8.
 Launch ReadLaunch(int argc, char** argv);
 
-// True when the name of path (its last part) is a check file's name
-// (app/check_file_patterns.h), in any letter case: CHECKSUM.MD5 is one.
+// True when the name of path (its last part) is a check file's name, by the
+// verifier's own rule (NamesCheckFile), in any letter case: CHECKSUM.MD5 and
+// SHA256SUMS are.
 bool NamedAsCheckFile(std::string_view path);
 
 // Carries launch out: the page now, so the window appears on it; the job

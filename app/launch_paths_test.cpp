@@ -158,9 +158,9 @@ TEST(LaunchPaths, ReadAVerbFirstAndEveryOtherArgumentAsAFullPath) {
 
 TEST(LaunchPaths, KnowACheckFileByItsNameInAnyLetterCase) {
   const std::string sep(1, kPathSeparator);
-  for (const std::string name : {"CheckSum.md5", "CHECKSUM.MD5", "a.Md5Sum", "MD5SUMS", "md5sums", ".md5"})
+  for (const std::string name : {"CheckSum.md5", "CHECKSUM.MD5", "a.Md5Sum", "MD5SUMS", "md5sums", "SHA256SUMS", "x.sfv"})
     EXPECT_TRUE(NamedAsCheckFile("x" + sep + name)) << name;
-  for (const std::string name : {"a.md5.txt", "md5", "MD5SUMS.bak", "a.md"})
+  for (const std::string name : {"a.txt", "md5", "MD5SUMS.bak", "a.md", "a.md5.bak"})
     EXPECT_FALSE(NamedAsCheckFile("x" + sep + name)) << name;
   EXPECT_FALSE(NamedAsCheckFile("x.md5" + sep + "a")) << "the folder's name does not count";
 }

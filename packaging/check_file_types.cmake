@@ -2,9 +2,9 @@
 # one row per kind. Everything that names check files to a file manager is
 # made from these rows (packaging/file_manager.cmake): the MIME type file,
 # the types of the menu entry, the Dolphin service menu and the Nemo action
-# that verify, the Windows installer's file types and verbs, and the names
-# `quillora FILE` verifies at once (app/launch_paths.cpp). A new kind is one
-# more row.
+# that verify, and the Windows installer's file types and verbs. (`quillora
+# FILE` asks the verifier's own rule, NamesCheckFile, which reads the same
+# table.)
 #
 # quillora_check_file_type(KIND MIME-TYPE DESCRIPTION PATTERN...)
 #   KIND         a short name, unique: Windows knows the type as Quillora.CheckFile.KIND
@@ -21,4 +21,44 @@ macro(quillora_check_file_type kind mime_type description)
   set(QUILLORA_CHECK_FILE_${kind}_PATTERNS ${ARGN})
 endmacro()
 
-quillora_check_file_type(md5 text/x-md5 "MD5 check file" "*.md5" "*.md5sum" "MD5SUMS")
+# The rows come from the one table of every digest (hashes/digest_table.cpp:
+# each row's name, check-file names and extensions), read here as the build
+# is set up, so a digest added there reaches the desktop with nothing more
+# to write. Digests that share their files (BLAKE2b's lengths share B2SUMS)
+# make one kind; the kind is named after the first extension.
+set(quillora_digest_table_file ${CMAKE_CURRENT_LIST_DIR}/../hashes/digest_table.cpp)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${quillora_digest_table_file})
+file(READ ${quillora_digest_table_file} quillora_digest_table)
+string(REGEX MATCHALL "\\{k[A-Za-z0-9_]+, \"[^}]*GCRY_MD_[A-Z0-9_]+\\}" quillora_digest_rows "${quillora_digest_table}")
+set(quillora_seen_patterns "")
+foreach(row IN LISTS quillora_digest_rows)
+  # The row's strings, in order: name, cksum name, its older name, family,
+  # tags, check-file names, extensions.
+  string(REGEX MATCHALL "\"[^\"]*\"" fields "${row}")
+  list(TRANSFORM fields REPLACE "\"" "")
+  list(GET fields 0 name)
+  list(GET fields 3 family)  # BLAKE2b: one family of lengths, sharing B2SUMS
+  list(GET fields 5 names)
+  list(GET fields 6 extensions)
+  string(REPLACE " " ";" names "${names}")
+  string(REPLACE " " ";" extensions "${extensions}")
+  set(patterns "")
+  foreach(extension IN LISTS extensions)
+    list(APPEND patterns "*.${extension}")
+  endforeach()
+  list(APPEND patterns ${names})
+  string(JOIN "," key ${patterns})
+  if(NOT patterns OR key IN_LIST quillora_seen_patterns)
+    continue()
+  endif()
+  list(APPEND quillora_seen_patterns "${key}")
+  list(GET extensions 0 kind)
+  if(family STREQUAL "")
+    set(family "${name}")
+  endif()
+  if(kind STREQUAL "sfv")
+    quillora_check_file_type(${kind} text/x-sfv "SFV check file" ${patterns})
+  else()
+    quillora_check_file_type(${kind} text/x-${kind} "${family} check file" ${patterns})
+  endif()
+endforeach()

@@ -38,7 +38,8 @@ for gz in share/man/man1/quillora-cli.1.gz share/man/man1/quillora.1.gz share/do
   gzip -t "$prefix/$gz" || fail "$gz is not gzip"
 done
 grep -qx "Exec=quillora %F" "$prefix/share/applications/quillora.desktop" || fail "desktop entry"
-grep -qx "MimeType=text/x-md5;inode/directory;" "$prefix/share/applications/quillora.desktop" ||
+grep -qx "MimeType=text/x-md5;text/x-sha1;.*text/x-sha256;.*text/x-sfv;inode/directory;" \
+  "$prefix/share/applications/quillora.desktop" ||
   fail "desktop entry's types: check files and folders"
 # The check files' names are their type in any letter case: the database
 # keeps a glob that is not case-sensitive in lower case, without ":cs".
