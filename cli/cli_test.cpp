@@ -458,7 +458,8 @@ TEST_F(CliTest, WhatWasNotReadIsToldOnStandardErrorAndExitsWithOne) {
        "read:\nLine 1\n",
        "quillora-cli: " + not_records + ": 1 line is improperly formatted\nquillora-cli: " + not_records +
            ": no records found; the layouts read are DIGEST<TAB>PATH (Quillora's), DIGEST  NAME and DIGEST *NAME "
-           "(md5sum's), MD5 (NAME) = DIGEST (md5sum --tag) and MD5(NAME)= DIGEST (openssl)\n"},
+           "(md5sum's, sha256sum's and their kin's), TAG (NAME) = DIGEST (--tag), TAG(NAME)= DIGEST (openssl) and "
+           "NAME CRC32 (SFV)\n"},
   };
   for (const auto& c : cases) {
     const CliRun run = Cli(c.args);
@@ -927,6 +928,11 @@ TEST_F(CliTest, OtherDigestsAreWrittenAsTheirToolsWriteThem) {
     args.push_back(data);
     EXPECT_EQ(Cli(args).status, 0) << c.written;
     EXPECT_EQ(RunProgram(c.tool, {"--strict", "-c", c.written}, capture, data).status, 0) << c.written;
+    // verify -a reads them as that digest, and another digest's lines not at all.
+    std::vector<std::string> verify = {"verify", In(data, c.written), c.make[0], c.make[1]};
+    if (c.make.size() > 3) verify.insert(verify.end(), {c.make[2], c.make[3]});
+    EXPECT_EQ(Cli(verify).status, 0) << c.written;
+    EXPECT_EQ(Cli({"verify", "-a", "sha1", In(data, c.written)}).status, 1) << c.written;
     std::filesystem::remove(In(data, c.written));
   }
   EXPECT_EQ(Cli({"hash", "-a", "sha1", "a.txt", "new\nline"}, data).out,

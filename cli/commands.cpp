@@ -10,13 +10,14 @@ namespace quillora::cli {
 const std::vector<CommandRow>& Commands() {
   static const std::vector<CommandRow> commands = {
       {"hash", "[PATH]...",
-       "print the MD5 digest of each file, and of every file below each folder, as the lines of a saved list; "
-       "- is standard input",
+       "print the MD5 digest (or -a's) of each file, and of every file below each folder, as the lines of a saved "
+       "list; - is standard input",
        "Print the MD5 digest of each file, and of every file below each folder (files named CheckSum.md5 left "
        "out; links to folders met inside a folder not followed), as the lines of a saved list: path, five "
        "spaces, digest. A file named here that cannot be read gets \"Could not open file\"; one below a folder "
        "is left out. Either is named on standard error with the reason. PATH - (or no PATH, when standard input is not a terminal) "
-       "digests standard input, printed with the name -. A name holding a line break is written as md5sum "
+       "digests standard input, printed with the name -. With -a it prints that digest's tool's lines instead "
+       "(sha256sum's, b2sum's, ...; --tag: tagged ones). A name holding a line break is written as md5sum "
        "writes it: the line starts with \\ and the name holds \\n, \\r and \\\\.",
        {"every file digested", "a file could not be read", "bad usage",
         "stopped by an error, such as a read that failed (the old check file is kept)"},
@@ -25,7 +26,8 @@ const std::vector<CommandRow>& Commands() {
        "Write FOLDER/CheckSum.md5, recording the digest of every file below FOLDER (links to folders met inside "
        "it are not followed), and print a line per folder and file and the completion lines. The old check "
        "file is replaced only when the new one is complete. With --format md5sum it writes FOLDER/MD5SUMS in "
-       "md5sum's layout instead.",
+       "md5sum's layout instead, and with -a that digest's sums file in its tool's layout (FOLDER/SHA256SUMS, "
+       "FOLDER/B2SUMS, ...).",
        {"every file recorded", "a file or folder was left out (how many on standard error)",
         "bad usage, or FOLDER missing or unreadable",
         "stopped by an error, such as a check file that cannot be written or a listing that failed (the old check "
@@ -35,7 +37,9 @@ const std::vector<CommandRow>& Commands() {
        "check every file the check files record and print a verdict per file and the summary",
        "Check every file that CHECKFILE records, relative to the folder that holds it, and print a verdict per "
        "file and the summary. CHECKFILE is read in Quillora's layout (DIGEST<TAB>PATH) or, when it holds no "
-       "such line, in md5sum's (DIGEST  NAME, DIGEST *NAME, MD5 (NAME) = DIGEST, MD5(NAME)= DIGEST); CHECKFILE "
+       "such line, in another tool's: md5sum's, sha256sum's and their kin's (DIGEST  NAME, DIGEST *NAME, "
+       "TAG (NAME) = DIGEST, TAG(NAME)= DIGEST), SFV, hashdeep's, each line's digest known by its tag, the "
+       "check file's name or its length, or fixed by -a; CHECKFILE "
        "- is standard input, names then relative to the current folder. A file that could not be opened is "
        "named on standard error with the reason, and so is each line not read as a record. Several check files "
        "are verified in turn, each one's lines after the line Check file ... \"CHECKFILE\", one that fails "

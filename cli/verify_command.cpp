@@ -9,6 +9,7 @@
 #include "checkfile/verifier.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/digest_choice.h"
 #include "cli/output.h"
 #include "cli/printing_sink.h"
 #include "cli/program_env.h"
@@ -52,7 +53,7 @@ int NoFolderReason(Env& env, const std::string& folder) {
 // The exit status of a verify that read its check file: what it says, and on
 // standard error what makes it no pass without a verdict to show it.
 int StatusOf(const Invocation& invocation, const std::string& check_file, const CheckFileRun& run,
-             std::int64_t left_out) {
+             std::int64_t left_out, DigestSet fixed) {
   const VerifyCounts& counts = run.counts;
   // A line read as no record may have been one: a file it named went
   // unchecked, so it is a finding. md5sum's wording; --status keeps quiet
@@ -69,9 +70,12 @@ int StatusOf(const Invocation& invocation, const std::string& check_file, const 
   }
   // A file of another format, or none at all, checks nothing: not a pass.
   if (counts.total() == 0) {
-    PrintPathProblem(check_file,
-                     "no records found; the layouts read are DIGEST<TAB>PATH (Quillora's), DIGEST  NAME and "
-                     "DIGEST *NAME (md5sum's), MD5 (NAME) = DIGEST (md5sum --tag) and MD5(NAME)= DIGEST (openssl)");
+    std::string fixed_names;
+    for (const DigestId id : fixed) fixed_names += (fixed_names.empty() ? "" : " or ") + std::string(InfoOf(id).name);
+    PrintPathProblem(check_file, "no records found; the layouts read are DIGEST<TAB>PATH (Quillora's), DIGEST  NAME "
+                                 "and DIGEST *NAME (md5sum's, sha256sum's and their kin's), TAG (NAME) = DIGEST "
+                                 "(--tag), TAG(NAME)= DIGEST (openssl) and NAME CRC32 (SFV)" +
+                                     (fixed_names.empty() ? "" : "; -a takes lines of " + fixed_names + " only"));
     return kExitFindings;
   }
   // What --new could not look at is named on standard error, as make does.
@@ -79,7 +83,7 @@ int StatusOf(const Invocation& invocation, const std::string& check_file, const 
                                                                                             : kExitFindings;
 }
 
-CheckFileRun VerifyOne(const Invocation& invocation, Env& env, const std::string& check_file) {
+CheckFileRun VerifyOne(const Invocation& invocation, Env& env, const std::string& check_file, DigestSet fixed) {
   bool once = NamesStandardInput(check_file);
   if (!once) {
     const int read_error = ReadabilityError(env, check_file);
@@ -95,11 +99,12 @@ CheckFileRun VerifyOne(const Invocation& invocation, Env& env, const std::string
   }
   const VerifyOptions options = {.dash_is_standard_input = true,
                                  .base_folder = invocation.base_folder.value_or(""),
-                                 .ignore_missing = invocation.ignore_missing};
+                                 .ignore_missing = invocation.ignore_missing,
+                                 .digests = fixed};
   PrintingJobSink sink(invocation.quiet, invocation.status_only, check_file, invocation.warn);
   // The walk for new files runs while the digests are computed.
   std::unique_ptr<NewFileFinder> finder;
-  if (invocation.new_files) finder = std::make_unique<NewFileFinder>(env, check_file, options.base_folder);
+  if (invocation.new_files) finder = std::make_unique<NewFileFinder>(env, check_file, options.base_folder, fixed);
   Progress progress;
   // Files passed over as missing never count as done: no count of those
   // left, which would not come down to 0.
@@ -115,7 +120,7 @@ CheckFileRun VerifyOne(const Invocation& invocation, Env& env, const std::string
     return NotVerified(JobFailed(e, check_file));
   }
   run.verified = true;
-  run.status = StatusOf(invocation, check_file, run, sink.left_out());
+  run.status = StatusOf(invocation, check_file, run, sink.left_out(), fixed);
   return run;
 }
 
@@ -139,6 +144,9 @@ void PrintTotals(const Invocation& invocation, std::size_t check_files, const Ch
 int VerifyCommand(const Invocation& invocation) {
   const std::vector<std::string>& check_files = invocation.operands;
   if (check_files.empty()) return UsageError("verify needs a CHECKFILE");
+  std::string problem;
+  const DigestSet fixed = DigestsToVerify(invocation, problem);
+  if (!problem.empty()) return UsageError(problem);
   Env& env = ProgramEnv();
   if (invocation.new_files) {
     for (const std::string& check_file : check_files)
@@ -149,7 +157,7 @@ int VerifyCommand(const Invocation& invocation) {
     if (const int reason = NoFolderReason(env, *invocation.base_folder); reason != 0)
       return InputError(*invocation.base_folder, reason, "");
   }
-  if (check_files.size() == 1) return VerifyOne(invocation, env, check_files[0]).status;
+  if (check_files.size() == 1) return VerifyOne(invocation, env, check_files[0], fixed).status;
   // Each check file's lines in turn under its name, whatever became of the
   // one before, then the sums of them all; the exit status is the worst.
   const bool print = !invocation.status_only;
@@ -160,7 +168,7 @@ int VerifyCommand(const Invocation& invocation) {
       if (i > 0) PrintLine("");
       PrintNamedLine("Check file ... \"" + check_files[i] + "\"");
     }
-    const CheckFileRun run = VerifyOne(invocation, env, check_files[i]);
+    const CheckFileRun run = VerifyOne(invocation, env, check_files[i], fixed);
     // Lines held for the closing lines go out now: the next file's verdicts
     // are written as they come.
     FlushLines();
