@@ -10,22 +10,11 @@
 namespace quillora {
 namespace {
 
-// What DigestAhead finds of a file: opened, or else what stands there.
+// What DigestAhead finds of a file.
 AheadOutcome DigestsOf(Env& env, const std::string& path, DigestSet digests) {
-  AheadOutcome outcome;
-  int open_error = 0;
-  try {
-    std::unique_ptr<Stream> file = env.OpenForDigest(path);
-    outcome.exists = outcome.readable = true;
-    outcome.error = DigestsOfOpenFile(*file, digests, outcome.values);
-    return outcome;
-  } catch (const SystemError& e) {
-    open_error = e.number();
-  }
-  outcome.error = ReadabilityError(env, path);
-  outcome.readable = outcome.error == 0;
-  if (outcome.readable) outcome.error = open_error;
-  outcome.exists = outcome.readable || !IsNotFound(outcome.error) || FileMayExist(env, path);
+  std::unique_ptr<Stream> file;
+  AheadOutcome outcome = OpenToDigest(env, FileToOpen{.path = path}, file);
+  if (file) outcome.error = DigestsOfOpenFile(*file, digests, outcome.values);
   return outcome;
 }
 

@@ -10,31 +10,6 @@
 namespace quillora {
 namespace {
 
-// Opens a claimed file for its digest into file, or gives the outcome of an
-// open that failed. Only a file that did not open is looked at again, to
-// tell what stands there: nothing, a folder, a dangling link, a file that
-// may not be read, or a readable file that the digest's own open could not
-// have (held by another program).
-AheadOutcome OpenClaimed(Env& env, const FileToOpen& file, std::unique_ptr<Stream>& stream) {
-  AheadOutcome outcome;
-  int open_error = 0;
-  try {
-    stream = env.OpenListedForDigest(file);
-    outcome.exists = outcome.readable = true;
-    return outcome;
-  } catch (const SystemError& e) {
-    open_error = e.number();
-  }
-  outcome.error = ReadabilityError(env, file.path);
-  outcome.readable = outcome.error == 0;
-  if (outcome.readable) outcome.error = open_error;
-  // Whatever stands there, a folder or a FIFO too, is something that could
-  // not be opened; only a lookup that found no entry says nothing is there
-  // (a link that leads nowhere is still an entry).
-  outcome.exists = outcome.readable || !IsNotFound(outcome.error) || FileMayExist(env, file.path);
-  return outcome;
-}
-
 void Erase(std::vector<std::uint64_t>& numbers, std::uint64_t number) {
   const auto at = std::find(numbers.begin(), numbers.end(), number);
   assert(at != numbers.end());
@@ -65,7 +40,7 @@ class DigestScheduler::Source final : public FileSource {
     for (;;) {
       if (hand_.next_claim == hand_.claims.size() && !Claim(wanted)) return false;
       const OutcomeQueue::Claim claim = hand_.claims[hand_.next_claim++];
-      AheadOutcome outcome = OpenClaimed(scheduler_.env_, *claim.file, file.stream);
+      AheadOutcome outcome = OpenToDigest(scheduler_.env_, *claim.file, file.stream);
       if (file.stream) {
         file.number = claim.number;
         file.digests = claim.digests;

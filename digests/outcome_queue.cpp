@@ -5,7 +5,29 @@
 #include <chrono>
 #include <memory>
 
+#include "platform/errors.h"
+
 namespace quillora {
+
+AheadOutcome OpenToDigest(Env& env, const FileToOpen& file, std::unique_ptr<Stream>& stream) {
+  AheadOutcome outcome;
+  int open_error = 0;
+  try {
+    stream = env.OpenListedForDigest(file);
+    outcome.exists = outcome.readable = true;
+    return outcome;
+  } catch (const SystemError& e) {
+    open_error = e.number();
+  }
+  outcome.error = ReadabilityError(env, file.path);
+  outcome.readable = outcome.error == 0;
+  if (outcome.readable) outcome.error = open_error;
+  // Whatever stands there, a folder or a FIFO too, is something that could
+  // not be opened; only a lookup that found no entry says nothing is there
+  // (a link that leads nowhere is still an entry).
+  outcome.exists = outcome.readable || !IsNotFound(outcome.error) || FileMayExist(env, file.path);
+  return outcome;
+}
 
 OutcomeQueue::OutcomeQueue(std::size_t max_queued, std::size_t open_files, std::function<void()> on_claimable)
     : max_queued_(max_queued), on_claimable_(std::move(on_claimable)), free_files_(std::max<std::size_t>(1, open_files)) {}

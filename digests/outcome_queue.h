@@ -16,6 +16,7 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,13 @@ struct AheadOutcome {
   // for MD5, else the lower-case hex of values' first.
   std::string text() const { return values.empty() ? digest : HexText(values.front().second); }
 };
+
+// Opens file for its digest into stream, or gives the outcome of an open
+// that failed. Only a file that did not open is looked at again, to tell
+// what stands there: nothing, a folder, a dangling link, a file that may not
+// be read, or a readable file that the digest's own open could not have
+// (held by another program).
+AheadOutcome OpenToDigest(Env& env, const FileToOpen& file, std::unique_ptr<Stream>& stream);
 
 class OutcomeQueue {
  public:
