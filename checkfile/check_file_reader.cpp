@@ -305,6 +305,57 @@ bool CheckFileReader::EndOfInput(CheckRecord& record) {
   return false;
 }
 
+void CheckFileReader::TakeRun(bool md5sum) {
+  if (state_ == LineState::kHead || state_ == LineState::kLineStart) return;
+  const char* const data = block_.data();
+  std::size_t run = at_;
+  if (md5sum) {
+    while (run < size_ && data[run] != '\n') ++run;
+  } else {
+    while (run < size_ && !IsSpecial(data[run])) ++run;
+  }
+  if (state_ == LineState::kRecordPath || state_ == LineState::kLine) {
+    AppendPath(data + at_, run - at_);
+  } else if (state_ == LineState::kNotRecord) {
+    const std::string_view bytes(data + at_, run - at_);
+    sample_blank_ = sample_blank_ && IsBlankOnly(bytes);
+    sample_.append(bytes.substr(0, kSampleSize - std::min(kSampleSize, sample_.size())));
+  }
+  at_ = run;
+}
+
+bool CheckFileReader::TakeOtherToolsByte(char ch, CheckRecord& record) {
+  if (ch == '\n') return EndLine(record);
+  if (ch == kEndOfInput) {  // only first on a line reaches here
+    ended_ = true;
+  } else if (ch == '#' || ch == ';') {
+    state_ = LineState::kComment;
+  } else {
+    state_ = LineState::kLine;
+    AppendPath(&ch, 1);
+  }
+  return false;
+}
+
+bool CheckFileReader::TakeOwnLayoutByte(char ch, CheckRecord& record) {
+  if (ch == kEndOfInput) return EndOfInput(record);
+  if (ch == '\r') return false;
+  if (ch == '\n') return EndLine(record);
+  // Only kHead reaches here with an ordinary byte.
+  if (head_.empty() && ch == ';') {
+    state_ = LineState::kComment;
+  } else if (ch == '\t' && head_.size() == kDigestTextLength) {
+    state_ = LineState::kRecordPath;
+  } else if (ch == '\t' || head_.size() == kDigestTextLength) {
+    state_ = LineState::kNotRecord;
+    sample_ = head_ + ch;
+    sample_blank_ = IsBlankOnly(sample_);
+  } else {
+    head_ += ch;
+  }
+  return false;
+}
+
 bool CheckFileReader::Next(CheckRecord& record) {
   if (!started_) ReadStart();
   while (!ended_) {
@@ -312,61 +363,11 @@ bool CheckFileReader::Next(CheckRecord& record) {
       if (EndOfInput(record)) return true;
       continue;
     }
-    const char* const data = block_.data();
     const bool md5sum = layout_ == CheckFileLayout::kMd5sum;
-    // Runs of ordinary bytes are settled in one step where the state allows.
-    if (state_ != LineState::kHead && state_ != LineState::kLineStart) {
-      std::size_t run = at_;
-      if (md5sum) {
-        while (run < size_ && data[run] != '\n') ++run;
-      } else {
-        while (run < size_ && !IsSpecial(data[run])) ++run;
-      }
-      if (state_ == LineState::kRecordPath || state_ == LineState::kLine) {
-        AppendPath(data + at_, run - at_);
-      } else if (state_ == LineState::kNotRecord) {
-        const std::string_view bytes(data + at_, run - at_);
-        sample_blank_ = sample_blank_ && IsBlankOnly(bytes);
-        sample_.append(bytes.substr(0, kSampleSize - std::min(kSampleSize, sample_.size())));
-      }
-      at_ = run;
-      if (at_ == size_) continue;
-    }
-    const char ch = data[at_++];
-    if (md5sum) {
-      if (ch == '\n') {
-        if (EndLine(record)) return true;
-      } else if (ch == kEndOfInput) {  // only first on a line reaches here
-        ended_ = true;
-      } else if (ch == '#' || ch == ';') {
-        state_ = LineState::kComment;
-      } else {
-        state_ = LineState::kLine;
-        AppendPath(&ch, 1);
-      }
-      continue;
-    }
-    if (ch == kEndOfInput) {
-      if (EndOfInput(record)) return true;
-      continue;
-    }
-    if (ch == '\r') continue;
-    if (ch == '\n') {
-      if (EndLine(record)) return true;
-      continue;
-    }
-    // Only kHead reaches here with an ordinary byte.
-    if (head_.empty() && ch == ';') {
-      state_ = LineState::kComment;
-    } else if (ch == '\t' && head_.size() == kDigestTextLength) {
-      state_ = LineState::kRecordPath;
-    } else if (ch == '\t' || head_.size() == kDigestTextLength) {
-      state_ = LineState::kNotRecord;
-      sample_ = head_ + ch;
-      sample_blank_ = IsBlankOnly(sample_);
-    } else {
-      head_ += ch;
-    }
+    TakeRun(md5sum);
+    if (at_ == size_) continue;
+    const char ch = block_[at_++];
+    if (md5sum ? TakeOtherToolsByte(ch, record) : TakeOwnLayoutByte(ch, record)) return true;
   }
   return false;
 }

@@ -150,6 +150,14 @@ class CheckFileReader {
   bool Refill();      // false at the end of input
   bool EndOfInput(CheckRecord& record);  // true when the last line was a record
   bool EndLine(CheckRecord& record);  // true when the finished line was a record
+  // Settles the run of ordinary bytes at at_ in one step, where the state
+  // allows; the byte that ends it is the next one's to take.
+  void TakeRun(bool md5sum);
+  // Take one byte that may change the state, of the other tools' layouts
+  // (a line is kept whole, its fields read at its end) or of Quillora's own;
+  // true when it ended a record's line.
+  bool TakeOtherToolsByte(char ch, CheckRecord& record);
+  bool TakeOwnLayoutByte(char ch, CheckRecord& record);
   void TakeGathered(std::string& into);  // prefix_ and the gathered bytes, joined
   void AppendPath(const char* bytes, std::size_t count);
   std::uint64_t LineBytesFromHere();  // from block_[at_] to the line's LF (or the end)
