@@ -1,7 +1,6 @@
 #include "checkfile/check_file_input.h"
 
-#include <algorithm>
-#include <cstring>
+#include <string>
 
 #include "platform/errors.h"
 #include "platform/paths.h"
@@ -10,36 +9,17 @@ namespace quillora {
 namespace {
 
 // Bytes read once, served again from memory.
-class SpooledStream final : public Stream {
- public:
-  explicit SpooledStream(Stream& once) {
-    char block[64 * 1024];
-    for (;;) {
-      const std::int64_t got = once.Read(block, sizeof block);
-      if (got < 0) throw IoError::FromSystem(once.last_error());
-      if (got == 0) break;
-      bytes_.append(block, static_cast<std::size_t>(got));
-    }
+std::unique_ptr<Stream> Spooled(Stream& once) {
+  std::string bytes;
+  char block[64 * 1024];
+  for (;;) {
+    const std::int64_t got = once.Read(block, sizeof block);
+    if (got < 0) throw IoError::FromSystem(once.last_error());
+    if (got == 0) break;
+    bytes.append(block, static_cast<std::size_t>(got));
   }
-  std::int64_t Size() override { return static_cast<std::int64_t>(bytes_.size()); }
-  std::int64_t Position() override { return static_cast<std::int64_t>(at_); }
-  bool Seek(std::int64_t position) override {
-    if (position < 0) return false;
-    at_ = static_cast<std::size_t>(position);
-    return true;
-  }
-  std::int64_t Read(void* buffer, std::size_t n) override {
-    const std::size_t count = at_ < bytes_.size() ? std::min(n, bytes_.size() - at_) : 0;
-    std::memcpy(buffer, bytes_.data() + at_, count);
-    at_ += count;
-    return static_cast<std::int64_t>(count);
-  }
-  bool Unchanged() override { return true; }
-
- private:
-  std::string bytes_;
-  std::size_t at_ = 0;
-};
+  return std::make_unique<MemoryStream>(std::move(bytes));
+}
 
 }  // namespace
 
@@ -57,7 +37,7 @@ CheckFileInput OpenCheckFile(Env& env, const std::string& path, bool dash_is_sta
   input.stream = standard ? env.OpenStandardInput() : env.OpenTextForReading(path);
   input.once = input.stream->Size() < 0;
   if (input.once) {
-    input.stream = std::make_unique<SpooledStream>(*input.stream);
+    input.stream = Spooled(*input.stream);
     input.base = WithTrailingSeparator(".");
     if (!standard) input.name = NameOf(path);
   } else {

@@ -34,32 +34,25 @@ struct LargeFile {
 Mutex large_mutex;
 std::shared_ptr<LargeFile> large_file GUARDED_BY(large_mutex);
 
-class CountedStream final : public Stream {
+class CountedStream final : public WrappingStream {
  public:
   CountedStream(std::unique_ptr<Stream> stream, std::shared_ptr<LargeFile> large)
-      : stream_(std::move(stream)), large_(std::move(large)) {}
+      : WrappingStream(std::move(stream)), large_(std::move(large)) {}
   ~CountedStream() override {
     if (!large_) return;
     MutexLock lock(large_mutex);
     if (large_file == large_) large_file.reset();
   }
-  std::int64_t Size() override { return stream_->Size(); }
-  std::int64_t Position() override { return stream_->Position(); }
-  bool Seek(std::int64_t position) override { return stream_->Seek(position); }
   std::int64_t Read(void* buffer, std::size_t n) override {
-    const std::int64_t count = stream_->Read(buffer, n);
+    const std::int64_t count = WrappingStream::Read(buffer, n);
     if (count > 0) {
       bytes_done.fetch_add(count, std::memory_order_relaxed);
       if (large_) large_->read.fetch_add(count, std::memory_order_relaxed);
     }
     return count;
   }
-  int last_error() const override { return stream_->last_error(); }
-  bool Unchanged() override { return stream_->Unchanged(); }
-  void ReadAhead(std::int64_t from, std::int64_t bytes) override { stream_->ReadAhead(from, bytes); }
 
  private:
-  std::unique_ptr<Stream> stream_;
   std::shared_ptr<LargeFile> large_;
 };
 

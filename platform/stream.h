@@ -3,8 +3,12 @@
 // it over from the digest's caller and hands it back when it ends).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
 
 namespace quillora {
 
@@ -45,6 +49,53 @@ class OneWayStream : public Stream {
   std::int64_t Position() override { return -1; }
   bool Seek(std::int64_t) override { return false; }
   bool Unchanged() override { return true; }
+};
+
+// A stream that hands every call to the stream it wraps: a wrapper (one that
+// counts, or fails on purpose) overrides only what it changes.
+class WrappingStream : public Stream {
+ public:
+  explicit WrappingStream(std::unique_ptr<Stream> wrapped) : wrapped_(std::move(wrapped)) {}
+  std::int64_t Size() override { return wrapped_->Size(); }
+  std::int64_t Position() override { return wrapped_->Position(); }
+  bool Seek(std::int64_t position) override { return wrapped_->Seek(position); }
+  std::int64_t Read(void* buffer, std::size_t n) override { return wrapped_->Read(buffer, n); }
+  int last_error() const override { return wrapped_->last_error(); }
+  bool Unchanged() override { return wrapped_->Unchanged(); }
+  void ReadAhead(std::int64_t from, std::int64_t bytes) override { wrapped_->ReadAhead(from, bytes); }
+
+ protected:
+  Stream& wrapped() { return *wrapped_; }
+  // Closes the wrapped stream now: for a wrapper whose own end must come
+  // after the file's close (its members go before this base does).
+  void CloseWrapped() { wrapped_.reset(); }
+
+ private:
+  std::unique_ptr<Stream> wrapped_;
+};
+
+// Bytes in memory: read and sought like a file that never changes.
+class MemoryStream : public Stream {
+ public:
+  explicit MemoryStream(std::string bytes) : bytes_(std::move(bytes)) {}
+  std::int64_t Size() override { return static_cast<std::int64_t>(bytes_.size()); }
+  std::int64_t Position() override { return static_cast<std::int64_t>(at_); }
+  bool Seek(std::int64_t position) override {
+    if (position < 0) return false;
+    at_ = static_cast<std::size_t>(position);
+    return true;
+  }
+  std::int64_t Read(void* buffer, std::size_t n) override {
+    const std::size_t count = at_ < bytes_.size() ? std::min(n, bytes_.size() - at_) : 0;
+    std::memcpy(buffer, bytes_.data() + at_, count);
+    at_ += count;
+    return static_cast<std::int64_t>(count);
+  }
+  bool Unchanged() override { return true; }
+
+ private:
+  std::string bytes_;
+  std::size_t at_ = 0;
 };
 
 }  // namespace quillora

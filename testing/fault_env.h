@@ -235,21 +235,13 @@ class FaultEnv : public EnvWrapper {
     FaultEnv* env_;
   };
 
-  class CountedStream final : public Stream {
+  class CountedStream final : public WrappingStream {
    public:
     CountedStream(std::unique_ptr<Stream> real, std::shared_ptr<void> count)
-        : real_(std::move(real)), count_(std::move(count)) {}
-    ~CountedStream() override { real_.reset(); }  // closed before it is counted as closed
-    std::int64_t Size() override { return real_->Size(); }
-    std::int64_t Position() override { return real_->Position(); }
-    bool Seek(std::int64_t position) override { return real_->Seek(position); }
-    std::int64_t Read(void* buffer, std::size_t n) override { return real_->Read(buffer, n); }
-    int last_error() const override { return real_->last_error(); }
-    bool Unchanged() override { return real_->Unchanged(); }
-    void ReadAhead(std::int64_t from, std::int64_t bytes) override { real_->ReadAhead(from, bytes); }
+        : WrappingStream(std::move(real)), count_(std::move(count)) {}
+    ~CountedStream() override { CloseWrapped(); }  // closed before it is counted as closed
 
    private:
-    std::unique_ptr<Stream> real_;
     std::shared_ptr<void> count_;
   };
 
@@ -320,66 +312,51 @@ class FaultEnv : public EnvWrapper {
     return 0;
   }
 
-  class FailingRead final : public Stream {
+  class FailingRead final : public WrappingStream {
    public:
     // throws: the failing read throws std::bad_alloc instead of failing.
     FailingRead(std::unique_ptr<Stream> real, std::size_t good, bool throws = false)
-        : real_(std::move(real)), good_(good), throws_(throws) {}
-    std::int64_t Size() override { return real_->Size(); }
-    std::int64_t Position() override { return real_->Position(); }
-    bool Seek(std::int64_t position) override { return real_->Seek(position); }
+        : WrappingStream(std::move(real)), good_(good), throws_(throws) {}
     std::int64_t Read(void* buffer, std::size_t n) override {
-      const std::int64_t at = real_->Position();
+      const std::int64_t at = Position();
       if (at < 0 || static_cast<std::size_t>(at) >= good_) {
         if (throws_) throw std::bad_alloc();
         return -1;
       }
-      return real_->Read(buffer, std::min(n, good_ - static_cast<std::size_t>(at)));
+      return WrappingStream::Read(buffer, std::min(n, good_ - static_cast<std::size_t>(at)));
     }
     int last_error() const override { return EIO; }
-    bool Unchanged() override { return real_->Unchanged(); }
-    void ReadAhead(std::int64_t from, std::int64_t bytes) override { real_->ReadAhead(from, bytes); }
 
    private:
-    std::unique_ptr<Stream> real_;
     std::size_t good_;
     bool throws_;
   };
 
-  class SlowRead final : public Stream {
+  class SlowRead final : public WrappingStream {
    public:
-    SlowRead(std::unique_ptr<Stream> real, FaultEnv& env) : real_(std::move(real)), env_(env) {}
-    std::int64_t Size() override { return real_->Size(); }
-    std::int64_t Position() override { return real_->Position(); }
-    bool Seek(std::int64_t position) override { return real_->Seek(position); }
+    SlowRead(std::unique_ptr<Stream> real, FaultEnv& env) : WrappingStream(std::move(real)), env_(env) {}
     std::int64_t Read(void* buffer, std::size_t n) override {
       std::this_thread::sleep_for(env_.read_delay);
-      return real_->Read(buffer, n);
+      return WrappingStream::Read(buffer, n);
     }
-    int last_error() const override { return real_->last_error(); }
-    bool Unchanged() override { return real_->Unchanged(); }
     void ReadAhead(std::int64_t from, std::int64_t bytes) override {
-      if (from == 0 && real_->Size() < (1 << 20)) ++env_.read_ahead_requests;
-      real_->ReadAhead(from, bytes);
+      if (from == 0 && Size() < (1 << 20)) ++env_.read_ahead_requests;
+      WrappingStream::ReadAhead(from, bytes);
     }
 
    private:
-    std::unique_ptr<Stream> real_;
     FaultEnv& env_;
   };
 
   // Changes the file right after the first read. Windows lets no one write
   // to a file the digest reads, so there the stream only says, from then on,
   // that its file is no longer the version opened.
-  class ChangedOnFirstRead final : public Stream {
+  class ChangedOnFirstRead final : public WrappingStream {
    public:
     ChangedOnFirstRead(std::unique_ptr<Stream> real, std::function<void()> change)
-        : real_(std::move(real)), change_(std::move(change)) {}
-    std::int64_t Size() override { return real_->Size(); }
-    std::int64_t Position() override { return real_->Position(); }
-    bool Seek(std::int64_t position) override { return real_->Seek(position); }
+        : WrappingStream(std::move(real)), change_(std::move(change)) {}
     std::int64_t Read(void* buffer, std::size_t n) override {
-      const std::int64_t got = real_->Read(buffer, n);
+      const std::int64_t got = WrappingStream::Read(buffer, n);
 #ifdef _WIN32
       changed_ = true;
 #else
@@ -387,38 +364,27 @@ class FaultEnv : public EnvWrapper {
 #endif
       return got;
     }
-    int last_error() const override { return real_->last_error(); }
-    bool Unchanged() override { return !changed_ && real_->Unchanged(); }
-    void ReadAhead(std::int64_t from, std::int64_t bytes) override { real_->ReadAhead(from, bytes); }
+    bool Unchanged() override { return !changed_ && WrappingStream::Unchanged(); }
 
    private:
-    std::unique_ptr<Stream> real_;
     std::function<void()> change_;
     bool changed_ = false;
   };
 
-  class ChangedOnClose final : public Stream {
+  class ChangedOnClose final : public WrappingStream {
    public:
     ChangedOnClose(std::unique_ptr<Stream> real, std::string path, std::optional<std::string> bytes)
-        : real_(std::move(real)), path_(std::move(path)), bytes_(std::move(bytes)) {}
+        : WrappingStream(std::move(real)), path_(std::move(path)), bytes_(std::move(bytes)) {}
     ~ChangedOnClose() override {
-      real_.reset();  // closed first, as the system would see it
+      CloseWrapped();  // closed first, as the system would see it
       if (bytes_) {
         std::ofstream(path_, std::ios::binary | std::ios::trunc) << *bytes_;
       } else {
         std::remove(path_.c_str());
       }
     }
-    std::int64_t Size() override { return real_->Size(); }
-    std::int64_t Position() override { return real_->Position(); }
-    bool Seek(std::int64_t position) override { return real_->Seek(position); }
-    std::int64_t Read(void* buffer, std::size_t n) override { return real_->Read(buffer, n); }
-    int last_error() const override { return real_->last_error(); }
-    bool Unchanged() override { return real_->Unchanged(); }
-    void ReadAhead(std::int64_t from, std::int64_t bytes) override { real_->ReadAhead(from, bytes); }
 
    private:
-    std::unique_ptr<Stream> real_;
     std::string path_;
     std::optional<std::string> bytes_;
   };
