@@ -6,10 +6,7 @@
 // byte; what a file or folder is (no permission, gone) still only leaves it
 // out (exit 1). Run alone: ctest --test-dir build -L faults.
 #ifdef __linux__
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <unistd.h>  // environ
 #endif
 
 #include <algorithm>
@@ -23,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "md5/md5_lanes.h"
+#include "testing/child_process.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -34,15 +32,11 @@ TEST(CliFaultsTest, NeedsLinux) { GTEST_SKIP() << "Linux only: a preloaded libra
 
 const std::string kCli = QUILLORA_CLI_PATH;
 
-struct CliRun {
-  int status = -1;  // the exit status, or 128 + the signal that ended it
-  std::string out, err;
-};
+using CliRun = testing::ChildRun;
 
 // What a run is put through: the shim's faults ("SHIM_OPEN=24:2:data", see
 // syscall_shim.c) and limits on its descriptors and its address space (0:
-// none of ours). Both the soft and the hard limit, as `ulimit -n` sets them,
-// so the program cannot raise them back.
+// none of ours; testing::ChildSetup).
 struct Conditions {
   std::vector<std::string> faults;
   rlim_t files = 0, memory = 0;
@@ -115,36 +109,9 @@ class CliFaultsTest : public ::testing::Test {
       environment.push_back("SHIM_LOG=" + log);
       environment.insert(environment.end(), conditions.faults.begin(), conditions.faults.end());
     }
-    std::vector<char*> argv{const_cast<char*>(kCli.c_str())}, envp;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    for (const std::string& variable : environment) envp.push_back(const_cast<char*>(variable.c_str()));
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
     std::filesystem::remove(log);
-    const std::string out_path = capture + "/stdout", err_path = capture + "/stderr";
-    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    const pid_t child = ::fork();
-    if (child == 0) {
-      if (::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(126);
-      ::close_range(3, ~0U, 0);  // the limit counts every descriptor: none of ours
-      const auto limit = [](int resource, rlim_t value) {
-        const rlimit both{value, value};
-        return value == 0 || ::setrlimit(resource, &both) == 0;
-      };
-      if (!limit(RLIMIT_NOFILE, conditions.files) || !limit(RLIMIT_AS, conditions.memory)) ::_exit(126);
-      ::execve(kCli.c_str(), argv.data(), envp.data());
-      ::_exit(127);
-    }
-    ::close(out);
-    ::close(err);
-    int status = 0;
-    CliRun run;
-    if (::waitpid(child, &status, 0) == child)
-      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
-    run.out = testing::ReadFile(out_path);
-    run.err = testing::ReadFile(err_path);
-    return run;
+    return testing::RunChild(kCli, args, capture,
+                             {.environment = &environment, .open_files = conditions.files, .memory = conditions.memory});
   }
 
   // What the shim's faults did in the last run, one line each.

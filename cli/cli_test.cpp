@@ -30,6 +30,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/wide_text.h"
+#include "testing/child_process.h"
 #include "testing/posix_only.h"
 #include "testing/temp_tree.h"
 
@@ -38,11 +39,7 @@ namespace {
 
 using testing::TempTree;
 
-struct CliRun {
-  int status = -1;  // the exit status, or 128 + the signal that ended it
-  std::string out, err;
-  long peak_kib = 0;  // the most memory it held at once (POSIX only)
-};
+using CliRun = testing::ChildRun;
 
 #ifdef _WIN32
 // The build gives the program's path with "/"; under Wine a POSIX path is
@@ -135,47 +132,13 @@ const std::string kCli = QUILLORA_CLI_PATH;
 // as its standard output and error (and input, when in >= 0).
 pid_t Start(const std::string& program, const std::vector<std::string>& args, int out, int err,
             const std::string& cwd = "", int in = -1) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if ((in >= 0 && ::dup2(in, 0) < 0) || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(126);
-    if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  return child;
+  return testing::StartChild(program, args, out, err, {.cwd = cwd, .in = in});
 }
+int Wait(pid_t child) { return testing::WaitChild(child); }
 
-// Waits for child; its exit status as a shell reports it. peak_kib (when
-// given) gets the most memory it held at once.
-int Wait(pid_t child, long* peak_kib = nullptr) {
-  int status = 0;
-  rusage usage{};
-  if (::wait4(child, &status, 0, &usage) != child) return -1;
-  if (peak_kib != nullptr) *peak_kib = usage.ru_maxrss;
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
-}
-
-// Runs program with args, capturing both outputs through files in
-// capture_folder.
 CliRun RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& capture_folder,
                   const std::string& cwd = "", int in = -1) {
-  const std::string out_path = capture_folder + "/stdout", err_path = capture_folder + "/stderr";
-  ::unlink(out_path.c_str());  // may be another user's from an earlier run
-  ::unlink(err_path.c_str());
-  const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  CliRun run;
-  if (out < 0 || err < 0) return run;
-  run.status = Wait(Start(program, args, out, err, cwd, in), &run.peak_kib);
-  ::close(out);
-  ::close(err);
-  run.out = testing::ReadFile(out_path);
-  run.err = testing::ReadFile(err_path);
-  return run;
+  return testing::RunChild(program, args, capture_folder, {.cwd = cwd, .in = in});
 }
 
 // A new pseudo terminal: master is the screen's side, terminal the program's.
