@@ -29,6 +29,7 @@ struct FileLanes::Lane {
   std::optional<BoundedRead> read;  // of stream; the reader's while next_pending
   std::uint64_t tag = 0;
   std::uint64_t hashed = 0;  // bytes through the kernel, whole blocks
+  std::uint64_t size = 0;    // at open: size - hashed are left to hash, read or not
   // Bytes read and not yet hashed: bytes[begin, end), in the half in use
   // (with the carry from the half before).
   std::uint8_t* bytes = nullptr;
@@ -160,6 +161,7 @@ void FileLanes::Adopt(Lane& lane, std::size_t index, Rest& rest) {
   lane.read = rest.read;
   lane.tag = rest.tag;
   lane.hashed = bytes - carried;
+  lane.size = bytes + static_cast<std::uint64_t>(std::max<std::int64_t>(0, rest.read->left()));
   lane.bytes = Half(index, 0);
   lane.end = carried;
   std::memcpy(lane.bytes, state.buffer, carried);
@@ -268,6 +270,7 @@ bool FileLanes::FillLane(std::size_t i, const TakeFile& take, const FileDone& do
       lane = Lane{};
       lane.bytes = Half(i, 0);
       lane.stream = std::move(file.stream);
+      lane.size = static_cast<std::uint64_t>(std::max<std::int64_t>(0, lane.stream->Size()));
       lane.read.emplace(*lane.stream, lane.stream->Size());
       lane.tag = file.tag;
       StartLane(words_, i);
@@ -289,21 +292,22 @@ bool FileLanes::GiveAwayWanted(const Busy& busy, const HandOver* hand_over) {
   if (hand_over == nullptr || !hand_over->wanted || busy.count < 2 || busy.count > NarrowLaneCount(engine_) ||
       !hand_over->wanted())
     return false;
+  // Told from what the lanes hashed, not from their reads: a read under way
+  // is the reader's, and waiting for it here would stall every round.
+  const auto left = [this](std::size_t i) { return lane_[i].size - lane_[i].hashed; };
   std::size_t most = lanes_;
-  std::int64_t next_most = 0;
+  std::uint64_t next_most = 0;
   for (std::size_t i = 0; i < lanes_; ++i) {
     if (!lane_[i].stream) continue;
-    Settle(lane_[i], i);
-    const std::int64_t left = lane_[i].read->left();
-    if (most == lanes_ || left > lane_[most].read->left()) {
-      if (most != lanes_) next_most = lane_[most].read->left();
+    if (most == lanes_ || left(i) > left(most)) {
+      if (most != lanes_) next_most = left(most);
       most = i;
     } else {
-      next_most = std::max(next_most, left);
+      next_most = std::max(next_most, left(i));
     }
   }
-  const std::int64_t left = lane_[most].read->left();
-  if (left < kOverlapFrom || (busy.count > 2 && next_most > left / 4 * 3)) return false;
+  if (left(most) < static_cast<std::uint64_t>(kOverlapFrom) || (busy.count > 2 && next_most > left(most) / 4 * 3))
+    return false;
   GiveAway(lane_[most], most, *hand_over);
   return true;
 }
