@@ -116,7 +116,7 @@ class DigestScheduler::Source final : public FileSource {
 };
 
 DigestScheduler::DigestScheduler(Env& env, OutcomeQueue& queue, Shape shape, const MakeDigester& make_digester)
-    : env_(env), queue_(queue), workers_(shape.workers), finishers_(std::min(shape.workers, Cores())) {
+    : env_(env), queue_(queue), finishers_(std::min(shape.workers, Cores())) {
   const unsigned threads = shape.workers + shape.readers;
   for (unsigned i = 0; i < threads; ++i) {
     auto hand = std::make_unique<Hand>();

@@ -62,7 +62,8 @@ class FileLanes {
   // wanted (optional): true when a thread is free to finish a large file on
   // the scalar engine, which runs one message faster than any lane. Then a
   // run with two busy lanes or more, but no more than the narrow kernel's,
-  // gives away the file with the most left.
+  // gives away the file with the most left when that shortens the kernel's
+  // run: the next has at most three quarters as much left, or two are busy.
   struct HandOver {
     std::function<void(Rest&& rest)> give;
     std::function<bool(Rest& rest, std::size_t busy)> adopt;  // none: adopts nothing, gives away only when wanted
