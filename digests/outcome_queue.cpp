@@ -12,7 +12,7 @@ OutcomeQueue::OutcomeQueue(std::size_t max_queued, std::size_t open_files, std::
 
 bool OutcomeQueue::HasRoom() const {
   MutexLock lock(mutex_);
-  return slots_.size() + taken_ahead_.size() < max_queued_;
+  return slots_.size() < max_queued_;
 }
 
 void OutcomeQueue::Submit(const DigestRequest& request) {
@@ -62,11 +62,6 @@ void OutcomeQueue::Post(std::uint64_t number, AheadOutcome outcome) {
 }
 
 AheadOutcome OutcomeQueue::TakeNext(const std::function<void()>& idle) {
-  if (!taken_ahead_.empty()) {
-    Taken next = std::move(taken_ahead_.front());
-    taken_ahead_.pop_front();
-    return std::move(next.outcome);
-  }
   AheadOutcome outcome;
   std::shared_ptr<const FolderHandle> folder;  // let go after the lock: it may close
   mutex_.Lock();
@@ -86,12 +81,6 @@ AheadOutcome OutcomeQueue::TakeNext(const std::function<void()>& idle) {
     folder = std::move(slots_.front().file.folder);
     slots_.pop_front();
     ++taken_;
-    // Those ready behind it come along: the lock is shared with every worker.
-    while (!slots_.empty() && slots_.front().outcome && taken_ahead_.size() < kTakeAtOnce) {
-      taken_ahead_.push_back(Taken{std::move(*slots_.front().outcome), std::move(slots_.front().file.folder)});
-      slots_.pop_front();
-      ++taken_;
-    }
   }
   mutex_.Unlock();
   return outcome;

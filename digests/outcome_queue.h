@@ -16,7 +16,6 @@
 #include <deque>
 #include <exception>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -86,9 +85,7 @@ class OutcomeQueue {
   void Post(std::uint64_t number, AheadOutcome outcome) EXCLUDES(mutex_);
 
   // The outcome of the oldest file not yet taken (an empty outcome when none
-  // is queued). While it waits, it calls idle about every 20 ms. One thread
-  // takes: it takes the outcomes ready behind the oldest with it, under one
-  // lock, and hands them out later without one.
+  // is queued). While it waits, it calls idle about every 20 ms.
   AheadOutcome TakeNext(const std::function<void()>& idle = {}) EXCLUDES(mutex_);
   // From now on nothing more is claimed; outcomes not taken are dropped.
   void Stop() EXCLUDES(mutex_);
@@ -99,13 +96,6 @@ class OutcomeQueue {
     DigestSet digests;
     std::optional<AheadOutcome> outcome;
   };
-  // An outcome taken with the oldest, and its file's folder, held until it
-  // is handed out.
-  struct Taken {
-    AheadOutcome outcome;
-    std::shared_ptr<const FolderHandle> folder;
-  };
-  static constexpr std::size_t kTakeAtOnce = 64;
   bool ClaimableLocked() const REQUIRES(mutex_);
   std::uint64_t Unclaimed() const REQUIRES(mutex_) { return taken_ + slots_.size() - next_to_claim_; }
 
@@ -119,7 +109,6 @@ class OutcomeQueue {
   std::size_t free_files_ GUARDED_BY(mutex_);   // claims the budget still allows
   bool caller_waiting_ GUARDED_BY(mutex_) = false;  // TakeNext waits for the oldest outcome
   bool stopped_ GUARDED_BY(mutex_) = false;
-  std::deque<Taken> taken_ahead_;  // the taking thread's own, oldest first
 };
 
 }  // namespace quillora
