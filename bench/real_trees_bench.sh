@@ -7,6 +7,7 @@
 #     and against its compute floor (goal at most 1.2)
 #   300,000 tiny files, make vs a plain open-read-close reader on every core
 #     (goal: at most 1.2 x its time)
+#   200,000 tiny files present, verify vs md5sum -c (goal 2)
 #   1,000,000 tiny files present, verify vs md5sum -c (goal 2; only with
 #     BENCH_MILLION=1: the tree takes a while to make)
 #   16 files of 256 MiB, CPU time of -j 8 against -j 1 (goal at most 1.1)
@@ -33,6 +34,8 @@ longtail="$work/longtail"
 tiny="$work/tiny"
 python3 bench/real_tree.py "$longtail" longtail
 python3 bench/real_tree.py "$tiny" tiny
+tiny200k="$work/tiny200k"
+python3 bench/real_tree.py "$tiny200k" tiny 200000
 big16="$work/big16"
 mkdir -p "$big16"
 for i in $(seq -w 1 16); do seeded_file "$big16/part$i.bin" $((256 << 20)); done
@@ -64,6 +67,12 @@ awk -v ours="$ours" -v l="$large" -v s="$small" -v sc="$scalar" -v la="$lanes" -
 
 compare "make 300,000 tiny, ours / reader -t$cores" "<=1.2" \
   "'$reader' $cores '$tiny'" "'$cli' make '$tiny'"
+
+"$cli" make "$tiny200k" >/dev/null
+(cd "$tiny200k" && find . -type f ! -name CheckSum.md5 -print0 | xargs -0 md5sum >"$work/tiny200k.md5sum")
+warm "$tiny200k"
+compare "verify --quiet 200,000 tiny, md5sum -c / ours" 2 \
+  "'$cli' verify --quiet '$tiny200k/CheckSum.md5'" "cd '$tiny200k' && md5sum -c --quiet '$work/tiny200k.md5sum'"
 
 if [ "${BENCH_MILLION:-0}" = 1 ]; then
   million="$work/million"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <thread>
 #include <utility>
 
 #include "digests/fault_boundary.h"
@@ -9,6 +10,11 @@
 
 namespace quillora {
 namespace {
+
+unsigned Cores() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : cores;
+}
 
 void Erase(std::vector<std::uint64_t>& numbers, std::uint64_t number) {
   const auto at = std::find(numbers.begin(), numbers.end(), number);
@@ -86,7 +92,7 @@ class DigestScheduler::Source final : public FileSource {
 };
 
 DigestScheduler::DigestScheduler(Env& env, OutcomeQueue& queue, Shape shape, const MakeDigester& make_digester)
-    : env_(env), queue_(queue), workers_(shape.workers) {
+    : env_(env), queue_(queue), finishers_(std::min(shape.workers, Cores())) {
   const unsigned threads = shape.workers + shape.readers;
   for (unsigned i = 0; i < threads; ++i) {
     auto hand = std::make_unique<Hand>();
@@ -222,9 +228,10 @@ std::unique_ptr<Unfinished> DigestScheduler::TakeHandedOver(std::size_t busy) {
 
 bool DigestScheduler::FinisherWaiting() {
   MutexLock lock(mutex_);
-  // More than the cores would only share them.
+  // More than the cores would only share them, with the long lanes and
+  // their reader.
   return counts_.idle > 0 && !queue_.Claimable() && counts_.digesting == 0 && handed_over_.empty() &&
-         counts_.finishing + 1 < workers_;
+         counts_.finishing + 1 < finishers_;
 }
 
 bool DigestScheduler::WorkersMayOpenMore() {

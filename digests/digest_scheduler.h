@@ -91,7 +91,9 @@ class DigestScheduler final : public LongLanesPeers {
   CondVar cold_ready_;  // the readers'
   std::deque<std::unique_ptr<Unfinished>> handed_over_ GUARDED_BY(mutex_);
   Counts counts_ GUARDED_BY(mutex_);
-  unsigned workers_;
+  // Workers or cores, the fewer: at most one fewer finish files handed over
+  // at once.
+  unsigned finishers_;
   std::atomic<bool> cold_{false};  // written under the lock, read without
   std::atomic<bool> stopping_{false};
   std::vector<std::jthread> threads_;

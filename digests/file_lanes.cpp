@@ -9,6 +9,8 @@
 #include <new>
 #include <optional>
 
+#include "digests/chunk_reader.h"
+
 namespace quillora {
 namespace {
 
@@ -16,61 +18,129 @@ constexpr std::chrono::microseconds kSlowRead{100};
 // Reads are taken to wait on the disk while more than about one in four did
 // of late (slow_reads_ settles at 16 times the share in sixteenths).
 constexpr unsigned kColdFrom = 64;
+// Room before each half of a lane's buffer for the bytes short of a block
+// that the half before left, so that they and the next half's are one run.
+constexpr std::size_t kCarryRoom = 64;
 
 }  // namespace
 
 struct FileLanes::Lane {
   std::unique_ptr<Stream> stream;   // null while the lane is free
-  std::optional<BoundedRead> read;  // of stream
+  std::optional<BoundedRead> read;  // of stream; the reader's while next_pending
   std::uint64_t tag = 0;
   std::uint64_t hashed = 0;  // bytes through the kernel, whole blocks
-  std::size_t begin = 0;     // bytes read and not yet hashed: buffer[begin, end)
+  std::uint64_t size = 0;    // at open: size - hashed are left to hash, read or not
+  // Bytes read and not yet hashed: bytes[begin, end), in the half in use
+  // (with the carry from the half before).
+  std::uint8_t* bytes = nullptr;
+  std::size_t begin = 0;
   std::size_t end = 0;
+  std::size_t half = 0;
+  // With reads on the second thread: the other half is being read, or holds
+  // next_bytes bytes read, which follow bytes[begin, end).
+  bool next_pending = false;
+  std::size_t next_bytes = 0;
 };
 
-FileLanes::FileLanes(LaneEngine engine, std::size_t chunk_bytes, std::size_t files_ahead)
+FileLanes::FileLanes(LaneEngine engine, std::size_t chunk_bytes, std::size_t files_ahead, bool reads_apart)
     : engine_(engine),
       lanes_(LaneCount(engine)),
       narrow_(NarrowLaneCount(engine) < lanes_ ? NarrowLaneCount(engine) : 0),
       files_ahead_(std::min(files_ahead, lanes_)),
       chunk_(std::max<std::size_t>(64, chunk_bytes / 64 * 64)),
+      halves_(reads_apart ? 2 : 1),
       lane_(new Lane[LaneCount(engine)]),
-      buffers_(static_cast<std::uint8_t*>(::operator new(lanes_ * chunk_, std::align_val_t{64}))),
+      buffers_(static_cast<std::uint8_t*>(
+          ::operator new(lanes_ * halves_ * (kCarryRoom + chunk_), std::align_val_t{64}))),
       words_() {}
 
-FileLanes::~FileLanes() { ::operator delete(buffers_, std::align_val_t{64}); }
+FileLanes::~FileLanes() {
+  reader_.reset();  // before the buffers it may still write
+  ::operator delete(buffers_, std::align_val_t{64});
+}
+
+std::uint8_t* FileLanes::Half(std::size_t index, std::size_t half) const {
+  return buffers_ + (index * halves_ + half) * (kCarryRoom + chunk_) + kCarryRoom;
+}
 
 // Reads until the lane holds a whole block or its file is read. Returns
 // false when a read failed or the file changed: the lane is then free and
-// done was called.
+// done was called. With reads apart, the next chunk is then asked for.
 bool FileLanes::Fill(Lane& lane, std::size_t index, const FileDone& done) {
-  std::uint8_t* buffer = buffers_ + index * chunk_;
-  while (lane.end - lane.begin < 64 && !lane.read->finished()) {
-    // Fewer than 64 bytes wait: move them to the front, then read a chunk.
-    std::memmove(buffer, buffer + lane.begin, lane.end - lane.begin);
-    lane.end -= lane.begin;
-    lane.begin = 0;
-    const auto before = std::chrono::steady_clock::now();
-    const std::int64_t got = lane.read->Next(buffer + lane.end, chunk_ - lane.end);
-    // A read from the cache takes microseconds; one that waits on the disk,
-    // a tenth of a millisecond or more.
-    const bool slow = std::chrono::steady_clock::now() - before > kSlowRead;
-    slow_reads_ = slow_reads_ - slow_reads_ / 16 + (slow ? 16 : 0);
-    if (got < 0) {
-      const int error = lane.read->error();
-      lane.stream.reset();
-      done(lane.tag, DigestBytes{}, error);
-      return false;
+  while (lane.end - lane.begin < 64) {
+    if (lane.next_pending) CollectNext(lane, index);
+    if (lane.next_bytes != 0) {
+      SwitchHalves(lane, index);
+    } else if (lane.read->finished()) {
+      break;
+    } else {
+      ReadNow(lane, index);
     }
-    lane.end += static_cast<std::size_t>(got);
   }
+  if (lane.next_pending) return true;  // the read is the reader's until collected
+  if (const int error = lane.read->error()) {
+    lane.stream.reset();
+    done(lane.tag, DigestBytes{}, error);
+    return false;
+  }
+  if (halves_ == 2 && !lane.read->finished() && lane.next_bytes == 0) StartNext(lane, index);
   return true;
 }
 
-// The lane's file as a scalar state: its words, then the bytes buffered.
+// Fewer than 64 bytes wait: they move to the front of the half in use, and a
+// chunk is read after them on this thread.
+void FileLanes::ReadNow(Lane& lane, std::size_t index) {
+  std::uint8_t* half = Half(index, lane.half);
+  std::memmove(half, lane.bytes + lane.begin, lane.end - lane.begin);
+  lane.end -= lane.begin;
+  lane.begin = 0;
+  lane.bytes = half;
+  const auto before = std::chrono::steady_clock::now();
+  const std::int64_t got = lane.read->Next(half + lane.end, chunk_ - lane.end);
+  // A read from the cache takes microseconds; one that waits on the disk,
+  // a tenth of a millisecond or more.
+  const bool slow = std::chrono::steady_clock::now() - before > kSlowRead;
+  slow_reads_ = slow_reads_ - slow_reads_ / 16 + (slow ? 16 : 0);
+  if (got > 0) lane.end += static_cast<std::size_t>(got);
+}
+
+void FileLanes::StartNext(Lane& lane, std::size_t index) {
+  if (!reader_) reader_ = std::make_unique<ChunkReader>(lanes_);
+  reader_->Start(index, *lane.read, Half(index, 1 - lane.half), chunk_);
+  lane.next_pending = true;
+}
+
+void FileLanes::CollectNext(Lane& lane, std::size_t index) {
+  const std::int64_t got = reader_->Collect(index);
+  lane.next_pending = false;
+  lane.next_bytes = got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
+// The other half, read meanwhile, goes on from the fewer than 64 bytes left
+// in this one, copied into the room before it.
+void FileLanes::SwitchHalves(Lane& lane, std::size_t index) {
+  const std::size_t carry = lane.end - lane.begin;
+  assert(carry < kCarryRoom);
+  lane.half = 1 - lane.half;
+  std::uint8_t* start = Half(index, lane.half) - carry;
+  std::memcpy(start, lane.bytes + lane.begin, carry);
+  lane.bytes = start;
+  lane.begin = 0;
+  lane.end = carry + lane.next_bytes;
+  lane.next_bytes = 0;
+}
+
+void FileLanes::Settle(Lane& lane, std::size_t index) {
+  if (lane.next_pending) CollectNext(lane, index);
+}
+
+// The lane's file as a scalar state: its words, then the bytes buffered (a
+// settled lane's: none are being read).
 void FileLanes::LaneToState(const Lane& lane, std::size_t index, DigestState& state) const {
+  assert(!lane.next_pending);
   WordsToState(lane, index, state);
-  FeedDigest(state, buffers_ + index * chunk_ + lane.begin, lane.end - lane.begin);
+  FeedDigest(state, lane.bytes + lane.begin, lane.end - lane.begin);
+  if (lane.next_bytes != 0) FeedDigest(state, Half(index, 1 - lane.half), lane.next_bytes);
 }
 
 void FileLanes::WordsToState(const Lane& lane, std::size_t index, DigestState& state) const {
@@ -91,15 +161,18 @@ void FileLanes::Adopt(Lane& lane, std::size_t index, Rest& rest) {
   lane.read = rest.read;
   lane.tag = rest.tag;
   lane.hashed = bytes - carried;
+  lane.size = bytes + static_cast<std::uint64_t>(std::max<std::int64_t>(0, rest.read->left()));
+  lane.bytes = Half(index, 0);
   lane.end = carried;
-  std::memcpy(buffers_ + index * chunk_, state.buffer, carried);
+  std::memcpy(lane.bytes, state.buffer, carried);
   StateToWords(index, state);
 }
 
 void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done) {
+  Settle(lane, index);
   DigestState state;
   LaneToState(lane, index, state);
-  int error = 0;
+  int error = lane.read->error();
   if (rest_scalar && !lane.read->finished()) error = FeedRestOfFile(state, *lane.read);
   const DigestBytes digest = FinishDigest(state);
   lane.stream.reset();
@@ -124,6 +197,7 @@ bool FileLanes::NextFile(const TakeFile& take, File& file, std::size_t wanted) {
 }
 
 void FileLanes::GiveAway(Lane& lane, std::size_t index, const HandOver& hand_over) {
+  Settle(lane, index);
   Rest rest;
   LaneToState(lane, index, rest.state);
   rest.read = lane.read;
@@ -137,7 +211,7 @@ void FileLanes::StepOnScalar(Lane& lane, std::size_t index) {
   const std::size_t bytes = (lane.end - lane.begin) / 64 * 64;
   DigestState state;
   WordsToState(lane, index, state);
-  FeedDigest(state, buffers_ + index * chunk_ + lane.begin, bytes);
+  FeedDigest(state, lane.bytes + lane.begin, bytes);
   StateToWords(index, state);
   lane.begin += bytes;
   lane.hashed += bytes;
@@ -150,7 +224,10 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
   struct CloseAll {
     FileLanes& lanes;
     ~CloseAll() {
+      if (lanes.reader_) lanes.reader_->Cancel();  // nothing reads on while streams close
       for (std::size_t i = 0; i < lanes.lanes_; ++i) {
+        lanes.lane_[i].next_pending = false;
+        lanes.lane_[i].next_bytes = 0;
         lanes.lane_[i].read.reset();
         lanes.lane_[i].stream.reset();
       }
@@ -191,7 +268,9 @@ bool FileLanes::FillLane(std::size_t i, const TakeFile& take, const FileDone& do
       File file;
       if (!take_has_more || !(take_has_more = NextFile(take, file, free_lanes))) return false;
       lane = Lane{};
+      lane.bytes = Half(i, 0);
       lane.stream = std::move(file.stream);
+      lane.size = static_cast<std::uint64_t>(std::max<std::int64_t>(0, lane.stream->Size()));
       lane.read.emplace(*lane.stream, lane.stream->Size());
       lane.tag = file.tag;
       StartLane(words_, i);
@@ -204,19 +283,31 @@ bool FileLanes::FillLane(std::size_t i, const TakeFile& take, const FileDone& do
 
 // Only lanes run thin give a file up: while many are busy, each costs less
 // there than on the scalar engine, and the scalar engine is only faster for
-// the one file.
+// the one file. The kernel runs until its longest file ends, so giving away
+// a file as long as the next one frees nothing: the scalar engine's CPU
+// time would be spent for no gain (eight files of 128 MiB took 1.6 times
+// the CPU time so, and no less wall time). Of two, the one left runs alone,
+// on the scalar engine too.
 bool FileLanes::GiveAwayWanted(const Busy& busy, const HandOver* hand_over) {
   if (hand_over == nullptr || !hand_over->wanted || busy.count < 2 || busy.count > NarrowLaneCount(engine_) ||
       !hand_over->wanted())
     return false;
+  // Told from what the lanes hashed, not from their reads: a read under way
+  // is the reader's, and waiting for it here would stall every round.
+  const auto left = [this](std::size_t i) { return lane_[i].size - lane_[i].hashed; };
   std::size_t most = lanes_;
+  std::uint64_t next_most = 0;
   for (std::size_t i = 0; i < lanes_; ++i) {
-    if (lane_[i].stream && lane_[i].read->left() >= kOverlapFrom &&
-        (most == lanes_ || lane_[i].read->left() > lane_[most].read->left())) {
+    if (!lane_[i].stream) continue;
+    if (most == lanes_ || left(i) > left(most)) {
+      if (most != lanes_) next_most = left(most);
       most = i;
+    } else {
+      next_most = std::max(next_most, left(i));
     }
   }
-  if (most == lanes_) return false;
+  if (left(most) < static_cast<std::uint64_t>(kOverlapFrom) || (busy.count > 2 && next_most > left(most) / 4 * 3))
+    return false;
   GiveAway(lane_[most], most, *hand_over);
   return true;
 }
@@ -243,7 +334,9 @@ bool FileLanes::GiveAwayThin(const Busy& busy, const HandOver* hand_over) {
   if (hand_over == nullptr || !hand_over->adopt || busy.take_has_more || busy.count > 2) return false;
   bool given = false;
   for (std::size_t i = 0; i < lanes_; ++i) {
-    if (!lane_[i].stream || lane_[i].read->left() < kOverlapFrom) continue;
+    if (!lane_[i].stream) continue;
+    Settle(lane_[i], i);
+    if (lane_[i].read->left() < kOverlapFrom) continue;
     GiveAway(lane_[i], i, *hand_over);
     given = true;
   }
@@ -273,7 +366,7 @@ void FileLanes::RunKernel(const Busy& busy) {
     for (std::size_t i = 0; i < lanes_; ++i) {
       // A free lane reads the busy one's bytes; its words are not used.
       const std::size_t source = lane_[i].stream ? i : busy.last;
-      data[i] = buffers_ + source * chunk_ + lane_[source].begin;
+      data[i] = lane_[source].bytes + lane_[source].begin;
     }
     TransformLanes(engine_, words_, data, blocks);
   }
@@ -294,7 +387,7 @@ void FileLanes::TransformNarrow(std::size_t blocks) {
   for (std::size_t i = 0; i < lanes_; ++i) {
     if (!lane_[i].stream) continue;
     from[n] = i;
-    data[n] = buffers_ + i * chunk_ + lane_[i].begin;
+    data[n] = lane_[i].bytes + lane_[i].begin;
     narrow.a[n] = words_.a[i], narrow.b[n] = words_.b[i], narrow.c[n] = words_.c[i], narrow.d[n] = words_.d[i];
     ++n;
   }

@@ -8,7 +8,8 @@
 // Files are read as DigestOfFile reads them, through a BoundedRead: a file
 // that changes while it is read is done with kChangedWhileRead. One thread
 // runs a FileLanes; it starts no thread of its own except for a large file
-// left alone (see Run).
+// left alone (see Run), and, with reads apart, the one that reads the lanes'
+// next chunks (chunk_reader.h).
 #pragma once
 
 #include <atomic>
@@ -24,6 +25,8 @@
 #include "platform/stream.h"
 
 namespace quillora {
+
+class ChunkReader;
 
 class FileLanes {
  public:
@@ -59,7 +62,8 @@ class FileLanes {
   // wanted (optional): true when a thread is free to finish a large file on
   // the scalar engine, which runs one message faster than any lane. Then a
   // run with two busy lanes or more, but no more than the narrow kernel's,
-  // gives away the file with the most left.
+  // gives away the file with the most left when that shortens the kernel's
+  // run: the next has at most three quarters as much left, or two are busy.
   struct HandOver {
     std::function<void(Rest&& rest)> give;
     std::function<bool(Rest& rest, std::size_t busy)> adopt;  // none: adopts nothing, gives away only when wanted
@@ -70,8 +74,12 @@ class FileLanes {
   // read size per lane, a multiple of 64 (at least 64). The lanes' buffers,
   // LaneCount(engine) * chunk_bytes in all, are allocated once here.
   // files_ahead: at most this many files (up to a lane's worth) are kept
-  // open ahead of the lanes while reads wait on the disk.
-  FileLanes(LaneEngine engine, std::size_t chunk_bytes, std::size_t files_ahead = kMaxLanes);
+  // open ahead of the lanes while reads wait on the disk. reads_apart: each
+  // lane's next chunk is read on a thread of its own (a ChunkReader, started
+  // with the first such read) while the kernel hashes the current one, into
+  // a second buffer as large.
+  FileLanes(LaneEngine engine, std::size_t chunk_bytes, std::size_t files_ahead = kMaxLanes,
+            bool reads_apart = false);
   ~FileLanes();
   FileLanes(const FileLanes&) = delete;
   FileLanes& operator=(const FileLanes&) = delete;
@@ -124,6 +132,17 @@ class FileLanes {
   // Takes the next file into lane i, or leaves it free when take has none.
   bool FillLane(std::size_t i, const TakeFile& take, const FileDone& done, bool& take_has_more);
   bool Fill(Lane& lane, std::size_t index, const FileDone& done);
+  // The start of half `half` of lane index's buffer (with room for a carry
+  // before it).
+  std::uint8_t* Half(std::size_t index, std::size_t half) const;
+  void ReadNow(Lane& lane, std::size_t index);
+  // With reads apart: asks for the lane's next chunk into its other half;
+  // takes it when read (CollectNext), and goes on from it (SwitchHalves).
+  // A settled lane has no read under way: its read may be looked at.
+  void StartNext(Lane& lane, std::size_t index);
+  void CollectNext(Lane& lane, std::size_t index);
+  void SwitchHalves(Lane& lane, std::size_t index);
+  void Settle(Lane& lane, std::size_t index);
   void Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done);
   // The lane's words and buffered bytes as a scalar state (the lane stays as
   // it is), and its words alone (every byte hashed so far); and a scalar
@@ -158,9 +177,11 @@ class FileLanes {
   // takes a few microseconds, and asking ahead would cost it a call per file.
   unsigned slow_reads_ = 0;
   std::size_t chunk_;
+  std::size_t halves_;  // of each lane's buffer: 2 with reads apart
   std::unique_ptr<Lane[]> lane_;
-  std::uint8_t* buffers_;  // lanes_ * chunk_ bytes, 64-byte aligned
+  std::uint8_t* buffers_;  // lanes_ * halves_ halves of chunk_ bytes, each after room for a carry, 64-byte aligned
   LaneWords words_;
+  std::unique_ptr<ChunkReader> reader_;  // with reads apart, from the first
 };
 
 }  // namespace quillora

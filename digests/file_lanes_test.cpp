@@ -36,7 +36,7 @@ using Handed = std::vector<FileLanes::Rest>;
 // text, or "error N" (into results, from first_tag on). With handed, large
 // files are handed over when the lanes run thin and adopted from there.
 std::vector<std::string> LaneResults(LaneEngine engine, const std::vector<Message>& messages, std::size_t chunk,
-                                     std::size_t max_read, Handed* handed = nullptr,
+                                     std::size_t max_read, bool reads_apart, Handed* handed = nullptr,
                                      std::vector<std::string>* into = nullptr, std::size_t first_tag = 0) {
   std::vector<std::string> own(messages.size());
   std::vector<std::string>& results = into != nullptr ? *into : own;
@@ -61,7 +61,7 @@ std::vector<std::string> LaneResults(LaneEngine engine, const std::vector<Messag
                                 },
                                 {}};
   std::atomic<bool> stop{false};
-  FileLanes lanes(engine, chunk);
+  FileLanes lanes(engine, chunk, kMaxLanes, reads_apart);
   lanes.Run(take, done, stop, handed != nullptr ? &hand_over : nullptr);
   return results;
 }
@@ -121,30 +121,34 @@ TEST(FileLanes, EveryKernelGivesTheScalarDigests) {
   if (kernels.empty()) GTEST_SKIP() << "no lane kernel in this build or on this CPU";
   if (kernels.size() < 2) std::printf("the lane kernel this CPU lacks is skipped\n");
   for (LaneEngine engine : kernels) {
-    for (const Case& c : cases) {
-      EXPECT_EQ(LaneResults(engine, c.messages, c.chunk, c.max_read), ScalarResults(c.messages))
-          << LaneEngineName(engine) << ": " << c.name;
+    for (const bool reads_apart : {false, true}) {
+      for (const Case& c : cases) {
+        EXPECT_EQ(LaneResults(engine, c.messages, c.chunk, c.max_read, reads_apart), ScalarResults(c.messages))
+            << LaneEngineName(engine) << ": " << c.name << (reads_apart ? ", reads apart" : "");
+      }
     }
   }
 }
 
 // Two large files left in thin lanes are handed over part way, then finished
 // on the scalar engine or adopted by a run with three large files of its
-// own; their digests stay the scalar ones, a read failing after it too.
+// own; their digests stay the scalar ones, a read failing after it too, and
+// when the next chunk was being read apart as the file went.
 TEST(FileLanes, LargeFilesHandedOverFromThinLanesKeepTheirDigests) {
   std::vector<std::size_t> lengths = {(9 << 20) + 5, 100, (17 << 20) + 63, 7000, 3};
   for (int i = 0; i < 40; ++i) lengths.push_back(static_cast<std::size_t>(i) * 131);
   const std::vector<Message> two = OfLengths({(20 << 20) + 1, (21 << 20) + 2, (22 << 20) + 3, 64});
   for (LaneEngine engine : LaneKernels()) {
     for (const bool adopted : {false, true}) {
+      const bool apart = adopted;
       std::vector<Message> one = OfLengths(lengths);
       if (adopted) one[2].fail_at = 16 << 20;  // the read fails after the hand-over
       std::vector<std::string> results(one.size() + two.size()), expected = ScalarResults(one);
       Handed handed;
-      LaneResults(engine, one, 64 * 1024, static_cast<std::size_t>(-1), &handed, &results);
+      LaneResults(engine, one, 64 * 1024, static_cast<std::size_t>(-1), apart, &handed, &results);
       EXPECT_EQ(handed.size(), 2u) << LaneEngineName(engine);
       if (!adopted) FinishHanded(handed, results);
-      LaneResults(engine, two, 64 * 1024, static_cast<std::size_t>(-1), &handed, &results, one.size());
+      LaneResults(engine, two, 64 * 1024, static_cast<std::size_t>(-1), apart, &handed, &results, one.size());
       FinishHanded(handed, results);
       for (const std::string& digest : ScalarResults(two)) expected.push_back(digest);
       EXPECT_EQ(results, expected) << LaneEngineName(engine) << (adopted ? ", adopted" : "");

@@ -30,7 +30,9 @@ class LaneRest final : public Unfinished {
 }  // namespace
 
 LaneDigester::LaneDigester(LaneEngine engine, const std::atomic<bool>& stop, bool long_lanes)
-    : lanes_(engine, kLaneChunk), stop_(stop), long_lanes_(long_lanes) {}
+    : lanes_(engine, long_lanes ? kApartChunk : kLaneChunk, kMaxLanes, /*reads_apart=*/long_lanes),
+      stop_(stop),
+      long_lanes_(long_lanes) {}
 
 void LaneDigester::Run(FileSource& source) {
   const auto take = [&](FileLanes::File& file, std::size_t wanted) {
