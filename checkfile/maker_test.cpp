@@ -337,7 +337,7 @@ TEST_F(MakerTest, AFileWhoseDigestFailsIsReportedNotLeftOutInSilence) {
   std::set<std::string> lines = {"", "Operation completed.", Completion(tree.path()).back(),
                                  "Processing file \"busy.txt\" ... Could not open file",
                                  "Processing file \"fine.txt\" ... OK"};
-  std::set<std::string> left_out = {busy + ": " + SystemErrorMessage(EBUSY)};
+  std::set<std::string> left_out = {busy + ": " + SystemErrorMessage(testing::error::kBusy)};
   // Cut short or grown while read, through each reader: a digest of no
   // version of the file is never recorded. (Windows lets no one write to a
   // file the digest reads.)
@@ -373,14 +373,14 @@ TEST_F(MakerTest, AFaultOfTheSystemEndsTheMakeAndKeepsTheOldCheckFile) {
   } cases[] = {
       {"out of memory at an open", [&](auto& e) { e.out_of_memory_after[f17] = 0; }, "", 0},
       {"a read failing part way", [&](auto& e) { e.reads_fail_after[tree.At("sub/g20")] = 5000; },
-       tree.At("sub/g20"), EIO},
-      {"no descriptor for a file", [&](auto& e) { e.open_errors[f17] = EMFILE; }, f17, EMFILE},
-      {"no memory for a file", [&](auto& e) { e.open_errors[f17] = ENOMEM; }, f17, ENOMEM},
-      {"the top listing failing part way", [&](auto& e) { e.listings_fail_after[tree.path()] = {10, EIO}; },
-       tree.path(), EIO},
-      {"a sub-folder's listing failing part way", [&](auto& e) { e.listings_fail_after[sub] = {7, EIO}; }, sub,
-       EIO},
-      {"no descriptor for a sub-folder", [&](auto& e) { e.lookup_errors[sub] = EMFILE; }, sub, EMFILE},
+       tree.At("sub/g20"), testing::error::kIo},
+      {"no descriptor for a file", [&](auto& e) { e.open_errors[f17] = testing::error::kNoDescriptor; }, f17, testing::error::kNoDescriptor},
+      {"no memory for a file", [&](auto& e) { e.open_errors[f17] = testing::error::kNoMemory; }, f17, testing::error::kNoMemory},
+      {"the top listing failing part way", [&](auto& e) { e.listings_fail_after[tree.path()] = {10, testing::error::kIo}; },
+       tree.path(), testing::error::kIo},
+      {"a sub-folder's listing failing part way", [&](auto& e) { e.listings_fail_after[sub] = {7, testing::error::kIo}; }, sub,
+       testing::error::kIo},
+      {"no descriptor for a sub-folder", [&](auto& e) { e.lookup_errors[sub] = testing::error::kNoDescriptor; }, sub, testing::error::kNoDescriptor},
   };
   for (const auto& c : cases) {
     testing::FaultEnv faulty;
@@ -400,7 +400,7 @@ TEST_F(MakerTest, AFaultOfTheSystemEndsTheMakeAndKeepsTheOldCheckFile) {
   // The folder made for is never "left out": listed again and refused, it
   // keeps its old check file too.
   testing::FaultEnv refused;
-  refused.listings_fail_after[tree.path()] = {0, EACCES};
+  refused.listings_fail_after[tree.path()] = {0, testing::error::kDenied};
   EXPECT_THROW(MakeCheckFile(refused, tree.path(), true, sink), SystemFault);
   EXPECT_EQ(testing::ReadFile(old), "the old check file\r\n");
 }

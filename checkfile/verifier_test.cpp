@@ -422,8 +422,8 @@ TEST_F(VerifierTest, AFileThatCannotBeReadIsCouldNotOpenAndTheRunGoesOn) {
 #else
     const std::string too_long = SystemErrorMessage(ENAMETOOLONG);
 #endif
-    EXPECT_EQ(sink.unopenable, (Lines{tree.At("busy.txt") + ": " + SystemErrorMessage(EBUSY),
-                                      tree.At("bad.bin") + ": " + SystemErrorMessage(EIO),
+    EXPECT_EQ(sink.unopenable, (Lines{tree.At("busy.txt") + ": " + SystemErrorMessage(testing::error::kBusy),
+                                      tree.At("bad.bin") + ": " + SystemErrorMessage(testing::error::kIo),
                                       tree.At("closed/c.txt") + ": " + SystemErrorMessage(EACCES),
                                       tree.At(long_name) + ": " + too_long,
                                       tree.At("cut.bin") + ": changed while it was read"}))

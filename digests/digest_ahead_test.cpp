@@ -89,10 +89,10 @@ TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
     inline_only.Submit(p);
     expected.push_back(Describe(inline_only.TakeNext()));
   }
-  EXPECT_EQ(expected[10], "exists readable error: " + SystemErrorMessage(EBUSY) + " ");
+  EXPECT_EQ(expected[10], "exists readable error: " + SystemErrorMessage(testing::error::kBusy) + " ");
   EXPECT_EQ(expected.back(), "exists unreadable error: " + SystemErrorMessage(kFolderError) + " ")
       << "a folder is something that cannot be opened";
-  EXPECT_EQ(expected[3], "exists readable error: " + SystemErrorMessage(EIO) + " ") << "a read failing part way";
+  EXPECT_EQ(expected[3], "exists readable error: " + SystemErrorMessage(testing::error::kIo) + " ") << "a read failing part way";
 
   // Every engine, on every number of threads, with few and many queued, and
   // with descriptors to spare or two in all: past those, the fault Env's

@@ -119,7 +119,7 @@ TEST(Md5File, AReadErrorPartWayThroughALargeFileRaises) {
       FileDigestText(path, env);
       ADD_FAILURE() << "no error after " << good;
     } catch (const Error& e) {
-      EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + path + "\". " + SystemErrorMessage(EIO)) << good;
+      EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + path + "\". " + SystemErrorMessage(testing::error::kIo)) << good;
     }
   }
 }

@@ -129,10 +129,10 @@ TEST_P(ListJobsTest, AFaultOfTheSystemEndsTheJobNamingIt) {
     int error;
     bool scan;  // a folder scan; else a pick of a and bad
   } cases[] = {
-      {"a read failing part way", [&](auto& e) { e.reads_fail_after[bad] = 70'000; }, bad, EIO, true},
-      {"the same, picked", [&](auto& e) { e.reads_fail_after[bad] = 70'000; }, bad, EIO, false},
-      {"no descriptor for a file", [&](auto& e) { e.open_errors[bad] = EMFILE; }, bad, EMFILE, false},
-      {"a listing cut short", [&](auto& e) { e.listings_fail_after[sub] = {5, EIO}; }, sub, EIO, true},
+      {"a read failing part way", [&](auto& e) { e.reads_fail_after[bad] = 70'000; }, bad, testing::error::kIo, true},
+      {"the same, picked", [&](auto& e) { e.reads_fail_after[bad] = 70'000; }, bad, testing::error::kIo, false},
+      {"no descriptor for a file", [&](auto& e) { e.open_errors[bad] = testing::error::kNoDescriptor; }, bad, testing::error::kNoDescriptor, false},
+      {"a listing cut short", [&](auto& e) { e.listings_fail_after[sub] = {5, testing::error::kIo}; }, sub, testing::error::kIo, true},
   };
   for (const auto& c : cases) {
     testing::FaultEnv faulty;
@@ -221,9 +221,9 @@ TEST_P(ListJobsTest, APickedFileWhoseDigestFailsIsCouldNotOpenAndThePickGoesOn) 
                                              "+" + tree.At("missing"), "=Could not open file"};
   EXPECT_EQ(sink.events, expected);
   // The row says no more; the event carries the reason for a front to name.
-  EXPECT_EQ(sink.could_not_open, (std::vector<std::string>{a + ": " + SystemErrorMessage(EBUSY),
+  EXPECT_EQ(sink.could_not_open, (std::vector<std::string>{a + ": " + SystemErrorMessage(testing::error::kBusy),
                                                            cut + ": changed while it was read",
-                                                           tree.At("missing") + ": " + SystemErrorMessage(ENOENT)}));
+                                                           tree.At("missing") + ": " + SystemErrorMessage(testing::error::kNotFound)}));
 }
 
 TEST_P(ListJobsTest, AFailureMidPickTouchesOnlyItsOwnRowWhateverWasDigestedAhead) {

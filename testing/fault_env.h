@@ -30,11 +30,37 @@
 #include <utility>
 #include <vector>
 
+#ifdef _WIN32
+#include <winerror.h>
+#endif
+
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "testing/string_stream.h"
 
 namespace quillora::testing {
+
+// The error numbers of the faults a test injects, as this platform's Env
+// reports them: errno on POSIX, the system's error codes on Windows. A
+// job tells what a file is from a fault of the system by them, so a test
+// must speak the platform's own.
+namespace error {
+#ifdef _WIN32
+inline constexpr int kIo = ERROR_IO_DEVICE;
+inline constexpr int kBusy = ERROR_SHARING_VIOLATION;
+inline constexpr int kNoDescriptor = ERROR_TOO_MANY_OPEN_FILES;
+inline constexpr int kNoMemory = ERROR_NOT_ENOUGH_MEMORY;
+inline constexpr int kDenied = ERROR_ACCESS_DENIED;
+inline constexpr int kNotFound = ERROR_FILE_NOT_FOUND;
+#else
+inline constexpr int kIo = EIO;
+inline constexpr int kBusy = EBUSY;
+inline constexpr int kNoDescriptor = EMFILE;
+inline constexpr int kNoMemory = ENOMEM;
+inline constexpr int kDenied = EACCES;
+inline constexpr int kNotFound = ENOENT;
+#endif
+}  // namespace error
 
 class FaultEnv : public EnvWrapper {
  public:
@@ -43,12 +69,12 @@ class FaultEnv : public EnvWrapper {
   // --- Faults; all off until set. Paths are full paths as the job forms them.
 
   // Locked by another program: they pass the readability test, which
-  // shares, but the digest's unshared open fails with EBUSY.
+  // shares, but the digest's unshared open fails (error::kBusy).
   std::vector<std::string> locked_by_others;
   // The lookup of each path, and of every path below it, fails with the
   // error number given (EACCES: a folder that may not be entered).
   std::map<std::string, int> lookup_errors;
-  // The digest's read of each file fails with EIO once this many bytes of it
+  // The digest's read of each file fails (error::kIo) once this many bytes of it
   // have been read.
   std::map<std::string, std::size_t> reads_fail_after;
   // Each file grows by this many bytes right after the digest's first read
@@ -88,7 +114,7 @@ class FaultEnv : public EnvWrapper {
   // error number given (EIO, EMFILE, ...).
   std::map<std::string, int> open_errors;
   // How many files the process may still open: OpenFilesAllowed() says so,
-  // and every open through this Env beyond it fails with EMFILE, as the
+  // and every open through this Env beyond it fails (error::kNoDescriptor), as the
   // system's would. Unset, no bound.
   std::optional<std::size_t> open_files_allowed;
   // The most files (streams, listings, folders held, files being replaced)
@@ -152,7 +178,7 @@ class FaultEnv : public EnvWrapper {
     if (const int error = LookupError(path)) throw SystemError("open", error);
     if (const auto fails = open_errors.find(path); fails != open_errors.end()) throw SystemError("open", fails->second);
     if (std::find(locked_by_others.begin(), locked_by_others.end(), path) != locked_by_others.end())
-      throw SystemError("open", EBUSY);
+      throw SystemError("open", error::kBusy);
     const auto no_memory = out_of_memory_after.find(path);
     if (no_memory != out_of_memory_after.end() && no_memory->second == 0) throw std::bad_alloc();
     Opening opening(*this);
@@ -200,7 +226,7 @@ class FaultEnv : public EnvWrapper {
 
  private:
   // One more file open through this Env, counted while it lives; past
-  // open_files_allowed it fails with EMFILE before the real open.
+  // open_files_allowed it fails (error::kNoDescriptor) before the real open.
   class Opening {
    public:
     explicit Opening(FaultEnv& env) : env_(&env) {
@@ -211,7 +237,7 @@ class FaultEnv : public EnvWrapper {
       if (env.open_files_allowed && now > *env.open_files_allowed) {
         --env.open_;
         env_ = nullptr;
-        throw SystemError("open", EMFILE);
+        throw SystemError("open", error::kNoDescriptor);
       }
     }
     ~Opening() {
@@ -325,7 +351,7 @@ class FaultEnv : public EnvWrapper {
       }
       return WrappingStream::Read(buffer, std::min(n, good_ - static_cast<std::size_t>(at)));
     }
-    int last_error() const override { return EIO; }
+    int last_error() const override { return error::kIo; }
 
    private:
     std::size_t good_;
