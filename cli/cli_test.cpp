@@ -260,10 +260,14 @@ TEST_F(CliTest, MakeThenVerify) {
 }
 
 TEST_F(CliTest, InputErrorsNameThePathAndTheSystemsReason) {
-#ifdef _WIN32
-  GTEST_SKIP() << "POSIX only: a link loop, /proc and the C library's error texts";
-#else
   const std::string file = tree.Write("data/file", "");
+#ifdef _WIN32
+  const std::string device = In(data, "nul.md5");  // the null device, in any folder
+  const CliRun run = Cli({"verify", device});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.err, "quillora-cli: " + device + ": Not a regular file\n");
+  GTEST_SKIP() << "POSIX only, the rest: a link loop, /proc and the C library's error texts";
+#else
   const std::string loop = tree.At("loop");
   ASSERT_EQ(::symlink("loop", loop.c_str()), 0);
   const struct {

@@ -404,6 +404,12 @@ std::unique_ptr<Stream> Win32Env::OpenTextForReading(const std::string& path) {
   const HANDLE h = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw IoError::FromSystem(static_cast<int>(::GetLastError()));
+  // A device ("nul.md5" names the null device) holds no check file; a pipe
+  // is read as it comes.
+  if (::GetFileType(h) == FILE_TYPE_CHAR) {
+    ::CloseHandle(h);
+    throw IoError::FromSystem(kNotRegularFile);
+  }
   return std::make_unique<HandleStream>(h);
 }
 
