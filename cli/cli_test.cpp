@@ -921,6 +921,7 @@ TEST_F(CliTest, VerifyTakesMd5sumsHabits) {
   tree.Write("data/A.md5", Hex("a") + "  a\n" + Hex("x") + "  gone\n");
   tree.Write("data/B.md5", Hex("x") + "  gone1\n" + Hex("x") + "  gone2\n");
   tree.Write("data/W.md5", Hex("a") + "  a\njunk\n\\" + Hex("n") + "  new\\nline\n");
+  tree.Write("data/W.sha256", "junk\n");
   const std::string away = tree.Write("away/S.md5", Hex("a") + "  a\n");
   const std::string a_ok = "OK ... \"./a\"\n\nOperation completes.\n1 file was verified. 0 file changed. \n";
   const struct {
@@ -943,6 +944,11 @@ TEST_F(CliTest, VerifyTakesMd5sumsHabits) {
       {{"--strict", "-w", "W.md5"}, true, 1, {"OK ... \"./a\"\n\\OK ... \"./new\\nline\"\n"},
        "quillora-cli: W.md5: 2: improperly formatted MD5 checksum line\nquillora-cli: W.md5: 1 line is improperly "
        "formatted\n"},
+      {{"-w", "W.sha256"}, false, 1, {"0 file was verified."},
+       "quillora-cli: W.sha256: 1: improperly formatted SHA256 checksum line\nquillora-cli: W.sha256: 1 line is "
+       "improperly formatted\nquillora-cli: W.sha256: no records found; the layouts read are DIGEST<TAB>PATH "
+       "(Quillora's), DIGEST  NAME and DIGEST *NAME (md5sum's, sha256sum's and their kin's), TAG (NAME) = DIGEST "
+       "(--tag), TAG(NAME)= DIGEST (openssl) and NAME CRC32 (SFV)\n"},
       {{"--new", "--base-folder", data, away}, false, 1, {"OK ... \"" + In(data, "a\"\n"), "New file ... \"" + data}},
   };
   for (const auto& c : cases) {

@@ -19,9 +19,16 @@ class PrintingJobSink final : public ResultSink {
  public:
   // quiet: verdicts "OK" are not printed. silent: nothing is printed, on
   // either output. check_file: the verify's, named with each damaged line,
-  // and with warn with each line not read as a record.
-  explicit PrintingJobSink(bool quiet = false, bool silent = false, std::string check_file = {}, bool warn = false)
-      : quiet_(quiet), silent_(silent), warn_(warn), check_file_(std::move(check_file)) {}
+  // and with warn with each line not read as a record. digest: its name in
+  // that warning, as md5sum and its kin name theirs ("MD5", "SHA256");
+  // empty, none.
+  explicit PrintingJobSink(bool quiet = false, bool silent = false, std::string check_file = {}, bool warn = false,
+                           std::string digest = "MD5")
+      : quiet_(quiet),
+        silent_(silent),
+        warn_(warn),
+        check_file_(std::move(check_file)),
+        improper_(": improperly formatted " + (digest.empty() ? digest : digest + " ") + "checksum line") {}
 
   void FileDone(std::string_view name, FileStatus status) override {
     Progress::FileDone();
@@ -48,7 +55,7 @@ class PrintingJobSink final : public ResultSink {
   void LineNotRead(std::int64_t number, bool damaged) override {
     ResultSink::LineNotRead(number, damaged);
     if ((damaged || warn_) && !silent_)
-      PrintPathProblem(check_file_, std::to_string(number) + ": improperly formatted MD5 checksum line");
+      PrintPathProblem(check_file_, std::to_string(number) + improper_);
   }
   // A line that cannot be written ends the run here, before a make's check
   // file replaces the old one.
@@ -69,6 +76,7 @@ class PrintingJobSink final : public ResultSink {
 
   bool quiet_, silent_, warn_;
   std::string check_file_;
+  std::string improper_;  // ": improperly formatted MD5 checksum line"
   std::int64_t left_out_ = 0;
 };
 

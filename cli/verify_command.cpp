@@ -15,6 +15,7 @@
 #include "cli/program_env.h"
 #include "cli/progress.h"
 #include "platform/errors.h"
+#include "platform/paths.h"
 
 namespace quillora::cli {
 namespace {
@@ -83,6 +84,22 @@ int StatusOf(const Invocation& invocation, const std::string& check_file, const 
                                                                                             : kExitFindings;
 }
 
+// The digest a warning names, as md5sum and its kin name theirs ("SHA256",
+// "BLAKE2b"): the one -a fixes or the check file's name implies; MD5, the
+// program's own, when neither says; none when they allow several.
+std::string WarningName(DigestSet digests) {
+  if (digests.empty()) return "MD5";
+  std::string_view name;
+  for (const DigestId id : digests) {
+    const DigestInfo& info = InfoOf(id);
+    const std::string_view own =
+        info.any_length_family.empty() ? info.tags.substr(0, info.tags.find(' ')) : info.any_length_family;
+    if (!name.empty() && own != name) return "";
+    name = own;
+  }
+  return std::string(name);
+}
+
 CheckFileRun VerifyOne(const Invocation& invocation, Env& env, const std::string& check_file, DigestSet fixed) {
   bool once = NamesStandardInput(check_file);
   if (!once) {
@@ -101,7 +118,8 @@ CheckFileRun VerifyOne(const Invocation& invocation, Env& env, const std::string
                                  .base_folder = invocation.base_folder.value_or(""),
                                  .ignore_missing = invocation.ignore_missing,
                                  .digests = fixed};
-  PrintingJobSink sink(invocation.quiet, invocation.status_only, check_file, invocation.warn);
+  PrintingJobSink sink(invocation.quiet, invocation.status_only, check_file, invocation.warn,
+                       WarningName(fixed.empty() && !once ? DigestsByFileName(NameOf(check_file)) : fixed));
   // The walk for new files runs while the digests are computed.
   std::unique_ptr<NewFileFinder> finder;
   if (invocation.new_files) finder = std::make_unique<NewFileFinder>(env, check_file, options.base_folder, fixed);
