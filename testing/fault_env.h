@@ -274,39 +274,36 @@ class FaultEnv : public EnvWrapper {
   class CountedListing final : public FolderListing {
    public:
     CountedListing(std::unique_ptr<FolderListing> real, std::shared_ptr<void> count)
-        : real_(std::move(real)), count_(std::move(count)) {}
-    ~CountedListing() override { real_.reset(); }
+        : count_(std::move(count)), real_(std::move(real)) {}
     bool Next(FolderEntry& entry) override { return real_->Next(entry); }
     FolderId id() const override { return real_->id(); }
 
    private:
-    std::unique_ptr<FolderListing> real_;
     std::shared_ptr<void> count_;
+    std::unique_ptr<FolderListing> real_;  // closed first: members go in reverse order
   };
 
   class CountedHandle final : public FolderHandle {
    public:
     CountedHandle(std::shared_ptr<const FolderHandle> real, std::shared_ptr<void> count)
-        : real_(std::move(real)), count_(std::move(count)) {}
-    ~CountedHandle() override { real_.reset(); }
+        : count_(std::move(count)), real_(std::move(real)) {}
 
    private:
-    std::shared_ptr<const FolderHandle> real_;
     std::shared_ptr<void> count_;
+    std::shared_ptr<const FolderHandle> real_;  // let go of first
   };
 
   class CountedReplacing final : public ReplacingFile {
    public:
     CountedReplacing(std::unique_ptr<ReplacingFile> real, std::shared_ptr<void> count)
-        : real_(std::move(real)), count_(std::move(count)) {}
-    ~CountedReplacing() override { real_.reset(); }
+        : count_(std::move(count)), real_(std::move(real)) {}
     void Append(std::string_view bytes) override { real_->Append(bytes); }
     void Commit() override { real_->Commit(); }
     const std::string& temp_path() const override { return real_->temp_path(); }
 
    private:
-    std::unique_ptr<ReplacingFile> real_;
     std::shared_ptr<void> count_;
+    std::unique_ptr<ReplacingFile> real_;  // closed first
   };
 
   // Gives `good` entries of a real listing, then fails.
