@@ -13,16 +13,15 @@ namespace {
 
 std::atomic<unsigned> default_jobs{0};
 
-// Far enough ahead that every worker keeps busy while the report waits on a
-// large file early in the walk: the files behind it, large ones among them,
-// are started meanwhile instead of one after another once the report moves
-// on (a long-tailed tree of 20,000 files took twice its compute floor with
-// 512 per job, and 1.1 times today's time with 16,384 in all: its last large
-// files waited for its first). A queued file costs its path and outcome, a
-// few hundred bytes: 65,536 of them, about 20 MiB at most.
+unsigned Cores() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : cores;
+}
+
 DigestScheduler::Shape ShapeFor(unsigned jobs, std::size_t lanes) {
   DigestScheduler::Shape shape;
   shape.workers = jobs;
+  shape.finishers = std::min(jobs, Cores());
   // Threads beyond jobs wait until reads wait on the disk: then more opens
   // and reads are in flight than there are cores to hash.
   shape.readers = lanes > 1 ? std::max(jobs, DigestAhead::kColdWorkers) - jobs : 0;
@@ -35,20 +34,20 @@ void DigestAhead::SetDefaultJobs(unsigned jobs) { default_jobs = jobs; }
 
 unsigned DigestAhead::DefaultJobs() {
   if (const unsigned chosen = default_jobs; chosen != 0) return chosen;
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : cores;
+  return Cores();
 }
 
 DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead, std::size_t open_files)
-    : queue_(max_ahead != 0 ? max_ahead : kDefaultAhead, open_files != 0 ? open_files : DescriptorBudget(env).files(),
-             [this] { scheduler_.Wake(); }),
-      scheduler_(env, queue_, ShapeFor(jobs != 0 ? jobs : DefaultJobs(), LaneCount(ActiveLaneEngine())),
-                 [engine = ActiveLaneEngine()](const std::atomic<bool>& stop) -> std::unique_ptr<Digester> {
+    : DigestAhead(env, ActiveLaneEngine(), jobs != 0 ? jobs : DefaultJobs(), max_ahead != 0 ? max_ahead : kDefaultAhead,
+                  open_files != 0 ? open_files : DescriptorBudget(env).files()) {}
+
+DigestAhead::DigestAhead(Env& env, LaneEngine engine, unsigned jobs, std::size_t max_ahead, std::size_t open_files)
+    : queue_(max_ahead, open_files, [this] { scheduler_.Wake(); }),
+      scheduler_(env, queue_, ShapeFor(jobs, LaneCount(engine)),
+                 [engine](const std::atomic<bool>& stop) -> std::unique_ptr<Digester> {
                    if (LaneCount(engine) > 1) return std::make_unique<LaneDigester>(engine, stop);
                    return std::make_unique<SingleDigester>();
                  }) {
-  const LaneEngine engine = ActiveLaneEngine();
-  if (jobs == 0) jobs = DefaultJobs();
   if (LaneCount(engine) > 1 && jobs >= 2)
     long_lanes_ = std::make_unique<LongLanes>(engine, queue_, scheduler_, scheduler_.stopping());
   scheduler_.Start(long_lanes_.get());

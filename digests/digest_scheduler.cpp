@@ -11,17 +11,6 @@
 namespace quillora {
 namespace {
 
-unsigned Cores() {
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : cores;
-}
-
-void Erase(std::vector<std::uint64_t>& numbers, std::uint64_t number) {
-  const auto at = std::find(numbers.begin(), numbers.end(), number);
-  assert(at != numbers.end());
-  numbers.erase(at);
-}
-
 }  // namespace
 
 // What one thread that digests holds. Made before the thread starts, so a
@@ -57,10 +46,10 @@ class DigestScheduler::Source final : public FileSource {
   }
   void Done(std::uint64_t number, AheadOutcome outcome) override {
     scheduler_.queue_.Post(number, std::move(outcome));
-    Erase(hand_.holding, number);
+    LetGoOf(hand_.holding, number);
   }
   void HandOver(std::unique_ptr<Unfinished> file) override {
-    Erase(hand_.holding, file->number());
+    LetGoOf(hand_.holding, file->number());
     scheduler_.HandOver(std::move(file));
   }
   std::unique_ptr<Unfinished> Adopt(std::size_t busy) override {
@@ -73,7 +62,7 @@ class DigestScheduler::Source final : public FileSource {
   bool ToLongLanes(OpenedFile& file) override {
     const std::uint64_t number = file.number;
     if (scheduler_.long_lanes_ == nullptr || !scheduler_.long_lanes_->Take(file)) return false;
-    Erase(hand_.holding, number);
+    LetGoOf(hand_.holding, number);
     return true;
   }
 
@@ -92,7 +81,7 @@ class DigestScheduler::Source final : public FileSource {
 };
 
 DigestScheduler::DigestScheduler(Env& env, OutcomeQueue& queue, Shape shape, const MakeDigester& make_digester)
-    : env_(env), queue_(queue), finishers_(std::min(shape.workers, Cores())) {
+    : env_(env), queue_(queue), finishers_(shape.finishers) {
   const unsigned threads = shape.workers + shape.readers;
   for (unsigned i = 0; i < threads; ++i) {
     auto hand = std::make_unique<Hand>();

@@ -28,10 +28,12 @@ class DigestScheduler final : public LongLanesPeers {
   // that take files only while the workers' reads wait on the disk
   // (Digester::cold): then more opens and reads are in flight than there
   // are cores to hash. Each gets a Digester from make_digester (given the
-  // stop flag its lanes watch).
+  // stop flag its lanes watch). At most one fewer than finishers finish
+  // files handed over at once.
   struct Shape {
     unsigned workers = 1;
     unsigned readers = 0;
+    unsigned finishers = 1;  // workers or cores, the fewer
   };
   using MakeDigester = std::function<std::unique_ptr<Digester>(const std::atomic<bool>& stop)>;
   DigestScheduler(Env& env, OutcomeQueue& queue, Shape shape, const MakeDigester& make_digester);
@@ -91,9 +93,7 @@ class DigestScheduler final : public LongLanesPeers {
   CondVar cold_ready_;  // the readers'
   std::deque<std::unique_ptr<Unfinished>> handed_over_ GUARDED_BY(mutex_);
   Counts counts_ GUARDED_BY(mutex_);
-  // Workers or cores, the fewer: at most one fewer finish files handed over
-  // at once.
-  unsigned finishers_;
+  unsigned finishers_;  // Shape::finishers
   std::atomic<bool> cold_{false};  // written under the lock, read without
   std::atomic<bool> stopping_{false};
   std::vector<std::jthread> threads_;

@@ -6,6 +6,8 @@
 // the job ends, never the program.
 #pragma once
 
+#include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <exception>
 #include <vector>
@@ -13,6 +15,14 @@
 #include "digests/outcome_queue.h"
 
 namespace quillora {
+
+// Takes number off holding: its outcome is handed in, or it went on to
+// another thread, which holds it from then on.
+inline void LetGoOf(std::vector<std::uint64_t>& holding, std::uint64_t number) {
+  const auto at = std::find(holding.begin(), holding.end(), number);
+  assert(at != holding.end());
+  holding.erase(at);
+}
 
 // Runs body. Should it throw, each file in holding (claimed, not yet handed
 // in; body keeps the list) gets the fault as its outcome, and holding is

@@ -6,7 +6,6 @@
 #include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "hashes/streaming_digest.h"
@@ -182,9 +181,17 @@ void BoundedRead::KeepReadingAhead(std::int64_t window, std::int64_t piece) {
   if (asked_to_ > from) file_->ReadAhead(from, asked_to_ - from);
 }
 
-int FeedRestOfFile(DigestState& state, BoundedRead& read) {
-  const auto feed = [&state](const std::uint8_t* bytes, std::size_t n) { FeedDigest(state, bytes, n); };
+namespace {
+
+// A large file's rest is read on a thread of its own while it is hashed.
+int ReadRest(BoundedRead& read, const FeedFn& feed) {
   return read.left() >= kOverlapFrom ? ReadOverlapped(read, feed) : ReadInTurn(read, feed);
+}
+
+}  // namespace
+
+int FeedRestOfFile(DigestState& state, BoundedRead& read) {
+  return ReadRest(read, [&state](const std::uint8_t* bytes, std::size_t n) { FeedDigest(state, bytes, n); });
 }
 
 int DigestOfOpenFile(Stream& file, DigestBytes& digest) {
@@ -202,7 +209,7 @@ int DigestsOfOpenFile(Stream& file, DigestSet digests, DigestValues& values) {
   StreamingDigest digest(digests);
   BoundedRead read(file, file.Size());
   const auto feed = [&digest](const std::uint8_t* bytes, std::size_t n) { digest.Update(bytes, n); };
-  const int error = read.left() >= kOverlapFrom ? ReadOverlapped(read, feed) : ReadInTurn(read, feed);
+  const int error = ReadRest(read, feed);
   if (error != 0) return error;
   digest.Finish();
   for (const DigestId id : digests) values.emplace_back(id, digest.Value(id));

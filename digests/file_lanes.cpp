@@ -42,14 +42,13 @@ struct FileLanes::Lane {
   std::size_t next_bytes = 0;
 };
 
-FileLanes::FileLanes(LaneEngine engine, std::size_t chunk_bytes, std::size_t files_ahead, bool reads_apart)
+FileLanes::FileLanes(LaneEngine engine, std::size_t chunk_bytes, bool reads_apart)
     : engine_(engine),
       lanes_(LaneCount(engine)),
       narrow_(NarrowLaneCount(engine) < lanes_ ? NarrowLaneCount(engine) : 0),
-      files_ahead_(std::min(files_ahead, lanes_)),
       chunk_(std::max<std::size_t>(64, chunk_bytes / 64 * 64)),
       halves_(reads_apart ? 2 : 1),
-      lane_(new Lane[LaneCount(engine)]),
+      lane_(new Lane[lanes_]),
       buffers_(static_cast<std::uint8_t*>(
           ::operator new(lanes_ * halves_ * (kCarryRoom + chunk_), std::align_val_t{64}))),
       words_() {}
@@ -183,7 +182,7 @@ bool FileLanes::cold() const { return slow_reads_ > kColdFrom; }
 
 bool FileLanes::NextFile(const TakeFile& take, File& file, std::size_t wanted) {
   if (cold()) {
-    while (ahead_.size() < files_ahead_) {
+    while (ahead_.size() < lanes_) {
       File next;
       if (!take(next, wanted + ahead_.size())) break;
       next.stream->ReadAhead(0, std::min<std::int64_t>(next.stream->Size(), kOverlapFrom));

@@ -73,13 +73,13 @@ class FileLanes {
   // engine: a supported engine with more than one lane. chunk_bytes: the
   // read size per lane, a multiple of 64 (at least 64). The lanes' buffers,
   // LaneCount(engine) * chunk_bytes in all, are allocated once here.
-  // files_ahead: at most this many files (up to a lane's worth) are kept
-  // open ahead of the lanes while reads wait on the disk. reads_apart: each
+  // While reads wait on the disk, up to a lane's worth of files are kept
+  // open ahead of the lanes (the job's descriptor budget counts each from
+  // its claim, so there is none left to spare here). reads_apart: each
   // lane's next chunk is read on a thread of its own (a ChunkReader, started
   // with the first such read) while the kernel hashes the current one, into
   // a second buffer as large.
-  FileLanes(LaneEngine engine, std::size_t chunk_bytes, std::size_t files_ahead = kMaxLanes,
-            bool reads_apart = false);
+  FileLanes(LaneEngine engine, std::size_t chunk_bytes, bool reads_apart = false);
   ~FileLanes();
   FileLanes(const FileLanes&) = delete;
   FileLanes& operator=(const FileLanes&) = delete;
@@ -172,7 +172,6 @@ class FileLanes {
   // faster (0: it has none).
   std::size_t narrow_;
   std::deque<File> ahead_;  // taken and read ahead, not yet in a lane
-  std::size_t files_ahead_;
   // A running share of the reads that waited on the disk: the cached kind
   // takes a few microseconds, and asking ahead would cost it a call per file.
   unsigned slow_reads_ = 0;

@@ -61,7 +61,7 @@ std::vector<std::string> LaneResults(LaneEngine engine, const std::vector<Messag
                                 },
                                 {}};
   std::atomic<bool> stop{false};
-  FileLanes lanes(engine, chunk, kMaxLanes, reads_apart);
+  FileLanes lanes(engine, chunk, reads_apart);
   lanes.Run(take, done, stop, handed != nullptr ? &hand_over : nullptr);
   return results;
 }

@@ -30,7 +30,7 @@ class LaneRest final : public Unfinished {
 }  // namespace
 
 LaneDigester::LaneDigester(LaneEngine engine, const std::atomic<bool>& stop, bool long_lanes)
-    : lanes_(engine, long_lanes ? kApartChunk : kLaneChunk, kMaxLanes, /*reads_apart=*/long_lanes),
+    : lanes_(engine, long_lanes ? kApartChunk : kLaneChunk, /*reads_apart=*/long_lanes),
       stop_(stop),
       long_lanes_(long_lanes) {}
 

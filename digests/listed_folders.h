@@ -1,6 +1,6 @@
 // Which files a job that is handed paths (a check file's records) may open
 // without a look first: those their folder's listing calls regular files,
-// as a walk's own entries are (DigestRequest::listed_regular). The look saved
+// as a walk's own entries are (FileToOpen::listed_regular). The look saved
 // is a lookup of the whole path, and on a tree of tiny files it is a third of
 // the system's work per file.
 //

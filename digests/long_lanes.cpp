@@ -42,8 +42,7 @@ class LongLanes::Source final : public FileSource {
 
  private:
   void LetGo(std::uint64_t number) {
-    std::vector<std::uint64_t>& holding = lanes_.holding_;
-    holding.erase(std::find(holding.begin(), holding.end(), number));
+    LetGoOf(lanes_.holding_, number);
     MutexLock lock(lanes_.mutex_);
     --lanes_.count_;
   }

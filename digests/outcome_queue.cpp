@@ -39,8 +39,9 @@ bool OutcomeQueue::HasRoom() const {
 
 void OutcomeQueue::Submit(const DigestRequest& request) {
   assert(request.file != nullptr);
+  Slot slot{*request.file, request.digests, std::nullopt};  // copied before the lock the workers wait on
   MutexLock lock(mutex_);
-  slots_.push_back(Slot{*request.file, request.digests, std::nullopt});
+  slots_.push_back(std::move(slot));
 }
 
 void OutcomeQueue::Release() {
@@ -84,8 +85,7 @@ void OutcomeQueue::Post(std::uint64_t number, AheadOutcome outcome) {
 }
 
 AheadOutcome OutcomeQueue::TakeNext(const std::function<void()>& idle) {
-  AheadOutcome outcome;
-  std::shared_ptr<const FolderHandle> folder;  // let go after the lock: it may close
+  std::optional<Slot> taken;  // let go after the lock: its folder may close
   mutex_.Lock();
   while (!slots_.empty() && !slots_.front().outcome) {
     caller_waiting_ = true;
@@ -99,13 +99,12 @@ AheadOutcome OutcomeQueue::TakeNext(const std::function<void()>& idle) {
     mutex_.Lock();
   }
   if (!slots_.empty()) {
-    outcome = std::move(*slots_.front().outcome);
-    folder = std::move(slots_.front().file.folder);
+    taken.emplace(std::move(slots_.front()));
     slots_.pop_front();
     ++taken_;
   }
   mutex_.Unlock();
-  return outcome;
+  return taken ? std::move(*taken->outcome) : AheadOutcome{};
 }
 
 void OutcomeQueue::Stop() {

@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <ctime>
 #include <map>
-#include <mutex>
 #include <random>
 
 #include "platform/env.h"
@@ -31,6 +30,15 @@ constexpr std::int64_t kSequentialHintAbove = 1 << 20;
 
 bool HasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 
+// read(2), again while a signal cuts it short.
+ssize_t ReadRetrying(int fd, void* buffer, std::size_t n) {
+  ssize_t got;
+  do {
+    got = ::read(fd, buffer, n);
+  } while (got < 0 && errno == EINTR);
+  return got;
+}
+
 // Read ahead in full, alongside other files, even on a spinning disk.
 constexpr std::int64_t kSmallOnSpinningDisk = 256 << 10;
 
@@ -43,9 +51,8 @@ std::map<dev_t, bool> spinning_known GUARDED_BY(spinning_mutex);
 // Unknown counts as not spinning.
 bool OnSpinningDisk(dev_t device) {
   MutexLock lock(spinning_mutex);
-  std::map<dev_t, bool>& known = spinning_known;
-  const auto found = known.find(device);
-  if (found != known.end()) return found->second;
+  const auto found = spinning_known.find(device);
+  if (found != spinning_known.end()) return found->second;
   const std::string block = "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
   bool spinning = false;
   for (const char* queue : {"/queue/rotational", "/../queue/rotational"}) {
@@ -55,7 +62,7 @@ bool OnSpinningDisk(dev_t device) {
       break;
     }
   }
-  return known[device] = spinning;
+  return spinning_known[device] = spinning;
 }
 
 bool StatPath(const std::string& path, struct stat& st) {
@@ -109,10 +116,7 @@ class FileStream final : public Stream {
     return true;
   }
   std::int64_t Read(void* buffer, std::size_t n) override {
-    ssize_t got;
-    do {
-      got = ::read(fd_, buffer, n);
-    } while (got < 0 && errno == EINTR);
+    const ssize_t got = ReadRetrying(fd_, buffer, n);
     return got < 0 ? Fail() : got;
   }
   int last_error() const override { return last_error_; }
@@ -161,34 +165,17 @@ std::unique_ptr<Stream> DigestStream(int fd) {
   return std::make_unique<FileStream>(fd, st);
 }
 
-// Descriptor 0, left open when the stream goes: others may read it after.
-class StandardInputStream final : public OneWayStream {
- public:
-  std::int64_t Read(void* buffer, std::size_t n) override {
-    ssize_t got;
-    do {
-      got = ::read(0, buffer, n);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) last_error_ = errno;
-    return got;
-  }
-  int last_error() const override { return last_error_; }
-
- private:
-  int last_error_ = 0;
-};
-
-// A pipe (a FIFO, or the other end of a shell's "<(...)"), read once as it
-// comes, and closed when the stream goes.
+// A pipe (a FIFO, or the other end of a shell's "<(...)") or standard
+// input, read once as it comes. owned: closed when the stream goes; standard
+// input is left open, for others to read after.
 class PipeStream final : public OneWayStream {
  public:
-  explicit PipeStream(int fd) : fd_(fd) {}
-  ~PipeStream() override { ::close(fd_); }
+  PipeStream(int fd, bool owned) : fd_(fd), owned_(owned) {}
+  ~PipeStream() override {
+    if (owned_) ::close(fd_);
+  }
   std::int64_t Read(void* buffer, std::size_t n) override {
-    ssize_t got;
-    do {
-      got = ::read(fd_, buffer, n);
-    } while (got < 0 && errno == EINTR);
+    const ssize_t got = ReadRetrying(fd_, buffer, n);
     if (got < 0) last_error_ = errno;
     return got;
   }
@@ -196,6 +183,7 @@ class PipeStream final : public OneWayStream {
 
  private:
   int fd_;
+  bool owned_;
   int last_error_ = 0;
 };
 
@@ -364,8 +352,10 @@ void KeepOwnerAndMode(int fd, const struct stat& old) {
 }
 
 // The file a chain of symbolic links leads to (path itself when it is no
-// link), whether that file exists or not.
+// link), whether that file exists or not. A path with a NUL names no file:
+// it is its own end.
 std::string FollowLinks(std::string path) {
+  if (HasNul(path)) return path;
   for (int hops = 0;; ++hops) {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
@@ -390,10 +380,10 @@ class PosixEnv final : public Env {
   std::unique_ptr<Stream> OpenForDigest(const std::string& path) override;
   std::unique_ptr<Stream> OpenListedForDigest(const FileToOpen& file) override;
   std::shared_ptr<const FolderHandle> HoldFolder(const std::string& path) override;
-  std::unique_ptr<Stream> OpenStandardInput() override { return std::make_unique<StandardInputStream>(); }
+  std::unique_ptr<Stream> OpenStandardInput() override { return std::make_unique<PipeStream>(0, false); }
   std::unique_ptr<Stream> OpenTextForReading(const std::string& path) override;
   std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) override;
-  std::string FinalTarget(const std::string& path) override { return HasNul(path) ? path : FollowLinks(path); }
+  std::string FinalTarget(const std::string& path) override { return FollowLinks(path); }
   LocalTime Now() override;
   std::string TimeSeparator() override;
   std::size_t OpenFilesAllowed() override;
@@ -546,7 +536,7 @@ std::unique_ptr<Stream> PosixEnv::OpenTextForReading(const std::string& path) {
   if (S_ISFIFO(st.st_mode)) {
     // A pipe is read as it comes, waiting for its writer.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::make_unique<PipeStream>(fd);
+    return std::make_unique<PipeStream>(fd, true);
   }
   if (!S_ISREG(st.st_mode)) {
     ::close(fd);

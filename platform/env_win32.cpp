@@ -222,11 +222,9 @@ bool HasOverlongName(const std::string& path) {
   return false;
 }
 
-// A lookup that failed because nothing is there, not because it could not look.
-bool NothingThere(DWORD error) {
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
-         error == ERROR_DIRECTORY;
-}
+// A lookup that failed because nothing is there, not because it could not
+// look: no such name, or (ERROR_DIRECTORY) a file named as a folder.
+bool NothingThere(DWORD error) { return IsNotFound(static_cast<int>(error)) || error == ERROR_DIRECTORY; }
 
 // Holds no state: each call works on its arguments alone, which is what
 // makes it safe from several threads at once.
