@@ -51,13 +51,6 @@ void StartJob(TForm1& form, QWidget* page, QLineEdit* box, void (TForm1::*job)()
       Qt::QueuedConnection);
 }
 
-// The check file `quillora PATH` verifies at once, if PATH names one.
-std::optional<std::string> OpenedCheckFile(Env& env, const std::string& path) {
-  if (env.FolderExists(path)) return CheckFileNamedBy(env, path);
-  if (NamedAsCheckFile(path) && env.FileExists(path)) return path;
-  return std::nullopt;
-}
-
 }  // namespace
 
 Launch ReadLaunch(int argc, char** argv) {
@@ -76,8 +69,6 @@ Launch ReadLaunch(int argc, char** argv) {
   return launch;
 }
 
-bool NamedAsCheckFile(std::string_view path) { return NamesCheckFile(NameOf(path)); }
-
 void OpenLaunch(TForm1& form, Launch launch) {
   if (launch.paths.empty()) return;
   Env& env = Env::Default();
@@ -85,7 +76,8 @@ void OpenLaunch(TForm1& form, Launch launch) {
   switch (launch.verb) {
     case LaunchVerb::kOpen:
       if (launch.paths.size() == 1) {
-        if (std::optional<std::string> check_file = OpenedCheckFile(env, first)) {
+        // The check file `quillora PATH` verifies at once, if PATH names one.
+        if (std::optional<std::string> check_file = CheckFileNamedBy(env, first)) {
           StartJob(form, form.SheetVerifier, form.EdtCheckfilePath, &TForm1::BtnVerifyClick, std::move(*check_file));
           return;
         }

@@ -31,15 +31,10 @@ struct Launch {
 // are Qt's, read from the wide command line, in UTF-8.
 Launch ReadLaunch(int argc, char** argv);
 
-// True when the name of path (its last part) is a check file's name, by the
-// verifier's own rule (NamesCheckFile), in any letter case: CHECKSUM.MD5 and
-// SHA256SUMS are.
-bool NamedAsCheckFile(std::string_view path);
-
 // Carries launch out: the page now, so the window appears on it; the job
 // once the message loop runs.
-//   kOpen       one path that names a check file (a file NamedAsCheckFile,
-//               or a folder holding "CheckSum.md5" or "MD5SUMS") is verified
+//   kOpen       one path that names a check file (CheckFileNamedBy: a file
+//               whose name is one, or a folder holding one) is verified
 //               at once on the verifier page; any other paths are dropped on
 //               the list page and digested.
 //   kVerify     the check file the first path names (a folder's own one, as

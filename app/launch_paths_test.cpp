@@ -156,13 +156,5 @@ TEST(LaunchPaths, ReadAVerbFirstAndEveryOtherArgumentAsAFullPath) {
   ASSERT_EQ(chdir(old), 0);
 }
 
-// The names themselves are the verifier's rule's (NamesCheckFile); only the
-// last part of the path counts.
-TEST(LaunchPaths, KnowACheckFileByItsOwnName) {
-  const std::string sep(1, kPathSeparator);
-  EXPECT_TRUE(NamedAsCheckFile("x.bak" + sep + "CHECKSUM.MD5"));
-  EXPECT_FALSE(NamedAsCheckFile("x.md5" + sep + "a"));
-}
-
 }  // namespace
 }  // namespace quillora

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "testing/fault_env.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -63,6 +64,12 @@ TEST(NamedCheckFile, FilesAndFoldersTheVerifierTakes) {
       EXPECT_EQ(named, tree.At(row.named)) << row.given;
     }
   }
+  // What cannot be looked at names none: the window, started with it, keeps
+  // going with the path on the list page.
+  testing::FaultEnv refused;
+  refused.lookup_errors[tree.At("with")] = testing::error::kDenied;
+  EXPECT_EQ(CheckFileNamedBy(refused, tree.At("with")), std::nullopt);
+  EXPECT_EQ(CheckFileNamedBy(refused, tree.At("with/CheckSum.md5")), std::nullopt);
 }
 
 // A dialog offers exactly the names a drop takes.
