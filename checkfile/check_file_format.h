@@ -84,6 +84,7 @@ struct ScanRules {
   std::string also_passed_over;
 };
 ScanRules ScanRulesFor(const WrittenLayout& written);
+ScanRules ScanRulesFor(CheckFileLayout) = delete;  // a sums file's rules depend on its digest
 
 // True when a native relative path can be written so that it reads back as
 // the same path. A name holding "\" would read back as folders; CR, LF and

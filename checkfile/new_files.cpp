@@ -1,5 +1,6 @@
 #include "checkfile/new_files.h"
 
+#include <optional>
 #include <unordered_set>
 
 #include "checkfile/check_file_format.h"
@@ -62,10 +63,12 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path, const std:
     const std::string base = base_folder.empty() ? input.base : WithTrailingSeparator(base_folder);
     std::unordered_set<std::string> recorded;
     CheckFileLayout layout;
+    std::optional<DigestId> digest;  // of the first record: what a make of this check file writes
     {
       CheckFileReader reader(*input.stream, {}, ReadingRules{NameOf(env.FinalTarget(check_file_path)), fixed});
       CheckRecord record;
       while (reader.Next(record)) {
+        if (!digest && !record.digests.empty()) digest = *record.digests.front().candidates.begin();
         if (!record.absolute) {
           recorded.insert(WithoutDotSegments(record.path));
         } else if (record.path.starts_with(base)) {
@@ -81,7 +84,7 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path, const std:
                                             ? NameOf(env.FinalTarget(check_file_path))
                                             : "";
     // What a make of this layout would record and pass over.
-    const ScanRules rules = ScanRulesFor(layout);
+    const ScanRules rules = ScanRulesFor(WrittenLayout(layout, digest.value_or(DigestId::kMd5)));
     FolderScan scan(env, base, /*into_sub_folders=*/true, rules.can_record, rules.also_passed_over);
     ScanEntry entry;
     while (scan.Next(entry)) {

@@ -72,5 +72,18 @@ TEST(NewFileFinder, FindsWhatAMakeWouldRecordAndNamesWhatItCouldNotLookAt) {
   EXPECT_EQ(Find(env, check_file), std::set<std::string>{tree.At("data") + ": " + SystemErrorMessage(EACCES)});
 }
 
+// A sums file is of its records' digest: new files are what a make of that
+// digest would record, which passes over that digest's check files and the
+// temporary files a killed make leaves, not another digest's.
+TEST(NewFileFinder, ASumsFilePassesOverTheCheckFilesOfItsOwnDigest) {
+  TempTree tree;
+  tree.Write("data/a.txt", "a");
+  const std::string sums = tree.Write("data/sums", std::string(64, '0') + "  a.txt\n");
+  tree.Write("data/sub/SHA256SUMS", "another check file");
+  tree.Write("data/.SHA256SUMS.tmp-0a1b2c", "a killed make's");
+  tree.Write("data/sub/MD5SUMS", "a file like any other here");
+  EXPECT_EQ(Find(Env::Default(), sums), std::set<std::string>{tree.At("data/sub/MD5SUMS")});
+}
+
 }  // namespace
 }  // namespace quillora

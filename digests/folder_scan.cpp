@@ -14,7 +14,8 @@ FolderScan::FolderScan(Env& env, const std::string& top, bool into_sub_folders, 
       top_length_(WithTrailingSeparator(top).size()),
       into_sub_folders_(into_sub_folders),
       can_record_(can_record),
-      also_passed_over_(also_passed_over) {}
+      also_passed_over_(also_passed_over),
+      also_passed_over_temp_(also_passed_over.empty() ? std::string() : ReplacingTempPrefix(also_passed_over)) {}
 
 void ThrowIfSystemFault(const ScanEntry& entry) {
   if (TellsOfTheEntry(entry.error)) return;
@@ -51,7 +52,8 @@ bool FolderScan::Next(ScanEntry& entry) {
       entry.kind = entry.error != 0 ? ScanEntry::Kind::kUnlistableFolder : ScanEntry::Kind::kFolder;
     }
   } else if (entry.name == kCheckFileName || IsCheckFileTemp(entry.name) ||
-             (!also_passed_over_.empty() && entry.name == also_passed_over_)) {
+             (!also_passed_over_.empty() &&
+              (entry.name == also_passed_over_ || entry.name.starts_with(also_passed_over_temp_)))) {
     // Our own unfinished check file, or one a killed make left behind.
     entry.kind = ScanEntry::Kind::kPassedOver;
   } else if (entry.error != 0) {

@@ -48,8 +48,9 @@ class FolderScan {
  public:
   // Scans top (one trailing separator ignored), into its sub-folders when
   // into_sub_folders. A file whose relative path fails can_record is
-  // kUnrecordableName. Files named also_passed_over (when not empty) are
-  // passed over as "CheckSum.md5" is: the name of the check file a job writes.
+  // kUnrecordableName. Files named also_passed_over (when not empty), and
+  // its temporary files, are passed over as "CheckSum.md5" is: the name of
+  // the check file a job writes.
   // With held, a kFile's folder comes held open (ScanEntry::folder) for a
   // job that opens its files: see FolderWalk.
   FolderScan(Env& env, const std::string& top, bool into_sub_folders, CanRecordRule can_record = nullptr,
@@ -65,6 +66,7 @@ class FolderScan {
   bool into_sub_folders_;
   CanRecordRule can_record_;
   std::string also_passed_over_;
+  std::string also_passed_over_temp_;  // the prefix of its temporary files' names
   bool top_told_ = false;
 };
 
