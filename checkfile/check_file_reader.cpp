@@ -57,12 +57,7 @@ std::string LooksLike(std::string_view line) {
 // "disc.iso.sha256.asc"); empty when its name implies none.
 std::string SidecarTarget(std::string_view file_name) {
   if (DigestsByFileName(file_name).empty()) return {};
-  for (std::string_view cut : {".txt", ".asc", ".TXT", ".ASC"}) {
-    if (file_name.ends_with(cut)) {
-      file_name.remove_suffix(cut.size());
-      break;
-    }
-  }
+  file_name = WithoutTextSuffix(file_name);
   const std::size_t dot = file_name.rfind('.');
   return dot == std::string_view::npos || dot == 0 ? std::string() : std::string(file_name.substr(0, dot));
 }

@@ -249,6 +249,7 @@ TEST_F(VerifierTest, OtherLayoutsSayWhatTheyChecked) {
         "2 files were verified. 1 file did not exist. 0 file changed. ", "These are SHA-256 records.",
         "The check file's signature was not checked.", "", "The following files are lost:", "/nowhere/a"}},
       {"a.sha256", HexOf(kSha256, "abc"), {}, {"OK ... " + Quoted("a"), "", "Operation completes."}},
+      {"a.sha256.Asc", HexOf(kSha256, "abc"), {}, {"OK ... " + Quoted("a"), "", "Operation completes."}},
       {"SHA256SUMS", HexOf(kSha3_256, "abc") + "  a\n", {kSha3_256},
        {"OK ... " + Quoted("a"), "", "Operation completes.", "1 file was verified. 0 file changed. ",
         "These are SHA3-256 records."}},

@@ -114,13 +114,15 @@ std::optional<DigestSet> DigestsByCksumName(std::string_view name, int bits) {
   return set;
 }
 
-DigestSet DigestsByFileName(std::string_view file_name) {
+std::string_view WithoutTextSuffix(std::string_view file_name) {
   for (std::string_view cut : {".txt", ".asc"}) {
-    if (EndsWithNoCase(file_name, cut)) {
-      file_name.remove_suffix(cut.size());
-      break;
-    }
+    if (EndsWithNoCase(file_name, cut)) return file_name.substr(0, file_name.size() - cut.size());
   }
+  return file_name;
+}
+
+DigestSet DigestsByFileName(std::string_view file_name) {
+  file_name = WithoutTextSuffix(file_name);
   const std::size_t dot = file_name.rfind('.');
   const std::string_view extension = dot == std::string_view::npos ? std::string_view() : file_name.substr(dot + 1);
   return RowsWhere([&](const DigestInfo& row) {

@@ -125,6 +125,10 @@ std::optional<DigestId> DigestByTag(std::string_view tag);
 // name of a digest this program knows ("crc", "sysv", "md4").
 std::optional<DigestSet> DigestsByCksumName(std::string_view name, int bits = 0);
 
+// A check file's name without one trailing ".txt" or ".asc" (a signed or
+// renamed copy), letter case ignored: "SHA256SUMS" for "SHA256SUMS.Asc".
+std::string_view WithoutTextSuffix(std::string_view file_name);
+
 // The digests a check file's name implies, from its last name ("SHA256SUMS",
 // "disc.iso.sha256", "B2SUMS", "x.sfv"), letter case ignored, after one
 // trailing ".txt" or ".asc" is cut. Empty when the name says nothing.
