@@ -13,10 +13,6 @@ std::string Padded(int value, int digits) {
   return text;
 }
 
-// The first of a table row's words (separated by single blanks): the one
-// the digest's own tool writes.
-std::string_view FirstWord(std::string_view words) { return words.substr(0, words.find(' ')); }
-
 }  // namespace
 
 std::string CheckFileDate(const LocalTime& time, std::string_view time_separator) {

@@ -23,7 +23,7 @@ namespace quillora {
 // The layouts a check file is read in (check_file_reader.h) and written in.
 enum class CheckFileLayout {
   kQuillora,  // header, then digest, TAB, path: the file holds such records
-  kMd5sum,    // md5sum's lines (and, read only, BSD tag and openssl lines)
+  kMd5sum,    // the sums lines of md5sum and its kin, for any digest (and, read only, the other tools' lines)
 };
 
 inline constexpr std::string_view kCheckFileLineEnd = "\r\n";

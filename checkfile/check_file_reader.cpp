@@ -41,15 +41,11 @@ std::string LooksLike(std::string_view line) {
   std::size_t digits = 0;
   while (digits < line.size() && IsHexDigit(line[digits])) ++digits;
   const bool ends = digits == line.size() || IsBlank(line[digits]);
-  if (!ends) return {};
-  switch (digits) {
-    case 40: return "160-bit";
-    case 56: return "224-bit";
-    case 64: return "256-bit";
-    case 96: return "384-bit";
-    case 128: return "512-bit";
-    default: return {};
-  }
+  if (!ends || digits % 2 != 0) return {};
+  // The lengths of the digests besides MD5's and CRC-32's.
+  const DigestSet sized = DigestsOfSize(digits / 2);
+  if (sized.empty() || sized.contains(DigestId::kMd5) || sized.contains(DigestId::kCrc32)) return {};
+  return std::to_string(digits * 4) + "-bit";
 }
 
 // The file a sidecar's lone digest is of: the check file's name without the

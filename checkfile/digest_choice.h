@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "checkfile/check_file_reader.h"
-#include "digests/file_digest.h"  // DigestValues
+#include "hashes/streaming_digest.h"  // DigestValues
 #include "hashes/digest_table.h"
 
 namespace quillora {

@@ -63,8 +63,7 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
         break;
       case ScanEntry::Kind::kFile: {
         const AheadOutcome outcome = queue.Outcome(keep_alive);
-        if (!outcome.digested() && !TellsOfTheEntry(outcome.error))
-          throw SystemFault(SystemFault::Object::kFile, entry.file.path, outcome.error);
+        ThrowIfSystemFault(outcome, entry.file.path);
         // A file another program holds, or one that changed while it was
         // read, is reported rather than left out in silence.
         if (outcome.digested()) {

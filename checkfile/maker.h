@@ -33,9 +33,10 @@ MakeInput CheckMakeInput(Env& env, const std::string& folder_text, int* system_e
 // empty for kReady.
 std::string_view MakeInputMessage(MakeInput input);
 
-// The folder text joined with "CheckSum.md5", or "MD5SUMS" for md5sum's
-// layout (platform/paths.h: one separator added, none when the text already
-// ends with one).
+// The folder text joined with the name of the check file layout writes
+// (CheckFileNameFor: "CheckSum.md5", "MD5SUMS", "SHA256SUMS", ...;
+// platform/paths.h: one separator added, none when the text already ends with
+// one).
 std::string CheckFilePathFor(const std::string& folder_text, const WrittenLayout& layout = {});
 
 // Makes the check file of folder_text, which CheckMakeInput found ready.
@@ -44,7 +45,8 @@ std::string CheckFilePathFor(const std::string& folder_text, const WrittenLayout
 // when include_subfolders) or FileDone for a file ("Processing file "<name>"
 // ... OK", "... Could not open file" or "... Name cannot be recorded"); then
 // SummaryBegins, the SummaryLines "Operation completed." and "The MD5
-// checksum file is save at "<check-file path>"", and Flush. Calls
+// checksum file is save at "<check-file path>"" (the digest's name for
+// another digest: "The SHA-256 checksum file ..."), and Flush. Calls
 // sink.Pump() before each entry. Returns the check-file path.
 //
 // Links to files are digested as the file and recorded under the link's name.

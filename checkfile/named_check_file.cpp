@@ -13,23 +13,6 @@ namespace {
 // Names no digest, but Fedora's files of tagged lines end so.
 constexpr std::string_view kTaggedFileEnds[] = {"CHECKSUM", "CHECKSUMS"};
 
-bool EndsWithNoCase(std::string_view text, std::string_view end) {
-  return text.size() >= end.size() &&
-         std::equal(end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
-                    [](char a, char b) { return a == (b >= 'a' && b <= 'z' ? static_cast<char>(b - 32) : b); });
-}
-
-// Calls each(word) for each word of a list of words separated by blanks.
-template <class Each>
-void ForEachWord(std::string_view words, Each each) {
-  while (!words.empty()) {
-    const std::size_t blank = words.find(' ');
-    each(words.substr(0, blank));
-    if (blank == std::string_view::npos) break;
-    words.remove_prefix(blank + 1);
-  }
-}
-
 }  // namespace
 
 bool NamesCheckFile(std::string_view name) {

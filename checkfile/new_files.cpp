@@ -65,7 +65,7 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path, const std:
     CheckFileLayout layout;
     std::optional<DigestId> digest;  // of the first record: what a make of this check file writes
     {
-      CheckFileReader reader(*input.stream, {}, ReadingRules{NameOf(env.FinalTarget(check_file_path)), fixed});
+      CheckFileReader reader(*input.stream, {}, ReadingRules{input.name, fixed});
       CheckRecord record;
       while (reader.Next(record)) {
         if (!digest && !record.digests.empty()) digest = *record.digests.front().candidates.begin();
@@ -81,7 +81,7 @@ void NewFileFinder::Run(Env& env, const std::string& check_file_path, const std:
     // Given a folder of its own, the check file may lie elsewhere, and a file
     // of its name there is as new as any. Its name as it stands in its folder.
     const std::string check_file_name = base_folder.empty() || CheckFileLiesIn(env, check_file_path, base)
-                                            ? NameOf(env.FinalTarget(check_file_path))
+                                            ? input.name
                                             : "";
     // What a make of this layout would record and pass over.
     const ScanRules rules = ScanRulesFor(WrittenLayout(layout, digest.value_or(DigestId::kMd5)));
@@ -134,8 +134,12 @@ std::size_t ReportNewFiles(ResultSink& sink, const std::vector<NewFileFinding>& 
       sink.LeftOut(finding.path, finding.reason);
     }
   }
-  sink.SummaryLine(std::to_string(count) + (count == 1 ? " new file was found." : " new files were found."));
+  sink.SummaryLine(NewFilesLine(count));
   return count;
+}
+
+std::string NewFilesLine(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " new file was found." : " new files were found.");
 }
 
 }  // namespace quillora

@@ -61,8 +61,10 @@ class NewFileFinder {
 
 // Reports what a finder found after a verify's summary, as closing lines: an
 // empty line, NewFile for each new file, sink.LeftOut for each thing it could
-// not look at, and the count ("1 new file was found." or "N new files were
-// found."). Returns the number of new files.
+// not look at, and the count (NewFilesLine). Returns the number of new files.
 std::size_t ReportNewFiles(ResultSink& sink, const std::vector<NewFileFinding>& findings);
+
+// "1 new file was found." or "N new files were found.".
+std::string NewFilesLine(std::size_t count);
 
 }  // namespace quillora

@@ -56,27 +56,23 @@ void PathList::Add(std::string full_path, bool own_path) {
   ends_.push_back(bytes_.size());
 }
 
-void VerifyTally::AddChanged(std::string full_path, bool own_path) {
-  ++counts_.changed;
-  changed_.Add(std::move(full_path), own_path);
-}
-
-void VerifyTally::AddLost(std::string full_path, bool own_path) {
-  ++counts_.lost;
-  lost_.Add(std::move(full_path), own_path);
-}
-
-void VerifyTally::AddUnopenable(std::string full_path, bool own_path) {
-  ++counts_.unopenable;
-  unopenable_.Add(std::move(full_path), own_path);
-}
-
 void VerifyTally::Add(Verdict verdict, std::string full_path, bool own_path) {
   switch (verdict) {
-    case Verdict::kOk: AddUnchanged(); break;
-    case Verdict::kChanged: AddChanged(std::move(full_path), own_path); break;
-    case Verdict::kLost: AddLost(std::move(full_path), own_path); break;
-    case Verdict::kUnopenable: AddUnopenable(std::move(full_path), own_path); break;
+    case Verdict::kOk:
+      ++counts_.unchanged;
+      break;
+    case Verdict::kChanged:
+      ++counts_.changed;
+      changed_.Add(std::move(full_path), own_path);
+      break;
+    case Verdict::kLost:
+      ++counts_.lost;
+      lost_.Add(std::move(full_path), own_path);
+      break;
+    case Verdict::kUnopenable:
+      ++counts_.unopenable;
+      unopenable_.Add(std::move(full_path), own_path);
+      break;
   }
 }
 

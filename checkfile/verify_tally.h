@@ -75,15 +75,11 @@ class VerifyTally {
  public:
   explicit VerifyTally(std::string base_folder)
       : base_(std::move(base_folder)), changed_(base_.size()), lost_(base_.size()), unopenable_(base_.size()) {}
+  // Counts the verdict, and keeps full_path on the list of its findings.
   // own_path: the path does not start with the base folder (an absolute
   // record of another tool's layout).
-  void AddUnchanged() { ++counts_.unchanged; }
-  void AddChanged(std::string full_path, bool own_path = false);
-  void AddLost(std::string full_path, bool own_path = false);
-  void AddUnopenable(std::string full_path, bool own_path = false);
-  void IgnoreMissing() { ++counts_.missing_ignored; }
-  // The verdict's own Add, or AddUnchanged.
   void Add(Verdict verdict, std::string full_path, bool own_path = false);
+  void IgnoreMissing() { ++counts_.missing_ignored; }
 
   const VerifyCounts& counts() const { return counts_; }
 

@@ -93,7 +93,7 @@ std::string WarningName(DigestSet digests) {
   for (const DigestId id : digests) {
     const DigestInfo& info = InfoOf(id);
     const std::string_view own =
-        info.any_length_family.empty() ? info.tags.substr(0, info.tags.find(' ')) : info.any_length_family;
+        info.any_length_family.empty() ? FirstWord(info.tags) : info.any_length_family;
     if (!name.empty() && own != name) return "";
     name = own;
   }
@@ -150,8 +150,7 @@ void PrintTotals(const Invocation& invocation, std::size_t check_files, const Ch
   PrintLine("");
   PrintLine("Operation completes for " + std::to_string(check_files) + " check files.");
   PrintLine(CountLine(sum.counts));
-  if (invocation.new_files)
-    PrintLine(std::to_string(sum.new_files) + (sum.new_files == 1 ? " new file was found." : " new files were found."));
+  if (invocation.new_files) PrintLine(NewFilesLine(sum.new_files));
   if (not_verified > 0)
     PrintLine(std::to_string(not_verified) +
               (not_verified == 1 ? " check file could not be verified." : " check files could not be verified."));

@@ -24,6 +24,11 @@ void ThrowIfSystemFault(const ScanEntry& entry) {
                     entry.file.path, entry.error);
 }
 
+void ThrowIfSystemFault(const AheadOutcome& outcome, const std::string& path) {
+  if (!outcome.digested() && !TellsOfTheEntry(outcome.error))
+    throw SystemFault(SystemFault::Object::kFile, path, outcome.error);
+}
+
 bool FolderScan::Next(ScanEntry& entry) {
   if (!top_told_) {
     top_told_ = true;

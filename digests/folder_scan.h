@@ -82,6 +82,11 @@ inline DigestRequest ScanDigestPath(const ScanEntry& entry) {
 // it out would leave what is below it out in silence.
 void ThrowIfSystemFault(const ScanEntry& entry);
 
+// The same for a file's outcome: a fault of the system (a read that failed,
+// no descriptor or memory) raises its SystemFault naming path; what a file
+// is (no permission, gone, held) is that file's to report.
+void ThrowIfSystemFault(const AheadOutcome& outcome, const std::string& path);
+
 // The reason a file whose name cannot be recorded is left out.
 inline constexpr std::string_view kNameCannotBeRecorded = "Name cannot be recorded";
 

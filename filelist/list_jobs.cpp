@@ -30,12 +30,10 @@ std::function<DigestRequest(const ListItem&)> DigestPath(DigestId digest) {
   };
 }
 
-// A file's outcome as the list takes it: a fault of the system (a read that
-// failed, no descriptor or memory) ends the job; what a file is (no
-// permission, gone, held) is that file's row.
+// A file's outcome as the list takes it: a fault of the system ends the
+// job; what a file is, is that file's row.
 AheadOutcome Checked(AheadOutcome outcome, const std::string& path) {
-  if (!outcome.digested() && !TellsOfTheEntry(outcome.error))
-    throw SystemFault(SystemFault::Object::kFile, path, outcome.error);
+  ThrowIfSystemFault(outcome, path);
   return outcome;
 }
 

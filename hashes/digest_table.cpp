@@ -82,11 +82,11 @@ DigestSet RowsWhere(Predicate predicate) {
   return set;
 }
 
+}  // namespace
+
 bool EndsWithNoCase(std::string_view text, std::string_view end) {
   return text.size() >= end.size() && EqualNoCase(text.substr(text.size() - end.size()), end);
 }
-
-}  // namespace
 
 std::span<const DigestInfo> AllDigests() { return kDigests; }
 

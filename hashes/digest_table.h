@@ -110,6 +110,23 @@ struct DigestInfo {
 
 // Every row, in the order of DigestId.
 std::span<const DigestInfo> AllDigests();
+
+// Calls each(word) for each word of one of a row's lists (tags, file_names,
+// extensions: words separated by single blanks), in order.
+template <class Each>
+void ForEachWord(std::string_view words, Each each) {
+  while (!words.empty()) {
+    const std::size_t blank = words.find(' ');
+    each(words.substr(0, blank));
+    if (blank == std::string_view::npos) break;
+    words.remove_prefix(blank + 1);
+  }
+}
+// The first word of such a list: the name a row writes ("SHA256", "SHA256SUMS").
+inline std::string_view FirstWord(std::string_view words) { return words.substr(0, words.find(' ')); }
+
+// Whether text ends with end, ASCII letter case ignored.
+bool EndsWithNoCase(std::string_view text, std::string_view end);
 const DigestInfo& InfoOf(DigestId id);
 
 // The digest a BSD-style tag names, the tag as any writer spells it (letter
