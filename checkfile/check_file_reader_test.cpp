@@ -194,9 +194,9 @@ TEST_P(CheckFileReaderTest, LinesThatAreNoRecordAreCountedByNumber) {
       {kDigest + "\town\n" + kDigest + "  gnu\n", {}, CheckFileLayout::kQuillora, {{2, ""}}, {}},
       // The name implies MD5; a tag says otherwise, when it fits.
       {kDigest + "  a\n" + sha256 + "  b\n#c\n" + sha1 + " *d\n\n" + "SHA1(e)= " + kDigest + "\nx\nSHA1(f)= " + sha1,
-       {"MD5SUMS"}, CheckFileLayout::kMd5sum, {{2, "256-bit"}, {4, "160-bit"}, {6, "SHA1"}, {7, ""}},
+       {"MD5SUMS", {}}, CheckFileLayout::kMd5sum, {{2, "256-bit"}, {4, "160-bit"}, {6, "SHA1"}, {7, ""}},
        {{"256-bit", 1}, {"160-bit", 1}, {"SHA1", 1}}},
-      {kDigest + "  a\nMD4 (b) = " + kDigest + "\nMD4 (c) = " + kDigest, {"B2SUMS"}, CheckFileLayout::kMd5sum,
+      {kDigest + "  a\nMD4 (b) = " + kDigest + "\nMD4 (c) = " + kDigest, {"B2SUMS", {}}, CheckFileLayout::kMd5sum,
        {{1, "BLAKE2b-128"}, {2, "MD4"}, {3, "MD4"}}, {{"BLAKE2b-128", 1, true}, {"MD4", 2, true}}},
       // The user's digest: none of Quillora's own records, nor lines of another.
       {kDigest + "\town\n" + sha256 + "  a\nSHA1 (b) = " + sha1 + "\n", {"", {DigestId::kSha256}},

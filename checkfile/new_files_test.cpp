@@ -80,7 +80,7 @@ TEST(NewFileFinder, ASumsFilePassesOverTheCheckFilesOfItsOwnDigest) {
   tree.Write("data/a.txt", "a");
   const std::string sums = tree.Write("data/sums", std::string(64, '0') + "  a.txt\n");
   tree.Write("data/sub/SHA256SUMS", "another check file");
-  tree.Write("data/.SHA256SUMS.tmp-0a1b2c", "a killed make's");
+  tree.Write("data/" + ReplacingTempPrefix("SHA256SUMS") + "0a1b2c", "a killed make's");
   tree.Write("data/sub/MD5SUMS", "a file like any other here");
   EXPECT_EQ(Find(Env::Default(), sums), std::set<std::string>{tree.At("data/sub/MD5SUMS")});
 }

@@ -112,10 +112,11 @@ TEST(OtherTools, TheirCheckFilesFindWhatTheirOwnChecksFind) {
               0)
         << tool.check_file << ": its verdicts or closing lines (above) are not the tool's";
     const std::string as_user = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-    if (!tool.own_ok.empty())
+    if (!tool.own_ok.empty()) {
       EXPECT_EQ(Shell(as_user + "sh '" + tree.Write("own.sh", in_tree + tool.own_ok) + "'"),
                 std::to_string(unchanged) + "\n")
           << tool.check_file << ": the tool's own check";
+    }
   }
 }
 
