@@ -30,7 +30,7 @@
 
 namespace {
 
-constexpr int kTurns = 7;               // rounds of every engine, alternating
+constexpr int kTurns = 7;                // rounds of every engine, alternating
 constexpr double kSecondsPerTurn = 0.2;  // CPU time of one engine's turn, at least
 
 struct Engine {
@@ -45,7 +45,9 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+double CpuSeconds() {
+  return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 
 std::vector<std::vector<unsigned char>> Messages(std::size_t count, std::size_t size) {
   std::vector<std::vector<unsigned char>> messages(count, std::vector<unsigned char>(size));
@@ -67,15 +69,21 @@ void AddMd5Engines(std::vector<Engine>& engines) {
   static const std::uint8_t* data[kMaxLanes];
   for (std::size_t i = 0; i < kMaxLanes; ++i) data[i] = messages[i].data();
   static LaneWords words{};
-  engines.push_back({"scalar", kMaxLanes * kMessage, [] {
+  engines.push_back({"scalar",
+                     kMaxLanes * kMessage,
+                     [] {
                        for (const auto& m : messages) sink += DigestOfBuffer(m.data(), m.size())[0];
-                     }, {}});
+                     },
+                     {}});
   const auto add_kernel = [&](const char* name, LaneEngine engine, std::size_t lanes) {
-    engines.push_back({name, lanes * kMessage, [engine, lanes] {
+    engines.push_back({name,
+                       lanes * kMessage,
+                       [engine, lanes] {
                          for (std::size_t i = 0; i < lanes; ++i) StartLane(words, i);
                          TransformLanes(engine, words, data, kMd5Message / 64, lanes);
                          sink += words.a[0];
-                       }, {}});
+                       },
+                       {}});
   };
   if (LaneEngineSupported(LaneEngine::kAvx2)) add_kernel("avx2", LaneEngine::kAvx2, 8);
   // The narrow kernel, which few busy lanes run on; the widest comes last.
@@ -90,11 +98,15 @@ void AddSha256Engines(std::vector<Engine>& engines, std::size_t size, const std:
   const auto stream = [&](const std::string& name, Sha256StreamEngine engine) {
     if (!Sha256StreamEngineSupported(engine)) return;
     // Four messages a pass: the one-stream engines take long enough.
-    engines.push_back({name + suffix, 4 * size, [messages, engine] {
+    engines.push_back({name + suffix,
+                       4 * size,
+                       [messages, engine] {
                          ForceSha256StreamEngine(engine);
-                         for (int i = 0; i < 4; ++i) sink += Sha256OfBuffer((*messages)[i].data(), (*messages)[i].size())[0];
+                         for (int i = 0; i < 4; ++i)
+                           sink += Sha256OfBuffer((*messages)[i].data(), (*messages)[i].size())[0];
                          ClearForcedSha256StreamEngine();
-                       }, {}});
+                       },
+                       {}});
   };
   stream("sha256-stream-sha-ni", Sha256StreamEngine::kShaNi);
   stream("sha256-stream-portable", Sha256StreamEngine::kPortable);
@@ -102,7 +114,9 @@ void AddSha256Engines(std::vector<Engine>& engines, std::size_t size, const std:
   // lanes busy lanes of a transform, each message finished on the scalar engine.
   const auto lanes = [&](const std::string& name, std::size_t count,
                          std::function<void(Sha256LaneWords&, const std::uint8_t* const*, std::size_t)> transform) {
-    engines.push_back({name + suffix, count * size, [messages, count, size, transform] {
+    engines.push_back({name + suffix,
+                       count * size,
+                       [messages, count, size, transform] {
                          Sha256LaneWords words;
                          const std::uint8_t* data[kSha256MaxLanes];
                          for (std::size_t i = 0; i < count; ++i) {
@@ -115,7 +129,8 @@ void AddSha256Engines(std::vector<Engine>& engines, std::size_t size, const std:
                            ResumeSha256(state, Sha256LaneChain(words, i).data(), size);
                            sink += FinishSha256(state)[0];
                          }
-                       }, {}});
+                       },
+                       {}});
   };
   const auto engine_lanes = [&](const std::string& name, Sha256LaneEngine engine, std::size_t count) {
     if (!Sha256LaneEngineSupported(engine)) return;

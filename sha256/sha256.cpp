@@ -21,7 +21,9 @@ inline void StoreBig32(std::uint8_t* p, std::uint32_t v) {
   p[3] = static_cast<std::uint8_t>(v);
 }
 
-inline std::uint32_t RotateRight(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+inline std::uint32_t RotateRight(std::uint32_t x, int n) {
+  return (x >> n) | (x << (32 - n));
+}
 
 void CompressPortable(std::uint32_t state[8], const std::uint8_t* p, std::size_t blocks) {
   std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
@@ -64,8 +66,8 @@ void WipeState(Sha256State& state) {
 }
 
 Sha256StreamEngine FastestSupported() {
-  static const Sha256StreamEngine fastest = sha256_detail::CpuRunsShaNi() ? Sha256StreamEngine::kShaNi
-                                                                         : Sha256StreamEngine::kPortable;
+  static const Sha256StreamEngine fastest =
+      sha256_detail::CpuRunsShaNi() ? Sha256StreamEngine::kShaNi : Sha256StreamEngine::kPortable;
   return fastest;
 }
 
@@ -159,6 +161,8 @@ bool ForceSha256StreamEngine(Sha256StreamEngine engine) {
   return true;
 }
 
-void ClearForcedSha256StreamEngine() { forced_engine = -1; }
+void ClearForcedSha256StreamEngine() {
+  forced_engine = -1;
+}
 
 }  // namespace quillora

@@ -22,9 +22,9 @@ namespace quillora {
 
 // The running state of one digest.
 struct Sha256State {
-  std::uint32_t h[8];         // chaining words H0 to H7
-  std::uint64_t bytes;        // message bytes fed so far
-  std::uint8_t buffer[64];    // bytes of a block not yet complete (bytes % 64 of them)
+  std::uint32_t h[8];       // chaining words H0 to H7
+  std::uint64_t bytes;      // message bytes fed so far
+  std::uint8_t buffer[64];  // bytes of a block not yet complete (bytes % 64 of them)
 };
 
 // The 32 digest bytes: H0 to H7, each most significant byte first.
@@ -41,7 +41,9 @@ void ResumeSha256(Sha256State& state, const std::uint32_t words[8], std::uint64_
 // How many bytes a state has been fed, across ResumeSha256 too. When it is a
 // multiple of 64, state.h holds every byte fed and the message may go on in
 // a lane (SetSha256Lane, sha256/sha256_lanes.h).
-inline std::uint64_t Sha256BytesFed(const Sha256State& state) { return state.bytes; }
+inline std::uint64_t Sha256BytesFed(const Sha256State& state) {
+  return state.bytes;
+}
 
 // Adds count bytes to the message. Whole blocks are compressed straight from
 // data; only a partial block is copied into the state. Any count, 0 included.

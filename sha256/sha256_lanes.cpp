@@ -48,26 +48,27 @@ bool CpuRunsSimd(Sha256LaneEngine engine) {
 
 #else  // no SIMD lane kernels in this build
 
-bool CpuRunsNarrow512() { return false; }
-bool CpuRunsSimd(Sha256LaneEngine) { return false; }
+bool CpuRunsNarrow512() {
+  return false;
+}
+bool CpuRunsSimd(Sha256LaneEngine) {
+  return false;
+}
 
 #endif
 
 bool CpuRuns(Sha256LaneEngine engine) {
   switch (engine) {
-    case Sha256LaneEngine::kScalar:
-      return true;
-    case Sha256LaneEngine::kShaNi:
-      return sha256_detail::CpuRunsShaNi();
+    case Sha256LaneEngine::kScalar: return true;
+    case Sha256LaneEngine::kShaNi: return sha256_detail::CpuRunsShaNi();
     case Sha256LaneEngine::kAvx2:
-    case Sha256LaneEngine::kAvx512:
-      return CpuRunsSimd(engine);
+    case Sha256LaneEngine::kAvx512: return CpuRunsSimd(engine);
   }
   return false;
 }
 
 Sha256LaneEngine FastestSupported() {
-  static const Sha256LaneEngine fastest = CpuRuns(Sha256LaneEngine::kAvx512) ? Sha256LaneEngine::kAvx512
+  static const Sha256LaneEngine fastest = CpuRuns(Sha256LaneEngine::kAvx512)  ? Sha256LaneEngine::kAvx512
                                           : CpuRuns(Sha256LaneEngine::kShaNi) ? Sha256LaneEngine::kShaNi
                                           : CpuRuns(Sha256LaneEngine::kAvx2)  ? Sha256LaneEngine::kAvx2
                                                                               : Sha256LaneEngine::kScalar;
@@ -81,14 +82,10 @@ std::atomic<int> forced_engine{-1};
 
 std::string_view Sha256LaneEngineName(Sha256LaneEngine engine) {
   switch (engine) {
-    case Sha256LaneEngine::kShaNi:
-      return "sha-ni";
-    case Sha256LaneEngine::kAvx2:
-      return "avx2";
-    case Sha256LaneEngine::kAvx512:
-      return "avx512";
-    case Sha256LaneEngine::kScalar:
-      break;
+    case Sha256LaneEngine::kShaNi: return "sha-ni";
+    case Sha256LaneEngine::kAvx2: return "avx2";
+    case Sha256LaneEngine::kAvx512: return "avx512";
+    case Sha256LaneEngine::kScalar: break;
   }
   return "scalar";
 }
@@ -102,14 +99,10 @@ std::optional<Sha256LaneEngine> Sha256LaneEngineNamed(std::string_view name) {
 
 std::size_t LaneCount(Sha256LaneEngine engine) {
   switch (engine) {
-    case Sha256LaneEngine::kShaNi:
-      return sha256_detail::kShaNiStreams;
-    case Sha256LaneEngine::kAvx2:
-      return 8;
-    case Sha256LaneEngine::kAvx512:
-      return 16;
-    case Sha256LaneEngine::kScalar:
-      break;
+    case Sha256LaneEngine::kShaNi: return sha256_detail::kShaNiStreams;
+    case Sha256LaneEngine::kAvx2: return 8;
+    case Sha256LaneEngine::kAvx512: return 16;
+    case Sha256LaneEngine::kScalar: break;
   }
   return 1;
 }
@@ -119,7 +112,9 @@ std::size_t NarrowLaneCount(Sha256LaneEngine engine) {
   return engine == Sha256LaneEngine::kAvx512 && CpuRunsNarrow512() ? 8 : LaneCount(engine);
 }
 
-bool Sha256LaneEngineSupported(Sha256LaneEngine engine) { return CpuRuns(engine); }
+bool Sha256LaneEngineSupported(Sha256LaneEngine engine) {
+  return CpuRuns(engine);
+}
 
 Sha256LaneEngine ActiveSha256LaneEngine() {
   const int forced = forced_engine.load(std::memory_order_relaxed);
@@ -132,7 +127,9 @@ bool ForceSha256LaneEngine(Sha256LaneEngine engine) {
   return true;
 }
 
-void ClearForcedSha256LaneEngine() { forced_engine = -1; }
+void ClearForcedSha256LaneEngine() {
+  forced_engine = -1;
+}
 
 void StartSha256Lane(Sha256LaneWords& words, std::size_t lane) {
   for (int w = 0; w < 8; ++w) words.h[w][lane] = sha256_detail::kStartWords[w];
@@ -160,12 +157,12 @@ void TransformSha256Lanes(Sha256LaneEngine engine, Sha256LaneWords& words, const
       return;
     }
     case Sha256LaneEngine::kShaNi:
-      return sha256_detail::CompressShaNiLanes(
-          words, data, blocks,
-          lanes <= sha256_detail::kShaNiNarrowStreams ? sha256_detail::kShaNiNarrowStreams : sha256_detail::kShaNiStreams);
+      return sha256_detail::CompressShaNiLanes(words, data, blocks,
+                                               lanes <= sha256_detail::kShaNiNarrowStreams
+                                                   ? sha256_detail::kShaNiNarrowStreams
+                                                   : sha256_detail::kShaNiStreams);
     case Sha256LaneEngine::kAvx2:
-    case Sha256LaneEngine::kAvx512:
-      break;
+    case Sha256LaneEngine::kAvx512: break;
   }
 #ifdef QUILLORA_SIMD_LANES
   if (engine == Sha256LaneEngine::kAvx512) {

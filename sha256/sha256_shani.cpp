@@ -22,8 +22,8 @@ struct Packed {
   __m128i abef, cdgh;
 };
 
-SHA_NI_TARGET inline Packed Pack(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
-                                 std::uint32_t e, std::uint32_t f, std::uint32_t g, std::uint32_t h) {
+SHA_NI_TARGET inline Packed Pack(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t e,
+                                 std::uint32_t f, std::uint32_t g, std::uint32_t h) {
   const auto i = [](std::uint32_t v) { return static_cast<int>(v); };
   return {_mm_set_epi32(i(a), i(b), i(e), i(f)), _mm_set_epi32(i(c), i(d), i(g), i(h))};
 }
@@ -53,8 +53,8 @@ SHA_NI_TARGET inline void Blocks(Packed (&state)[N], const std::uint8_t* const* 
 #pragma GCC unroll 4
     for (std::size_t s = 0; s < N; ++s) {
       for (int j = 0; j < 4; ++j)
-        m[s][j] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data[s] + offset + 16 * j)),
-                                   byte_swap);
+        m[s][j] =
+            _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data[s] + offset + 16 * j)), byte_swap);
       saved[s] = state[s];
     }
 #pragma GCC unroll 16
@@ -117,20 +117,18 @@ SHA_NI_TARGET void CompressShaNi(std::uint32_t h[8], const std::uint8_t* data, s
 void CompressShaNiLanes(Sha256LaneWords& words, const std::uint8_t* const* data, std::size_t blocks,
                         std::size_t streams) {
   switch (streams) {
-    case 1:
-      return LaneBlocks<1>(words, data, blocks);
-    case 2:
-      return LaneBlocks<2>(words, data, blocks);
-    case 3:
-      return LaneBlocks<3>(words, data, blocks);
-    default:
-      return LaneBlocks<4>(words, data, blocks);
+    case 1: return LaneBlocks<1>(words, data, blocks);
+    case 2: return LaneBlocks<2>(words, data, blocks);
+    case 3: return LaneBlocks<3>(words, data, blocks);
+    default: return LaneBlocks<4>(words, data, blocks);
   }
 }
 
 #else  // no SHA instructions in this build
 
-bool CpuRunsShaNi() { return false; }
+bool CpuRunsShaNi() {
+  return false;
+}
 void CompressShaNi(std::uint32_t*, const std::uint8_t*, std::size_t) {}
 void CompressShaNiLanes(Sha256LaneWords&, const std::uint8_t* const*, std::size_t, std::size_t) {}
 

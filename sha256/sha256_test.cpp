@@ -1,5 +1,7 @@
 #include "sha256/sha256.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -7,8 +9,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "hashes/streaming_digest.h"
 #include "sha256/sha256_lanes.h"
@@ -41,7 +41,9 @@ std::string Hex(const DigestValue& digest) {
   return digest.size == bytes.size() ? Hex(bytes) : "a digest of " + std::to_string(digest.size) + " bytes";
 }
 
-Sha256Bytes OneShot(const std::string& message) { return Sha256OfBuffer(message.data(), message.size()); }
+Sha256Bytes OneShot(const std::string& message) {
+  return Sha256OfBuffer(message.data(), message.size());
+}
 
 // Runs the body once on each stream engine this CPU has, forced.
 void OnEachStreamEngine(const std::function<void(Sha256StreamEngine)>& body) {
@@ -59,7 +61,8 @@ TEST(Sha256, KnownAnswersOnEveryStreamEngine) {
       {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
       {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
        "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-      {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu",
+      {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrst"
+       "u",
        "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
       {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
   };
@@ -124,12 +127,12 @@ std::vector<Kernel> KernelsHere() {
   }
 #ifdef QUILLORA_SHA256_SIMDE_KERNELS
   // As TransformSha256Lanes picks them on a CPU with AVX-512VL.
-  kernels.push_back({"avx512 over SIMDe", 16, 8,
-                     [](Sha256LaneWords& words, const std::uint8_t* const* data, std::size_t blocks,
-                        std::size_t lanes) {
-                       if (lanes <= 8) return simde_kernels::Avx512Narrow(words, data, blocks);
-                       simde_kernels::Avx512(words, data, blocks);
-                     }});
+  kernels.push_back(
+      {"avx512 over SIMDe", 16, 8,
+       [](Sha256LaneWords& words, const std::uint8_t* const* data, std::size_t blocks, std::size_t lanes) {
+         if (lanes <= 8) return simde_kernels::Avx512Narrow(words, data, blocks);
+         simde_kernels::Avx512(words, data, blocks);
+       }});
 #endif
   return kernels;
 }
@@ -147,7 +150,8 @@ TEST(Sha256, LaneKernelsDigestMessagesOfEveryLength) {
     SCOPED_TRACE(kernel.name);
     std::mt19937 random(static_cast<unsigned>(kernel.lanes) * 7 + kernel.name.size());
     std::vector<std::string> messages;
-    for (std::size_t length : {0, 1, 63, 64, 65, 128, 200, 1000, 4096, 19999}) messages.push_back(data.substr(0, length));
+    for (std::size_t length : {0, 1, 63, 64, 65, 128, 200, 1000, 4096, 19999})
+      messages.push_back(data.substr(0, length));
     for (std::size_t i = 0; i < 2 * kernel.lanes + 3; ++i) messages.push_back(data.substr(i, random() % 3000));
 
     struct Lane {
@@ -272,8 +276,7 @@ TEST(Sha256, MessagesMoveBetweenScalarAndLanesAtAnyBlock) {
           ResumeSha256(state, chain.data(), back * 64);
           FeedSha256(state, bytes + back * 64, message.size() - back * 64);
           EXPECT_EQ(Hex(FinishSha256(state)), expected)
-              << kernel.name << ": into the lane after " << into << " blocks, back after " << back << ", lane "
-              << lane;
+              << kernel.name << ": into the lane after " << into << " blocks, back after " << back << ", lane " << lane;
         }
       }
     }
