@@ -18,10 +18,10 @@ namespace quillora {
 
 #ifdef QUILLORA_SHA256_SIMDE_KERNELS
 // The AVX-512 kernels' own source compiled over SIMDe (sha256_simde_test.cpp).
-namespace simde_kernels {
+namespace sha256_simde_kernels {
 void Avx512Narrow(Sha256LaneWords& words, const std::uint8_t* const* data, std::size_t blocks);
 void Avx512(Sha256LaneWords& words, const std::uint8_t* const* data, std::size_t blocks);
-}  // namespace simde_kernels
+}  // namespace sha256_simde_kernels
 #endif
 
 namespace {
@@ -130,8 +130,8 @@ std::vector<Kernel> KernelsHere() {
   kernels.push_back(
       {"avx512 over SIMDe", 16, 8,
        [](Sha256LaneWords& words, const std::uint8_t* const* data, std::size_t blocks, std::size_t lanes) {
-         if (lanes <= 8) return simde_kernels::Avx512Narrow(words, data, blocks);
-         simde_kernels::Avx512(words, data, blocks);
+         if (lanes <= 8) return sha256_simde_kernels::Avx512Narrow(words, data, blocks);
+         sha256_simde_kernels::Avx512(words, data, blocks);
        }});
 #endif
   return kernels;
