@@ -1,6 +1,7 @@
 #include "sha256/sha256.h"
 
 #include <atomic>
+#include <cassert>
 #include <cstring>
 
 #include "sha256/sha256_shani.h"
@@ -92,6 +93,7 @@ void StartSha256(Sha256State& state) {
 }
 
 void ResumeSha256(Sha256State& state, const std::uint32_t words[8], std::uint64_t bytes) {
+  assert(bytes % 64 == 0);
   WipeState(state);
   std::memcpy(state.h, words, sizeof state.h);
   state.bytes = bytes;

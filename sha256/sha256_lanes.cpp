@@ -148,6 +148,7 @@ void SetSha256Lane(Sha256LaneWords& words, std::size_t lane, const Sha256State& 
 
 void TransformSha256Lanes(Sha256LaneEngine engine, Sha256LaneWords& words, const std::uint8_t* const* data,
                           std::size_t blocks, std::size_t lanes) {
+  assert(Sha256LaneEngineSupported(engine) && lanes != 0);
   switch (engine) {
     case Sha256LaneEngine::kScalar: {
       std::uint32_t h[8];
