@@ -21,10 +21,11 @@ bool CpuRunsShaNi();
 
 // Messages the interleaved engine runs at once, and at most in its narrow
 // form. The code is a template over the count; on AMD Zen 3, 2 streams ran
-// 1.8 times as fast as one, 3 and 4 streams 2.1 times (bench/lanes_bench.cpp
-// runs each): 3 gives that with fewer registers spilled and fewer lanes to
-// fill. One or two messages run in 2 streams, each block in about the time of
-// one stream's block, where 3 streams take a third longer.
+// about 1.8 times as fast as one, 3 streams about 2 times and 4 no faster
+// than 3 (bench/sha256_lanes_bench.sh runs each): 3 gives the most with
+// fewer registers spilled and fewer lanes to fill. One or two messages run
+// in 2 streams, each block in about the time of one stream's block, where 3
+// streams take a third longer.
 inline constexpr std::size_t kShaNiStreams = 3;
 inline constexpr std::size_t kShaNiNarrowStreams = 2;
 
