@@ -35,7 +35,7 @@
 // path of its own when it starts at a root ("/srv/disc.iso"; on Windows
 // "C:\disc.iso" too), as md5sum reads it. Every other line is improper:
 // counted and numbered, never a record; so is a line of a digest this
-// program lacks (b2sum -l 128, MD4), named with what it is.
+// program lacks (MD4, hashdeep's tiger), named with what it is.
 #pragma once
 
 #include <cstddef>
@@ -59,7 +59,7 @@ struct UnreadLine {
   std::int64_t number = 0;  // 1 for the first line of the file
   // What it looks like a record of, when it looks like one of another digest:
   // its tag ("SHA256"), or the digest's size ("256-bit"); for a record of a
-  // digest this program lacks, that digest ("BLAKE2b-128", "MD4"); else empty.
+  // digest this program lacks, that digest ("MD4", "tiger"); else empty.
   std::string looks_like;
   bool operator==(const UnreadLine&) const = default;
 };

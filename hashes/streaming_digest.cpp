@@ -43,11 +43,19 @@ void SetUpLibrary() {
 
 StreamingDigest::StreamingDigest(DigestSet digests) : digests_(digests) {
   assert(!digests.empty());
-  SetUpLibrary();
-  gcry_md_hd_t handle = nullptr;
-  if (const gcry_error_t error = gcry_md_open(&handle, 0, 0); error != 0) Fail(error, "digest");
-  handle_ = handle;
   for (DigestId id : digests) {
+    if (const std::size_t bytes = Blake2bBytesOf(id); bytes != 0) {
+      OwnDigest& own = blake2b_.emplace_back();
+      own.id = id;
+      StartBlake2b(own.state, bytes);
+      continue;
+    }
+    if (handle_ == nullptr) {
+      SetUpLibrary();
+      gcry_md_hd_t handle = nullptr;
+      if (const gcry_error_t error = gcry_md_open(&handle, 0, 0); error != 0) Fail(error, "digest");
+      handle_ = handle;
+    }
     if (const gcry_error_t error = gcry_md_enable(handle_, InfoOf(id).library_algorithm); error != 0) {
       gcry_md_close(std::exchange(handle_, nullptr));
       Fail(error, InfoOf(id).name);
@@ -60,12 +68,16 @@ StreamingDigest::~StreamingDigest() {
 }
 
 StreamingDigest::StreamingDigest(StreamingDigest&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), digests_(other.digests_), finished_(other.finished_) {}
+    : handle_(std::exchange(other.handle_, nullptr)),
+      blake2b_(std::move(other.blake2b_)),
+      digests_(other.digests_),
+      finished_(other.finished_) {}
 
 StreamingDigest& StreamingDigest::operator=(StreamingDigest&& other) noexcept {
   if (this != &other) {
     if (handle_ != nullptr) gcry_md_close(handle_);
     handle_ = std::exchange(other.handle_, nullptr);
+    blake2b_ = std::move(other.blake2b_);
     digests_ = other.digests_;
     finished_ = other.finished_;
   }
@@ -73,18 +85,27 @@ StreamingDigest& StreamingDigest::operator=(StreamingDigest&& other) noexcept {
 }
 
 void StreamingDigest::Update(const void* data, std::size_t count) {
-  assert(handle_ != nullptr && !finished_);
-  gcry_md_write(handle_, data, count);
+  assert(!finished_ && !digests_.empty());
+  if (handle_ != nullptr) gcry_md_write(handle_, data, count);
+  for (OwnDigest& own : blake2b_) FeedBlake2b(own.state, data, count);
 }
 
 void StreamingDigest::Finish() {
-  assert(handle_ != nullptr && !finished_);
-  gcry_md_final(handle_);
+  assert(!finished_ && !digests_.empty());
+  if (handle_ != nullptr) gcry_md_final(handle_);
+  for (OwnDigest& own : blake2b_) {
+    const Blake2bDigest digest = FinishBlake2b(own.state);
+    own.value.size = digest.size;
+    std::memcpy(own.value.bytes.data(), digest.bytes.data(), digest.size);
+  }
   finished_ = true;
 }
 
 DigestValue StreamingDigest::Value(DigestId id) const {
-  assert(handle_ != nullptr && finished_ && digests_.contains(id));
+  assert(finished_ && digests_.contains(id));
+  for (const OwnDigest& own : blake2b_) {
+    if (own.id == id) return own.value;
+  }
   const DigestInfo& info = InfoOf(id);
   DigestValue value;
   value.size = info.size;
@@ -93,8 +114,9 @@ DigestValue StreamingDigest::Value(DigestId id) const {
 }
 
 void StreamingDigest::Start() {
-  assert(handle_ != nullptr);
-  gcry_md_reset(handle_);
+  assert(!digests_.empty());
+  if (handle_ != nullptr) gcry_md_reset(handle_);
+  for (OwnDigest& own : blake2b_) StartBlake2b(own.state, Blake2bBytesOf(own.id));
   finished_ = false;
 }
 

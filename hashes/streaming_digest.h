@@ -1,8 +1,10 @@
-// Digests other than this program's own MD5 engine, computed by libgcrypt:
-// start, update with bytes, finish, read each digest. One object computes
-// several digests over the same bytes in one pass (a line whose 64 digits
-// may be SHA-256, SHA3-256, BLAKE2b-256 or BLAKE2s-256 costs one read of
-// its file, not four).
+// Digests other than this program's own MD5 engine: start, update with
+// bytes, finish, read each digest. BLAKE2b, at any of its lengths, is
+// computed by blake2b/'s engine; every other digest by libgcrypt. One object
+// computes several digests over the same bytes in one pass (a line whose 64
+// digits may be SHA-256, SHA-512/256, SHA3-256, BLAKE2b-256, BLAKE2s-256 or
+// SM3 costs one read of its file, not six), each BLAKE2b length in a state
+// of its own.
 //
 // The library is set up on first use, once, whichever thread comes first.
 // Each StreamingDigest is used by one thread at a time; any number of them
@@ -15,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "blake2b/blake2b.h"
 #include "hashes/digest_table.h"
 #include "hashes/digest_value.h"
 
@@ -25,8 +28,8 @@ namespace quillora {
 class StreamingDigest {
  public:
   // Starts a message for each member of `digests`, which must not be empty.
-  // Throws std::runtime_error, naming the digest, when the library cannot
-  // give one (too old a library, or a system that forbids it), and
+  // Throws std::runtime_error, naming the digest, when libgcrypt cannot give
+  // one (too old a library, or a system that forbids it), and
   // std::bad_alloc when out of memory.
   explicit StreamingDigest(DigestSet digests);
   ~StreamingDigest();
@@ -53,7 +56,15 @@ class StreamingDigest {
   DigestSet digests() const { return digests_; }
 
  private:
-  gcry_md_handle* handle_ = nullptr;
+  // One BLAKE2b length asked for: its state, and its digest once finished.
+  struct OwnDigest {
+    DigestId id;
+    Blake2bState state;
+    DigestValue value;
+  };
+
+  gcry_md_handle* handle_ = nullptr;  // libgcrypt's digests; none when every one is BLAKE2b
+  std::vector<OwnDigest> blake2b_;    // in the table's order
   DigestSet digests_;
   bool finished_ = false;
 };
