@@ -1,14 +1,21 @@
 #include "blake2b/blake2b.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "testing/temp_tree.h"
 
 namespace quillora {
+
+// How gtest and ctest name a test's kernel.
+void PrintTo(Blake2bKernel kernel, std::ostream* out) {
+  *out << (kernel == Blake2bKernel::kAvx2 ? "Avx2" : "Portable");
+}
+
 namespace {
 
 std::string Hex(const Blake2bDigest& digest) {
@@ -25,7 +32,7 @@ std::string Message(std::size_t length) {
   return message;
 }
 
-// Runs a test once on each kernel this CPU has, and as chosen.
+// Runs a test once on each kernel this CPU has.
 class Blake2bTest : public ::testing::TestWithParam<Blake2bKernel> {
  protected:
   void SetUp() override {
@@ -34,7 +41,7 @@ class Blake2bTest : public ::testing::TestWithParam<Blake2bKernel> {
   void TearDown() override { ClearForcedBlake2bKernel(); }
 };
 INSTANTIATE_TEST_SUITE_P(Kernels, Blake2bTest, ::testing::Values(Blake2bKernel::kPortable, Blake2bKernel::kAvx2),
-                         [](const auto& info) { return info.param == Blake2bKernel::kAvx2 ? "Avx2" : "Portable"; });
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 // RFC 7693's appendix A, and lengths on each side of the block edge, where the
 // last block is held back (a message of 128 bytes is one final block, not a
