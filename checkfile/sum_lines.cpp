@@ -4,6 +4,8 @@
 #include <cassert>
 #include <charconv>
 
+#include "platform/paths.h"
+
 namespace quillora {
 namespace {
 
@@ -159,7 +161,7 @@ void DecodeSumName(const SumLine& line, char separator, std::string& out, std::s
   char* to = out.data() + at;
   for (std::size_t i = 0; i < name.size(); ++i) {
     char ch = name[i];
-    if (ch == '\\') {
+    if (ch == '\\' && !line.native) {
       if (!line.escaped) {
         ch = separator;
       } else if (++i < name.size()) {  // Parse let only md5sum's escapes through
@@ -176,6 +178,7 @@ void SumLineParser::Parse(std::string_view text, SumLine& line) {
   line.digests.clear();
   line.name = {};
   line.escaped = false;
+  line.native = false;
   line.absolute = false;
   line.size.reset();
   line.unavailable.clear();
@@ -191,7 +194,7 @@ void SumLineParser::Parse(std::string_view text, SumLine& line) {
   const bool sfv_first = implied_.contains(kCrc32);
   if (sfv_first && (ReadTagged(text, true, line) || ReadSfv(text, line))) return;
   if (ReadDigestOnly(text, line) || ReadSums(text, line) || ReadTagged(text, true, line)) return;
-  if (!sfv_first && ReadSfv(text, line)) return;
+  if ((!sfv_first && ReadSfv(text, line)) || ReadSavedList(text, line)) return;
   line.kind = SumLineKind::kImproper;
 }
 
@@ -326,6 +329,26 @@ bool SumLineParser::ReadSums(std::string_view text, SumLine& line) {
   const std::string_view name = text.substr(name_at);
   if (!known) return SetUnavailable(SumLayout::kSums, name, escaped, std::move(missing), line);
   return SetRecord(SumLayout::kSums, name, escaped, digest, line);
+}
+
+bool SumLineParser::ReadSavedList(std::string_view text, SumLine& line) const {
+  constexpr std::string_view kGap = "     ";
+  if (!implied_.empty() && !implied_.contains(kMd5)) return false;
+  const std::size_t digits = 2 * InfoOf(kMd5).size;
+  if (text.size() <= kGap.size() + digits) return false;
+  const std::string_view digest_text = text.substr(text.size() - digits);
+  std::string_view path = text.substr(0, text.size() - digits);
+  if (!path.ends_with(kGap)) return false;
+  path.remove_suffix(kGap.size());
+  const std::optional<DigestValue> value = ParseHexDigest(digest_text);
+  if (!value) return false;
+  // `quillora-cli hash` escapes a line as md5sum escapes a name; where "\\"
+  // is the separator a name holds no line break, and its lines never are.
+  const bool escaped = kPathSeparator != '\\' && path.starts_with('\\');
+  if (escaped) path.remove_prefix(1);
+  SetRecord(SumLayout::kSavedList, path, escaped, {*value, DigestEncoding::kHex, DigestSet{kMd5}}, line);
+  line.native = !escaped;
+  return true;
 }
 
 }  // namespace quillora
