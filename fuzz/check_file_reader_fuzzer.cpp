@@ -1,7 +1,8 @@
 // libFuzzer target for the check-file reader. The first input byte picks how
 // many bytes each read may return, so block edges fall everywhere, and the
-// check file's name and a digest the user fixed (which decide what other
-// tools' lines are read as); the rest is the check file. The streamed reader
+// check file's name, a digest the user fixed (which decide what other
+// tools' lines are read as) and whether records end at NUL; the rest is the
+// check file. The streamed reader
 // must agree with a plain reading of the whole text by the same rules, in
 // Quillora's layout and in other tools' (line by line through the same line
 // parser and PGP wrapper), and must never crash or hang.
@@ -46,11 +47,11 @@ const std::pair<std::string, std::string> kNames[] = {{"", ""}, {"CheckSum.md5",
                                                       {"disc.iso.sha256.asc", "disc.iso"}, {"x.sfv", "x"}};
 const quillora::DigestSet kFixed[] = {{}, {quillora::DigestId::kSha256}, {quillora::DigestId::kMd5}};
 
-std::vector<std::string> SplitAtLf(const std::string& text) {
+std::vector<std::string> SplitAt(const std::string& text, char end_of_line) {
   std::vector<std::string> lines;
   std::size_t at = 0;
   while (at <= text.size()) {
-    std::size_t end = text.find('\n', at);
+    std::size_t end = text.find(end_of_line, at);
     if (end == std::string::npos) end = text.size();
     lines.push_back(text.substr(at, end - at));
     at = end + 1;
@@ -59,7 +60,8 @@ std::vector<std::string> SplitAtLf(const std::string& text) {
 }
 
 // The rules, the obvious way: everything in memory at once.
-Whole ReadWhole(std::string text, const std::pair<std::string, std::string>& name, quillora::DigestSet fixed) {
+Whole ReadWhole(std::string text, const std::pair<std::string, std::string>& name, quillora::DigestSet fixed,
+                bool nul_ended) {
   if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
   std::string own = text;
   if (const auto end = own.find('\x1a'); end != std::string::npos) own.resize(end);
@@ -68,20 +70,20 @@ Whole ReadWhole(std::string text, const std::pair<std::string, std::string>& nam
     if (ch != '\r') without_cr += ch;
   }
   Whole whole;
-  for (const std::string& line : SplitAtLf(without_cr)) {
+  for (const std::string& line : SplitAt(without_cr, '\n')) {
     if (!line.empty() && line[0] != ';' && line.find('\t') == 32) {
       whole.records.push_back(Text({line.substr(0, 32), {}, {}, quillora::FromCheckFilePath(line.substr(33))}));
     } else if (line.find_first_not_of(" \t") != std::string::npos && line[0] != ';') {
       ++whole.improper;  // damaged, if the file turns out to be in this layout
     }
   }
-  if (!whole.records.empty() && (fixed.empty() || fixed.contains(quillora::DigestId::kMd5))) return whole;
+  if (!whole.records.empty() && (fixed.empty() || fixed.contains(quillora::DigestId::kMd5)) && !nul_ended) return whole;
   whole = {};
   quillora::SumLineParser parser(fixed.empty() ? quillora::DigestsByFileName(name.first) : fixed);
   quillora::ClearSignedText wrapper;
   quillora::SumLine sum;
-  for (std::string line : SplitAtLf(text)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (std::string line : SplitAt(text, nul_ended ? '\0' : '\n')) {
+    if (!nul_ended && !line.empty() && line.back() == '\r') line.pop_back();
     if (line.starts_with('\x1a')) break;
     if (line.starts_with('#') || line.starts_with(';')) continue;
     const std::optional<std::string_view> inside = wrapper.Unwrap(line);
@@ -114,15 +116,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t max_read = data[0] < 128 ? 1 + data[0] % 40 : 1 << 16;
   const auto& name = kNames[data[1] % std::size(kNames)];
   const quillora::DigestSet fixed = kFixed[data[1] / std::size(kNames) % std::size(kFixed)];
+  const bool nul_ended = data[1] / std::size(kNames) / std::size(kFixed) % 2 == 1;
   const std::string text(reinterpret_cast<const char*>(data) + 2, size - 2);
 
   quillora::testing::StringStream input(text, max_read);
-  quillora::CheckFileReader reader(input, {}, {name.first, fixed});
+  quillora::CheckFileReader reader(input, {}, {.file_name = name.first, .fixed = fixed, .nul_ended = nul_ended});
   Records streamed;
   quillora::CheckRecord record;
   while (reader.Next(record)) streamed.push_back(Text(record));
   if (reader.Next(record)) std::abort();
-  const Whole whole = ReadWhole(text, name, fixed);
+  const Whole whole = ReadWhole(text, name, fixed, nul_ended);
   if (streamed != whole.records || reader.unread_lines() != whole.improper) std::abort();
   return 0;
 }
