@@ -51,8 +51,32 @@ const std::vector<CommandRow>& Commands() {
         "holds no record",
         "bad usage, or CHECKFILE missing", "stopped by an error, such as a check file that cannot be read"},
        VerifyCommand},
+      {"check", "[CHECKFILE]...",
+       "verify each CHECKFILE as sha256sum -c does, in its words (also -c, --check)",
+       "Check every file that each CHECKFILE records as sha256sum -c, b2sum -c, md5sum -c and cksum -c check "
+       "them, so that a script may call quillora-cli -c in their place: names relative to the current folder, "
+       "one line per record in their order and words (NAME: OK, NAME: FAILED, NAME: FAILED open or read; a name "
+       "holding a backslash, line feed or carriage return escaped as they escape it), their warnings on standard "
+       "error, and their exit status. Every layout and digest that verify reads is read, a line's digest known "
+       "by its tag, the check file's name or its length, or fixed by -a, and the files are read on every core. "
+       "No CHECKFILE, or -, is standard input. What Quillora says besides (what the lines not read look like, a "
+       "signature not checked) comes on standard error after their lines. quillora-cli -c CHECKFILE... and "
+       "--check are this command.",
+       {"every file OK",
+        "a file changed or could not be read, a check file could not be read or held no record, no file was "
+        "verified (--ignore-missing), a line was not read (--strict); also bad usage or an error that ends the "
+        "run, as the GNU checkers exit",
+        "", ""},
+       CheckCommand},
   };
   return commands;
+}
+
+int ExitStatusOf(const CommandRow* command, int status) {
+  if (command == nullptr) return status;
+  int last = 0;
+  while (last + 1 < 4 && !command->exit_statuses[last + 1].empty()) ++last;
+  return status > last && status < 128 ? last : status;
 }
 
 const CommandRow* FindCommand(std::string_view name) {

@@ -84,22 +84,6 @@ int StatusOf(const Invocation& invocation, const std::string& check_file, const 
                                                                                             : kExitFindings;
 }
 
-// The digest a warning names, as md5sum and its kin name theirs ("SHA256",
-// "BLAKE2b"): the one -a fixes or the check file's name implies; MD5, the
-// program's own, when neither says; none when they allow several.
-std::string WarningName(DigestSet digests) {
-  if (digests.empty()) return "MD5";
-  std::string_view name;
-  for (const DigestId id : digests) {
-    const DigestInfo& info = InfoOf(id);
-    const std::string_view own =
-        info.any_length_family.empty() ? FirstWord(info.tags) : info.any_length_family;
-    if (!name.empty() && own != name) return "";
-    name = own;
-  }
-  return std::string(name);
-}
-
 CheckFileRun VerifyOne(const Invocation& invocation, Env& env, const std::string& check_file, DigestSet fixed) {
   bool once = NamesStandardInput(check_file);
   if (!once) {
@@ -119,7 +103,7 @@ CheckFileRun VerifyOne(const Invocation& invocation, Env& env, const std::string
                                  .ignore_missing = invocation.ignore_missing,
                                  .digests = fixed};
   PrintingJobSink sink(invocation.quiet, invocation.status_only, check_file, invocation.warn,
-                       WarningName(fixed.empty() && !once ? DigestsByFileName(NameOf(check_file)) : fixed));
+                       DigestTypeName(fixed.empty() && !once ? DigestsByFileName(NameOf(check_file)) : fixed));
   // The walk for new files runs while the digests are computed.
   std::unique_ptr<NewFileFinder> finder;
   if (invocation.new_files) finder = std::make_unique<NewFileFinder>(env, check_file, options.base_folder, fixed);
