@@ -428,8 +428,8 @@ TEST_F(CliTest, WhatWasNotReadIsToldOnStandardErrorAndExitsWithOne) {
        "read:\nLine 1\n",
        "quillora-cli: " + not_records + ": 1 line is improperly formatted\nquillora-cli: " + not_records +
            ": no records found; the layouts read are DIGEST<TAB>PATH (Quillora's), DIGEST  NAME and DIGEST *NAME "
-           "(md5sum's, sha256sum's and their kin's), TAG (NAME) = DIGEST (--tag), TAG(NAME)= DIGEST (openssl) and "
-           "NAME CRC32 (SFV)\n"},
+           "(md5sum's, sha256sum's and their kin's), TAG (NAME) = DIGEST (--tag), TAG(NAME)= DIGEST (openssl), "
+           "NAME CRC32 (SFV) and PATH     DIGEST (a saved list)\n"},
   };
   for (const auto& c : cases) {
     const CliRun run = Cli(c.args);
@@ -1022,7 +1022,7 @@ TEST_F(CliTest, VerifyTakesMd5sumsHabits) {
        "quillora-cli: W.sha256: 1: improperly formatted SHA256 checksum line\nquillora-cli: W.sha256: 1 line is "
        "improperly formatted\nquillora-cli: W.sha256: no records found; the layouts read are DIGEST<TAB>PATH "
        "(Quillora's), DIGEST  NAME and DIGEST *NAME (md5sum's, sha256sum's and their kin's), TAG (NAME) = DIGEST "
-       "(--tag), TAG(NAME)= DIGEST (openssl) and NAME CRC32 (SFV)\n"},
+       "(--tag), TAG(NAME)= DIGEST (openssl), NAME CRC32 (SFV) and PATH     DIGEST (a saved list)\n"},
       {{"--new", "--base-folder", data, away}, false, 1, {"OK ... \"" + In(data, "a\"\n"), "New file ... \"" + data}},
   };
   for (const auto& c : cases) {

@@ -75,7 +75,8 @@ int StatusOf(const Invocation& invocation, const std::string& check_file, const 
     for (const DigestId id : fixed) fixed_names += (fixed_names.empty() ? "" : " or ") + std::string(InfoOf(id).name);
     PrintPathProblem(check_file, "no records found; the layouts read are DIGEST<TAB>PATH (Quillora's), DIGEST  NAME "
                                  "and DIGEST *NAME (md5sum's, sha256sum's and their kin's), TAG (NAME) = DIGEST "
-                                 "(--tag), TAG(NAME)= DIGEST (openssl) and NAME CRC32 (SFV)" +
+                                 "(--tag), TAG(NAME)= DIGEST (openssl), NAME CRC32 (SFV) and PATH     DIGEST "
+                                 "(a saved list)" +
                                      (fixed_names.empty() ? "" : "; -a takes lines of " + fixed_names + " only"));
     return kExitFindings;
   }
