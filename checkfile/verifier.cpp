@@ -39,6 +39,9 @@ struct VerifyItem {
   std::exception_ptr read_error;  // set instead: the check file failed here
   bool too_long = false;          // a path no system can look at
   DigestSet digests{DigestId::kMd5};  // what to compute
+  // The lines read as no record between the record before and this one,
+  // when they are told in place (VerifyOptions::unread_lines_in_place).
+  std::vector<std::int64_t> unread_before;
   // Computed at once, with every candidate (DigestChoice); rare, so held
   // apart from the many items queued ahead.
   std::unique_ptr<AheadOutcome> probed;
@@ -123,6 +126,7 @@ class RecordSource {
       if (item.record.backslashes_may_separate && !SomethingAt(item.record.path))
         reader_.SeparateAtBackslashes(item.record);
       Watch(item.record);
+      item.unread_before = reader_.TakeUnreadNumbers();
       item.read_error = nullptr;
       item.file = FileToOpen{std::move(item.record.path)};
       // Whether the file is there, the digest's open tells. Records of a
@@ -132,6 +136,7 @@ class RecordSource {
       if (!item.too_long) listed_.Vouch(item.file);
       Choose(item);
     } catch (...) {
+      item.unread_before.clear();
       item.read_error = std::current_exception();
       failed_ = true;
     }
@@ -180,7 +185,7 @@ class RecordSource {
 
 // What a verify found of one record's file.
 Judged JudgeItem(const VerifyItem& item, const AheadOutcome& outcome, OtherLayoutJudge& other_layouts) {
-  if (!outcome.exists) return {Verdict::kLost};
+  if (!outcome.exists) return {Verdict::kLost, outcome.error};
   // Also a file whose read failed part way: that one file could not be
   // read, and the run goes on.
   if (!outcome.digested()) return {Verdict::kUnopenable, outcome.error};
@@ -217,10 +222,16 @@ std::string BaseFolderOf(const std::string& check_file_path) {
 VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs,
                              const VerifyOptions& options) {
   CheckFileInput checked = OpenCheckFile(env, check_file_path, options.dash_is_standard_input);
-  const std::string base = options.base_folder.empty() ? checked.base : WithTrailingSeparator(options.base_folder);
+  const std::string base = options.names_as_written        ? std::string()
+                           : options.base_folder.empty() ? checked.base
+                                                          : WithTrailingSeparator(options.base_folder);
   // Each record's path comes with the base folder before it: the full path
   // is made without copying the record's path again.
-  CheckFileReader reader(*checked.stream, base, ReadingRules{checked.name, options.digests});
+  CheckFileReader reader(*checked.stream, base,
+                         ReadingRules{.file_name = checked.name,
+                                      .fixed = options.digests,
+                                      .nul_ended = options.nul_ended,
+                                      .keep_unread_numbers = options.unread_lines_in_place});
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   DigestChoice choice;
   const DescriptorBudget budget(env);
@@ -235,6 +246,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
   VerifyItem item;
   while (queue.Next(item)) {
     if (item.read_error) std::rethrow_exception(item.read_error);
+    for (const std::int64_t number : item.unread_before) sink.UnreadLineMet(number);
     AheadOutcome outcome;
     if (item.too_long) {
       outcome.exists = true;
@@ -256,6 +268,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
     ReportVerdict(sink, judged.verdict, item.file.path, judged.error);
     tally.Add(judged.verdict, std::move(item.file.path), item.record.absolute);
   }
+  for (const std::int64_t number : reader.TakeUnreadNumbers()) sink.UnreadLineMet(number);
   checked.stream.reset();
   std::vector<std::string> about_records;
   if (std::string line = choice.RecordsLine(); !line.empty()) about_records.push_back(std::move(line));
@@ -268,6 +281,8 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
   ReportUnreadLines(sink, reader);
   VerifyCounts counts = tally.counts();
   counts.unread_lines = reader.unread_lines();
+  counts.unread_kinds = reader.unread_kinds();
+  counts.signature_unchecked = reader.signed_message();
   return counts;
 }
 

@@ -25,6 +25,11 @@ struct VerifyCounts {
   // Records whose file does not exist, passed over (VerifyOptions::
   // ignore_missing): no part of the total either.
   std::int64_t missing_ignored = 0;
+  // Of the unread lines, how many look like records of each other digest
+  // (CheckFileReader::unread_kinds).
+  std::vector<UnreadKind> unread_kinds = {};
+  // The check file was a signed message whose signature was not checked.
+  bool signature_unchecked = false;
 
   std::int64_t total() const { return unchanged + changed + lost + unopenable; }
   // True when every record was unchanged (also when there was none).
