@@ -51,18 +51,16 @@ FileLanes::FileLanes(const KernelInfo& kernel, std::size_t chunk_bytes, bool rea
       chunk_(std::max(kLaneBlock, chunk_bytes / kLaneBlock * kLaneBlock)),
       halves_(reads_apart ? 2 : 1),
       lane_(new Lane[lanes_]),
-      buffers_(static_cast<std::uint8_t*>(
-          ::operator new(lanes_ * halves_ * (kCarryRoom + chunk_), std::align_val_t{64}))) {
+      buffers_(lanes_ * halves_ * (kCarryRoom + chunk_), kPageAlignment) {
   assert(lanes_ > 1 && lanes_ <= kMaxLanes);
 }
 
 FileLanes::~FileLanes() {
   reader_.reset();  // before the buffers it may still write
-  ::operator delete(buffers_, std::align_val_t{64});
 }
 
 std::uint8_t* FileLanes::Half(std::size_t index, std::size_t half) const {
-  return buffers_ + (index * halves_ + half) * (kCarryRoom + chunk_) + kCarryRoom;
+  return buffers_.get() + (index * halves_ + half) * (kCarryRoom + chunk_) + kCarryRoom;
 }
 
 // Reads until the lane holds a whole block or its file is read. Returns

@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 
+#include "digests/aligned_buffer.h"
 #include "digests/file_digest.h"
 #include "digests/lane_kernel.h"
 #include "platform/stream.h"
@@ -184,7 +185,8 @@ class FileLanes {
   std::size_t chunk_;
   std::size_t halves_;  // of each lane's buffer: 2 with reads apart
   std::unique_ptr<Lane[]> lane_;
-  std::uint8_t* buffers_;  // lanes_ * halves_ halves of chunk_ bytes, each after room for a carry, 64-byte aligned
+  AlignedBuffer buffers_;  // lanes_ * halves_ halves of chunk_ bytes, each after room for a carry
+  // (a block: each half starts a block past a multiple of one)
   std::unique_ptr<ChunkReader> reader_;  // with reads apart, from the first
 };
 

@@ -1,5 +1,9 @@
 #include "digests/single_digester.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "digests/file_digest.h"
 
 namespace quillora {
@@ -12,9 +16,14 @@ AheadOutcome DigestedAlone(Stream& file, DigestSet digests) {
 }
 
 AheadOutcome DigestedTwice(Env& env, const FileToOpen& file, DigestSet digests, std::unique_ptr<Stream> opened) {
+  // The second reading starts a write's moment after the change at the soonest.
+  const auto changed_ago = Stream::kSettleTime - opened->Unsettled();
+  const auto second_at = std::chrono::steady_clock::now() +
+                         std::max(std::chrono::nanoseconds(0), Stream::kWriteMoment - changed_ago);
   AheadOutcome first = DigestedAlone(*opened, digests);
   opened.reset();
   if (!first.digested()) return first;
+  std::this_thread::sleep_until(second_at);
   std::unique_ptr<Stream> again;
   AheadOutcome second = OpenToDigest(env, file, again);
   if (!again) return second;  // gone, or not to be read, since

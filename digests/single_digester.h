@@ -20,7 +20,8 @@ AheadOutcome DigestedAlone(Stream& file, DigestSet digests);
 
 // The outcome of a file changed a moment before its open (Stream::
 // Unsettled), whose digest may hold part of two versions when a write was
-// under way: it is read, then opened anew from file and read again, and the
+// under way: it is read, then opened anew from file and read again no sooner
+// than a write's moment after the change (Stream::kWriteMoment), and the
 // two readings must give the same digests, or it changed while it was read.
 AheadOutcome DigestedTwice(Env& env, const FileToOpen& file, DigestSet digests, std::unique_ptr<Stream> opened);
 

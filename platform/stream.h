@@ -49,6 +49,10 @@ class Stream {
   // is open, bytes in memory).
   virtual std::chrono::nanoseconds Unsettled() const { return std::chrono::nanoseconds(0); }
   static constexpr std::chrono::seconds kSettleTime{1};
+  // How long after a change a second reading waits, at the least: a writer
+  // the system put aside mid-write (a busy machine) gets its moment to end,
+  // so two readings of one half-written version do not pass for a whole one.
+  static constexpr std::chrono::milliseconds kWriteMoment{250};
   // A hint that bytes [from, from + bytes) will be read soon: a file stream
   // may have the system start reading them now, so several reads are in
   // flight while one thread hashes. Changes nothing a read returns; a
