@@ -1,7 +1,7 @@
 // The PGP clear-signed wrapper some check files come in (Fedora's CHECKSUM,
 // many a SHA256SUMS.asc): taken off line by line, so the lines inside read
-// as any others. The signature is not checked; signed_message() tells the
-// verify to say so.
+// as any others. The signature is not checked here: GnuPG checks it before
+// the verify reads a line (signatures/signature_check.h).
 //
 // From "-----BEGIN PGP SIGNED MESSAGE-----" its header lines ("Hash:
 // SHA256") run to the first empty line; the signed lines follow, each

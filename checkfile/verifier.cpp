@@ -8,6 +8,7 @@
 
 #include "checkfile/check_file_format.h"
 #include "checkfile/check_file_input.h"
+#include "checkfile/check_file_signature.h"
 #include "checkfile/input_text.h"
 #include "checkfile/check_file_reader.h"
 #include "checkfile/digest_choice.h"
@@ -208,6 +209,10 @@ std::string BaseFolderOf(const std::string& check_file_path) {
 VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs,
                              const VerifyOptions& options) {
   CheckFileInput checked = OpenCheckFile(env, check_file_path, options.dash_is_standard_input);
+  // GnuPG reads the very bytes the records are read from below.
+  const SignatureFinding signature = CheckFileSignature(
+      env, check_file_path, checked, options.dash_is_standard_input && NamesStandardInput(check_file_path));
+  if (signature.Fails()) return ReportRecordsNotVerified(sink, signature);
   const std::string base = options.base_folder.empty() ? checked.base : WithTrailingSeparator(options.base_folder);
   // Each record's path comes with the base folder before it: the full path
   // is made without copying the record's path again.
@@ -248,7 +253,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
   checked.stream.reset();
   std::vector<std::string> about_records;
   if (std::string line = choice.RecordsLine(); !line.empty()) about_records.push_back(std::move(line));
-  if (reader.signed_message()) about_records.push_back("The check file's signature was not checked.");
+  for (std::string& line : SignatureLines(signature)) about_records.push_back(std::move(line));
   tally.ReportSummary(sink, about_records);
   ReportUnreadLines(sink, reader);
   VerifyCounts counts = tally.counts();

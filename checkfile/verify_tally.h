@@ -25,10 +25,14 @@ struct VerifyCounts {
   // Records whose file does not exist, passed over (VerifyOptions::
   // ignore_missing): no part of the total either.
   std::int64_t missing_ignored = 0;
+  // The check file's signature fails (SignatureFinding::Fails): its records
+  // were not read, and the verify is no pass.
+  bool signature_fails = false;
 
   std::int64_t total() const { return unchanged + changed + lost + unopenable; }
-  // True when every record was unchanged (also when there was none).
-  bool all_ok() const { return changed == 0 && lost == 0 && unopenable == 0; }
+  // True when every record was unchanged (also when there was none), and no
+  // signature failed.
+  bool all_ok() const { return changed == 0 && lost == 0 && unopenable == 0 && !signature_fails; }
 };
 
 // The count line: the total, the lost and unopenable counts when not 0, and
