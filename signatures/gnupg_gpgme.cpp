@@ -45,10 +45,6 @@ off_t SeekStream(void* handle, off_t offset, int whence) {
   return static_cast<off_t>(to);
 }
 
-// The plaintext of a clear-signed check file is not wanted: the verify reads
-// its lines itself.
-ssize_t Discard(void*, const void*, size_t size) { return static_cast<ssize_t>(size); }
-
 // Owners of GPGME's objects, released on every way out.
 struct Context {
   gpgme_ctx_t ctx = nullptr;
@@ -130,18 +126,15 @@ SignatureFinding VerifyWithGnuPG(const SignedBytes& input) {
 
   StreamSource source{input.check_file, input.check_file.Position()};
   gpgme_data_cbs check_file_callbacks{ReadStream, nullptr, SeekStream, nullptr};
-  gpgme_data_cbs discard_callbacks{nullptr, Discard, nullptr, nullptr};
-  Data check_file, signature, plaintext;
+  Data check_file, signature;
   gpgme_error_t error = gpgme_data_new_from_cbs(&check_file.data, &check_file_callbacks, &source);
-  if (!error) {
-    if (input.clear_signed) {
-      error = gpgme_data_new_from_cbs(&plaintext.data, &discard_callbacks, nullptr);
-    } else {
-      error = gpgme_data_new_from_mem(&signature.data, input.signature.data(), input.signature.size(), 1);
-    }
-  }
+  if (!error && !input.clear_signed)
+    error = gpgme_data_new_from_mem(&signature.data, input.signature.data(), input.signature.size(), 1);
   if (error) return NotChecked(error);
-  error = input.clear_signed ? gpgme_op_verify(context.ctx, check_file.data, nullptr, plaintext.data)
+  // Without a data object for the plaintext, gpg only verifies: a
+  // clear-signed check file's lines are not sent back, as the verify reads
+  // them itself.
+  error = input.clear_signed ? gpgme_op_verify(context.ctx, check_file.data, nullptr, nullptr)
                              : gpgme_op_verify(context.ctx, signature.data, check_file.data, nullptr);
   if (source.read_error != 0) throw IoError::FromSystem(source.read_error);
   if (gpg_err_code(error) == GPG_ERR_NO_DATA) return NoSignatureIn(input.clear_signed, input.signature_path);
