@@ -111,7 +111,7 @@ std::string FromCheckFilePath(std::string_view recorded_relative_path) {
 
 void ToNativePath(std::string& path, std::size_t from) {
   for (std::size_t i = from; i < path.size(); ++i) {
-    if (path[i] == kCheckFileSeparator) path[i] = kPathSeparator;
+    if (path[i] == kCheckFileSeparator || IsSeparator(path[i])) path[i] = kPathSeparator;
   }
 }
 

@@ -95,8 +95,8 @@ bool CanRecordRelativePath(std::string_view native_relative_path);
 // "\". Only meaningful when CanRecordRelativePath holds.
 std::string ToCheckFilePath(std::string_view native_relative_path);
 
-// A recorded relative path in native form: each "\" becomes the native
-// separator. Every other byte stays.
+// A recorded relative path in native form: each "\" (and on Windows each
+// "/") becomes the native separator. Every other byte stays.
 std::string FromCheckFilePath(std::string_view recorded_relative_path);
 
 // The same in place, on path from byte `from` on (what comes before, such as

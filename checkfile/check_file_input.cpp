@@ -36,8 +36,10 @@ CheckFileInput OpenCheckFile(Env& env, const std::string& path, bool dash_is_sta
   const bool standard = dash_is_standard_input && NamesStandardInput(path);
   input.stream = standard ? env.OpenStandardInput() : env.OpenTextForReading(path);
   input.once = input.stream->Size() < 0;
+  input.size = input.stream->Size();
   if (input.once) {
     input.stream = Spooled(*input.stream);
+    input.size = input.stream->Size();
     input.base = WithTrailingSeparator(".");
     if (!standard) input.name = NameOf(path);
   } else {
@@ -46,6 +48,13 @@ CheckFileInput OpenCheckFile(Env& env, const std::string& path, bool dash_is_sta
     input.name = NameOf(target);
   }
   return input;
+}
+
+int CheckFileInput::ChangeSinceOpen() {
+  const std::int64_t at = stream->Position();
+  if (at < 0) return stream->last_error() != 0 ? stream->last_error() : kChangedWhileRead;
+  if (at != size) return kChangedWhileRead;
+  return stream->ChangeSinceOpen();
 }
 
 }  // namespace quillora

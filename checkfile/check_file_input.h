@@ -21,6 +21,14 @@ struct CheckFileInput {
   // that of the file a link leads to; empty from standard input.
   std::string name;
   bool once = false;  // from standard input or a pipe: there is no reading it again
+  std::int64_t size = 0;  // at its open
+
+  // Once it has been read to its end: 0 when it was read to the size it had
+  // at its open and is still the version opened; else kChangedWhileRead
+  // (a read that ended early, as some file systems give, or a change), or
+  // the system error number of a failed look. What was read of it is then
+  // not the whole check file.
+  int ChangeSinceOpen();
 };
 
 // True for a path that names the program's standard input: "-", and on

@@ -50,9 +50,10 @@ std::string LooksLike(std::string_view line) {
 
 // The file a sidecar's lone digest is of: the check file's name without the
 // extension that implies its digest ("disc.iso" for "disc.iso.sha256" or
-// "disc.iso.sha256.asc"); empty when its name implies none.
+// "disc.iso.sha256.asc"), or without ".sum", which implies none (rhash's
+// "disc.iso.sum"); empty for any other name.
 std::string SidecarTarget(std::string_view file_name) {
-  if (DigestsByFileName(file_name).empty()) return {};
+  if (DigestsByFileName(file_name).empty() && !EndsWithNoCase(WithoutTextSuffix(file_name), ".sum")) return {};
   file_name = WithoutTextSuffix(file_name);
   const std::size_t dot = file_name.rfind('.');
   return dot == std::string_view::npos || dot == 0 ? std::string() : std::string(file_name.substr(0, dot));
@@ -65,6 +66,18 @@ bool IsOwnPath(std::string_view name) {
   const char drive = static_cast<char>(name.empty() ? 0 : name[0] | 0x20);
   return kNativePaths.drive_letters && name.size() >= 3 && drive >= 'a' && drive <= 'z' && name[1] == ':' &&
          (name[2] == '/' || name[2] == '\\');
+}
+
+// Cuts the "./" parts a name starts with ("./a.txt", ".//./a.txt"), from
+// byte `at` of path, so that a folder before it reads as the name's own;
+// a name of nothing but them stays as it is.
+void DropLeadingDots(std::string& path, std::size_t at) {
+  std::size_t end = at;
+  while (end + 1 < path.size() && path[end] == '.' && IsSeparator(path[end + 1])) {
+    end += 2;
+    while (end < path.size() && IsSeparator(path[end])) ++end;
+  }
+  if (end < path.size()) path.erase(at, end - at);
 }
 
 // Keeps of each expected digest only the candidates the user fixed, and only
@@ -129,6 +142,23 @@ std::uint64_t CheckFileReader::LineBytesFromHere() {
   return bytes;
 }
 
+void CheckFileReader::Begin() {
+  if (layout_ == CheckFileLayout::kMd5sum) LookForSignedMessage();  // read in other tools' layouts from the start
+  ReadStart();
+}
+
+// A record before a signed message would be read before the message is met:
+// whether the file holds one is known first, from a reading of its own.
+void CheckFileReader::LookForSignedMessage() {
+  if (HoldsSignedMessage(input_)) clear_signed_.ExpectSignedMessage();
+  SeekToStart();
+}
+
+void CheckFileReader::SeekToStart() {
+  if (start_ < 0 || !input_.Seek(start_))
+    throw IoError::FromSystem(input_.last_error() != 0 ? input_.last_error() : ESPIPE);
+}
+
 void CheckFileReader::ReadStart() {
   // A read may return fewer bytes than asked: the mark is known only once
   // three bytes (or the end) are in.
@@ -168,13 +198,16 @@ void CheckFileReader::TakeGathered(std::string& into) {
   into.assign(prefix_).append(path_);
 }
 
-void CheckFileReader::CountUnread(std::string_view line_start) { CountUnread(LooksLike(line_start), false); }
+void CheckFileReader::CountUnread(std::string_view line_start) {
+  CountUnread(past_end_mark_ ? std::string() : LooksLike(line_start),
+              past_end_mark_ ? UnreadWhy::kAfterEndMark : UnreadWhy::kLooksLike);
+}
 
-void CheckFileReader::CountUnread(std::string looks_like, bool lacked) {
-  if (!looks_like.empty()) {
+void CheckFileReader::CountUnread(std::string looks_like, UnreadWhy why) {
+  if (!looks_like.empty() || why != UnreadWhy::kLooksLike) {
     auto kind = std::find_if(kinds_.begin(), kinds_.end(),
-                             [&](const UnreadKind& k) { return k.name == looks_like && k.lacked == lacked; });
-    if (kind == kinds_.end()) kind = kinds_.insert(kind, {looks_like, 0, lacked});
+                             [&](const UnreadKind& k) { return k.name == looks_like && k.why == why; });
+    if (kind == kinds_.end()) kind = kinds_.insert(kind, {looks_like, 0, why});
     ++kind->count;
   }
   if (unread_.size() < kUnreadKept) unread_.push_back({line_number_, std::move(looks_like)});
@@ -189,17 +222,22 @@ bool CheckFileReader::EndOtherLine(CheckRecord& record) {
   std::string& line = record.path;
   TakeGathered(line);
   if (line.size() > prefix_.size() && line.back() == '\r') line.pop_back();
-  const std::optional<std::string_view> text = clear_signed_.Unwrap(std::string_view(line).substr(prefix_.size()));
-  if (!text) return false;
-  parser_.Parse(*text, sum_line_);
+  const ClearSignedText::Unwrapped unwrapped = clear_signed_.Unwrap(std::string_view(line).substr(prefix_.size()));
+  const std::string_view text = unwrapped.text;
+  if (unwrapped.part == ClearSignedText::Part::kOutside && !IsBlankOnly(text))
+    CountUnread({}, UnreadWhy::kOutsideMessage);
+  if (unwrapped.part != ClearSignedText::Part::kRead) return false;
+  // An old editor's end mark, alone at the very end: nothing follows it.
+  if (input_done_ && text == std::string_view(&kEndOfInput, 1)) return false;
+  parser_.Parse(text, sum_line_);
   switch (sum_line_.kind) {
     case SumLineKind::kPassedOver:
       return false;
     case SumLineKind::kUnavailable:
-      CountUnread(sum_line_.unavailable, true);
+      CountUnread(sum_line_.unavailable, UnreadWhy::kLacked);
       return false;
     case SumLineKind::kImproper:
-      CountUnread(text->substr(0, kSampleSize));
+      CountUnread(text.substr(0, kSampleSize));
       return false;
     case SumLineKind::kRecord:
       return TakeRecord(record);
@@ -212,7 +250,8 @@ bool CheckFileReader::TakeRecord(CheckRecord& record) {
   if (!fixed_.empty()) {
     const DigestId written = *sum_line_.digests.front().candidates.begin();
     if (!KeepFixed(fixed_, sum_line_.digests)) {
-      CountUnread(std::string(InfoOf(written).name), false);  // another digest than the user's, as its tag says
+      (void)written;
+      ++passed_over_count_;  // another digest than the user's, as its tag says: passed over as asked
       return false;
     }
   }
@@ -224,10 +263,21 @@ bool CheckFileReader::TakeRecord(CheckRecord& record) {
     path.resize(prefix_.size());
     path += sidecar_;
   } else {
-    DecodeSumName(sum_line_, kPathSeparator, path, prefix_.size());
+    // On POSIX a backslash is a byte a name may hold: the name as written
+    // is kept for the file of that very name (SeparateAtBackslashes).
+    const bool literal = !sum_line_.escaped && kPathSeparator != '\\' &&
+                         sum_line_.name.find('\\') != std::string_view::npos;
+    DecodeSumName(sum_line_, literal ? '\\' : kPathSeparator, path, prefix_.size());
+    record.backslashes_may_separate = literal;
+    if (!literal) ToNativeSeparators(path, prefix_.size());  // on Windows, "/" too
   }
+  if (sum_line_.layout == SumLayout::kDigestOnly) record.backslashes_may_separate = false;
   record.absolute = IsOwnPath(std::string_view(path).substr(prefix_.size()));
-  if (record.absolute) path.erase(0, prefix_.size());
+  if (record.absolute) {
+    path.erase(0, prefix_.size());
+  } else if (!prefix_.empty()) {
+    DropLeadingDots(path, prefix_.size());  // "./a.txt" below "./" is "./a.txt", not "././a.txt"
+  }
   // Written by a program that knew only the ANSI code page.
   MendLegacyText(path, record.absolute ? 0 : prefix_.size());
   record.digest_text.clear();
@@ -236,7 +286,7 @@ bool CheckFileReader::TakeRecord(CheckRecord& record) {
   return true;
 }
 
-bool CheckFileReader::EndLine(CheckRecord& record) {
+bool CheckFileReader::EndLine(CheckRecord& record, bool next_line) {
   bool is_record = false;
   if (layout_ == CheckFileLayout::kMd5sum) {
     if (state_ != LineState::kComment) is_record = EndOtherLine(record);
@@ -248,6 +298,7 @@ bool CheckFileReader::EndLine(CheckRecord& record) {
       record.digests.clear();
       record.size.reset();
       record.absolute = false;
+      record.backslashes_may_separate = false;
       TakeGathered(record.path);
       ToNativePath(record.path, prefix_.size());
       // A check file written by a program that knew only the ANSI code page.
@@ -256,9 +307,11 @@ bool CheckFileReader::EndLine(CheckRecord& record) {
     } else if ((state_ == LineState::kNotRecord && !sample_blank_) || (state_ == LineState::kHead && !IsBlankOnly(head_))) {
       CountUnread(state_ == LineState::kHead ? head_ : sample_);
     }
-    state_ = LineState::kHead;
+    // Past a Ctrl-Z every line is one not read: none is a record.
+    state_ = past_end_mark_ ? LineState::kNotRecord : LineState::kHead;
+    sample_blank_ = true;
   }
-  ++line_number_;
+  if (next_line) ++line_number_;
   if (whole_line_) {
     path_ = std::string();
     whole_line_ = false;
@@ -271,6 +324,7 @@ bool CheckFileReader::EndLine(CheckRecord& record) {
 
 void CheckFileReader::Restart() {
   layout_ = CheckFileLayout::kMd5sum;
+  past_end_mark_ = false;
   state_ = LineState::kLineStart;
   line_number_ = 1;
   unread_count_ = 0;
@@ -279,7 +333,10 @@ void CheckFileReader::Restart() {
 }
 
 bool CheckFileReader::EndOfInput(CheckRecord& record) {
-  if (EndLine(record)) {
+  input_done_ = true;
+  const bool is_record = EndLine(record);
+  input_done_ = false;
+  if (is_record) {
     ended_ = true;
     return true;
   }
@@ -287,13 +344,28 @@ bool CheckFileReader::EndOfInput(CheckRecord& record) {
     ended_ = true;
     return false;
   }
-  // Not one record of Quillora's layout: the file is read again, in other
-  // tools' layouts. Nothing was held meanwhile, whatever the file's size.
-  if (start_ < 0 || !input_.Seek(start_))
-    throw IoError::FromSystem(input_.last_error() != 0 ? input_.last_error() : ESPIPE);
+  ReadAgain();
+  return false;
+}
+
+// Not one record of Quillora's layout: the file is read again, in other
+// tools' layouts. Nothing was held meanwhile, whatever the file's size.
+void CheckFileReader::ReadAgain() {
+  SeekToStart();
+  LookForSignedMessage();
   Restart();
   ReadStart();
-  return false;
+}
+
+bool CheckFileReader::EndRecordsAtMark(CheckRecord& record) {
+  const bool is_record = EndLine(record, /*next_line=*/false);
+  if (!decided_) {  // no record of ours before it: another tool's file, where it ends nothing
+    ReadAgain();
+    return false;
+  }
+  past_end_mark_ = true;
+  state_ = LineState::kNotRecord;  // the rest of its line first
+  return is_record;
 }
 
 void CheckFileReader::TakeRun(bool md5sum) {
@@ -317,9 +389,7 @@ void CheckFileReader::TakeRun(bool md5sum) {
 
 bool CheckFileReader::TakeOtherToolsByte(char ch, CheckRecord& record) {
   if (ch == '\n') return EndLine(record);
-  if (ch == kEndOfInput) {  // only first on a line reaches here
-    ended_ = true;
-  } else if (ch == '#' || ch == ';') {
+  if (ch == '#' || ch == ';') {
     state_ = LineState::kComment;
   } else {
     state_ = LineState::kLine;
@@ -329,9 +399,13 @@ bool CheckFileReader::TakeOtherToolsByte(char ch, CheckRecord& record) {
 }
 
 bool CheckFileReader::TakeOwnLayoutByte(char ch, CheckRecord& record) {
-  if (ch == kEndOfInput) return EndOfInput(record);
   if (ch == '\r') return false;
   if (ch == '\n') return EndLine(record);
+  if (past_end_mark_) {  // another Ctrl-Z, in a line not read: a byte of it
+    sample_blank_ = false;
+    return false;
+  }
+  if (ch == kEndOfInput) return EndRecordsAtMark(record);
   // Only kHead reaches here with an ordinary byte.
   if (head_.empty() && ch == ';') {
     state_ = LineState::kComment;
@@ -348,7 +422,7 @@ bool CheckFileReader::TakeOwnLayoutByte(char ch, CheckRecord& record) {
 }
 
 bool CheckFileReader::Next(CheckRecord& record) {
-  if (!started_) ReadStart();
+  if (!started_) Begin();
   while (!ended_) {
     if (at_ == size_ && !Refill()) {
       if (EndOfInput(record)) return true;
@@ -361,6 +435,18 @@ bool CheckFileReader::Next(CheckRecord& record) {
     if (md5sum ? TakeOtherToolsByte(ch, record) : TakeOwnLayoutByte(ch, record)) return true;
   }
   return false;
+}
+
+void CheckFileReader::SeparateAtBackslashes(CheckRecord& record) const {
+  if (!record.backslashes_may_separate) return;
+  record.backslashes_may_separate = false;
+  std::string& path = record.path;
+  const std::size_t from = record.absolute ? 0 : prefix_.size();
+  std::replace(path.begin() + static_cast<std::ptrdiff_t>(from), path.end(), '\\', kPathSeparator);
+  if (!record.absolute && IsOwnPath(std::string_view(path).substr(from))) {
+    path.erase(0, prefix_.size());
+    record.absolute = true;
+  }
 }
 
 }  // namespace quillora

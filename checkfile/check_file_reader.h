@@ -9,7 +9,9 @@
 //
 // Quillora's own layout, over bytes as they stand:
 // - lines end at LF; every CR is dropped (before an LF or anywhere else);
-// - a byte 0x1A (Ctrl-Z) ends the input; the last line needs no line end;
+// - a byte 0x1A (Ctrl-Z) ends the records: the last line needs no line end,
+//   and every line after it that is not empty (the rest of its own line
+//   first) is a line not read, for it may name a file;
 // - a line whose first character is ";" is a comment;
 // - any other line is a record only when its first TAB is its 33rd
 //   character: characters 1 to 32 are the stored digest text (not checked
@@ -19,23 +21,27 @@
 //   numbered (unread_lines), for a line the reader cannot read may have
 //   named a file.
 //
-// A file that holds not one such record (before any Ctrl-Z) is read a second
-// time, in the layouts of md5sum's family (CheckFileLayout::kMd5sum): every
-// other tool's, line by line, lines of the different layouts mixed, as
-// sum_lines.h reads them (sha*sum, b2sum, BSD tags, OpenSSL, SFV, hashdeep,
-// a sidecar's lone digest, hex or base64). A PGP clear-signed wrapper is
-// taken off first (clear_signed.h), its signature not checked
-// (signed_message). Which digests a line may be: its tag, else those the
-// check file's name implies (ReadingRules::file_name), else those of its
-// length. Lines end at LF, a CR directly before it is dropped; a Ctrl-Z first
-// on a line ends the input (elsewhere it is part of a name); empty lines,
-// lines of blanks, and lines starting with "#" or ";" are passed over. A
-// name is the path below the check file's folder, in native form ("\" is a
-// folder separator unless the line escaped its name as md5sum does), or a
-// path of its own when it starts at a root ("/srv/disc.iso"; on Windows
-// "C:\disc.iso" too), as md5sum reads it. Every other line is improper:
-// counted and numbered, never a record; so is a line of a digest this
-// program lacks (b2sum -l 128, MD4), named with what it is.
+// A file that holds not one such record (before any Ctrl-Z) is read again
+// in the layouts of md5sum's family
+// (CheckFileLayout::kMd5sum): every other tool's, line by line, lines of the
+// different layouts mixed, as sum_lines.h reads them (sha*sum, b2sum, BSD
+// tags, OpenSSL, SFV, hashdeep, a sidecar's lone digest, hex or base64). A
+// PGP clear-signed wrapper is taken off first (clear_signed.h); in a file
+// that holds a signed message, the lines outside it are lines not read.
+// Which digests a line may be: its tag, else those the check file's name
+// implies (ReadingRules::file_name), else those of its length. Lines end at
+// LF, a CR directly before it is dropped; Ctrl-Z is a byte like any other
+// (one alone at the very end of the file, an old editor's end mark, is passed
+// over); empty lines, lines of blanks, and lines starting with "#" or ";" are
+// passed over. A name is the path below the check file's folder, in native
+// form ("\" is a folder separator unless the line escaped its name as md5sum
+// does; on POSIX a name holding one may also be a file of that very name:
+// backslashes_may_separate), or a path of its own when it starts at a root
+// ("/srv/disc.iso"; on Windows "C:\disc.iso" too), as md5sum reads it. Every
+// other line is improper: counted and numbered, never a record; so is a line
+// of a digest this program lacks (MD4), named with what it is. A record of a
+// digest other than those the user fixed (ReadingRules::fixed: its tag names
+// another) is passed over as asked, and only counted (passed_over_lines).
 #pragma once
 
 #include <cstddef>
@@ -64,11 +70,19 @@ struct UnreadLine {
   bool operator==(const UnreadLine&) const = default;
 };
 
-// Of the unread lines, how many look like records of one other digest.
+// Why lines were not read, beyond fitting no layout.
+enum class UnreadWhy : std::uint8_t {
+  kLooksLike,       // they look like records of another digest (name)
+  kLacked,          // they are records of a digest this program lacks (name)
+  kAfterEndMark,    // they follow a Ctrl-Z in Quillora's layout
+  kOutsideMessage,  // they lie outside the signed message of a file that holds one
+};
+
+// Of the unread lines, how many were not read for one reason.
 struct UnreadKind {
-  std::string name;  // UnreadLine::looks_like
+  std::string name;  // UnreadLine::looks_like; empty for the reasons that name nothing
   std::int64_t count = 0;
-  bool lacked = false;  // they are records of a digest this program lacks, not just like them
+  UnreadWhy why = UnreadWhy::kLooksLike;
   bool operator==(const UnreadKind&) const = default;
 };
 
@@ -89,6 +103,11 @@ struct CheckRecord {
   // The record names a path of its own (another tool's absolute name), not
   // one below the check file's folder.
   bool absolute = false;
+  // On POSIX, another tool's name that holds a backslash as written: path
+  // keeps it, for the file of that very name; when no such file is there,
+  // the backslashes are folder separators (SeparateAtBackslashes), as a
+  // check file written on Windows means them.
+  bool backslashes_may_separate = false;
 };
 
 // What a reader knows of the check file besides its bytes.
@@ -140,16 +159,30 @@ class CheckFileReader {
   const std::vector<UnreadKind>& unread_kinds() const { return kinds_; }
   static constexpr std::size_t kUnreadKept = 1000;
 
+  // Lines of records of another digest than those the user fixed
+  // (ReadingRules::fixed), passed over as asked: no finding.
+  std::int64_t passed_over_lines() const { return passed_over_count_; }
+
   // A PGP clear-signed message was read: its lines, not its signature.
   bool signed_message() const { return clear_signed_.signed_message(); }
+
+  // Makes each backslash of a record with backslashes_may_separate a folder
+  // separator, for a record read by this reader: the name is then read as
+  // written on Windows (an absolute one loses the prefix).
+  void SeparateAtBackslashes(CheckRecord& record) const;
 
  private:
   enum class LineState { kHead, kComment, kRecordPath, kNotRecord, kLineStart, kLine };
 
+  void Begin();       // reads the first bytes, in other tools' layouts after LookForSignedMessage
+  void LookForSignedMessage();
+  void SeekToStart();
   void ReadStart();   // reads the first bytes, passing over a byte-order mark
   bool Refill();      // false at the end of input
   bool EndOfInput(CheckRecord& record);  // true when the last line was a record
-  bool EndLine(CheckRecord& record);  // true when the finished line was a record
+  // True when the finished line was a record. next_line: the line end was
+  // a line feed (a Ctrl-Z ends records but not the line's number).
+  bool EndLine(CheckRecord& record, bool next_line = true);
   // Settles the run of ordinary bytes at at_ in one step, where the state
   // allows; the byte that ends it is the next one's to take.
   void TakeRun(bool md5sum);
@@ -162,8 +195,10 @@ class CheckFileReader {
   void AppendPath(const char* bytes, std::size_t count);
   std::uint64_t LineBytesFromHere();  // from block_[at_] to the line's LF (or the end)
   void CountUnread(std::string_view line_start);  // the current line, by its first bytes
-  void CountUnread(std::string looks_like, bool lacked);
+  void CountUnread(std::string looks_like, UnreadWhy why);
+  bool EndRecordsAtMark(CheckRecord& record);  // a Ctrl-Z in Quillora's layout
   void Restart();  // for the second reading, in other tools' layouts
+  void ReadAgain();  // seeks back to the start, for that second reading
   // Ends a line of other tools' layouts (state_ kLine, or an empty one).
   bool EndOtherLine(CheckRecord& record);
   bool TakeRecord(CheckRecord& record);  // sum_line_, a kRecord of the line in record.path
@@ -179,10 +214,13 @@ class CheckFileReader {
   std::size_t at_ = 0;    // next unread byte of block_
   std::size_t size_ = 0;  // bytes of block_ in use
   bool ended_ = false;
+  bool input_done_ = false;  // the input's last line is being ended
   bool started_ = false;
   bool decided_ = false;  // a record of Quillora's layout was met
   CheckFileLayout layout_ = CheckFileLayout::kQuillora;
   std::int64_t unread_count_ = 0;
+  std::int64_t passed_over_count_ = 0;
+  bool past_end_mark_ = false;  // Quillora's layout: a Ctrl-Z ended the records
   std::vector<UnreadLine> unread_;
   std::vector<UnreadKind> kinds_;
   std::int64_t line_number_ = 1;  // of the line being read

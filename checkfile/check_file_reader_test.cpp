@@ -51,10 +51,15 @@ TEST_P(CheckFileReaderTest, LineEndsCrLfLfAndLoneCrReadAlike) {
   EXPECT_EQ(Read(kDigest + "\ta.txt\r\n" + kDigest + "\tb.txt"), expected) << "the last line needs no end";
 }
 
-TEST_P(CheckFileReaderTest, CtrlZEndsTheInput) {
+// In Quillora's layout a Ctrl-Z ends the records (what follows is counted as
+// not read: LinesThatAreNoRecordAreCountedByNumber); elsewhere it ends
+// nothing.
+TEST_P(CheckFileReaderTest, CtrlZEndsTheRecordsOfQuillorasLayoutOnly) {
   EXPECT_EQ(Read(kDigest + "\ta.txt\r\n" + kDigest + "\tb\x1a.txt\r\n" + kDigest + "\tc.txt\r\n"),
             (Records{{kDigest, "a.txt"}, {kDigest, "b"}}));
   EXPECT_EQ(Read("\x1a" + kDigest + "\ta.txt\r\n"), Records{});
+  EXPECT_EQ(Read(kDigest + "  a\n\x1a\n" + kDigest + "  b\n"), (Records{{kDigest, "a"}, {kDigest, "b"}}));
+  EXPECT_EQ(Read(kDigest + "  a\n\x1a"), (Records{{kDigest, "a"}}));
 }
 
 TEST_P(CheckFileReaderTest, OnlyLinesWhoseFirstTabIsThe33rdCharacterAreRecords) {
@@ -99,7 +104,6 @@ struct Md5sumLineCase {
 
 TEST_P(CheckFileReaderTest, AFileWithoutOwnRecordsIsReadInMd5sumLayouts) {
   const std::string upper = "D41D8CD98F00B204E9800998ECF8427E";
-  const std::string native_sub = FromCheckFilePath("sub\\x.txt");
   const std::vector<Md5sumLineCase> cases = {
       // md5sum, md5sum -b
       {kDigest + "  a b", kDigest, "a b"},
@@ -109,7 +113,7 @@ TEST_P(CheckFileReaderTest, AFileWithoutOwnRecordsIsReadInMd5sumLayouts) {
       {kDigest + " one-blank", "", "", true},  // the first untagged line had two
       {kDigest + " ** star", kDigest, "* star"},
       {" \t" + kDigest + "  indented", kDigest, "indented"},
-      {kDigest + "  sub\\x.txt", kDigest, native_sub},
+      {kDigest + "  sub\\x.txt", kDigest, "sub\\x.txt"},  // as written: the verify looks for that file first
       {kDigest + "  cr\rin", kDigest, "cr\rin"},
       {kDigest + "  z\x1az", kDigest, "z\x1az"},
       {kDigest + "  ", "", "", true},  // md5sum's: one byte after the blank is a name of one
@@ -128,7 +132,7 @@ TEST_P(CheckFileReaderTest, AFileWithoutOwnRecordsIsReadInMd5sumLayouts) {
       {"\\MD5 (n\\nl) = " + kDigest, kDigest, "n\nl"},
       {"MD5(o)= " + upper, kDigest, "o"},
       {"MD5 (p)=" + kDigest, kDigest, "p"},
-      {"MD5 (sub\\x.txt) = " + kDigest, kDigest, native_sub},
+      {"MD5 (sub\\x.txt) = " + kDigest, kDigest, "sub\\x.txt"},
       // OpenSSL and coreutils spell tags in different cases; blanks may end a line
       {"MD5 (t) = " + kDigest + " ", kDigest, "t"},
       {"md5 (t) = " + kDigest, kDigest, "t"},
@@ -156,7 +160,7 @@ TEST_P(CheckFileReaderTest, AFileWithoutOwnRecordsIsReadInMd5sumLayouts) {
   CheckRecord record;
   while (reader.Next(record)) records.emplace_back(DigestOf(record), record.path.substr(6));
   EXPECT_EQ(records, expected);
-  EXPECT_EQ(reader.unread_lines(), improper);
+  EXPECT_EQ(reader.unread_lines(), improper + 1) << "a Ctrl-Z ends nothing: the line it starts is improper";
   EXPECT_EQ(reader.layout(), CheckFileLayout::kMd5sum);
 }
 
@@ -187,6 +191,7 @@ TEST_P(CheckFileReaderTest, LinesThatAreNoRecordAreCountedByNumber) {
     CheckFileLayout layout;
     std::vector<UnreadLine> unread;
     std::vector<UnreadKind> kinds;
+    std::int64_t passed_over = 0;
   } cases[] = {
       {";header\r\n\r\n" + kDigest + "  gnu\r\njunk\r\n" + kDigest + "\town\r\n   \r\n" + kDigest.substr(1) +
            "\tcut\r\nSHA256 (x) = " + sha256 + "\r\n",
@@ -197,10 +202,19 @@ TEST_P(CheckFileReaderTest, LinesThatAreNoRecordAreCountedByNumber) {
        {"MD5SUMS", {}}, CheckFileLayout::kMd5sum, {{2, "256-bit"}, {4, "160-bit"}, {6, "SHA1"}, {7, ""}},
        {{"256-bit", 1}, {"160-bit", 1}, {"SHA1", 1}}},
       {kDigest + "  a\nMD4 (b) = " + kDigest + "\nMD4 (c) = " + kDigest, {"B2SUMS", {}}, CheckFileLayout::kMd5sum,
-       {{1, "BLAKE2b-128"}, {2, "MD4"}, {3, "MD4"}}, {{"BLAKE2b-128", 1, true}, {"MD4", 2, true}}},
-      // The user's digest: none of Quillora's own records, nor lines of another.
+       {{1, "BLAKE2b-128"}, {2, "MD4"}, {3, "MD4"}},
+       {{"BLAKE2b-128", 1, UnreadWhy::kLacked}, {"MD4", 2, UnreadWhy::kLacked}}},
+      // The user's digest: none of Quillora's own records; a line its tag
+      // says is of another is passed over, as asked.
       {kDigest + "\town\n" + sha256 + "  a\nSHA1 (b) = " + sha1 + "\n", {"", {DigestId::kSha256}},
-       CheckFileLayout::kMd5sum, {{1, ""}, {3, "SHA-1"}}, {{"SHA-1", 1}}},
+       CheckFileLayout::kMd5sum, {{1, ""}}, {}, 1},
+      // After a Ctrl-Z, every line but an empty one: the rest of its own line first.
+      {kDigest + "\ta\n" + kDigest + "\tb\x1a rest\n\n \n" + kDigest + "\tc\n", {}, CheckFileLayout::kQuillora,
+       {{2, ""}, {5, ""}}, {{"", 2, UnreadWhy::kAfterEndMark}}},
+      // Outside a signed message: before it and after its signature.
+      {"x  before\n-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA256\n\n" + kDigest +
+           "  in\n-----BEGIN PGP SIGNATURE-----\nabc\n-----END PGP SIGNATURE-----\n\n" + kDigest + "  after\n",
+       {}, CheckFileLayout::kMd5sum, {{1, ""}, {10, ""}}, {{"", 2, UnreadWhy::kOutsideMessage}}},
   };
   for (const auto& c : cases) {
     testing::StringStream input(c.text, GetParam());
@@ -211,6 +225,7 @@ TEST_P(CheckFileReaderTest, LinesThatAreNoRecordAreCountedByNumber) {
     EXPECT_EQ(reader.first_unread(), c.unread) << c.text;
     EXPECT_EQ(reader.unread_kinds(), c.kinds) << c.text;
     EXPECT_EQ(reader.unread_lines(), static_cast<std::int64_t>(c.unread.size()));
+    EXPECT_EQ(reader.passed_over_lines(), c.passed_over) << c.text;
   }
 }
 

@@ -1,7 +1,14 @@
 #include "checkfile/clear_signed.h"
 
+#include <string>
+
+#include "platform/errors.h"
+#include "signatures/signature_check.h"
+
 namespace quillora {
 namespace {
+
+constexpr std::string_view kBeginSigned = "-----BEGIN PGP SIGNED MESSAGE-----";
 
 // An armour line, trailing blanks allowed as GnuPG allows them.
 bool IsArmour(std::string_view line, std::string_view armour) {
@@ -11,34 +18,40 @@ bool IsArmour(std::string_view line, std::string_view armour) {
 
 }  // namespace
 
-std::optional<std::string_view> ClearSignedText::Unwrap(std::string_view line) {
-  switch (part_) {
-    case Part::kOutside:
-      if (IsArmour(line, "-----BEGIN PGP SIGNED MESSAGE-----")) {
-        part_ = Part::kHeader;
+ClearSignedText::Unwrapped ClearSignedText::Unwrap(std::string_view line) {
+  const Unwrapped wrapper{Part::kWrapper, {}};
+  switch (state_) {
+    case State::kBefore:
+      if (IsArmour(line, kBeginSigned)) {
+        state_ = State::kHeader;
         signed_message_ = true;
-        return std::nullopt;
+        return wrapper;
       }
+      [[fallthrough]];
+    case State::kAfter:
       if (IsArmour(line, "-----BEGIN PGP SIGNATURE-----")) {
-        part_ = Part::kSignature;
-        return std::nullopt;
+        state_ = State::kSignature;
+        return wrapper;
       }
-      return line;
-    case Part::kHeader:
-      if (line.find_first_not_of(" \t") == std::string_view::npos) part_ = Part::kSigned;
-      return std::nullopt;
-    case Part::kSigned:
+      return {expect_signed_ ? Part::kOutside : Part::kRead, line};
+    case State::kHeader:
+      if (line.find_first_not_of(" \t") == std::string_view::npos) state_ = State::kSigned;
+      return wrapper;
+    case State::kSigned:
       if (IsArmour(line, "-----BEGIN PGP SIGNATURE-----")) {
-        part_ = Part::kSignature;
-        return std::nullopt;
+        state_ = State::kSignature;
+        return wrapper;
       }
       if (line.starts_with("- ")) line.remove_prefix(2);
-      return line;
-    case Part::kSignature:
-      if (IsArmour(line, "-----END PGP SIGNATURE-----")) part_ = Part::kOutside;
-      return std::nullopt;
+      return {Part::kRead, line};
+    case State::kSignature:
+      // After the first signed message, a second is outside it too.
+      if (IsArmour(line, "-----END PGP SIGNATURE-----")) state_ = signed_message_ ? State::kAfter : State::kBefore;
+      return wrapper;
   }
-  return line;
+  return {Part::kRead, line};
 }
+
+bool HoldsSignedMessage(Stream& input) { return HoldsClearSignedMessage(input); }
 
 }  // namespace quillora

@@ -156,4 +156,11 @@ std::string DigestChoice::RecordsLine() const {
          " that no file matched to tell which.";
 }
 
+std::string DigestChoice::CalculationName() const {
+  if (!settled_.empty()) return Listed(settled_, "and");
+  DigestSet tried;
+  for (DigestSet candidates : unsettled_) tried = tried | candidates;
+  return tried.empty() ? std::string("MD5") : Listed(tried, "or");
+}
+
 }  // namespace quillora

@@ -66,6 +66,12 @@ class DigestChoice {
   // when they were MD5 alone, or there were none.
   std::string RecordsLine() const;
 
+  // The digest the records were calculated with, for the heading of the
+  // files that could not be opened: those records were found to be
+  // ("SHA-256", "MD5 and SHA-256"), else the candidates tried ("SHA-256 or
+  // SHA3-256"); "MD5" when the records were Quillora's own or none.
+  std::string CalculationName() const;
+
  private:
   struct Remembered {
     DigestSet candidates;

@@ -381,6 +381,8 @@ TEST_F(MakerTest, AFaultOfTheSystemEndsTheMakeAndKeepsTheOldCheckFile) {
       {"a sub-folder's listing failing part way", [&](auto& e) { e.listings_fail_after[sub] = {7, testing::error::kIo}; }, sub,
        testing::error::kIo},
       {"no descriptor for a sub-folder", [&](auto& e) { e.lookup_errors[sub] = testing::error::kNoDescriptor; }, sub, testing::error::kNoDescriptor},
+      {"a failing look after the last read", [&](auto& e) { e.change_checks_fail[f17] = testing::error::kIo; }, f17,
+       testing::error::kIo},
   };
   for (const auto& c : cases) {
     testing::FaultEnv faulty;

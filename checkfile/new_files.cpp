@@ -1,15 +1,13 @@
 #include "checkfile/new_files.h"
 
-#include <optional>
-#include <unordered_set>
+#include <cstring>
 
 #include "checkfile/check_file_format.h"
-#include "checkfile/check_file_input.h"
-#include "checkfile/check_file_reader.h"
-#include "checkfile/verifier.h"
 #include "digests/folder_scan.h"
+#include "md5/md5.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/wide_text.h"
 
 namespace quillora {
 namespace {
@@ -17,13 +15,13 @@ namespace {
 // A recorded path as the walk spells it: md5sum's files often name
 // "./a.txt", which verifies as "a.txt" and so must not make it new. Empty
 // and "." parts go; ".." stays, since it may lead out and back in.
-std::string WithoutDotSegments(const std::string& path) {
+std::string WithoutDotSegments(std::string_view path) {
   std::string spelled;
   spelled.reserve(path.size());
   for (std::size_t at = 0; at <= path.size();) {
-    std::size_t end = path.find(kPathSeparator, at);
-    if (end == std::string::npos) end = path.size();
-    const std::string_view part(path.data() + at, end - at);
+    std::size_t end = at;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    const std::string_view part = path.substr(at, end - at);
     if (!part.empty() && part != ".") {
       if (!spelled.empty()) spelled += kPathSeparator;
       spelled += part;
@@ -46,74 +44,96 @@ bool CheckFileLiesIn(Env& env, const std::string& check_file_path, const std::st
 
 }  // namespace
 
-NewFileFinder::NewFileFinder(Env& env, const std::string& check_file_path, const std::string& base_folder,
-                             DigestSet fixed)
-    : thread_([this, &env, check_file_path, base_folder, fixed] { Run(env, check_file_path, base_folder, fixed); }) {}
+NewFileFinder::NewFileFinder(Env& env, const std::string& check_file_path, const std::string& base_folder)
+    : env_(env), check_file_path_(check_file_path), base_folder_(base_folder), thread_([this] { Run(); }) {}
 
 NewFileFinder::~NewFileFinder() {
+  {
+    MutexLock lock(mutex_);
+    stopping_ = true;
+  }
+  records_read_.NotifyAll();
   if (thread_.joinable()) thread_.join();
 }
 
-void NewFileFinder::Run(Env& env, const std::string& check_file_path, const std::string& base_folder,
-                        DigestSet fixed) {
+std::size_t NewFileFinder::KeyHash::operator()(const Key& key) const {
+  std::size_t hash;
+  std::memcpy(&hash, key.data(), sizeof hash);
+  return hash;
+}
+
+// A name's MD5, as the file system compares names: a name differs from a
+// recorded one only by finding another file than its record's, which takes
+// a second preimage, not a chance collision.
+NewFileFinder::Key NewFileFinder::KeyOf(std::string_view relative) {
+  const std::string name = ComparableName(WithoutDotSegments(relative));
+  return DigestOfBuffer(name.data(), name.size());
+}
+
+void NewFileFinder::RecordBelow(std::string_view relative) { recorded_.insert(KeyOf(relative)); }
+
+void NewFileFinder::RecordsRead(const RecordsOrigin& origin) {
+  {
+    MutexLock lock(mutex_);
+    origin_ = origin;
+  }
+  records_read_.NotifyAll();
+}
+
+void NewFileFinder::Run() {
+  RecordsOrigin origin;
+  {
+    MutexLock lock(mutex_);
+    while (!stopping_ && !origin_) records_read_.Wait(mutex_);
+    if (stopping_) return;
+    origin = *origin_;
+  }
   try {
-    // The verifier's own base: the folder of the file itself, unless a
-    // folder is given.
-    CheckFileInput input = OpenCheckFile(env, check_file_path);
-    const std::string base = base_folder.empty() ? input.base : WithTrailingSeparator(base_folder);
-    std::unordered_set<std::string> recorded;
-    CheckFileLayout layout;
-    std::optional<DigestId> digest;  // of the first record: what a make of this check file writes
-    {
-      CheckFileReader reader(*input.stream, {}, ReadingRules{input.name, fixed});
-      CheckRecord record;
-      while (reader.Next(record)) {
-        if (!digest && !record.digests.empty()) digest = *record.digests.front().candidates.begin();
-        if (!record.absolute) {
-          recorded.insert(WithoutDotSegments(record.path));
-        } else if (record.path.starts_with(base)) {
-          recorded.insert(WithoutDotSegments(record.path.substr(base.size())));
-        }
-      }
-      layout = reader.layout();
-      input.stream.reset();
-    }
-    // Given a folder of its own, the check file may lie elsewhere, and a file
-    // of its name there is as new as any. Its name as it stands in its folder.
-    const std::string check_file_name = base_folder.empty() || CheckFileLiesIn(env, check_file_path, base)
-                                            ? input.name
-                                            : "";
-    // What a make of this layout would record and pass over.
-    const ScanRules rules = ScanRulesFor(WrittenLayout(layout, digest.value_or(DigestId::kMd5)));
-    FolderScan scan(env, base, /*into_sub_folders=*/true, rules.can_record, rules.also_passed_over);
-    ScanEntry entry;
-    while (scan.Next(entry)) {
-      switch (entry.kind) {
-        case ScanEntry::Kind::kPassedOver:
-        case ScanEntry::Kind::kFolder:
-          break;
-        case ScanEntry::Kind::kUnlistableFolder:
-        case ScanEntry::Kind::kUnlookable:
-          ThrowIfSystemFault(entry);  // it would hide what is new below it
-          found_.push_back({entry.file.path, SystemErrorMessage(entry.error)});
-          break;
-        case ScanEntry::Kind::kUnrecordableName:
-          found_.push_back({entry.file.path, std::string(kNameCannotBeRecorded)});
-          break;
-        case ScanEntry::Kind::kFile: {
-          if (entry.relative == check_file_name || recorded.contains(entry.relative)) break;
-          // Only a file a make would record is new; the readability test is
-          // what a make's digest would find first.
-          const int error = ReadabilityError(env, entry.file.path);
-          if (!TellsOfTheEntry(error) && error != 0)
-            throw SystemFault(SystemFault::Object::kFile, entry.file.path, error);
-          found_.push_back({base + entry.relative, error == 0 ? std::string() : SystemErrorMessage(error)});
-          break;
-        }
-      }
-    }
+    Walk(origin);
   } catch (...) {
     error_ = std::current_exception();
+  }
+}
+
+void NewFileFinder::Walk(const RecordsOrigin& origin) {
+  const std::string& base = origin.base;
+  // Given a folder of its own, the check file may lie elsewhere, and a file
+  // of its name there is as new as any.
+  const bool own_check_file = base_folder_.empty() || CheckFileLiesIn(env_, check_file_path_, base);
+  const std::string check_file_key = own_check_file && !origin.check_file_name.empty()
+                                         ? ComparableName(origin.check_file_name)
+                                         : std::string();
+  // What a make of this layout would record and pass over.
+  const ScanRules rules = ScanRulesFor(origin.written);
+  FolderScan scan(env_, base, /*into_sub_folders=*/true, rules.can_record, rules.also_passed_over);
+  ScanEntry entry;
+  while (scan.Next(entry)) {
+    if (stopping_) return;
+    switch (entry.kind) {
+      case ScanEntry::Kind::kPassedOver:
+      case ScanEntry::Kind::kFolder:
+        break;
+      case ScanEntry::Kind::kUnlistableFolder:
+      case ScanEntry::Kind::kUnlookable:
+        ThrowIfSystemFault(entry);  // it would hide what is new below it
+        found_.push_back({entry.file.path, SystemErrorMessage(entry.error)});
+        break;
+      case ScanEntry::Kind::kUnrecordableName:
+        found_.push_back({entry.file.path, std::string(kNameCannotBeRecorded)});
+        break;
+      case ScanEntry::Kind::kFile: {
+        if ((!check_file_key.empty() && ComparableName(entry.relative) == check_file_key) ||
+            recorded_.contains(KeyOf(entry.relative)))
+          break;
+        // Only a file a make would record is new; the readability test is
+        // what a make's digest would find first.
+        const int error = ReadabilityError(env_, entry.file.path);
+        if (!TellsOfTheEntry(error) && error != 0)
+          throw SystemFault(SystemFault::Object::kFile, entry.file.path, error);
+        found_.push_back({base + entry.relative, error == 0 ? std::string() : SystemErrorMessage(error)});
+        break;
+      }
+    }
   }
 }
 

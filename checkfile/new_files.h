@@ -1,26 +1,37 @@
 // Files that a check file does not name: what a verify reports as new when
 // asked to.
 //
-// The finder scans the check file's folder with the make's own scan
-// (digests/folder_scan.h), into every sub-folder (passing over every "MD5SUMS"
-// too when the check file is in md5sum's layout), and keeps what a make would
-// record and no record names: a file whose name can be recorded and that
-// passes the readability test. What it could not look at is kept too: a
-// folder it cannot list (the check file's own folder included, or one past
-// the path length limit), a file that cannot be read (a dangling link among
-// them), a name that cannot be recorded. It runs on a thread of its own, so
-// the walk costs no time while digests are computed. Memory: a hash set of
-// the recorded paths, and what was found.
+// The finder hears of each record from the verify itself (RecordWatcher,
+// verifier.h), so the check file is read once and every name is the one the
+// verify resolved; it keeps a digest of each name, never the name, so a long
+// record is held once, by the verify. Once every record is read it scans the
+// base folder with the make's own scan (digests/folder_scan.h), into every
+// sub-folder (passing over the check files a make of that layout passes
+// over), on a thread of its own, while the verify's digests go on, and keeps
+// what a make would record and no record names: a file whose name can be
+// recorded and that passes the readability test. Names compare as the file
+// system compares them (ComparableName: on Windows letter case aside, either
+// separator). What it could not look at is kept too: a folder it cannot list
+// (the base folder included, or one past the path length limit), a file that
+// cannot be read (a dangling link among them), a name that cannot be
+// recorded.
 #pragma once
 
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <optional>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "checkfile/result_sink.h"
-#include "hashes/digest_table.h"
+#include "checkfile/verifier.h"
 #include "platform/env.h"
+#include "platform/mutex.h"
 
 namespace quillora {
 
@@ -31,30 +42,51 @@ struct NewFileFinding {
   bool is_new() const { return reason.empty(); }
 };
 
-class NewFileFinder {
+class NewFileFinder final : public RecordWatcher {
  public:
-  // Starts at once: reads the relative paths of the records of the check
-  // file at check_file_path (an absolute one, as the path below the folder
-  // it names, if it is one), then scans its folder (BaseFolderOf), or
-  // base_folder when given (VerifyOptions::base_folder); the check file is
-  // never new where it lies in the folder scanned. fixed: the digests the
-  // user fixed, as for the verify (VerifyOptions::digests). env must be
-  // usable from another thread and outlive the finder.
-  NewFileFinder(Env& env, const std::string& check_file_path, const std::string& base_folder = {},
-                DigestSet fixed = {});
-  // Waits for the walk to end.
-  ~NewFileFinder();
+  // Starts its thread, which waits for the verify's records
+  // (VerifyOptions::watcher = this) before it walks. check_file_path and
+  // base_folder: as the verify is given them (VerifyOptions::base_folder);
+  // with a base folder of its own, the check file is new there unless it
+  // lies in it. env must be usable from another thread and outlive the
+  // finder.
+  NewFileFinder(Env& env, const std::string& check_file_path, const std::string& base_folder = {});
+  // Stops the walk, or its wait for records that will not come (a verify
+  // that failed), and waits for its thread.
+  ~NewFileFinder() override;
   NewFileFinder(const NewFileFinder&) = delete;
   NewFileFinder& operator=(const NewFileFinder&) = delete;
 
+  // RecordWatcher, on the verify's thread.
+  void RecordBelow(std::string_view relative) override;
+  void RecordsRead(const RecordsOrigin& origin) override;
+
   // Waits for the walk to end and returns what it found, in walk order.
-  // Raises the IoError of a check file that could not be read.
+  // Only after a verify with this finder as its watcher has returned. Raises
+  // what the walk met that ends a job (a SystemFault).
   std::vector<NewFileFinding> Finish();
 
  private:
-  void Run(Env& env, const std::string& check_file_path, const std::string& base_folder, DigestSet fixed);
+  using Key = std::array<std::uint8_t, 16>;
+  struct KeyHash {
+    std::size_t operator()(const Key& key) const;
+  };
+  static Key KeyOf(std::string_view relative);
 
-  std::vector<NewFileFinding> found_;
+  void Run();
+  void Walk(const RecordsOrigin& origin);
+
+  Env& env_;
+  const std::string check_file_path_;
+  const std::string base_folder_;
+  // Written by the verify's thread until RecordsRead, read by the walk after
+  // it: the mutex orders the two.
+  std::unordered_set<Key, KeyHash> recorded_;
+  Mutex mutex_;
+  CondVar records_read_;
+  std::optional<RecordsOrigin> origin_ GUARDED_BY(mutex_);
+  std::atomic<bool> stopping_{false};  // set under mutex_, so a wait never misses it
+  std::vector<NewFileFinding> found_;  // the walk's, taken by Finish after the join
   std::exception_ptr error_;
   std::thread thread_;
 };

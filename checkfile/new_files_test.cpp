@@ -23,6 +23,8 @@ using testing::TempTree;
 // "path" for a new file, "path: reason" for what could not be looked at.
 std::set<std::string> Find(Env& env, const std::string& check_file) {
   NewFileFinder finder(env, check_file);
+  RecordingSink verdicts;
+  VerifyCheckFile(env, check_file, verdicts, 0, {.watcher = &finder});
   std::set<std::string> found;
   for (const NewFileFinding& finding : finder.Finish())
     found.insert(finding.is_new() ? finding.path : finding.path + ": " + finding.reason);

@@ -106,12 +106,15 @@ class OtherLayoutJudge {
 // are still reported first.
 class RecordSource {
  public:
-  RecordSource(Env& env, CheckFileReader& reader, Stream& input, const std::string& check_file_path,
-               const DescriptorBudget& budget, DigestChoice& choice, std::function<void()> idle)
+  RecordSource(Env& env, CheckFileReader& reader, CheckFileInput& input, const std::string& check_file_path,
+               const std::string& base, RecordWatcher* watcher, const DescriptorBudget& budget, DigestChoice& choice,
+               std::function<void()> idle)
       : env_(env),
         reader_(reader),
         input_(input),
         check_file_path_(check_file_path),
+        base_(base),
+        watcher_(watcher),
         listed_(env, budget),
         choice_(choice),
         idle_(std::move(idle)) {}
@@ -119,12 +122,21 @@ class RecordSource {
   bool Next(VerifyItem& item) {
     if (failed_) return false;
     try {
-      // A check file cut short or rewritten meanwhile would pass off part
-      // of it, or of another, as the whole.
+      // A check file cut short or rewritten meanwhile, or whose reads ended
+      // before its size, would pass off part of it, or of another, as the
+      // whole.
       if (!reader_.Next(item.record)) {
-        if (input_.Unchanged()) return false;
-        throw SystemFault(SystemFault::Object::kFile, check_file_path_, kChangedWhileRead);
+        if (const int change = input_.ChangeSinceOpen())
+          throw SystemFault(SystemFault::Object::kFile, check_file_path_, change);
+        if (watcher_ != nullptr)
+          watcher_->RecordsRead({base_, input_.name, WrittenLayout(reader_.layout(), first_digest_.value_or(DigestId::kMd5))});
+        return false;
       }
+      // A name written with a backslash is the file of that very name, when
+      // there is one; else the backslashes separate folders.
+      if (item.record.backslashes_may_separate && !SomethingAt(item.record.path))
+        reader_.SeparateAtBackslashes(item.record);
+      Watch(item.record);
       item.read_error = nullptr;
       item.file = FileToOpen{std::move(item.record.path)};
       // Whether the file is there, the digest's open tells. Records of a
@@ -160,10 +172,21 @@ class RecordSource {
     item.digests = choice_.Request(item.record);
   }
 
+  bool SomethingAt(const std::string& path) { return FileMayExist(env_, path) || FolderToUse(env_, path); }
+
+  void Watch(const CheckRecord& record) {
+    if (!first_digest_ && !record.digests.empty()) first_digest_ = *record.digests.front().candidates.begin();
+    if (watcher_ == nullptr || !record.path.starts_with(base_)) return;
+    watcher_->RecordBelow(std::string_view(record.path).substr(base_.size()));
+  }
+
   Env& env_;
   CheckFileReader& reader_;
-  Stream& input_;
+  CheckFileInput& input_;
   const std::string& check_file_path_;
+  const std::string& base_;
+  RecordWatcher* watcher_;
+  std::optional<DigestId> first_digest_;  // of the first record: what a make of the check file writes
   ListedFolders listed_;
   DigestChoice& choice_;
   std::function<void()> idle_;
@@ -220,7 +243,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   DigestChoice choice;
   const DescriptorBudget budget(env);
-  RecordSource records(env, reader, *checked.stream, check_file_path, budget, choice, keep_alive);
+  RecordSource records(env, reader, checked, check_file_path, base, options.watcher, budget, choice, keep_alive);
   AheadQueue<VerifyItem> queue(
       env, jobs, budget, [&](VerifyItem& item) { return records.Next(item); }, RecordSource::Request);
   VerifyTally tally(base);
@@ -253,8 +276,12 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
   checked.stream.reset();
   std::vector<std::string> about_records;
   if (std::string line = choice.RecordsLine(); !line.empty()) about_records.push_back(std::move(line));
+  if (const std::int64_t others = reader.passed_over_lines(); others > 0) {
+    about_records.push_back(others == 1 ? "1 record of another digest was passed over, as asked."
+                                        : std::to_string(others) + " records of other digests were passed over, as asked.");
+  }
   for (std::string& line : SignatureLines(signature)) about_records.push_back(std::move(line));
-  tally.ReportSummary(sink, about_records);
+  tally.ReportSummary(sink, about_records, choice.CalculationName());
   ReportUnreadLines(sink, reader);
   VerifyCounts counts = tally.counts();
   counts.unread_lines = reader.unread_lines();

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "checkfile/check_file_format.h"  // WrittenLayout
 #include "checkfile/result_sink.h"
 #include "checkfile/verify_tally.h"
 #include "hashes/digest_table.h"
@@ -85,6 +86,25 @@ std::string BaseFolderOf(const std::string& check_file_path);
 // at the end differs from those at its open) raises a SystemFault, as it
 // would pass part of it, or of another, off as the whole. After the summary
 // comes what was not read of it (ReportUnreadLines).
+// Where a verify's records came from, once it has read them all.
+struct RecordsOrigin {
+  std::string base;             // the folder names were taken from, with its separator
+  std::string check_file_name;  // the check file's own name where it lies; empty from standard input
+  WrittenLayout written;        // the layout and digest a make of such a check file writes
+};
+
+// What a verify says of its records as it reads them, on the verify's own
+// thread: each record's path below the base folder as the verify resolved
+// it (an absolute record's only when it lies below the base), ahead of the
+// record's verdict; then, once the check file was read whole, where the
+// records came from. A verify that fails never calls RecordsRead.
+class RecordWatcher {
+ public:
+  virtual ~RecordWatcher() = default;
+  virtual void RecordBelow(std::string_view relative) = 0;
+  virtual void RecordsRead(const RecordsOrigin& origin) = 0;
+};
+
 struct VerifyOptions {
   bool dash_is_standard_input = false;
   // The folder names are taken from instead of the check file's own (or the
@@ -100,6 +120,8 @@ struct VerifyOptions {
   // (ReadingRules::fixed). Empty: each line's tag, the check file's name or
   // the digest's length decides.
   DigestSet digests = {};
+  // Told of every record as it is read (a finder of new files), or none.
+  RecordWatcher* watcher = nullptr;
 };
 VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs = 0,
                              const VerifyOptions& options = {});

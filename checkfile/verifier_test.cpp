@@ -160,21 +160,43 @@ TEST_F(VerifierTest, WhatWasNotReadIsSaidAfterTheSummary) {
   EXPECT_TRUE(counts.all_ok()) << "the records themselves are fine";
 }
 
-TEST_F(VerifierTest, ACheckFileThatChangesWhileReadEndsTheRun) {
-  SKIP_WITHOUT_POSIX("a file written to while it is read");
-  std::string text;
-  for (int i = 0; i < 200; ++i) text += Record("x", "f" + std::to_string(i));
-  const std::string check_file = tree.Write("CheckSum.md5", text);
-  testing::FaultEnv changing;
-  changing.texts_changed_after_first_read = {check_file};
-  try {
-    VerifyCheckFile(changing, check_file, sink);
-    ADD_FAILURE() << "a check file cut or rewritten meanwhile passed for the whole";
-  } catch (const SystemFault& e) {
-    EXPECT_EQ(e.path(), check_file);
-    EXPECT_EQ(e.number(), kChangedWhileRead);
+// A check file rewritten while it is read, or whose reads end before its
+// size (a file system that gives up part way at a line end), would pass off
+// part of it as the whole, in every layout.
+TEST_F(VerifierTest, ACheckFileNotReadWholeEndsTheRun) {
+  std::string own, sums, tags, sfv;
+  for (int i = 0; i < 200; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    own += Record("x", name);
+    sums += std::string(64, 'a') + "  " + name + "\n";
+    tags += "SHA256 (" + name + ") = " + std::string(64, 'a') + "\n";
+    sfv += name + " 0badf00d\n";
   }
-  EXPECT_TRUE(std::find(sink.lines.begin(), sink.lines.end(), "Operation completes.") == sink.lines.end());
+  const struct {
+    const char* name;
+    std::string text;
+  } files[] = {{"CheckSum.md5", own}, {"SHA256SUMS", sums}, {"CHECKSUM", tags}, {"x.sfv", sfv}};
+  for (const auto& f : files) {
+    for (const bool rewritten : {false, true}) {
+      if (rewritten && !testing::kPosix) continue;  // Windows lets no one write to it meanwhile
+      const std::string check_file = tree.Write(f.name, f.text);
+      testing::FaultEnv faulty;
+      if (rewritten) {
+        faulty.texts_changed_after_first_read = {check_file};
+      } else {
+        faulty.texts_ending_after[check_file] = f.text.find('\n', f.text.size() / 2) + 1;
+      }
+      sink = RecordingSink();
+      try {
+        VerifyCheckFile(faulty, check_file, sink);
+        ADD_FAILURE() << f.name << ": a check file read in part passed for the whole";
+      } catch (const SystemFault& e) {
+        EXPECT_EQ(e.path(), check_file);
+        EXPECT_EQ(e.number(), kChangedWhileRead);
+      }
+      EXPECT_TRUE(std::find(sink.lines.begin(), sink.lines.end(), "Operation completes.") == sink.lines.end());
+    }
+  }
 }
 
 // Names are taken from the folder of the check file itself, also through a
@@ -260,7 +282,21 @@ TEST_F(VerifierTest, OtherLayoutsSayWhatTheyChecked) {
       {"SHA256SUMS", HexOf(kSha3_256, "abc") + "  a\n", {kSha3_256},
        {"OK ... " + Quoted("a"), "", "Operation completes.", "1 file was verified. 0 file changed. ",
         "These are SHA3-256 records."}},
+      // Lines of another digest than the one asked for: passed over, as asked.
+      {"CHECKSUM", "SHA3-256 (a) = " + HexOf(kSha3_256, "abc") + "\nSHA256 (a) = " + HexOf(kSha256, "abc") + "\n",
+       {kSha3_256},
+       {"OK ... " + Quoted("a"), "", "Operation completes.", "1 file was verified. 0 file changed. ",
+        "These are SHA3-256 records.", "1 record of another digest was passed over, as asked."}},
+      // rhash's sidecar names no digest; "./a" below the folder is "a".
+      {"a.sum", HexOf(kSha1, "abc") + "\n", {}, {"OK ... " + Quoted("a"), "", "Operation completes."}},
+      {"sums", HexOf(kSha1, "abc") + "  ./a\n", {}, {"OK ... " + Quoted("a"), "", "Operation completes."}},
+      // The heading of what could not be opened names the digest.
+      {"SHA1SUMS", HexOf(kSha1, "abc") + "  a\n" + HexOf(kSha1, "") + "  folder\n", {},
+       {"OK ... " + Quoted("a"), "Could not open file ... " + Quoted("folder"), "", "Operation completes.",
+        "2 files were verified. 1 file could not be opened. 0 file changed. ", "These are SHA-1 records.", "",
+        "The following files could not be opened during the SHA-1 checksum calculation:", tree.At("folder")}},
   };
+  tree.Folder("folder");
   for (const auto& c : cases) {
     sink = RecordingSink();
     VerifyCheckFile(env, tree.Write(c.name, c.text), sink, 0, {.digests = c.fixed});
@@ -269,11 +305,33 @@ TEST_F(VerifierTest, OtherLayoutsSayWhatTheyChecked) {
   }
 }
 
-TEST_F(VerifierTest, RecordsAfterCtrlZAreIgnored) {
+// Other tools write a name's backslash as it is: on POSIX it names the file
+// of that very name when there is one, else it separates folders, as a
+// check file written on Windows means it.
+TEST_F(VerifierTest, ABackslashIsTheNamesOwnWhenSuchAFileExists) {
+  SKIP_WITHOUT_POSIX("a backslash in a name");
+  tree.Write("back\\slash.txt", "own");
+  tree.Write("sub/x.txt", "sub");
+  tree.Write("sub\\x.txt", "both");  // both exist: the name as written wins
+  tree.Write("win/y.txt", "win");
+  const std::string text = HexOf(DigestId::kSha1, "own") + " *back\\slash.txt\n" + HexOf(DigestId::kSha1, "both") +
+                           " *sub\\x.txt\n" + HexOf(DigestId::kSha1, "win") + " *win\\y.txt\n";
+  const Lines lines = Verify(text, "SHA1SUMS");
+  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 3),
+            (Lines{"OK ... " + Quoted("back\\slash.txt"), "OK ... " + Quoted("sub\\x.txt"), "OK ... " + Quoted("win/y.txt")}));
+  EXPECT_TRUE(counts.all_ok());
+}
+
+// A Ctrl-Z ends the records, but a line after it may name a file: it is no
+// pass.
+TEST_F(VerifierTest, RecordsAfterCtrlZAreNotVerifiedButSaid) {
   tree.Write("a.txt", "a");
-  const Lines lines = Verify(Record("a", "a.txt") + "\x1a" + Record("b", "b.txt"), "any name.txt");
-  EXPECT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[3], "1 file was verified. 0 file changed. ");
+  const Lines lines = Verify(Record("a", "a.txt") + "\x1a" + Record("b", "b.txt") + "\r\n", "any name.txt");
+  EXPECT_EQ(lines, (Lines{"OK ... " + Quoted("a.txt"), "", "Operation completes.", "1 file was verified. 0 file changed. ",
+                          "", "1 line of the check file was not read as a record.",
+                          "1 of them follows the end-of-file mark (Ctrl-Z), after which no line is read.", "",
+                          "The following lines of the check file were not read:", "Line 2"}));
+  EXPECT_EQ(counts.unread_lines, 1);
 }
 
 TEST(CountLine, SingularAndPluralForEachCount) {
@@ -392,14 +450,17 @@ TEST_F(VerifierTest, AFileThatCannotBeReadIsCouldNotOpenAndTheRunGoesOn) {
   faulty.lookup_errors[tree.At("gone")] = ENOENT;
   const std::string long_name(300, 'n');
   faulty.shrinks_while_read[tree.At("cut.bin")] = 1000;  // rewritten while read
+  faulty.sizes_understated[tree.At("more.bin")] = 7;      // holds more than its size says
   for (unsigned jobs : {1u, 3u}) {
     sink = RecordingSink();
     tree.Write("cut.bin", big);
+    tree.Write("more.bin", "more than said");
     counts = VerifyCheckFile(faulty, tree.Write("CheckSum.md5",
                                                 Record("busy", "busy.txt") + Record(big, "bad.bin") +
                                                     Record("c", "closed\\c.txt") + Record("", "gone\\x") +
                                                     Record("", "a.txt\\x") + Record("", long_name) +
-                                                    Record(big, "cut.bin") + Record("a", "a.txt")),
+                                                    Record(big, "cut.bin") + Record("more than said", "more.bin") +
+                                                    Record("a", "a.txt")),
                              sink, jobs);
     EXPECT_EQ(sink.lines, (Lines{"Could not open file ... " + Quoted("busy.txt"),
                                  "Could not open file ... " + Quoted("bad.bin"),
@@ -408,10 +469,11 @@ TEST_F(VerifierTest, AFileThatCannotBeReadIsCouldNotOpenAndTheRunGoesOn) {
                                  "File does not exist ... " + Quoted("a.txt/x"),
                                  "Could not open file ... " + Quoted(long_name),
                                  "Could not open file ... " + Quoted("cut.bin"),
+                                 "Could not open file ... " + Quoted("more.bin"),
                                  "OK ... " + Quoted("a.txt"),
                                  "",
                                  "Operation completes.",
-                                 "8 files were verified. 2 files did not exist. 5 files could not be opened. 0 file changed. ",
+                                 "9 files were verified. 2 files did not exist. 6 files could not be opened. 0 file changed. ",
                                  "",
                                  "The following files are lost:",
                                  tree.At("gone/x"),
@@ -422,7 +484,8 @@ TEST_F(VerifierTest, AFileThatCannotBeReadIsCouldNotOpenAndTheRunGoesOn) {
                                  tree.At("bad.bin"),
                                  tree.At("closed/c.txt"),
                                  tree.At(long_name),
-                                 tree.At("cut.bin")}))
+                                 tree.At("cut.bin"),
+                                 tree.At("more.bin")}))
         << jobs << " jobs";
     // The line says no more; the verdict carries the reason for a front to name
     // (the fault Env's numbers, worded by the system the test runs on).
@@ -435,7 +498,8 @@ TEST_F(VerifierTest, AFileThatCannotBeReadIsCouldNotOpenAndTheRunGoesOn) {
                                       tree.At("bad.bin") + ": " + SystemErrorMessage(testing::error::kIo),
                                       tree.At("closed/c.txt") + ": " + SystemErrorMessage(EACCES),
                                       tree.At(long_name) + ": " + too_long,
-                                      tree.At("cut.bin") + ": changed while it was read"}))
+                                      tree.At("cut.bin") + ": changed while it was read",
+                                      tree.At("more.bin") + ": changed while it was read"}))
         << jobs << " jobs";
   }
 }

@@ -19,7 +19,15 @@ void ReportList(ResultSink& sink, std::string_view heading, const PathList& list
 // digest not computed here." for a digest this program lacks.
 std::string LooksLikeLine(const UnreadKind& kind) {
   const std::int64_t count = kind.count;
-  if (kind.lacked) {
+  if (kind.why == UnreadWhy::kAfterEndMark) {
+    return std::to_string(count) + " of them " + (count == 1 ? "follows" : "follow") +
+           " the end-of-file mark (Ctrl-Z), after which no line is read.";
+  }
+  if (kind.why == UnreadWhy::kOutsideMessage) {
+    return std::to_string(count) + " of them " + (count == 1 ? "lies" : "lie") +
+           " outside the signed message, where anyone may add lines.";
+  }
+  if (kind.why == UnreadWhy::kLacked) {
     return std::to_string(count) + " of them " + (count == 1 ? "is a record of " : "are records of ") + kind.name +
            ", a digest not computed here.";
   }
@@ -91,7 +99,8 @@ void ReportUnreadLines(ResultSink& sink, const CheckFileReader& reader) {
   if (more > 0) sink.SummaryLine("... and " + std::to_string(more) + (more == 1 ? " more line" : " more lines"));
 }
 
-void VerifyTally::ReportSummary(ResultSink& sink, const std::vector<std::string>& about_records) const {
+void VerifyTally::ReportSummary(ResultSink& sink, const std::vector<std::string>& about_records,
+                                std::string_view digest_name) const {
   sink.SummaryBegins();
   sink.SummaryLine("Operation completes.");
   sink.SummaryLine(CountLine(counts_));
@@ -101,8 +110,10 @@ void VerifyTally::ReportSummary(ResultSink& sink, const std::vector<std::string>
     sink.SummaryLine(counts_.missing_ignored > 0 ? "No recorded file exists." : "The check file holds no record.");
   ReportList(sink, "The following files have been changed since the check file was made:", changed_, base_);
   ReportList(sink, "The following files are lost:", lost_, base_);
-  ReportList(sink, "The following files could not be opened during the MD5 checksum calculation:", unopenable_,
-             base_);
+  ReportList(sink,
+             "The following files could not be opened during the " + std::string(digest_name) +
+                 " checksum calculation:",
+             unopenable_, base_);
 }
 
 }  // namespace quillora

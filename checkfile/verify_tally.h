@@ -93,8 +93,11 @@ class VerifyTally {
   // records were passed over as missing), each of about_records (what the
   // run knows of the records as a whole: which digest they are, a signature
   // left unchecked), then for each non-empty list in the order changed,
-  // lost, unopenable an empty line, its heading and its full paths.
-  void ReportSummary(ResultSink& sink, const std::vector<std::string>& about_records = {}) const;
+  // lost, unopenable an empty line, its heading and its full paths. The
+  // unopenable list's heading names the digest being calculated: "MD5", or
+  // "SHA-256" for records of that.
+  void ReportSummary(ResultSink& sink, const std::vector<std::string>& about_records = {},
+                     std::string_view digest_name = "MD5") const;
 
  private:
   VerifyCounts counts_;

@@ -2,6 +2,7 @@
 // window would show.
 #include <cerrno>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -11,7 +12,9 @@
 #include "cli/help.h"
 #include "cli/interrupt.h"
 #include "cli/output.h"
+#include "hashes/streaming_digest.h"
 #include "md5/md5_lanes.h"
+#include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/standard_streams.h"
 #include "platform/wide_text.h"
@@ -49,10 +52,21 @@ int main(int argc, char** argv) {
   using namespace quillora::cli;
   // Nothing to report to when even the null device cannot be opened.
   if (!quillora::OpenClosedStandardStreams()) return kExitFailed;
+  quillora::FitHeapToAddressLimit();
   InitOutput();
   // Caught here, memory or a thread that cannot be had ends the run as any
   // failure does: every destructor runs, and a make's temporary file goes.
   try {
+    // The digest library opens files as it starts and ends the program when
+    // it cannot: it starts now, before any file of ours is open, with a
+    // descriptor free for it.
+    if (quillora::Env::Default().OpenFilesAllowed() == 0) throw std::system_error(EMFILE, std::generic_category());
+    try {
+      quillora::SetUpDigestLibrary();
+    } catch (const std::runtime_error& e) {
+      PrintError(std::string("quillora-cli: ") + e.what());
+      return kExitFailed;
+    }
     StartInterruptHandling();
     const int status = Run(quillora::ProgramArguments(argc, argv));
     FlushLines();

@@ -115,11 +115,12 @@ bool WantsProgress(ProgressMode mode, bool findings_only) {
 Progress::~Progress() { Stop(); }
 
 void Progress::Start(Env& env, const std::string& check_file) {
-  state_ = std::make_shared<State>();
+  auto started = std::make_shared<State>();
   files_done = 0;
   bytes_done = 0;
-  counting = true;
-  state_->thread = std::thread([state = state_, &env, check_file] {
+  // Raises std::system_error when no thread can start; nothing runs then,
+  // and nothing is left for Stop to wait for.
+  started->thread = std::thread([state = started, &env, check_file] {
     if (!check_file.empty()) {
       try {
         std::unique_ptr<Stream> input = env.OpenTextForReading(check_file);
@@ -145,6 +146,8 @@ void Progress::Start(Env& env, const std::string& check_file) {
       ShowStatus(line);
     }
   });
+  state_ = std::move(started);
+  counting = true;
 }
 
 void Progress::Stop() {

@@ -28,7 +28,8 @@ class Progress {
   Progress& operator=(const Progress&) = delete;
 
   // Starts the display. With check_file given, its records are counted on
-  // the display's thread and the line shows how many files are left.
+  // the display's thread and the line shows how many files are left. Raises
+  // std::system_error when its thread cannot start; nothing is shown then.
   void Start(Env& env, const std::string& check_file = "");
   // Stops the display and erases its line. Safe to call twice.
   void Stop();

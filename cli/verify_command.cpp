@@ -119,15 +119,18 @@ CheckFileRun VerifyOne(const Invocation& invocation, Env& env, const std::string
       return NotVerified(kExitFailed);
     }
   }
+  // The walk for new files runs while the digests are computed, from the
+  // records the verify reads.
+  std::unique_ptr<NewFileFinder> finder;
+  if (invocation.new_files)
+    finder = std::make_unique<NewFileFinder>(env, check_file, invocation.base_folder.value_or(""));
   const VerifyOptions options = {.dash_is_standard_input = true,
                                  .base_folder = invocation.base_folder.value_or(""),
                                  .ignore_missing = invocation.ignore_missing,
-                                 .digests = fixed};
+                                 .digests = fixed,
+                                 .watcher = finder.get()};
   PrintingJobSink sink(invocation.quiet, invocation.status_only, check_file, invocation.warn,
                        WarningName(fixed.empty() && !once ? DigestsByFileName(NameOf(check_file)) : fixed));
-  // The walk for new files runs while the digests are computed.
-  std::unique_ptr<NewFileFinder> finder;
-  if (invocation.new_files) finder = std::make_unique<NewFileFinder>(env, check_file, options.base_folder, fixed);
   Progress progress;
   // Files passed over as missing never count as done: no count of those
   // left, which would not come down to 0.
@@ -180,6 +183,8 @@ int VerifyCommand(const Invocation& invocation) {
         return UsageError("--new needs a CHECKFILE that can be read twice, not a pipe");
   }
   if (invocation.base_folder) {
+    // An empty name would read as "no folder given": the check file's own.
+    if (invocation.base_folder->empty()) return UsageError("--base-folder names no folder: ''");
     if (const int reason = NoFolderReason(env, *invocation.base_folder); reason != 0)
       return InputError(*invocation.base_folder, reason, "");
   }

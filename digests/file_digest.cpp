@@ -159,19 +159,39 @@ std::int64_t BoundedRead::Fail(int error) {
 
 std::int64_t BoundedRead::Next(void* buffer, std::size_t n) {
   if (finished_) return error_ != 0 ? -1 : 0;
-  if (done_ < size_) n = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(n), size_ - done_));
-  const std::int64_t got = file_->Read(buffer, n);
-  if (got < 0) {
-    const int number = file_->last_error();  // a stream that gives none still failed
-    return Fail(number != 0 ? number : EIO);
+  // Without a size to go by (0, as files under /proc report, or -1), to a
+  // read of 0 bytes.
+  const bool sized = done_ < size_;
+  const std::int64_t left = size_ - done_;
+  // The last read asks for a byte past the size: a file that holds more than
+  // its size said (some file systems say less) gives it, and is no version
+  // whose digest this could be.
+  const std::size_t ask =
+      sized ? static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(n), left + 1)) : n;
+  const std::int64_t got = file_->Read(buffer, ask);
+  if (got < 0) return Fail(ReadError());
+  if (sized) {
+    if (got == 0 || got > left) return Fail(kChangedWhileRead);  // cut short, or longer than said
+    done_ += got;
+    if (done_ < size_) return got;
+    // At the size, with no byte asked past it (the buffer held no more):
+    // one read more tells whether the file ends here. It reads nothing of
+    // the file, so its failure says nothing of what was read, as a read past
+    // the end of the last read would not have: the end is taken as found.
+    char past;
+    if (static_cast<std::int64_t>(ask) == left && file_->Read(&past, 1) > 0) return Fail(kChangedWhileRead);
+  } else {
+    done_ += got;
+    if (got != 0) return got;
   }
-  if (got == 0 && done_ < size_) return Fail(kChangedWhileRead);  // cut short since it was opened
-  done_ += got;
-  if (got == 0 || done_ == size_) {
-    finished_ = true;
-    if (!file_->Unchanged()) return Fail(kChangedWhileRead);
-  }
+  finished_ = true;
+  if (const int change = file_->ChangeSinceOpen()) return Fail(change);
   return got;
+}
+
+int BoundedRead::ReadError() const {
+  const int number = file_->last_error();  // a stream that gives none still failed
+  return number != 0 ? number : EIO;
 }
 
 void BoundedRead::KeepReadingAhead(std::int64_t window, std::int64_t piece) {

@@ -17,12 +17,13 @@
 namespace quillora {
 
 // The one way a digest reads an open file, whatever reads it (in turn, on a
-// second thread, in a lane): reads never ask past the size the file had when
-// it was opened, and reading ends there, or (a size of 0, as files under
-// /proc report, or -1, a stream of unknown size) at a read of 0 bytes. An
-// end before that size, or a size or modification time that differs after
-// the last read (Stream::Unchanged), means the file changed while it was
-// read.
+// second thread, in a lane): reading ends at the size the file had when it
+// was opened, or (a size of 0, as files under /proc report, or -1, a stream
+// of unknown size) at a read of 0 bytes. An end before that size, a byte
+// past it (the last read asks for one more, and a file that ends exactly at
+// a full buffer is read once more), or a size or time that differs after the
+// last read (Stream::ChangeSinceOpen) means the file changed while it was
+// read: no version of it has the digest of what was read.
 class BoundedRead {
  public:
   // file: open, positioned after its first `done` bytes; size: its size when
@@ -48,6 +49,7 @@ class BoundedRead {
 
  private:
   std::int64_t Fail(int error);
+  int ReadError() const;  // the stream's number for a failed read
 
   Stream* file_;
   std::int64_t size_;

@@ -25,25 +25,31 @@
 namespace {
 
 // A record as text: its digest text or each digest with its candidates, its
-// path, whether absolute, its size.
+// path, whether absolute, whether its backslashes may separate, its size.
 std::string Text(const quillora::CheckRecord& record) {
   std::string text = record.digest_text;
   for (const quillora::ExpectedDigest& digest : record.digests) {
     text += " " + quillora::HexText(digest.value);
     for (quillora::DigestId id : digest.candidates) text += "," + std::to_string(static_cast<int>(id));
   }
-  return text + "|" + record.path + (record.absolute ? "|/" : "|") + (record.size ? std::to_string(*record.size) : "");
+  return text + "|" + record.path + (record.absolute ? "|/" : "|") + (record.backslashes_may_separate ? "\\|" : "|") +
+         (record.size ? std::to_string(*record.size) : "");
 }
 using Records = std::vector<std::string>;
 
 struct Whole {
   Records records;
   std::int64_t improper = 0;
+  std::int64_t passed_over = 0;
 };
 
 // Check files' names, with the file a lone digest in each is of; digests a user fixes.
-const std::pair<std::string, std::string> kNames[] = {{"", ""}, {"CheckSum.md5", "CheckSum"}, {"SHA256SUMS", ""},
-                                                      {"disc.iso.sha256.asc", "disc.iso"}, {"x.sfv", "x"}};
+const std::pair<std::string, std::string> kNames[] = {{"", ""},
+                                                      {"CheckSum.md5", "CheckSum"},
+                                                      {"SHA256SUMS", ""},
+                                                      {"disc.iso.sha256.asc", "disc.iso"},
+                                                      {"x.sfv", "x"},
+                                                      {"disc.iso.sum", "disc.iso"}};
 const quillora::DigestSet kFixed[] = {{}, {quillora::DigestId::kSha256}, {quillora::DigestId::kMd5}};
 
 std::vector<std::string> SplitAtLf(const std::string& text) {
@@ -58,50 +64,78 @@ std::vector<std::string> SplitAtLf(const std::string& text) {
   return lines;
 }
 
-// The rules, the obvious way: everything in memory at once.
-Whole ReadWhole(std::string text, const std::pair<std::string, std::string>& name, quillora::DigestSet fixed) {
-  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
-  std::string own = text;
-  if (const auto end = own.find('\x1a'); end != std::string::npos) own.resize(end);
+bool Blank(const std::string& line) { return line.find_first_not_of(" \t") == std::string::npos; }
+
+// Quillora's layout: the records before the first Ctrl-Z, and the lines that
+// are none (damaged before it, any but blank ones after it).
+Whole ReadOwnLayout(const std::string& text) {
   std::string without_cr;
-  for (const char ch : own) {
+  for (const char ch : text) {
     if (ch != '\r') without_cr += ch;
   }
+  const std::size_t mark = without_cr.find('\x1a');
   Whole whole;
-  for (const std::string& line : SplitAtLf(without_cr)) {
+  for (const std::string& line : SplitAtLf(without_cr.substr(0, mark))) {
     if (!line.empty() && line[0] != ';' && line.find('\t') == 32) {
       whole.records.push_back(Text({line.substr(0, 32), {}, {}, quillora::FromCheckFilePath(line.substr(33))}));
-    } else if (line.find_first_not_of(" \t") != std::string::npos && line[0] != ';') {
+    } else if (!Blank(line) && line[0] != ';') {
       ++whole.improper;  // damaged, if the file turns out to be in this layout
     }
   }
-  if (!whole.records.empty() && (fixed.empty() || fixed.contains(quillora::DigestId::kMd5))) return whole;
-  whole = {};
+  if (mark != std::string::npos) {
+    for (const std::string& line : SplitAtLf(without_cr.substr(mark + 1))) whole.improper += !Blank(line);
+  }
+  return whole;
+}
+
+// The rules, the obvious way: everything in memory at once.
+Whole ReadWhole(std::string text, const std::pair<std::string, std::string>& name, quillora::DigestSet fixed) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+  if (fixed.empty() || fixed.contains(quillora::DigestId::kMd5)) {
+    Whole own = ReadOwnLayout(text);
+    if (!own.records.empty()) return own;
+  }
+  Whole whole;
   quillora::SumLineParser parser(fixed.empty() ? quillora::DigestsByFileName(name.first) : fixed);
   quillora::ClearSignedText wrapper;
+  quillora::testing::StringStream whole_text(text);
+  if (quillora::HoldsSignedMessage(whole_text)) wrapper.ExpectSignedMessage();
   quillora::SumLine sum;
-  for (std::string line : SplitAtLf(text)) {
+  const std::vector<std::string> lines = SplitAtLf(text);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::string line = lines[i];
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.starts_with('\x1a')) break;
     if (line.starts_with('#') || line.starts_with(';')) continue;
-    const std::optional<std::string_view> inside = wrapper.Unwrap(line);
-    if (!inside) continue;
-    parser.Parse(*inside, sum);
+    const quillora::ClearSignedText::Unwrapped unwrapped = wrapper.Unwrap(line);
+    if (unwrapped.part == quillora::ClearSignedText::Part::kOutside) whole.improper += !Blank(line);
+    if (unwrapped.part != quillora::ClearSignedText::Part::kRead) continue;
+    if (i + 1 == lines.size() && unwrapped.text == "\x1a") continue;  // an end mark alone at the end
+    parser.Parse(unwrapped.text, sum);
     if (sum.kind == quillora::SumLineKind::kPassedOver) continue;
     if (sum.kind == quillora::SumLineKind::kRecord && !fixed.empty()) {
       std::erase_if(sum.digests, [&](quillora::ExpectedDigest& digest) {
         digest.candidates = digest.candidates & fixed;
         return digest.candidates.empty();
       });
+      if (sum.digests.empty()) {
+        ++whole.passed_over;
+        continue;
+      }
     }
     const bool lone = sum.layout == quillora::SumLayout::kDigestOnly;
-    if (sum.kind != quillora::SumLineKind::kRecord || sum.digests.empty() || (lone && name.second.empty())) {
+    if (sum.kind != quillora::SumLineKind::kRecord || (lone && name.second.empty())) {
       ++whole.improper;
       continue;
     }
     quillora::CheckRecord record{{}, sum.digests, sum.size, name.second};
-    if (!lone) quillora::DecodeSumName(sum, quillora::kPathSeparator, record.path, 0);
-    record.absolute = record.path.starts_with(quillora::kPathSeparator);
+    if (!lone) {
+      const bool literal = !sum.escaped && quillora::kPathSeparator != '\\' &&
+                           sum.name.find('\\') != std::string_view::npos;
+      quillora::DecodeSumName(sum, literal ? '\\' : quillora::kPathSeparator, record.path, 0);
+      record.backslashes_may_separate = literal;
+      if (!literal) quillora::ToNativeSeparators(record.path);
+    }
+    record.absolute = record.path.starts_with('/') || record.path.starts_with(quillora::kPathSeparator);
     whole.records.push_back(Text(record));
   }
   return whole;
@@ -123,6 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (reader.Next(record)) streamed.push_back(Text(record));
   if (reader.Next(record)) std::abort();
   const Whole whole = ReadWhole(text, name, fixed);
-  if (streamed != whole.records || reader.unread_lines() != whole.improper) std::abort();
+  if (streamed != whole.records || reader.unread_lines() != whole.improper ||
+      reader.passed_over_lines() != whole.passed_over)
+    std::abort();
   return 0;
 }

@@ -15,11 +15,13 @@ namespace {
 // The oldest libgcrypt with every digest of the table (SHA-512/224 and /256, SM3).
 constexpr const char* kOldestLibrary = "1.9.0";
 
+}  // namespace
+
 // Sets the library up once, as its manual asks of the program that uses it.
 // No secret ever passes through a digest here, so no secure memory is
 // wanted (it would lock pages and warn without the privilege to). A thread
 // that comes while another sets it up waits for it (a function-local static).
-void SetUpLibrary() {
+void SetUpDigestLibrary() {
   static const bool ready = [] {
     if (gcry_control(GCRYCTL_INITIALIZATION_FINISHED_P) == 0) {
       if (gcry_check_version(kOldestLibrary) == nullptr) {
@@ -34,6 +36,8 @@ void SetUpLibrary() {
   (void)ready;
 }
 
+namespace {
+
 [[noreturn]] void Fail(gcry_error_t error, std::string_view what) {
   if (gcry_err_code(error) == GPG_ERR_ENOMEM) throw std::bad_alloc();
   throw std::runtime_error(std::string(what) + ": " + gcry_strerror(error));
@@ -43,7 +47,7 @@ void SetUpLibrary() {
 
 StreamingDigest::StreamingDigest(DigestSet digests) : digests_(digests) {
   assert(!digests.empty());
-  SetUpLibrary();
+  SetUpDigestLibrary();
   gcry_md_hd_t handle = nullptr;
   if (const gcry_error_t error = gcry_md_open(&handle, 0, 0); error != 0) Fail(error, "digest");
   handle_ = handle;

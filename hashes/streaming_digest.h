@@ -4,7 +4,8 @@
 // may be SHA-256, SHA3-256, BLAKE2b-256 or BLAKE2s-256 costs one read of
 // its file, not four).
 //
-// The library is set up on first use, once, whichever thread comes first.
+// The library is set up once, by SetUpDigestLibrary in main, or else on
+// first use, whichever thread comes first.
 // Each StreamingDigest is used by one thread at a time; any number of them
 // run on separate threads at once. MD5 is computed here too when asked (a
 // hashdeep row holds MD5 beside SHA-256); a file of MD5 alone goes to md5/.
@@ -57,6 +58,14 @@ class StreamingDigest {
   DigestSet digests_;
   bool finished_ = false;
 };
+
+// Sets the digest library up for the whole program. Call it first in main,
+// before any file of the program is open and any thread runs: the library
+// opens files as it starts, and ends the program when it cannot (no
+// descriptor free), so the caller makes sure one is. Later calls do
+// nothing. Raises std::runtime_error when the library is too old for the
+// table's digests.
+void SetUpDigestLibrary();
 
 // Digests of one message by name, in the table's order: what a pass over a
 // file gives back.

@@ -266,10 +266,6 @@ class EnvWrapper : public Env {
 // The error number OpenForDigest reports for an entry that is neither a
 // regular file nor a folder (FIFO, socket, device).
 inline constexpr int kNotRegularFile = -1000;
-// The error number of a digest whose file changed while it was read: it ended
-// before the size it had when opened, or its size or modification time
-// differed after the last read. No version of the file has that digest.
-inline constexpr int kChangedWhileRead = -1001;
 
 // The path made absolute against the current folder, without resolving
 // links or "..": "a.txt" in /home/u gives "/home/u/a.txt".

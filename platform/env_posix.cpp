@@ -99,6 +99,10 @@ class PosixFolderHandle final : public FolderHandle {
   int fd_;
 };
 
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 class FileStream final : public Stream {
  public:
   // opened: the file's status when it was opened; its size is what Size()
@@ -120,11 +124,13 @@ class FileStream final : public Stream {
     return got < 0 ? Fail() : got;
   }
   int last_error() const override { return last_error_; }
-  bool Unchanged() override {
+  int ChangeSinceOpen() override {
     struct stat now;
-    if (::fstat(fd_, &now) != 0) return Fail(), false;
-    return now.st_size == opened_.st_size && now.st_mtim.tv_sec == opened_.st_mtim.tv_sec &&
-           now.st_mtim.tv_nsec == opened_.st_mtim.tv_nsec;
+    if (::fstat(fd_, &now) != 0) return Fail(), last_error_;
+    // The change time too: a writer may set the modification time back.
+    const bool same = now.st_size == opened_.st_size && SameTime(now.st_mtim, opened_.st_mtim) &&
+                      SameTime(now.st_ctim, opened_.st_ctim);
+    return same ? 0 : kChangedWhileRead;
   }
   void ReadAhead(std::int64_t from, std::int64_t bytes) override {
     // On a spinning disk, starting many files at once makes it seek between

@@ -72,11 +72,11 @@ class HandleStream final : public Stream {
     return got;
   }
   int last_error() const override { return last_error_; }
-  bool Unchanged() override {
-    if (!opened_) return true;
+  int ChangeSinceOpen() override {
+    if (!opened_) return 0;
     FileVersion now;
-    if (!VersionOf(handle_, now)) return Fail(), false;
-    return now == *opened_;
+    if (!VersionOf(handle_, now)) return Fail(), last_error_;
+    return now == *opened_ ? 0 : kChangedWhileRead;
   }
 
  private:

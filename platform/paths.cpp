@@ -16,9 +16,17 @@ bool IsRoot(std::string_view cut, PathRules rules) { return cut.empty() || (cut.
 }  // namespace
 
 std::size_t NameStart(std::string_view path, PathRules rules) {
-  const auto separator = path.rfind(rules.separator);
-  if (separator != std::string_view::npos) return separator + 1;
+  for (std::size_t i = path.size(); i > 0; --i) {
+    if (IsSeparator(path[i - 1], rules)) return i;
+  }
   return IsDrive(path, rules) ? 2 : 0;
+}
+
+void ToNativeSeparators(std::string& path, std::size_t from, PathRules rules) {
+  if (!rules.slash_separates) return;
+  for (std::size_t i = from; i < path.size(); ++i) {
+    if (IsSeparator(path[i], rules)) path[i] = rules.separator;
+  }
 }
 
 std::string FolderOf(std::string_view path, PathRules rules) {
@@ -31,13 +39,13 @@ std::string NameOf(std::string_view path, PathRules rules) { return std::string(
 
 std::string WithTrailingSeparator(std::string_view folder, PathRules rules) {
   std::string out(folder);
-  if (IsRoot(out, rules) || out.back() == rules.separator) return out;
+  if (IsRoot(out, rules) || IsSeparator(out.back(), rules)) return out;
   out += rules.separator;
   return out;
 }
 
 std::string WithoutTrailingSeparator(std::string_view folder, PathRules rules) {
-  if (folder.empty() || folder.back() != rules.separator) return std::string(folder);
+  if (folder.empty() || !IsSeparator(folder.back(), rules)) return std::string(folder);
   const std::string_view cut = folder.substr(0, folder.size() - 1);
   if (IsRoot(cut, rules)) return std::string(folder);
   return std::string(cut);

@@ -13,12 +13,13 @@
 namespace quillora {
 
 struct PathRules {
-  char separator;     // between folder and name
-  bool drive_letters;  // "C:" starts a path, and "C:name" is a name on drive C
+  char separator;        // between folder and name, the one paths are joined with
+  bool drive_letters;    // "C:" starts a path, and "C:name" is a name on drive C
+  bool slash_separates;  // "/" separates too (Windows takes "C:/data/x" as "C:\data\x")
 };
 
-inline constexpr PathRules kPosixPaths{'/', false};
-inline constexpr PathRules kWin32Paths{'\\', true};
+inline constexpr PathRules kPosixPaths{'/', false, false};
+inline constexpr PathRules kWin32Paths{'\\', true, true};
 #ifdef _WIN32
 inline constexpr PathRules kNativePaths = kWin32Paths;
 #else
@@ -27,6 +28,19 @@ inline constexpr PathRules kNativePaths = kPosixPaths;
 
 inline constexpr char kPathSeparator = kNativePaths.separator;
 
+// Whether ch separates folder and name under rules: the separator, and on
+// Windows "/" too.
+constexpr bool IsSeparator(char ch, PathRules rules = kNativePaths) {
+  return ch == rules.separator || (rules.slash_separates && ch == '/');
+}
+
+// Makes every separator of path from byte `from` on the one rules join with
+// ("C:/data/x" becomes "C:\data\x" on Windows); elsewhere nothing changes.
+void ToNativeSeparators(std::string& path, std::size_t from = 0, PathRules rules = kNativePaths);
+
+// Every function takes any separator of the family (IsSeparator) where it
+// splits, and joins with its own.
+//
 // The folder that holds path's last name, without a trailing separator unless
 // that separator is the whole root ("/", "C:\"); "." when path names no
 // folder; the drive alone ("C:") for "C:name". One trailing separator of path

@@ -43,7 +43,10 @@ TEST(Paths, SplitAndJoinUnderBothRules) {
       {win, "\\y", "\\", "y", "", "\\y\\n", "\\y"},
       {win, "\\\\host\\share\\f.txt", "\\\\host\\share", "f.txt", ".txt", "\\\\host\\share\\f.txt\\n",
        "\\\\host\\share\\f.txt"},
-      {win, "a/b", ".", "a/b", "", "a/b\\n", "a/b"},
+      {win, "a/b", "a", "b", "", "a/b\\n", "a/b"},  // "/" separates too, as Git Bash and scripts write paths
+      {win, "C:/data/SHA256SUMS", "C:/data", "SHA256SUMS", "", "C:/data/SHA256SUMS\\n", "C:/data/SHA256SUMS"},
+      {win, "C:/", "C:/", "", "", "C:/n", "C:/"},
+      {win, "C:\\x/", "C:\\x", "", "", "C:\\x/n", "C:\\x"},
       {win, "1:x", ".", "1:x", "", "1:x\\n", "1:x"},  // not a drive letter
   };
   for (const Row& row : rows) {

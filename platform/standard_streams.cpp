@@ -2,9 +2,13 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
+#endif
+#ifdef __GLIBC__
+#include <malloc.h>
 #endif
 
 namespace quillora {
@@ -22,6 +26,13 @@ bool OpenClosedStandardStreams() {
   }
 #endif
   return true;
+}
+
+void FitHeapToAddressLimit() {
+#ifdef __GLIBC__
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) ::mallopt(M_ARENA_MAX, 1);
+#endif
 }
 
 }  // namespace quillora

@@ -18,4 +18,11 @@ namespace quillora {
 // handles, never as descriptors, so nothing needs doing there.
 bool OpenClosedStandardStreams();
 
+// Under a limit on the process's address space (ulimit -v), keeps the C
+// library's heap to one arena: glibc reserves 64 MiB of address space for
+// each thread that allocates, so the digest threads would start or fail by
+// chance of which allocated first. They allocate little. Without a limit,
+// and elsewhere, nothing changes. Call in main before any thread starts.
+void FitHeapToAddressLimit();
+
 }  // namespace quillora

@@ -12,6 +12,11 @@
 
 namespace quillora {
 
+// The error number of a digest whose file changed while it was read: it ended
+// before the size it had when opened, or its size or times differed after
+// the last read. No version of the file has that digest.
+inline constexpr int kChangedWhileRead = -1001;
+
 class Stream {
  public:
   virtual ~Stream() = default;
@@ -27,12 +32,13 @@ class Stream {
   virtual std::int64_t Read(void* buffer, std::size_t n) = 0;
   // The system error number of the last failed call, 0 if none failed.
   virtual int last_error() const { return 0; }
-  // True when the file still has the size and modification time it had when
-  // it was opened; false when either differs or they cannot be taken. A
-  // digest asks after its last read, so that it is of one version of the
-  // file. Every stream answers (a wrapper forwards): a stream that cannot
-  // change (bytes in memory) is always unchanged.
-  virtual bool Unchanged() = 0;
+  // 0 when the file still has the size, modification time and change time
+  // it had when it was opened; kChangedWhileRead when one differs; the
+  // system error number when they cannot be taken (a disk that fails now is
+  // no change of the file). A digest asks after its last read, so that it is
+  // of one version of the file. Every stream answers (a wrapper forwards): a
+  // stream that cannot change (bytes in memory) is always unchanged.
+  virtual int ChangeSinceOpen() = 0;
   // A hint that bytes [from, from + bytes) will be read soon: a file stream
   // may have the system start reading them now, so several reads are in
   // flight while one thread hashes. Changes nothing a read returns; a
@@ -48,7 +54,7 @@ class OneWayStream : public Stream {
   std::int64_t Size() override { return -1; }
   std::int64_t Position() override { return -1; }
   bool Seek(std::int64_t) override { return false; }
-  bool Unchanged() override { return true; }
+  int ChangeSinceOpen() override { return 0; }
 };
 
 // A stream that hands every call to the stream it wraps: a wrapper (one that
@@ -61,7 +67,7 @@ class WrappingStream : public Stream {
   bool Seek(std::int64_t position) override { return wrapped_->Seek(position); }
   std::int64_t Read(void* buffer, std::size_t n) override { return wrapped_->Read(buffer, n); }
   int last_error() const override { return wrapped_->last_error(); }
-  bool Unchanged() override { return wrapped_->Unchanged(); }
+  int ChangeSinceOpen() override { return wrapped_->ChangeSinceOpen(); }
   void ReadAhead(std::int64_t from, std::int64_t bytes) override { wrapped_->ReadAhead(from, bytes); }
 
  protected:
@@ -91,7 +97,7 @@ class MemoryStream : public Stream {
     at_ += count;
     return static_cast<std::int64_t>(count);
   }
-  bool Unchanged() override { return true; }
+  int ChangeSinceOpen() override { return 0; }
 
  private:
   std::string bytes_;

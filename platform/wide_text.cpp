@@ -88,6 +88,22 @@ void MendLegacyText(std::string& text, std::size_t offset) {
   text.replace(offset, std::string::npos, mended);
 }
 
+std::string ComparableName(std::string_view path) {
+  std::wstring wide = WideFromUtf8(path);
+  for (wchar_t& ch : wide) {
+    if (ch == L'/') ch = L'\\';
+  }
+  if (wide.empty()) return {};
+  // The invariant locale's upper case: what NTFS and FAT compare names by,
+  // whatever the user's language.
+  const int size = static_cast<int>(wide.size());
+  std::wstring upper(wide.size(), L'\0');
+  if (::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), size, upper.data(), size, nullptr,
+                      nullptr, 0) == 0)
+    return Utf8FromWide(wide);
+  return Utf8FromWide(upper);
+}
+
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
   int count = 0;
   wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
@@ -105,6 +121,8 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 }
 
 void MendLegacyText(std::string&, std::size_t) {}
+
+std::string ComparableName(std::string_view path) { return std::string(path); }
 
 #endif
 

@@ -30,6 +30,11 @@ std::wstring WidePath(const std::string& path);
 // outside it are already lost.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
+// A path as the file system compares names: on Windows, where letter case
+// tells no two names apart and "/" separates as "\\" does, in the system's
+// upper case with every separator "\\"; elsewhere as it is.
+std::string ComparableName(std::string_view path);
+
 // Text read from a file that may have been written before the program wrote
 // UTF-8: on Windows the bytes from offset on are read in the ANSI code page
 // when they are not well-formed UTF-8; elsewhere they stay as they are.

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <vector>
+#include <string>
 
 #include "platform/errors.h"
 #include "signatures/gnupg.h"
@@ -13,14 +13,7 @@ namespace quillora {
 namespace {
 
 constexpr std::string_view kSignedMessage = "-----BEGIN PGP SIGNED MESSAGE-----";
-// As much of a line as can tell the armour line, trailing blanks and all.
-constexpr std::size_t kLineKept = kSignedMessage.size() + 64;
-
-// The armour line alone, blanks and a CR after it as GnuPG allows them.
-bool IsSignedMessageLine(std::string_view line) {
-  return line.starts_with(kSignedMessage) &&
-         line.substr(kSignedMessage.size()).find_first_not_of(" \t\r") == std::string_view::npos;
-}
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 void SeekBack(Stream& stream, std::int64_t position) {
   if (position < 0 || !stream.Seek(position))
@@ -70,27 +63,45 @@ std::optional<SignatureFinding> ReadSignatureFile(Env& env, const std::string& c
 }  // namespace
 
 bool HoldsClearSignedMessage(Stream& check_file) {
-  std::vector<char> block(64 * 1024);
-  std::string line;        // the current line's first bytes, up to kLineKept
-  bool line_long = false;  // it holds more than those
+  // Matched at each line's start across reads, as the check file's reader
+  // will cut the line: the armour, then blanks, then at most one CR.
+  constexpr std::size_t kNoArmour = std::string_view::npos;
+  std::size_t matched = 0;  // bytes of the armour the line began with so far
+  bool cr = false;          // after the armour: its CR was met
+  std::size_t mark = 0;     // bytes of a byte-order mark at the start, which the reader passes over
+  std::string block(64 * 1024, '\0');
   for (;;) {
     const std::int64_t got = check_file.Read(block.data(), block.size());
     if (got < 0) throw IoError::FromSystem(check_file.last_error());
-    if (got == 0) return !line_long && IsSignedMessageLine(line);
-    const char* at = block.data();
-    const char* const end = at + got;
-    while (at < end) {
-      const char* const line_end = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
-      const char* const stop = line_end != nullptr ? line_end : end;
-      const std::size_t room = kLineKept - line.size();
-      const std::size_t count = static_cast<std::size_t>(stop - at);
-      line.append(at, std::min(room, count));
-      line_long = line_long || count > room;
-      if (line_end == nullptr) break;
-      if (!line_long && IsSignedMessageLine(line)) return true;
-      line.clear();
-      line_long = false;
-      at = line_end + 1;
+    if (got == 0) return matched == kSignedMessage.size();
+    const std::size_t size = static_cast<std::size_t>(got);
+    for (std::size_t i = 0; i < size; ++i) {
+      const char ch = block[i];
+      if (mark < kByteOrderMark.size()) {
+        if (ch == kByteOrderMark[mark]) {
+          ++mark;
+          continue;
+        }
+        // Part of a mark is the first line's own bytes: no armour line then.
+        if (mark != 0) matched = kNoArmour;
+        mark = kByteOrderMark.size();
+      }
+      if (ch == '\n') {
+        if (matched == kSignedMessage.size()) return true;
+        matched = 0;
+        cr = false;
+      } else if (matched == kNoArmour) {
+        // Not an armour line: on to its end at once.
+        const void* end = std::memchr(block.data() + i, '\n', size - i);
+        if (end == nullptr) break;
+        i = static_cast<std::size_t>(static_cast<const char*>(end) - block.data()) - 1;
+      } else if (matched < kSignedMessage.size()) {
+        matched = ch == kSignedMessage[matched] ? matched + 1 : kNoArmour;
+      } else if (cr || (ch != ' ' && ch != '\t' && ch != '\r')) {
+        matched = kNoArmour;
+      } else {
+        cr = ch == '\r';
+      }
     }
   }
 }
@@ -100,6 +111,13 @@ SignatureFinding CheckSignature(Env& env, const std::string& check_file_path, St
   SignedBytes input{check_file};
   input.clear_signed = HoldsClearSignedMessage(check_file);
   SeekBack(check_file, start);
+  if (input.clear_signed) {
+    // GnuPG takes no byte-order mark before the armour; the reader passes
+    // it over, and so does what GnuPG is given.
+    char mark[3] = {};
+    if (check_file.Read(mark, sizeof mark) != 3 || std::string_view(mark, 3) != kByteOrderMark)
+      SeekBack(check_file, start);
+  }
   if (!input.clear_signed) {
     if (check_file_path.empty()) return {};
     if (std::optional<SignatureFinding> none = ReadSignatureFile(env, check_file_path, input)) return *none;

@@ -28,9 +28,14 @@ inline constexpr const char* kSignatureSuffixes[] = {".gpg", ".sign", ".sig", ".
 // reason. Raises IoError when the check file cannot be read or sought back.
 SignatureFinding CheckSignature(Env& env, const std::string& check_file_path, Stream& check_file);
 
-// True when the bytes from the stream's current position on hold a line
-// "-----BEGIN PGP SIGNED MESSAGE-----". Reads them all, a block at a time,
-// and leaves the stream at its end; raises IoError when a read fails.
+// True when the bytes from the stream's current position on hold the line
+// that begins a signed message: "-----BEGIN PGP SIGNED MESSAGE-----", then
+// blanks and one CR at most, as the check file's reader cuts lines; a UTF-8
+// byte-order mark at that position passed over, as the reader passes it
+// over. The one rule of it: the reader (checkfile/clear_signed.h) asks it
+// too, so the lines it reads as signed are those GnuPG was asked about.
+// Reads every byte, a block at a time, holding no line, and leaves the
+// stream at its end; raises IoError when a read fails.
 bool HoldsClearSignedMessage(Stream& check_file);
 
 }  // namespace quillora

@@ -89,6 +89,16 @@ class FaultEnv : public EnvWrapper {
   // Each of these text files grows by a line right after its first read, as
   // a check file being rewritten while it is verified.
   std::vector<std::string> texts_changed_after_first_read;
+  // The reads of each text file end (a read of 0 bytes) once this many bytes
+  // of it have been read, though its size says more: a file system that
+  // gives up part way without an error.
+  std::map<std::string, std::size_t> texts_ending_after;
+  // Each file's size is said to be this many bytes short of what it holds,
+  // at its open and after, as some file systems say.
+  std::map<std::string, std::int64_t> sizes_understated;
+  // Asking a file whether it changed since it was opened (after the digest's
+  // last read) fails with the error number given (EIO: a failing disk).
+  std::map<std::string, int> change_checks_fail;
   // Text files served from memory, read back 16 bytes at a time; reads fail
   // with EIO from byte text_read_fails_at on.
   std::map<std::string, std::string> texts;
@@ -197,7 +207,11 @@ class FaultEnv : public EnvWrapper {
     if (const auto fails = reads_fail_after.find(path); fails != reads_fail_after.end())
       file = std::make_unique<FailingRead>(std::move(file), fails->second);
     if (no_memory != out_of_memory_after.end())
-      file = std::make_unique<FailingRead>(std::move(file), no_memory->second, /*throws=*/true);
+      file = std::make_unique<FailingRead>(std::move(file), no_memory->second, Cut::kThrows);
+    if (const auto short_by = sizes_understated.find(path); short_by != sizes_understated.end())
+      file = std::make_unique<Understated>(std::move(file), short_by->second);
+    if (const auto fails = change_checks_fail.find(path); fails != change_checks_fail.end())
+      file = std::make_unique<FailingChangeCheck>(std::move(file), fails->second);
     if (read_delay.count() > 0) file = std::make_unique<SlowRead>(std::move(file), *this);
     return opening.Counted(std::move(file));
   }
@@ -211,6 +225,8 @@ class FaultEnv : public EnvWrapper {
         file = std::make_unique<ChangedOnFirstRead>(
             std::move(file), [path] { std::ofstream(path, std::ios::binary | std::ios::app) << "\r\n"; });
       }
+      if (const auto ends = texts_ending_after.find(path); ends != texts_ending_after.end())
+        file = std::make_unique<FailingRead>(std::move(file), ends->second, Cut::kEnds);
       return opening.Counted(std::move(file));
     }
     return std::make_unique<StringStream>(served->second, 16, text_read_fails_at);
@@ -335,16 +351,18 @@ class FaultEnv : public EnvWrapper {
     return 0;
   }
 
+  // Reads `good` bytes as the real file, then fails, throws std::bad_alloc
+  // or ends (0 bytes), as `cut` says.
+  enum class Cut { kFails, kThrows, kEnds };
   class FailingRead final : public WrappingStream {
    public:
-    // throws: the failing read throws std::bad_alloc instead of failing.
-    FailingRead(std::unique_ptr<Stream> real, std::size_t good, bool throws = false)
-        : WrappingStream(std::move(real)), good_(good), throws_(throws) {}
+    FailingRead(std::unique_ptr<Stream> real, std::size_t good, Cut cut = Cut::kFails)
+        : WrappingStream(std::move(real)), good_(good), cut_(cut) {}
     std::int64_t Read(void* buffer, std::size_t n) override {
       const std::int64_t at = Position();
       if (at < 0 || static_cast<std::size_t>(at) >= good_) {
-        if (throws_) throw std::bad_alloc();
-        return -1;
+        if (cut_ == Cut::kThrows) throw std::bad_alloc();
+        return cut_ == Cut::kEnds ? 0 : -1;
       }
       return WrappingStream::Read(buffer, std::min(n, good_ - static_cast<std::size_t>(at)));
     }
@@ -352,7 +370,7 @@ class FaultEnv : public EnvWrapper {
 
    private:
     std::size_t good_;
-    bool throws_;
+    Cut cut_;
   };
 
   class SlowRead final : public WrappingStream {
@@ -387,11 +405,30 @@ class FaultEnv : public EnvWrapper {
 #endif
       return got;
     }
-    bool Unchanged() override { return !changed_ && WrappingStream::Unchanged(); }
+    int ChangeSinceOpen() override { return changed_ ? kChangedWhileRead : WrappingStream::ChangeSinceOpen(); }
 
    private:
     std::function<void()> change_;
     bool changed_ = false;
+  };
+
+  class Understated final : public WrappingStream {
+   public:
+    Understated(std::unique_ptr<Stream> real, std::int64_t short_by)
+        : WrappingStream(std::move(real)), short_by_(short_by) {}
+    std::int64_t Size() override { return std::max<std::int64_t>(0, WrappingStream::Size() - short_by_); }
+
+   private:
+    std::int64_t short_by_;
+  };
+
+  class FailingChangeCheck final : public WrappingStream {
+   public:
+    FailingChangeCheck(std::unique_ptr<Stream> real, int error) : WrappingStream(std::move(real)), error_(error) {}
+    int ChangeSinceOpen() override { return error_; }
+
+   private:
+    int error_;
   };
 
   class ChangedOnClose final : public WrappingStream {

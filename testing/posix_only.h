@@ -20,3 +20,12 @@ inline unsigned geteuid() { return 1; }  // no root to step down from
 #else
 #define SKIP_WITHOUT_POSIX(what) static_cast<void>(0)
 #endif
+
+namespace quillora::testing {
+// For a case of a table that only POSIX can make.
+#ifdef _WIN32
+inline constexpr bool kPosix = false;
+#else
+inline constexpr bool kPosix = true;
+#endif
+}  // namespace quillora::testing
