@@ -268,8 +268,9 @@ TEST_F(VerifierTest, OtherLayoutsSayWhatTheyChecked) {
            "\n" + HexOf(kSha256, "abc") + "  /nowhere/a\n-----BEGIN PGP SIGNATURE-----\n\nxyz\n",
        {},
 #ifdef _WIN32
-       // Under Wine no Gpg4win is installed: the records are read as before.
-       {"OK ... " + Quoted("a"), "File does not exist ... \"/nowhere/a\"", "", "Operation completes.",
+       // Under Wine no Gpg4win is installed: the records are read as before,
+       // "/" a separator there too.
+       {"OK ... " + Quoted("a"), "File does not exist ... \"\\nowhere\\a\"", "", "Operation completes.",
         "2 files were verified. 1 file did not exist. 0 file changed. ", "These are SHA-256 records.",
         "GnuPG is not installed (Gpg4win): the check file's signature was not checked."}},
 #else
