@@ -34,11 +34,15 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
         return request;
       });
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
+  const std::string left_over = CommittingTempPrefix(CheckFileNameFor(layout));
   ScanEntry entry;
   while (queue.Next(entry)) {
     sink.Pump();
     switch (entry.kind) {
       case ScanEntry::Kind::kPassedOver:
+        // What a make of this check file left when it was killed as it
+        // committed: no longer passed over time and again.
+        if (entry.relative == entry.name && entry.name.starts_with(left_over)) env.RemoveLeftOver(entry.file.path);
         break;
       case ScanEntry::Kind::kFolder:
         sink.FolderEntered(entry.file.path);

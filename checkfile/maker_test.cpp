@@ -111,9 +111,17 @@ TEST_F(MakerTest, ForMd5sumEveryNameIsRecordedAndEveryMd5sumsPassedOver) {
   tree.Write("x/back\\slash", "b");
   tree.Write("x/MD5SUMS", "old");
   tree.Write("CheckSum.md5", "ours");
-  tree.Write(".MD5SUMS.tmp-3e9a01", "left behind by a make that was killed");
+  tree.Write(".MD5SUMS.tmp-3e9a01", "another make's, running or killed");
+  // What a make killed between naming its file and renaming it left: gone
+  // once it is older than any living make keeps such a name.
+  const std::string left = tree.Write(".MD5SUMS.tmp-commit-77aa01", "left behind by a make killed as it committed");
+  const std::string fresh = tree.Write(".MD5SUMS.tmp-commit-77aa02", "a make that is committing now");
+  std::filesystem::last_write_time(left, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2));
   sink = RecordingSink();
   MakeCheckFile(env, tree.path(), true, sink, 0, CheckFileLayout::kMd5sum);
+  EXPECT_FALSE(std::filesystem::exists(left));
+  EXPECT_TRUE(std::filesystem::exists(fresh));
+  EXPECT_TRUE(std::filesystem::exists(tree.At(".MD5SUMS.tmp-3e9a01")));
   EXPECT_EQ(sink.lines.back(), "The MD5 checksum file is save at \"" + tree.path() + "/MD5SUMS\"");
   std::multiset<std::string> lines;
   const std::string text = testing::ReadFile(tree.At("MD5SUMS"));

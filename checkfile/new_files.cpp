@@ -12,23 +12,18 @@
 namespace quillora {
 namespace {
 
-// A recorded path as the walk spells it: md5sum's files often name
-// "./a.txt", which verifies as "a.txt" and so must not make it new. Empty
-// and "." parts go; ".." stays, since it may lead out and back in.
-std::string WithoutDotSegments(std::string_view path) {
-  std::string spelled;
-  spelled.reserve(path.size());
+// The parts of a recorded path as the walk spells it: md5sum's files often
+// name "./a.txt", which verifies as "a.txt" and so must not make it new.
+// Empty and "." parts go; ".." stays, since it may lead out and back in.
+template <class Each>
+void ForEachPart(std::string_view path, Each each) {
   for (std::size_t at = 0; at <= path.size();) {
     std::size_t end = at;
     while (end < path.size() && !IsSeparator(path[end])) ++end;
     const std::string_view part = path.substr(at, end - at);
-    if (!part.empty() && part != ".") {
-      if (!spelled.empty()) spelled += kPathSeparator;
-      spelled += part;
-    }
+    if (!part.empty() && part != ".") each(part);
     at = end + 1;
   }
-  return spelled;
 }
 
 // Whether the check file at check_file_path lies in the folder base, which
@@ -65,9 +60,23 @@ std::size_t NewFileFinder::KeyHash::operator()(const Key& key) const {
 // A name's MD5, as the file system compares names: a name differs from a
 // recorded one only by finding another file than its record's, which takes
 // a second preimage, not a chance collision.
+// Fed part by part, so a long name is never copied whole (but to compare
+// letter case aside, on Windows).
 NewFileFinder::Key NewFileFinder::KeyOf(std::string_view relative) {
-  const std::string name = ComparableName(WithoutDotSegments(relative));
-  return DigestOfBuffer(name.data(), name.size());
+  DigestState state;
+  StartDigest(state);
+  bool first = true;
+  ForEachPart(relative, [&](std::string_view part) {
+    if (!first) FeedDigest(state, &kPathSeparator, 1);
+    first = false;
+    if constexpr (kNativePaths.slash_separates) {
+      const std::string folded = ComparableName(part);
+      FeedDigest(state, folded.data(), folded.size());
+    } else {
+      FeedDigest(state, part.data(), part.size());
+    }
+  });
+  return FinishDigest(state);
 }
 
 void NewFileFinder::RecordBelow(std::string_view relative) { recorded_.insert(KeyOf(relative)); }

@@ -54,6 +54,12 @@ std::string FdopendirFails(int error, const std::string& folder) {
 std::string FstatatFails(int error, const std::string& name) {
   return "SHIM_FSTATAT=" + std::to_string(error) + ":" + name;
 }
+std::string ThreadFails(int error, int on_call) {
+  return "SHIM_THREAD=" + std::to_string(error) + ":" + std::to_string(on_call);
+}
+std::string ReadsEnd(std::size_t at, const std::string& name) {
+  return "SHIM_READ_ENDS=" + std::to_string(at) + ":" + name;
+}
 
 // A long output's first lines and its length: enough to see what went wrong.
 std::string Head(const std::string& text) {
@@ -307,6 +313,56 @@ TEST_F(CliFaultsTest, OutOfMemoryIsACleanFailure) {
         }
       }
     }
+  }
+}
+
+// Wherever the program cannot start a thread (the progress line's, a
+// worker's, a large file's reader) or the digest library cannot open its
+// files at start, the job ends cleanly: exit 3 with the system's reason, or
+// done without that thread, never an abort.
+TEST_F(CliFaultsTest, NoThreadOrDescriptorAtStartIsACleanFailure) {
+  const Folder large = LargeFiles();
+  const std::string sums = tree.At("large/SHA256SUMS");
+  ASSERT_EQ(Cli({"make", "-a", "sha256", large.path}).status, 0);
+  const std::vector<std::vector<std::string>> commands = {
+      {"-j", "2", "--progress", "verify", large.check_file}, {"-j", "2", "--progress", "verify", sums},
+      {"-j", "2", "make", large.path}, {"-j", "8", "hash", "-a", "sha256", large.path}};
+  bool fired = false;
+  for (const auto& args : commands) {
+    for (int call = 1; call <= 6; ++call) {
+      SCOPED_TRACE(::testing::PrintToString(args) + " with thread " + std::to_string(call) + " failing");
+      PutBack(large);
+      const CliRun run = Cli(args, {{ThreadFails(EAGAIN, call)}});
+      fired = fired || !Fired().empty();
+      EXPECT_TRUE(run.status == 0 || run.status == 3) << run.status << " " << Head(run.err);
+      if (run.status == 3) EXPECT_NE(run.err.find(std::strerror(EAGAIN)), std::string::npos) << Head(run.err);
+      ExpectNoTemporaryFile(large);
+    }
+  }
+  EXPECT_TRUE(fired) << "no thread start ever failed: the test needs another way in";
+  // The library needs a descriptor of its own as it starts (at 3 the
+  // loader has none for the libraries: the run never starts).
+  for (const rlim_t files : {4, 5, 6}) {
+    SCOPED_TRACE("ulimit -n " + std::to_string(files));
+    const CliRun run = Cli({"verify", sums}, {.faults = {}, .files = files});
+    EXPECT_TRUE(run.status == 0 || run.status == 3) << run.status << " " << Head(run.err);
+    if (run.status == 3) EXPECT_NE(run.err.find(std::strerror(EMFILE)), std::string::npos) << Head(run.err);
+  }
+}
+
+// A check file whose reads end before its size, at a line end, as on some
+// file systems, is no pass in any layout: changed while it was read, exit 3.
+TEST_F(CliFaultsTest, ACheckFileReadShortOfItsSizeFailsTheVerify) {
+  const Folder small = SmallFiles();
+  ASSERT_EQ(Cli({"make", "-a", "sha256", small.path}).status, 0);
+  ASSERT_EQ(Cli({"make", "--format", "md5sum", small.path}).status, 0);
+  for (const std::string name : {"CheckSum.md5", "SHA256SUMS", "MD5SUMS"}) {
+    SCOPED_TRACE(name);
+    const std::string text = testing::ReadFile(small.path + "/" + name);
+    const CliRun run = Cli({"verify", small.path + "/" + name}, {{ReadsEnd(text.find('\n', text.size() / 2) + 1, name)}});
+    ASSERT_FALSE(Fired().empty()) << "the fault was never met";
+    EXPECT_EQ(run.status, 3) << Head(run.err);
+    EXPECT_NE(run.err.find(small.path + "/" + name + ": changed while it was read"), std::string::npos) << Head(run.err);
   }
 }
 

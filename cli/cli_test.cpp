@@ -392,7 +392,7 @@ TEST_F(CliTest, ALongRecordIsHeldOnce) {
   const std::string ours = tree.Write("data/long.md5", Hex("") + "\t" + path + "\r\n");
   const std::string md5sums = tree.Write("data/long.sums", Hex("") + "  " + path + "\n");
   for (const std::string& check_file : {ours, md5sums}) {
-    for (const std::vector<std::string>& mode : {std::vector<std::string>{}, {"--quiet"}, {"--status"}}) {
+    for (const std::vector<std::string>& mode : {std::vector<std::string>{}, {"--quiet"}, {"--status"}, {"--new"}}) {
       std::vector<std::string> args = mode;
       args.insert(args.begin(), "verify");
       args.push_back(check_file);

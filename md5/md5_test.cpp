@@ -3,8 +3,10 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -104,7 +106,43 @@ TEST(Md5, HexIsZeroFilledInEitherCase) {
 }  // namespace quillora
 
 namespace quillora {
+
+#ifdef QUILLORA_MD5_SIMDE_KERNELS
+// The AVX-512 kernels' own source compiled over SIMDe (md5_simde_test.cpp).
+namespace md5_simde_kernels {
+void Avx512Narrow(LaneWords& words, const std::uint8_t* const* data, std::size_t blocks);
+void Avx512(LaneWords& words, const std::uint8_t* const* data, std::size_t blocks);
+}  // namespace md5_simde_kernels
+#endif
+
 namespace {
+
+// A lane kernel as the test runs it: TransformLanes for an engine this CPU
+// runs, or the AVX-512 kernels' source over SIMDe (which any CPU runs).
+struct Kernel {
+  std::string name;
+  std::size_t lanes, narrow;
+  std::function<void(LaneWords&, const std::uint8_t* const*, std::size_t blocks, std::size_t lanes)> run;
+};
+
+std::vector<Kernel> KernelsHere() {
+  std::vector<Kernel> kernels;
+  for (LaneEngine engine : {LaneEngine::kAvx2, LaneEngine::kAvx512}) {
+    if (!LaneEngineSupported(engine)) continue;
+    kernels.push_back({std::string(LaneEngineName(engine)), LaneCount(engine), NarrowLaneCount(engine),
+                       [engine](LaneWords& words, const std::uint8_t* const* data, std::size_t blocks,
+                                std::size_t lanes) { TransformLanes(engine, words, data, blocks, lanes); }});
+  }
+#ifdef QUILLORA_MD5_SIMDE_KERNELS
+  // As TransformLanes picks them on a CPU with AVX-512VL.
+  kernels.push_back({"avx512 over SIMDe", 16, 8,
+                     [](LaneWords& words, const std::uint8_t* const* data, std::size_t blocks, std::size_t lanes) {
+                       if (lanes <= 8) return md5_simde_kernels::Avx512Narrow(words, data, blocks);
+                       md5_simde_kernels::Avx512(words, data, blocks);
+                     }});
+#endif
+  return kernels;
+}
 
 // Every kernel, with every number of lanes in use (the narrow kernel takes
 // the smaller counts), leaves each running lane's words where the scalar
@@ -115,20 +153,19 @@ TEST(Md5, LaneKernelsMatchTheScalarEngineWhateverLanesRun) {
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 131 + i / 7);
   const std::uint8_t* data[kMaxLanes];
   for (std::size_t lane = 0; lane < kMaxLanes; ++lane) data[lane] = bytes.data() + lane * kBlocks * 64;
-  for (LaneEngine engine : {LaneEngine::kAvx2, LaneEngine::kAvx512}) {
-    if (!LaneEngineSupported(engine)) continue;
-    for (std::size_t running = 1; running <= LaneCount(engine); ++running) {
+  for (const Kernel& kernel : KernelsHere()) {
+    for (std::size_t running = 1; running <= kernel.lanes; ++running) {
       LaneWords words;
       for (std::size_t lane = 0; lane < kMaxLanes; ++lane) StartLane(words, lane);
-      TransformLanes(engine, words, data, kBlocks, running);
-      const std::size_t ran = running <= NarrowLaneCount(engine) ? NarrowLaneCount(engine) : LaneCount(engine);
+      kernel.run(words, data, kBlocks, running);
+      const std::size_t ran = running <= kernel.narrow ? kernel.narrow : kernel.lanes;
       for (std::size_t lane = 0; lane < kMaxLanes; ++lane) {
         DigestState state;
         StartDigest(state);
         if (lane < ran) FeedDigest(state, data[lane], kBlocks * 64);
         EXPECT_EQ((std::array{words.a[lane], words.b[lane], words.c[lane], words.d[lane]}),
                   (std::array{state.a, state.b, state.c, state.d}))
-            << LaneEngineName(engine) << ", " << running << " running, lane " << lane;
+            << kernel.name << ", " << running << " running, lane " << lane;
       }
     }
   }

@@ -103,6 +103,14 @@ inline std::string ReplacingTempPrefix(std::string_view target_name) {
 #endif
 }
 
+// How the name begins that a temporary file without one gets only as it is
+// committed (Linux: ReplacingFile::temp_path), to be renamed over the target
+// at once: such a name outlives its run only when the run was killed in
+// between (Env::RemoveLeftOver).
+inline std::string CommittingTempPrefix(std::string_view target_name) {
+  return ReplacingTempPrefix(target_name) + "commit-";
+}
+
 // A folder held open, so that files in it open by their names alone
 // (Env::OpenListedForDigest): the folder's path is looked up once, not once
 // for each of its files. Thread-safe: any thread may open files through it.
@@ -205,6 +213,13 @@ class Env {
   // leads to (through any chain of links) is replaced and the link stays.
   virtual std::unique_ptr<ReplacingFile> CreateReplacing(const std::string& path) = 0;
 
+  // Removes the file at path when it is what a killed run left between
+  // naming its temporary file and renaming it (its name starts with
+  // CommittingTempPrefix of its target), older than a minute: a living run
+  // renames such a file within microseconds. Anything else, and any
+  // failure, leaves things as they are: it is only tidying.
+  virtual void RemoveLeftOver(const std::string& path) = 0;
+
   // The local date and time now, and the user's time separator (":").
   virtual LocalTime Now() = 0;
   virtual std::string TimeSeparator() = 0;
@@ -255,6 +270,7 @@ class EnvWrapper : public Env {
     return target_.CreateReplacing(path);
   }
   std::string FinalTarget(const std::string& path) override { return target_.FinalTarget(path); }
+  void RemoveLeftOver(const std::string& path) override { target_.RemoveLeftOver(path); }
   LocalTime Now() override { return target_.Now(); }
   std::string TimeSeparator() override { return target_.TimeSeparator(); }
   std::size_t OpenFilesAllowed() override { return target_.OpenFilesAllowed(); }

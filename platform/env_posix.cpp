@@ -264,8 +264,10 @@ class PosixListing final : public FolderListing {
 // suffix, tried until one is free.
 class TempNames {
  public:
-  explicit TempNames(const std::string& target)
-      : stem_(JoinPath(FolderOf(target), ReplacingTempPrefix(NameOf(target)))),
+  // committing: names given as the file is committed (CommittingTempPrefix).
+  explicit TempNames(const std::string& target, bool committing = false)
+      : stem_(JoinPath(FolderOf(target),
+                       committing ? CommittingTempPrefix(NameOf(target)) : ReplacingTempPrefix(NameOf(target)))),
         random_(static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
                 static_cast<std::uint64_t>(::getpid())) {}
   // Calls make(name) with fresh names while it fails with EEXIST; returns
@@ -309,7 +311,7 @@ class PosixReplacingFile final : public ReplacingFile {
     if (::fsync(fd_) != 0 && errno != EINVAL) Throw(errno);
     if (temp_.empty()) {
       const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-      temp_ = TempNames(target_).Take([&](const std::string& name) {
+      temp_ = TempNames(target_, /*committing=*/true).Take([&](const std::string& name) {
         return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
       });
     }
@@ -393,6 +395,7 @@ class PosixEnv final : public Env {
   LocalTime Now() override;
   std::string TimeSeparator() override;
   std::size_t OpenFilesAllowed() override;
+  void RemoveLeftOver(const std::string& path) override;
 };
 
 }  // namespace
@@ -621,6 +624,17 @@ std::string AbsolutePath(const std::string& path) {
   }
   cwd.resize(std::strlen(cwd.c_str()));
   return JoinPath(cwd, path);
+}
+
+void PosixEnv::RemoveLeftOver(const std::string& path) {
+  const std::string name = NameOf(path);
+  const std::string prefix = CommittingTempPrefix("");
+  // ".NAME.tmp-commit-": the target's name lies between the dot and the rest.
+  if (!name.starts_with('.') || name.find(prefix.substr(1)) == std::string::npos) return;
+  struct stat st;
+  if (HasNul(path) || ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  if (st.st_mtime > std::time(nullptr) - 60) return;
+  ::unlink(path.c_str());
 }
 
 std::size_t PosixEnv::OpenFilesAllowed() {

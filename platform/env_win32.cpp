@@ -247,6 +247,9 @@ class Win32Env final : public Env {
   std::string TimeSeparator() override;
   // Handles have no per-process count to speak of.
   std::size_t OpenFilesAllowed() override { return 1 << 20; }
+  // Temporary files here have their names from the start, a run's whole
+  // length: none can be told left over.
+  void RemoveLeftOver(const std::string&) override {}
 };
 
 }  // namespace

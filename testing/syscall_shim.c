@@ -18,6 +18,11 @@
  *                                   descriptor is matched as its whole path.
  *   SHIM_FDOPENDIR=ERRNO:PATTERN    fdopendir of a matching folder fails.
  *   SHIM_FSTATAT=ERRNO:PATTERN      fstatat of a matching name fails.
+ *   SHIM_THREAD=ERRNO:K             the K-th pthread_create of the run
+ *                                   fails (EAGAIN: no thread to be had).
+ *   SHIM_READ_ENDS=N:PATTERN        reads of a matching file end (0 bytes)
+ *                                   from byte N on, however large it is, as
+ *                                   a file system that gives up part way.
  *   SHIM_LOG=FILE                   each fault that fires appends a line
  *                                   "CALL PATH" there, so a test can tell
  *                                   that its fault was met at all.
@@ -44,8 +49,10 @@ struct fault {
   const char* pattern;
 };
 
-static struct fault readdir_fault, open_fault, fdopendir_fault, fstatat_fault;
-static atomic_long open_calls;
+static struct fault readdir_fault, open_fault, fdopendir_fault, fstatat_fault, read_end;
+static atomic_long open_calls, thread_calls;
+static long thread_fails_at;
+static int thread_error;
 
 static void read_fault(const char* variable, int with_number, struct fault* fault) {
   const char* text = getenv(variable);
@@ -65,6 +72,8 @@ static struct dirent64* (*real_readdir64)(DIR*);
 static int (*real_closedir)(DIR*);
 static DIR* (*real_fdopendir)(int);
 static int (*real_fstatat)(int, const char*, struct stat*, int);
+static ssize_t (*real_read)(int, void*, size_t);
+static int (*real_pthread_create)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
 
 __attribute__((constructor)) static void start(void) {
   /* POSIX's way to take a function's address from dlsym. */
@@ -76,7 +85,16 @@ __attribute__((constructor)) static void start(void) {
   NEXT(closedir);
   NEXT(fdopendir);
   NEXT(fstatat);
+  NEXT(read);
+  NEXT(pthread_create);
   read_fault("SHIM_READDIR", 1, &readdir_fault);
+  read_fault("SHIM_READ_ENDS", 0, &read_end);
+  const char* thread = getenv("SHIM_THREAD");
+  if (thread != NULL) {
+    char* end;
+    thread_error = (int)strtol(thread, &end, 10);
+    if (*end == ':') thread_fails_at = strtol(end + 1, NULL, 10);
+  }
   read_fault("SHIM_OPEN", 1, &open_fault);
   read_fault("SHIM_FDOPENDIR", 0, &fdopendir_fault);
   read_fault("SHIM_FSTATAT", 0, &fstatat_fault);
@@ -217,4 +235,31 @@ int fstatat(int folder, const char* name, struct stat* st, int flags) {
 
 int fstatat64(int folder, const char* name, struct stat64* st, int flags) {
   return fstatat(folder, name, (struct stat*)st, flags);
+}
+
+int pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*start)(void*), void* arg) {
+  if (thread_fails_at > 0 && atomic_fetch_add(&thread_calls, 1) + 1 == thread_fails_at) {
+    fire("pthread_create", "", thread_error);
+    return thread_error;
+  }
+  return real_pthread_create(thread, attr, start, arg);
+}
+
+/* read_end's number is the byte the reads end at (read_fault took it as the
+ * error number). */
+ssize_t read(int fd, void* buffer, size_t count) {
+  if (read_end.set) {
+    char path[4096];
+    path_at(fd, "", path, sizeof path);
+    if (matches(path, read_end.pattern)) {
+      const off_t at = lseek(fd, 0, SEEK_CUR);
+      const off_t end = read_end.error;
+      if (at >= end) {
+        fire("read", path, 0);
+        return 0;
+      }
+      if (at >= 0 && (off_t)count > end - at) count = (size_t)(end - at);
+    }
+  }
+  return real_read(fd, buffer, count);
 }
