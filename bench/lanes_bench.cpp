@@ -65,12 +65,12 @@ constexpr std::size_t kMd5Message = 1 << 20;
 void AddMd5Engines(std::vector<Engine>& engines) {
   using namespace quillora;
   constexpr std::size_t kMessage = kMd5Message;
-  static const auto messages = Messages(kMaxLanes, kMessage);
-  static const std::uint8_t* data[kMaxLanes];
-  for (std::size_t i = 0; i < kMaxLanes; ++i) data[i] = messages[i].data();
+  static const auto messages = Messages(kMd5MaxLanes, kMessage);
+  static const std::uint8_t* data[kMd5MaxLanes];
+  for (std::size_t i = 0; i < kMd5MaxLanes; ++i) data[i] = messages[i].data();
   static LaneWords words{};
   engines.push_back({"scalar",
-                     kMaxLanes * kMessage,
+                     kMd5MaxLanes * kMessage,
                      [] {
                        for (const auto& m : messages) sink += DigestOfBuffer(m.data(), m.size())[0];
                      },

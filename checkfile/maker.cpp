@@ -71,8 +71,9 @@ void AddFolderToCheckFile(Env& env, const std::string& top_folder, bool include_
         // A file another program holds, or one that changed while it was
         // read, is reported rather than left out in silence.
         if (outcome.digested()) {
-          out.Append(sums ? SumsRecordLine(layout, outcome.text(), entry.relative)
-                          : CheckFileRecordLine(outcome.digest, ToCheckFilePath(entry.relative)));
+          const std::string digest = outcome.text();
+          out.Append(sums ? SumsRecordLine(layout, digest, entry.relative)
+                          : CheckFileRecordLine(digest, ToCheckFilePath(entry.relative)));
         }
         sink.FileDone(entry.name, outcome.digested() ? FileStatus::kOk : FileStatus::kCouldNotOpen);
         if (!outcome.digested()) sink.LeftOut(entry.file.path, SystemErrorMessage(outcome.error));

@@ -12,7 +12,6 @@
 #include "checkfile/input_text.h"
 #include "checkfile/check_file_reader.h"
 #include "checkfile/digest_choice.h"
-#include "checkfile/file_digests_now.h"
 #include "digests/ahead_queue.h"
 #include "digests/listed_folders.h"
 #include "hashes/digest_value.h"
@@ -53,28 +52,24 @@ struct Judged {
   int error = 0;
 };
 
+// Digests a file ahead of the records queued, through the verify's one
+// pipeline (AheadQueue::DigestNow): set once the queue is made.
+using DigestNowFn = std::function<AheadOutcome(const DigestRequest&)>;
+
 // Verdicts on the records of other tools' layouts: the candidates, a second
 // read for those not computed, hashdeep's size.
 class OtherLayoutJudge {
  public:
-  OtherLayoutJudge(Env& env, DigestChoice& choice, std::function<void()> idle)
-      : env_(env), choice_(choice), idle_(std::move(idle)) {}
+  explicit OtherLayoutJudge(DigestChoice& choice) : choice_(choice) {}
+  void UseDigestNow(DigestNowFn digest_now) { digest_now_ = std::move(digest_now); }
 
-  // The verdict on record, whose file at path was digested as outcome tells.
-  Judged Judge(const CheckRecord& record, const std::string& path, const AheadOutcome& outcome) {
-    computed_.clear();
-    if (outcome.values.empty()) {
-      // MD5 alone, on this program's own engine.
-      if (const std::optional<DigestValue> md5 = ParseHexDigest(outcome.digest))
-        computed_.emplace_back(DigestId::kMd5, *md5);
-    } else {
-      computed_ = outcome.values;
-    }
+  // The verdict on record, whose file was digested as outcome tells.
+  Judged Judge(const CheckRecord& record, const FileToOpen& file, const AheadOutcome& outcome) {
+    computed_ = outcome.values;
     DigestChoice::Finding finding = choice_.Judge(record, computed_);
     if (finding == DigestChoice::Finding::kReadOthers) {
-      const AheadOutcome again = FileDigestsNow(env_, path, DigestChoice::Others(record, computed_), idle_);
-      if (again.fault) std::rethrow_exception(again.fault);
-      if (IsOwnShortage(again.error)) throw SystemFault(SystemFault::Object::kFile, path, again.error);
+      const AheadOutcome again = digest_now_({&file, DigestChoice::Others(record, computed_)});
+      if (IsOwnShortage(again.error)) throw SystemFault(SystemFault::Object::kFile, file.path, again.error);
       if (!again.digested()) {
         choice_.Unsettled(record);
         return again.exists ? Judged{Verdict::kUnopenable, again.error} : Judged{Verdict::kLost};
@@ -83,20 +78,13 @@ class OtherLayoutJudge {
       finding = choice_.Judge(record, computed_);
     }
     if (finding != DigestChoice::Finding::kMatch) return {Verdict::kChanged};
-    if (!record.size) return {Verdict::kOk};
-    int error = 0;
-    const std::int64_t size = FileSizeNow(env_, path, error);
-    if (size < 0) {
-      if (IsOwnShortage(error)) throw SystemFault(SystemFault::Object::kFile, path, error);
-      return {Verdict::kUnopenable, error};
-    }
-    return {static_cast<std::uint64_t>(size) == *record.size ? Verdict::kOk : Verdict::kChanged};
+    // The bytes the digest read are the file's size as it was read.
+    return {!record.size || outcome.size == *record.size ? Verdict::kOk : Verdict::kChanged};
   }
 
  private:
-  Env& env_;
   DigestChoice& choice_;
-  std::function<void()> idle_;
+  DigestNowFn digest_now_;
   DigestValues computed_;
 };
 
@@ -107,8 +95,7 @@ class OtherLayoutJudge {
 class RecordSource {
  public:
   RecordSource(Env& env, CheckFileReader& reader, CheckFileInput& input, const std::string& check_file_path,
-               const std::string& base, RecordWatcher* watcher, const DescriptorBudget& budget, DigestChoice& choice,
-               std::function<void()> idle)
+               const std::string& base, RecordWatcher* watcher, const DescriptorBudget& budget, DigestChoice& choice)
       : env_(env),
         reader_(reader),
         input_(input),
@@ -116,8 +103,8 @@ class RecordSource {
         base_(base),
         watcher_(watcher),
         listed_(env, budget),
-        choice_(choice),
-        idle_(std::move(idle)) {}
+        choice_(choice) {}
+  void UseDigestNow(DigestNowFn digest_now) { digest_now_ = std::move(digest_now); }
 
   bool Next(VerifyItem& item) {
     if (failed_) return false;
@@ -165,8 +152,7 @@ class RecordSource {
       return;
     }
     if (!item.too_long && choice_.WantsProbe(item.record)) {
-      item.probed = std::make_unique<AheadOutcome>(
-          FileDigestsNow(env_, item.file.path, DigestChoice::Candidates(item.record), idle_));
+      item.probed = std::make_unique<AheadOutcome>(digest_now_({&item.file, DigestChoice::Candidates(item.record)}));
       if (item.probed->digested()) choice_.Probed(item.record, item.probed->values);
     }
     item.digests = choice_.Request(item.record);
@@ -189,7 +175,7 @@ class RecordSource {
   std::optional<DigestId> first_digest_;  // of the first record: what a make of the check file writes
   ListedFolders listed_;
   DigestChoice& choice_;
-  std::function<void()> idle_;
+  DigestNowFn digest_now_;
   bool failed_ = false;
 };
 
@@ -200,8 +186,8 @@ Judged JudgeItem(const VerifyItem& item, const AheadOutcome& outcome, OtherLayou
   // read, and the run goes on.
   if (!outcome.digested()) return {Verdict::kUnopenable, outcome.error};
   if (item.record.digests.empty())
-    return {EqualIgnoringAsciiCase(outcome.digest, item.record.digest_text) ? Verdict::kOk : Verdict::kChanged};
-  return other_layouts.Judge(item.record, item.file.path, outcome);
+    return {EqualIgnoringAsciiCase(outcome.text(), item.record.digest_text) ? Verdict::kOk : Verdict::kChanged};
+  return other_layouts.Judge(item.record, item.file, outcome);
 }
 
 }  // namespace
@@ -243,11 +229,14 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   DigestChoice choice;
   const DescriptorBudget budget(env);
-  RecordSource records(env, reader, checked, check_file_path, base, options.watcher, budget, choice, keep_alive);
+  RecordSource records(env, reader, checked, check_file_path, base, options.watcher, budget, choice);
   AheadQueue<VerifyItem> queue(
       env, jobs, budget, [&](VerifyItem& item) { return records.Next(item); }, RecordSource::Request);
+  const DigestNowFn digest_now = [&](const DigestRequest& request) { return queue.DigestNow(request, keep_alive); };
+  records.UseDigestNow(digest_now);
   VerifyTally tally(base);
-  OtherLayoutJudge other_layouts(env, choice, keep_alive);
+  OtherLayoutJudge other_layouts(choice);
+  other_layouts.UseDigestNow(digest_now);
   VerifyItem item;
   while (queue.Next(item)) {
     if (item.read_error) std::rethrow_exception(item.read_error);
@@ -257,7 +246,6 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
       outcome.error = ReadabilityError(env, item.file.path);  // the system's own reason, at once
     } else if (item.probed) {
       outcome = std::move(*item.probed);
-      if (outcome.fault) std::rethrow_exception(outcome.fault);
     } else {
       outcome = queue.Outcome(keep_alive);
     }

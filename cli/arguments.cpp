@@ -1,11 +1,12 @@
 #include "cli/arguments.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iterator>
 #include <optional>
 #include <string_view>
 
-#include "md5/md5_lanes.h"
+#include "digests/lane_kernel.h"
 
 namespace quillora::cli {
 namespace {
@@ -19,22 +20,25 @@ std::string SetJobs(Invocation& invocation, const std::string& value) {
   return "";
 }
 
-// "scalar, avx2<last>avx512": every engine's name, from the one list.
+// "scalar, avx512, avx2<last>sha-ni": every kernel's name, from the one list.
 std::string EngineNames(std::string_view last) {
   std::string names;
-  for (const LaneEngine engine : kLaneEngines) {
-    if (!names.empty()) names += engine == std::end(kLaneEngines)[-1] ? last : ", ";
-    names += LaneEngineName(engine);
+  const auto all = KernelNames();
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (i > 0) names += i + 1 == all.size() ? last : ", ";
+    names += all[i];
   }
   return names;
 }
 
-// A diagnostic: every digest of the run uses this engine.
+// A diagnostic: every digest that has this kernel runs it ("scalar": none
+// runs a kernel).
 std::string SetEngine(Invocation& invocation, const std::string& value) {
-  const std::optional<LaneEngine> engine = LaneEngineNamed(value);
-  if (!engine) return "invalid engine '" + value + "' (" + EngineNames(" or ") + ")";
-  if (!LaneEngineSupported(*engine)) return "this processor cannot run the " + value + " engine";
-  invocation.engine = engine;
+  const auto all = KernelNames();
+  if (std::find(all.begin(), all.end(), value) == all.end())
+    return "invalid engine '" + value + "' (" + EngineNames(" or ") + ")";
+  if (!KernelSupported(value)) return "this processor cannot run the " + value + " engine";
+  invocation.engine = value;
   return "";
 }
 
@@ -59,7 +63,8 @@ std::string SetLength(Invocation& invocation, const std::string& value) {
 
 const std::vector<OptionRow>& Options() {
   static const std::string engine_help =
-      "diagnostic: digest with engine E (" + EngineNames(", ") + "; default: the widest this processor runs)";
+      "diagnostic: digest with kernel E where a digest has it (" + EngineNames(", ") +
+      "; scalar: none; default: each digest's fastest this processor runs)";
   static const std::vector<OptionRow> options = {
       {"jobs", 'j', "N", {}, "digest with N threads (default: one per core)", SetJobs},
       {"progress", 0, "", {},

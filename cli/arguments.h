@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "md5/md5_lanes.h"
 
 namespace quillora::cli {
 
@@ -37,7 +36,7 @@ struct Invocation {
   std::string algorithm;                        // -a, --algorithm NAME, as cksum -a takes it; empty: none given
   int length_bits = 0;                          // -l, --length BITS; 0: none given
   bool tag = false;                             // make, hash --tag
-  std::optional<LaneEngine> engine;             // --engine, a diagnostic; none: the widest the CPU runs
+  std::string engine;                           // --engine, a diagnostic: a kernel's name; empty: each digest's own
 };
 
 // One option, as the parser takes it and the help texts show it.

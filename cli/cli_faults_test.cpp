@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include "md5/md5_lanes.h"
+#include "digests/lane_kernel.h"
 #include "testing/child_process.h"
 #include "testing/temp_tree.h"
 
@@ -261,8 +261,9 @@ TEST_F(CliFaultsTest, TooFewDescriptorsChangeNoRecordVerdictOrLine) {
     complete.old = testing::ReadFile(folder.check_file);
     std::vector<std::string> expected;
     for (const auto& args : commands) expected.push_back(Cli(args).out);
-    for (const std::string engine : {"scalar", "avx2", "avx512"}) {
-      if (!LaneEngineSupported(*LaneEngineNamed(engine))) continue;
+    for (const std::string_view engine_name : KernelNames()) {
+      if (!KernelSupported(engine_name)) continue;
+      const std::string engine(engine_name);
       for (const std::string jobs : {"1", "8"}) {
         for (std::size_t i = 0; i < commands.size(); ++i) {
           std::vector<std::string> args{"--engine", engine, "-j", jobs};

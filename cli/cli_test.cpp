@@ -25,7 +25,7 @@
 #include <gtest/gtest.h>
 
 #include "md5/md5.h"
-#include "md5/md5_lanes.h"
+#include "digests/lane_kernel.h"
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
@@ -299,23 +299,26 @@ TEST_F(CliTest, InputErrorsNameThePathAndTheSystemsReason) {
 
 TEST_F(CliTest, EveryEngineWritesTheSameCheckFile) {
   for (int i = 0; i < 60; ++i) tree.Write("data/f" + std::to_string(i), testing::RandomBytes(i * 997 % 70'000, i));
-  const CliRun scalar = Cli({"--engine", "scalar", "make", data});
-  ASSERT_EQ(scalar.status, 0) << scalar.err;
-  // The records, after the header's comment lines and their time stamp.
-  const auto records = [&] {
-    const std::string text = testing::ReadFile(In(data, "CheckSum.md5"));
-    return text.substr(text.find("\r\n\r\n"));
-  };
-  const std::string expected = records();
-  EXPECT_EQ(std::count(expected.begin(), expected.end(), '\t'), 60);
-  for (LaneEngine engine : {LaneEngine::kAvx2, LaneEngine::kAvx512}) {
-    if (!LaneEngineSupported(engine)) continue;
-    const CliRun run = Cli({"--jobs=3", "--engine=" + std::string(LaneEngineName(engine)), "make", data});
-    EXPECT_EQ(run.out, scalar.out) << LaneEngineName(engine);
-    EXPECT_EQ(records(), expected) << LaneEngineName(engine);
+  for (const std::string digest : {"md5", "sha256"}) {
+    const std::string name = digest == "md5" ? "CheckSum.md5" : "SHA256SUMS";
+    const CliRun scalar = Cli({"--engine", "scalar", "make", "-a", digest, data});
+    ASSERT_EQ(scalar.status, 0) << scalar.err;
+    // The records, after the header's comment lines and their time stamp.
+    const auto records = [&] {
+      const std::string text = testing::ReadFile(In(data, name));
+      return text.substr(digest == "md5" ? text.find("\r\n\r\n") : 0);
+    };
+    const std::string expected = records();
+    EXPECT_EQ(std::count(expected.begin(), expected.end(), digest == "md5" ? '\t' : '\n'), 60);
+    for (const std::string_view engine : KernelNames()) {
+      if (!KernelSupported(engine)) continue;
+      const CliRun run = Cli({"--jobs=3", "--engine=" + std::string(engine), "make", "-a", digest, data});
+      EXPECT_EQ(run.out, scalar.out) << engine << " " << digest;
+      EXPECT_EQ(records(), expected) << engine << " " << digest;
+    }
   }
   EXPECT_EQ(Cli({"--engine", "sse", "make", data}).err,
-            "quillora-cli: invalid engine 'sse' (scalar, avx2 or avx512)\n"
+            "quillora-cli: invalid engine 'sse' (scalar, avx2, avx512 or sha-ni)\n"
             "Try 'quillora-cli --help' for more information.\n");
   EXPECT_EQ(Cli({"make", data, "--engine"}).status, 2);
 }

@@ -13,7 +13,7 @@
 #include "cli/interrupt.h"
 #include "cli/output.h"
 #include "hashes/streaming_digest.h"
-#include "md5/md5_lanes.h"
+#include "digests/lane_kernel.h"
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/standard_streams.h"
@@ -41,7 +41,7 @@ int Run(const std::vector<std::string>& args) {
     return kExitOk;
   }
   if (invocation.command == nullptr) return UsageError("missing command");
-  if (invocation.engine) ForceLaneEngine(*invocation.engine);
+  if (!invocation.engine.empty()) ForceKernel(invocation.engine);
   return invocation.command->run(invocation);
 }
 

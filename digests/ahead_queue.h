@@ -51,12 +51,23 @@ class AheadQueue {
   // rethrown here, for every job alike.
   AheadOutcome Outcome(const std::function<void()>& idle = {}) {
     owes_outcome_ = false;
-    AheadOutcome outcome = ahead_.TakeNext(idle);
+    return Rethrown(ahead_.TakeNext(idle));
+  }
+
+  // Digests a file ahead of every item queued and waits for it (a probe of
+  // a file the items to come depend on, or a second reading): the same
+  // threads and budget, and its fault rethrown here as Outcome's. May be
+  // called from the source, as it fills the queue.
+  AheadOutcome DigestNow(const DigestRequest& request, const std::function<void()>& idle = {}) {
+    return Rethrown(ahead_.DigestNow(request, idle));
+  }
+
+ private:
+  static AheadOutcome Rethrown(AheadOutcome outcome) {
     if (outcome.fault) std::rethrow_exception(outcome.fault);
     return outcome;
   }
 
- private:
   void Fill() {
     std::size_t unstarted = 0;
     while (items_.size() < max_items_ && ahead_.HasRoom() && !source_done_) {

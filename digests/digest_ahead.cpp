@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "digests/lane_digester.h"
+#include "digests/lane_kernel.h"
 #include "digests/single_digester.h"
 #include "platform/descriptor_budget.h"
 
@@ -37,19 +38,27 @@ unsigned DigestAhead::DefaultJobs() {
   return Cores();
 }
 
-DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead, std::size_t open_files)
-    : DigestAhead(env, ActiveLaneEngine(), jobs != 0 ? jobs : DefaultJobs(), max_ahead != 0 ? max_ahead : kDefaultAhead,
-                  open_files != 0 ? open_files : DescriptorBudget(env).files()) {}
+// The most lanes of any kernel that runs now, or 1 when none does.
+std::size_t WidestActiveLanes() {
+  std::size_t widest = 1;
+  for (const KernelInfo& kernel : AllKernels()) {
+    if (ActiveKernel(kernel.digest) == &kernel) widest = std::max(widest, kernel.lanes);
+  }
+  return widest;
+}
 
-DigestAhead::DigestAhead(Env& env, LaneEngine engine, unsigned jobs, std::size_t max_ahead, std::size_t open_files)
+DigestAhead::DigestAhead(Env& env, unsigned jobs, std::size_t max_ahead, std::size_t open_files)
+    : DigestAhead(env, WidestActiveLanes(), jobs != 0 ? jobs : DefaultJobs(),
+                  max_ahead != 0 ? max_ahead : kDefaultAhead, open_files != 0 ? open_files : DescriptorBudget(env).files()) {}
+
+DigestAhead::DigestAhead(Env& env, std::size_t lanes, unsigned jobs, std::size_t max_ahead, std::size_t open_files)
     : queue_(max_ahead, open_files, [this] { scheduler_.Wake(); }),
-      scheduler_(env, queue_, ShapeFor(jobs, LaneCount(engine)),
-                 [engine](const std::atomic<bool>& stop) -> std::unique_ptr<Digester> {
-                   if (LaneCount(engine) > 1) return std::make_unique<LaneDigester>(engine, stop);
+      scheduler_(env, queue_, ShapeFor(jobs, lanes),
+                 [lanes](const std::atomic<bool>& stop) -> std::unique_ptr<Digester> {
+                   if (lanes > 1) return std::make_unique<LaneDigester>(stop);
                    return std::make_unique<SingleDigester>();
                  }) {
-  if (LaneCount(engine) > 1 && jobs >= 2)
-    long_lanes_ = std::make_unique<LongLanes>(engine, queue_, scheduler_, scheduler_.stopping());
+  if (lanes > 1 && jobs >= 2) long_lanes_ = std::make_unique<LongLanes>(queue_, scheduler_, lanes);
   scheduler_.Start(long_lanes_.get());
 }
 

@@ -5,8 +5,10 @@
 //
 // Three parts, each with its own state and lock: the ordered-outcome queue
 // (outcome_queue.h), the scheduler and its threads (digest_scheduler.h), and
-// for MD5's lanes the long lanes (long_lanes.h); the digests themselves are
-// Digesters (digester.h). This is the one object a job holds.
+// where a lane kernel runs, the long lanes (long_lanes.h); the digests
+// themselves are Digesters (digester.h). This is the one object a job holds,
+// and its one pipeline: a file the job must know about before it queues the
+// next (DigestNow) goes through the same threads, budget and fault boundary.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +18,6 @@
 #include "digests/digest_scheduler.h"
 #include "digests/long_lanes.h"
 #include "digests/outcome_queue.h"
-#include "md5/md5_lanes.h"
 #include "platform/env.h"
 
 namespace quillora {
@@ -24,13 +25,14 @@ namespace quillora {
 class DigestAhead {
  public:
   // jobs worker threads (0 means one per core), even one: the caller walks
-  // and reports meanwhile. With lanes (ActiveLaneEngine()), each worker
-  // digests up to LaneCount files of MD5 alone at once, filling its lanes
-  // before another worker takes files; readers make up kColdWorkers threads
-  // that work while reads wait on the disk; and with two jobs or more, the
-  // long lanes take files of kOverlapFrom bytes or more once opened. At most
-  // max_ahead files are queued and not yet taken (0: kDefaultAhead); at most
-  // open_files are open at once (0: the env's DescriptorBudget::files).
+  // and reports meanwhile. Where a lane kernel runs (ActiveKernel), each
+  // worker digests as many files of its digest alone at once as it has
+  // lanes, filling its lanes before another worker takes files; readers make
+  // up kColdWorkers threads that work while reads wait on the disk; and with
+  // two jobs or more, the long lanes take files of kOverlapFrom bytes or
+  // more once opened. At most max_ahead files are queued and not yet taken
+  // (0: kDefaultAhead); at most open_files are open at once (0: the env's
+  // DescriptorBudget::files).
   explicit DigestAhead(Env& env, unsigned jobs = 0, std::size_t max_ahead = 0, std::size_t open_files = 0);
   // Stops the threads and waits for them; outcomes not taken are dropped.
   ~DigestAhead();
@@ -51,6 +53,11 @@ class DigestAhead {
   // The outcome of the oldest file not yet taken. While it waits, it calls
   // idle about every 20 ms (the window stays live on a large file).
   AheadOutcome TakeNext(const std::function<void()>& idle = {}) { return queue_.TakeNext(idle); }
+  // Digests one file ahead of every file queued, and waits for it, calling
+  // idle as TakeNext does; its outcome is not one of the queue's.
+  AheadOutcome DigestNow(const DigestRequest& request, const std::function<void()>& idle = {}) {
+    return queue_.Now(request, idle);
+  }
 
   // The number of threads a DigestAhead made with jobs == 0 uses: one per
   // core, unless SetDefaultJobs chose another number (0 restores it).
@@ -65,14 +72,15 @@ class DigestAhead {
   // its last large files waited for its first). A queued file costs its path
   // and outcome, a few hundred bytes: 65,536 of them, about 20 MiB at most.
   static constexpr std::size_t kDefaultAhead = 65536;
-  // Threads in all once reads wait on the disk (with lanes; fewer jobs get
-  // readers to make up the number, asleep until then): about the reads in
-  // flight a solid-state disk needs to give its full speed.
+  // Threads in all once reads wait on the disk (where a lane kernel runs;
+  // fewer jobs get readers to make up the number, asleep until then): about
+  // the reads in flight a solid-state disk needs to give its full speed.
   static constexpr unsigned kColdWorkers = 8;
 
  private:
-  // The constructor above, with every default filled in once.
-  DigestAhead(Env& env, LaneEngine engine, unsigned jobs, std::size_t max_ahead, std::size_t open_files);
+  // The constructor above, with every default filled in once; lanes: the
+  // most any kernel that runs has (1: none runs).
+  DigestAhead(Env& env, std::size_t lanes, unsigned jobs, std::size_t max_ahead, std::size_t open_files);
 
   OutcomeQueue queue_;
   DigestScheduler scheduler_;  // after the queue, which its threads post to

@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include "digests/file_digest.h"
+#include "digests/lane_kernel.h"
 #include "hashes/streaming_digest.h"
 #include "platform/errors.h"
 #include "testing/fault_env.h"
@@ -63,7 +64,24 @@ int ThreadCount() {
 std::string Describe(const AheadOutcome& o) {
   std::string text = std::string(o.exists ? "exists " : "none ") + (o.readable ? "readable " : "unreadable ");
   if (o.error != 0) text += "error: " + SystemErrorMessage(o.error) + " ";
-  return text + o.digest;
+  return text + o.text();
+}
+
+// Runs body once for each kernel this CPU runs (forced by name, "scalar"
+// among them), then forces again what was forced before (the test program's
+// --engine).
+template <class Body>
+void ForEachKernel(Body body) {
+  const std::string before(ForcedKernel());
+  for (const std::string_view name : KernelNames()) {
+    if (!ForceKernel(name)) continue;
+    body(std::string(name));
+  }
+  if (before.empty()) {
+    ClearForcedKernel();
+  } else {
+    ForceKernel(before);
+  }
 }
 
 TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
@@ -97,9 +115,7 @@ TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
   // Every engine, on every number of threads, with few and many queued, and
   // with descriptors to spare or two in all: past those, the fault Env's
   // opens fail as the system's would, and a readable file would be lost.
-  const LaneEngine active = ActiveLaneEngine();
-  for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512}) {
-    if (!ForceLaneEngine(engine)) continue;
+  ForEachKernel([&](const std::string& engine) {
     for (unsigned jobs : {1u, 2u, 4u}) {
       for (auto [max_ahead, open_files] : {std::pair<std::size_t, std::size_t>{8, 0}, {200, 0}, {200, 2}}) {
         env.open_files_allowed = open_files != 0 ? std::optional<std::size_t>(open_files) : std::nullopt;
@@ -111,12 +127,11 @@ TEST(DigestAhead, OutcomesComeInQueueOrderWhateverTheWorkers) {
           ahead.Start();
           got.push_back(Describe(ahead.TakeNext()));
         }
-        EXPECT_EQ(got, expected) << LaneEngineName(engine) << ", " << jobs << " jobs, " << max_ahead << " ahead, "
-                                 << open_files << " open files";
+        EXPECT_EQ(got, expected) << engine << ", " << jobs << " jobs, " << max_ahead << " ahead, " << open_files
+                                 << " open files";
       }
     }
-  }
-  ForceLaneEngine(active);
+  });
 }
 
 // Reads that wait as on a disk that is not cached wake the readers and ask
@@ -140,44 +155,70 @@ TEST(DigestAhead, ReadsWaitingOnTheDiskKeepTheOutcomes) {
   };
   const std::vector<std::string> expected = outcomes(1);
   env.read_delay = std::chrono::microseconds(300);
-  const LaneEngine active = ActiveLaneEngine();
-  for (LaneEngine engine : {LaneEngine::kAvx2, LaneEngine::kAvx512}) {
-    if (!ForceLaneEngine(engine)) continue;
+  ForEachKernel([&](const std::string& engine) {
+    if (ActiveKernel(DigestId::kMd5) == nullptr) return;  // no MD5 lanes: nothing reads ahead
     env.read_ahead_requests = 0;
-    EXPECT_EQ(outcomes(2), expected) << LaneEngineName(engine);
-    EXPECT_GT(env.read_ahead_requests.load(), 0u) << LaneEngineName(engine);
+    EXPECT_EQ(outcomes(2), expected) << engine;
+    EXPECT_GT(env.read_ahead_requests.load(), 0u) << engine;
     // Files kept open ahead stay within the budget, with the lanes' and the
     // long lanes' own: past it an open would fail, and a file be lost.
-    EXPECT_EQ(outcomes(4, 12), expected) << LaneEngineName(engine) << ", 4 jobs, 12 files open";
-  }
-  ForceLaneEngine(active);
+    EXPECT_EQ(outcomes(4, 12), expected) << engine << ", 4 jobs, 12 files open";
+  });
 }
 
-// A request for another digest than MD5 alone comes back in its place with
-// each digest asked for, whether lanes or single files do the MD5 around it.
-TEST(DigestAhead, OtherDigestsComeBackInQueueOrder) {
+// Each request comes back in its place with each digest asked for, whatever
+// takes it: MD5's lanes, SHA-256's, or one reading for several digests; a
+// large file of each through the long lanes.
+TEST(DigestAhead, EveryDigestComesBackInQueueOrder) {
   TempTree tree;
   testing::FaultEnv env;
   std::vector<std::string> paths;
-  for (int i = 0; i < 40; ++i) paths.push_back(tree.Write("f" + std::to_string(i), testing::RandomBytes(i * 301, i)));
-  const DigestSet sha = {DigestId::kSha256, DigestId::kSha3_256};
-  for (unsigned jobs : {1u, 3u}) {
-    DigestAhead ahead(env, jobs);
-    for (std::size_t i = 0; i < paths.size(); ++i)
-      ahead.Submit(paths[i], i % 3 == 1 ? sha : DigestSet{DigestId::kMd5});
-    ahead.Start();
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-      const AheadOutcome outcome = ahead.TakeNext();
-      const std::string bytes = testing::ReadFile(paths[i]);
-      if (i % 3 != 1) {
-        EXPECT_EQ(outcome.digest, DigestToLowerHex(DigestOfBuffer(bytes.data(), bytes.size()))) << i;
-        continue;
-      }
-      EXPECT_EQ(outcome.values, (DigestValues{{DigestId::kSha256, DigestOfBytes(DigestId::kSha256, bytes)},
-                                              {DigestId::kSha3_256, DigestOfBytes(DigestId::kSha3_256, bytes)}}))
-          << i;
-    }
+  for (int i = 0; i < 60; ++i) {
+    const std::size_t size = i == 7 || i == 8 ? (9 << 20) + i : static_cast<std::size_t>(i * 301);
+    paths.push_back(tree.Write("f" + std::to_string(i), testing::RandomBytes(size, i)));
   }
+  const DigestSet requests[] = {{DigestId::kMd5}, {DigestId::kSha256}, {DigestId::kSha256, DigestId::kSha3_256},
+                                {DigestId::kSha1}};
+  ForEachKernel([&](const std::string& engine) {
+    for (unsigned jobs : {1u, 3u}) {
+      DigestAhead ahead(env, jobs);
+      for (std::size_t i = 0; i < paths.size(); ++i) ahead.Submit(paths[i], requests[i % std::size(requests)]);
+      ahead.Start();
+      for (std::size_t i = 0; i < paths.size(); ++i) {
+        const AheadOutcome outcome = ahead.TakeNext();
+        const std::string bytes = testing::ReadFile(paths[i]);
+        DigestValues expected;
+        for (const DigestId id : requests[i % std::size(requests)]) expected.emplace_back(id, DigestOfBytes(id, bytes));
+        EXPECT_EQ(outcome.values, expected) << engine << ", " << jobs << " jobs, file " << i;
+        EXPECT_EQ(outcome.size, bytes.size()) << engine << ", " << jobs << " jobs, file " << i;
+      }
+    }
+  });
+}
+
+// A file the job must know of now goes ahead of every file queued, through
+// the same threads and budget, and a fault there comes back to be rethrown.
+TEST(DigestAhead, AFileDigestedNowGoesAheadOfTheQueue) {
+  TempTree tree;
+  testing::FaultEnv env;
+  env.digest_delay = std::chrono::milliseconds(2);
+  std::vector<std::string> paths;
+  for (int i = 0; i < 100; ++i) paths.push_back(tree.Write("f" + std::to_string(i), std::to_string(i)));
+  const FileToOpen now{tree.Write("now", "abc")};
+  const FileToOpen failing{tree.Write("failing", "abc")};
+  env.out_of_memory_after[failing.path] = 0;
+  ForEachKernel([&](const std::string& engine) {
+    DigestAhead ahead(env, 2, 0, 4);
+    for (const std::string& path : paths) ahead.Submit(path);
+    ahead.Start();
+    const AheadOutcome first = ahead.DigestNow({&now, {DigestId::kSha256, DigestId::kMd5}});
+    EXPECT_EQ(first.text(), "900150983cd24fb0d6963f7d28e17f72") << engine;
+    EXPECT_EQ(first.values.back().first, DigestId::kSha256) << engine;
+    for (int i = 0; i < 100; ++i)
+      EXPECT_EQ(ahead.TakeNext().text(), HexText(DigestOfBytes(DigestId::kMd5, std::to_string(i)))) << engine << " " << i;
+    // A fault ends the job: what the thread held gets it too.
+    EXPECT_TRUE(ahead.DigestNow({&failing, {DigestId::kMd5}}).fault) << engine;
+  });
 }
 
 TEST(DigestAhead, EndingEarlyLeavesNoThreadBehind) {
@@ -191,7 +232,7 @@ TEST(DigestAhead, EndingEarlyLeavesNoThreadBehind) {
     ahead.Start();
     ahead.TakeNext();  // then give up, as a job ended by an error does
     // With lanes: the workers, readers to make up kColdWorkers, and the long lanes' thread.
-    const unsigned threads = LaneCount(ActiveLaneEngine()) > 1 ? DigestAhead::kColdWorkers + 1 : 3;
+    const unsigned threads = ActiveKernel(DigestId::kMd5) != nullptr ? DigestAhead::kColdWorkers + 1 : 3;
     EXPECT_EQ(ThreadCount(), before + static_cast<int>(threads));
   }
   // A joined thread's entry may linger in the system's list for a moment after it ended.
@@ -208,16 +249,13 @@ TEST(DigestAhead, WaitingOnASlowFileKeepsCallingIdle) {
   ahead.Start();
   int idles = 0;
   const AheadOutcome outcome = ahead.TakeNext([&] { ++idles; });
-  EXPECT_EQ(outcome.digest, "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(outcome.text(), "900150983cd24fb0d6963f7d28e17f72");
   EXPECT_GT(idles, 0);
 }
 
 TEST(DigestAhead, AFileChangedAfterItWasReadIsReportedAsRead) {
   TempTree tree;
-  const LaneEngine active = ActiveLaneEngine();
-  for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512}) {
-    if (!ForceLaneEngine(engine)) continue;
-    const std::string name(LaneEngineName(engine));
+  ForEachKernel([&](const std::string& name) {
     const std::string changed = tree.Write(name + "-changed", "abc");
     const std::string gone = tree.Write(name + "-gone", "abc");
     // Both change as soon as the worker has read them, before it hands in
@@ -234,8 +272,32 @@ TEST(DigestAhead, AFileChangedAfterItWasReadIsReportedAsRead) {
         << name << ": gone since, but read before";
     EXPECT_EQ(testing::ReadFile(changed), "something else") << name;
     EXPECT_FALSE(Env::Default().FileExists(gone)) << name;
-  }
-  ForceLaneEngine(active);
+  });
+}
+
+// A file changed a moment before its open may be mid-write: it is read
+// twice, and two readings that differ give no digest. One that stays the
+// same keeps its digest.
+TEST(DigestAhead, AFileChangedJustBeforeItsOpenIsReadTwice) {
+  TempTree tree;
+  ForEachKernel([&](const std::string& name) {
+    const std::string rewritten = tree.Write(name + "-rewritten", "abc");
+    const std::string still = tree.Write(name + "-still", "abc");
+    testing::FaultEnv env;
+    env.recently_changed = {rewritten, still};
+    env.changed_after_read[rewritten] = "abd";  // the rest of a write under way at the open
+    for (const DigestSet digests : {DigestSet{DigestId::kMd5}, DigestSet{DigestId::kSha256, DigestId::kSha1}}) {
+      DigestAhead ahead(env, 2);
+      ahead.Submit(rewritten, digests);
+      ahead.Submit(still, digests);
+      ahead.Start();
+      const AheadOutcome cut = ahead.TakeNext();
+      EXPECT_EQ(cut.error, kChangedWhileRead) << name << " " << Describe(cut);
+      EXPECT_TRUE(cut.values.empty()) << name;
+      EXPECT_EQ(ahead.TakeNext().values.front().second, DigestOfBytes(*digests.begin(), "abc")) << name;
+      tree.Write(name + "-rewritten", "abc");
+    }
+  });
 }
 
 // Running out of memory while a file is opened or read (in turn, in a lane,
@@ -246,28 +308,25 @@ TEST(DigestAhead, AFaultWhileOpeningOrReadingIsTheJobsNotTheProgramsEnd) {
   std::vector<std::string> paths;
   for (std::size_t i = 0; i < 40; ++i) paths.push_back(tree.Write("f" + std::to_string(i), std::string(i * 1000, 'x')));
   paths[30] = tree.Write("large", std::string(20 << 20, 'x'));
-  const LaneEngine active = ActiveLaneEngine();
   for (const auto& [culprit, after] : {std::pair<std::size_t, std::size_t>{25, 0}, {25, 10'000}, {30, 2 << 20}, {30, 15 << 20}}) {
     testing::FaultEnv env;
     env.out_of_memory_after[paths[culprit]] = after;
-    for (LaneEngine engine : {LaneEngine::kScalar, LaneEngine::kAvx2, LaneEngine::kAvx512}) {
+    ForEachKernel([&](const std::string& engine) {
       for (unsigned jobs : {1u, 3u}) {
-        if (!ForceLaneEngine(engine)) continue;
         DigestAhead ahead(env, jobs);
         for (const std::string& path : paths) ahead.Submit(path);
         ahead.Start();
         std::size_t at = 0;
         AheadOutcome outcome;
         while (at < paths.size() && (outcome = ahead.TakeNext()).digested()) ++at;
-        const std::string name = std::string(LaneEngineName(engine)) + ", " + std::to_string(jobs) + " jobs, file " +
-                                 std::to_string(culprit) + " after " + std::to_string(after);
+        const std::string name = engine + ", " + std::to_string(jobs) + " jobs, file " + std::to_string(culprit) +
+                                 " after " + std::to_string(after);
         ASSERT_TRUE(outcome.fault) << name << ": file " << at << " " << Describe(outcome);
         EXPECT_THROW(std::rethrow_exception(outcome.fault), std::bad_alloc) << name;
         EXPECT_LE(at, culprit) << name << ": file " << at;
       }
-    }
+    });
   }
-  ForceLaneEngine(active);
 }
 
 }  // namespace

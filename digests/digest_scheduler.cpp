@@ -6,12 +6,10 @@
 #include <utility>
 
 #include "digests/fault_boundary.h"
-#include "md5/md5_lanes.h"  // kMaxLanes
+#include "digests/lane_kernel.h"  // kMaxLanes
+#include "digests/single_digester.h"
 
 namespace quillora {
-namespace {
-
-}  // namespace
 
 // What one thread that digests holds. Made before the thread starts, so a
 // thread never allocates for it.
@@ -25,8 +23,9 @@ struct DigestScheduler::Hand {
   bool only_when_cold = false;  // a reader's
 };
 
-// A hand's side of the seam.
-class DigestScheduler::Source final : public FileSource {
+// A hand's side of the seam: its files, and the lanes' exchange with the
+// other threads.
+class DigestScheduler::Source final : public FileSource, public LaneExchange {
  public:
   Source(DigestScheduler& scheduler, Hand& hand) : scheduler_(scheduler), hand_(hand) {}
 
@@ -36,7 +35,9 @@ class DigestScheduler::Source final : public FileSource {
       if (hand_.next_claim == hand_.claims.size() && !Claim(wanted)) return false;
       const OutcomeQueue::Claim claim = hand_.claims[hand_.next_claim++];
       AheadOutcome outcome = OpenToDigest(scheduler_.env_, *claim.file, file.stream);
-      if (file.stream) {
+      if (file.stream && file.stream->Unsettled().count() > 0) {
+        outcome = DigestedTwice(scheduler_.env_, *claim.file, claim.digests, std::move(file.stream));
+      } else if (file.stream) {
         file.number = claim.number;
         file.digests = claim.digests;
         return true;
@@ -48,14 +49,14 @@ class DigestScheduler::Source final : public FileSource {
     scheduler_.queue_.Post(number, std::move(outcome));
     LetGoOf(hand_.holding, number);
   }
-  void HandOver(std::unique_ptr<Unfinished> file) override {
-    LetGoOf(hand_.holding, file->number());
-    scheduler_.HandOver(std::move(file));
+  void HandOver(FileLanes::Rest&& rest) override {
+    LetGoOf(hand_.holding, rest.tag);
+    scheduler_.HandOver(std::move(rest));
   }
-  std::unique_ptr<Unfinished> Adopt(std::size_t busy) override {
-    std::unique_ptr<Unfinished> file = scheduler_.TakeHandedOver(busy);
-    if (file) hand_.holding.push_back(file->number());
-    return file;
+  bool Adopt(FileLanes::Rest& rest, DigestId family, std::size_t busy) override {
+    if (!scheduler_.TakeHandedOver(rest, family, busy)) return false;
+    hand_.holding.push_back(rest.tag);
+    return true;
   }
   bool FinisherWaiting() override { return scheduler_.FinisherWaiting(); }
   bool MoreMayCome() override { return scheduler_.WorkersMayOpenMore(); }
@@ -65,6 +66,7 @@ class DigestScheduler::Source final : public FileSource {
     LetGoOf(hand_.holding, number);
     return true;
   }
+  FileLanes::Feed::Sharing sharing() const override { return FileLanes::Feed::Sharing::kWorker; }
 
  private:
   bool Claim(std::size_t wanted) {
@@ -145,17 +147,17 @@ bool DigestScheduler::WaitForWork(const Hand& hand) {
   return !stopping_;
 }
 
-std::unique_ptr<Unfinished> DigestScheduler::ToFinish(const Hand& hand) {
+std::optional<FileLanes::Rest> DigestScheduler::ToFinish(const Hand& hand) {
   if (hand.only_when_cold || handed_over_.empty() || counts_.digesting != 0 || Gathers(hand) || queue_.Claimable())
-    return nullptr;
-  std::unique_ptr<Unfinished> file = std::move(handed_over_.front());
+    return std::nullopt;
+  std::optional<FileLanes::Rest> file(std::move(handed_over_.front()));
   handed_over_.pop_front();
   return file;
 }
 
 void DigestScheduler::Work(Hand& hand) {
   for (;;) {
-    std::unique_ptr<Unfinished> file;
+    std::optional<FileLanes::Rest> file;
     {
       MutexLock lock(mutex_);
       if (!WaitForWork(hand)) return;
@@ -163,7 +165,7 @@ void DigestScheduler::Work(Hand& hand) {
       ++(file ? counts_.finishing : counts_.digesting);
     }
     if (file) {
-      Finish(std::move(file));
+      Finish(*file);
       MutexLock lock(mutex_);
       --counts_.finishing;
     } else {
@@ -174,7 +176,7 @@ void DigestScheduler::Work(Hand& hand) {
 
 void DigestScheduler::RunDigester(Hand& hand) {
   Source source(*this, hand);
-  PostingFaults(queue_, hand.holding, [&] { hand.digester->Run(source); });
+  PostingFaults(queue_, hand.holding, [&] { hand.digester->Run(source, source); });
   assert(hand.holding.empty());
   hand.claims.clear();
   hand.next_claim = 0;
@@ -188,16 +190,16 @@ void DigestScheduler::RunDigester(Hand& hand) {
   if (wake) work_ready_.NotifyAll();
 }
 
-void DigestScheduler::Finish(std::unique_ptr<Unfinished> file) {
-  std::vector<std::uint64_t> holding{file->number()};
+void DigestScheduler::Finish(FileLanes::Rest& file) {
+  std::vector<std::uint64_t> holding{file.tag};
   PostingFaults(queue_, holding, [&] {
-    AheadOutcome outcome = file->Finish();
-    queue_.Post(file->number(), std::move(outcome));
+    AheadOutcome outcome = FinishedAlone(file);
+    queue_.Post(file.tag, std::move(outcome));
     holding.clear();
   });
 }
 
-void DigestScheduler::HandOver(std::unique_ptr<Unfinished> file) {
+void DigestScheduler::HandOver(FileLanes::Rest&& file) {
   {
     MutexLock lock(mutex_);
     handed_over_.push_back(std::move(file));
@@ -205,14 +207,18 @@ void DigestScheduler::HandOver(std::unique_ptr<Unfinished> file) {
   work_ready_.NotifyOne();
 }
 
-std::unique_ptr<Unfinished> DigestScheduler::TakeHandedOver(std::size_t busy) {
+bool DigestScheduler::TakeHandedOver(FileLanes::Rest& rest, DigestId family, std::size_t busy) {
   MutexLock lock(mutex_);
-  // Three or more make a kernel's worth of its own, or join one that runs
+  // Three or more make a kernel's worth of their own, or join one that runs
   // anyway; fewer would go back and forth.
-  if (handed_over_.empty() || busy + handed_over_.size() < 3) return nullptr;
-  std::unique_ptr<Unfinished> file = std::move(handed_over_.front());
-  handed_over_.pop_front();
-  return file;
+  const auto of_family = [family](const FileLanes::Rest& r) { return DigestOfState(r.state) == family; };
+  const auto first = std::find_if(handed_over_.begin(), handed_over_.end(), of_family);
+  if (first == handed_over_.end() ||
+      busy + static_cast<std::size_t>(std::count_if(first, handed_over_.end(), of_family)) < 3)
+    return false;
+  rest = std::move(*first);
+  handed_over_.erase(first);
+  return true;
 }
 
 bool DigestScheduler::FinisherWaiting() {

@@ -1,9 +1,10 @@
 // The scheduler: the threads that digest (workers, and readers that work only
-// while reads wait on the disk), the files given back to it unfinished, and
-// the cold flag. It claims files from the outcome queue, opens them, and
+// while reads wait on the disk), the files lanes gave back to it unfinished,
+// and the cold flag. It claims files from the outcome queue, opens them, and
 // hands them to each thread's Digester through a FileSource; it reaches the
 // queue only through ClaimFiles and Post, and knows nothing of which digest
-// is computed.
+// is computed. A file changed a moment before its open is read twice, on
+// the thread that opened it (DigestedTwice).
 #pragma once
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -44,14 +46,12 @@ class DigestScheduler final : public LongLanesPeers {
   void Start(LongLanes* long_lanes);
   // Stops the threads and waits for them; files they held are dropped.
   void Stop();
-  // The flag the digesters' lanes watch: set by Stop.
-  const std::atomic<bool>& stopping() const { return stopping_; }
 
   // Files may have become claimable: wakes the threads that wait for them.
   void Wake() EXCLUDES(mutex_);
 
   // LongLanesPeers.
-  void HandOver(std::unique_ptr<Unfinished> file) override EXCLUDES(mutex_);
+  void HandOver(FileLanes::Rest&& file) override EXCLUDES(mutex_);
   bool FinisherWaiting() override EXCLUDES(mutex_);
   bool WorkersMayOpenMore() override EXCLUDES(mutex_);
 
@@ -76,10 +76,11 @@ class DigestScheduler final : public LongLanesPeers {
   // A file handed over, for an idle worker to finish alone: when no file
   // waits to be claimed, no digester runs (it could take it in) and the
   // hand does not gather such files into its lanes.
-  std::unique_ptr<Unfinished> ToFinish(const Hand& hand) REQUIRES(mutex_);
-  void Finish(std::unique_ptr<Unfinished> file);
+  std::optional<FileLanes::Rest> ToFinish(const Hand& hand) REQUIRES(mutex_);
+  void Finish(FileLanes::Rest& file);
   void RunDigester(Hand& hand) EXCLUDES(mutex_);
-  std::unique_ptr<Unfinished> TakeHandedOver(std::size_t busy) EXCLUDES(mutex_);
+  // A file handed over of family, for lanes running `busy` files.
+  bool TakeHandedOver(FileLanes::Rest& rest, DigestId family, std::size_t busy) EXCLUDES(mutex_);
   // The readers follow the workers' reads: they start while those wait on
   // the disk, and take no more files once they no longer do.
   void FollowCold(const Hand& hand) EXCLUDES(mutex_);
@@ -91,7 +92,7 @@ class DigestScheduler final : public LongLanesPeers {
   mutable Mutex mutex_;
   CondVar work_ready_;  // the workers'
   CondVar cold_ready_;  // the readers'
-  std::deque<std::unique_ptr<Unfinished>> handed_over_ GUARDED_BY(mutex_);
+  std::deque<FileLanes::Rest> handed_over_ GUARDED_BY(mutex_);
   Counts counts_ GUARDED_BY(mutex_);
   unsigned finishers_;  // Shape::finishers
   std::atomic<bool> cold_{false};  // written under the lock, read without

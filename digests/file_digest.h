@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "hashes/own_state.h"
 #include "hashes/streaming_digest.h"  // DigestValues
 #include "md5/md5.h"
 #include "platform/env.h"
@@ -38,8 +39,9 @@ class BoundedRead {
 
   // True once no read is left to make: the file is read whole, or failed.
   bool finished() const { return finished_; }
-  // Bytes left up to the size at open.
+  // Bytes left up to the size at open, and bytes read.
   std::int64_t left() const { return size_ - done_; }
+  std::uint64_t done() const { return static_cast<std::uint64_t>(done_); }
   int error() const { return error_; }
 
   // Keeps the system reading about window bytes ahead of the reads (see
@@ -66,16 +68,17 @@ class BoundedRead {
 // is then wiped, never passed off as the file's.
 int DigestOfOpenFile(Stream& file, DigestBytes& digest);
 
-// The digests of a file of more than MD5 alone (digests holds another), all
-// in one reading of it, through the library's streaming digest; read as
-// DigestOfOpenFile reads. Returns 0 with values holding each member of
-// digests in the table's order, or the error number (values then empty).
-int DigestsOfOpenFile(Stream& file, DigestSet digests, DigestValues& values);
+// The digests of an open file, each member of digests (not empty) in one
+// reading of it from its first byte, read as DigestOfOpenFile reads: one of
+// this program's own on its one-stream engine, any set through the streaming
+// digest. Returns 0 with values holding each member in the table's order and
+// bytes (when given) the bytes read, or the error number (values then empty).
+int DigestsOfOpenFile(Stream& file, DigestSet digests, DigestValues& values, std::uint64_t* bytes = nullptr);
 
 // Feeds the rest of a file that read has begun to state, reading on a second
 // thread while it hashes from kOverlapFrom bytes left. Returns 0, or the
 // error number as BoundedRead::error() gives it.
-int FeedRestOfFile(DigestState& state, BoundedRead& read);
+int FeedRestOfFile(OwnState& state, BoundedRead& read);
 
 // From this many bytes left to read, a file is read on a second thread while
 // it is hashed.

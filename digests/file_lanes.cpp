@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <span>
 
 #include "digests/chunk_reader.h"
 
@@ -20,7 +21,7 @@ constexpr std::chrono::microseconds kSlowRead{100};
 constexpr unsigned kColdFrom = 64;
 // Room before each half of a lane's buffer for the bytes short of a block
 // that the half before left, so that they and the next half's are one run.
-constexpr std::size_t kCarryRoom = 64;
+constexpr std::size_t kCarryRoom = kLaneBlock;
 
 }  // namespace
 
@@ -42,16 +43,18 @@ struct FileLanes::Lane {
   std::size_t next_bytes = 0;
 };
 
-FileLanes::FileLanes(LaneEngine engine, std::size_t chunk_bytes, bool reads_apart)
-    : engine_(engine),
-      lanes_(LaneCount(engine)),
-      narrow_(NarrowLaneCount(engine) < lanes_ ? NarrowLaneCount(engine) : 0),
-      chunk_(std::max<std::size_t>(64, chunk_bytes / 64 * 64)),
+FileLanes::FileLanes(const KernelInfo& kernel, std::size_t chunk_bytes, bool reads_apart)
+    : info_(kernel),
+      kernel_(kernel.make()),
+      lanes_(kernel.lanes),
+      narrow_(kernel.narrow_lanes < lanes_ ? kernel.narrow_lanes : 0),
+      chunk_(std::max(kLaneBlock, chunk_bytes / kLaneBlock * kLaneBlock)),
       halves_(reads_apart ? 2 : 1),
       lane_(new Lane[lanes_]),
       buffers_(static_cast<std::uint8_t*>(
-          ::operator new(lanes_ * halves_ * (kCarryRoom + chunk_), std::align_val_t{64}))),
-      words_() {}
+          ::operator new(lanes_ * halves_ * (kCarryRoom + chunk_), std::align_val_t{64}))) {
+  assert(lanes_ > 1 && lanes_ <= kMaxLanes);
+}
 
 FileLanes::~FileLanes() {
   reader_.reset();  // before the buffers it may still write
@@ -65,8 +68,8 @@ std::uint8_t* FileLanes::Half(std::size_t index, std::size_t half) const {
 // Reads until the lane holds a whole block or its file is read. Returns
 // false when a read failed or the file changed: the lane is then free and
 // done was called. With reads apart, the next chunk is then asked for.
-bool FileLanes::Fill(Lane& lane, std::size_t index, const FileDone& done) {
-  while (lane.end - lane.begin < 64) {
+bool FileLanes::Fill(Lane& lane, std::size_t index, Feed& feed) {
+  while (lane.end - lane.begin < kLaneBlock) {
     if (lane.next_pending) CollectNext(lane, index);
     if (lane.next_bytes != 0) {
       SwitchHalves(lane, index);
@@ -79,14 +82,14 @@ bool FileLanes::Fill(Lane& lane, std::size_t index, const FileDone& done) {
   if (lane.next_pending) return true;  // the read is the reader's until collected
   if (const int error = lane.read->error()) {
     lane.stream.reset();
-    done(lane.tag, DigestBytes{}, error);
+    feed.Done(lane.tag, DigestValue{}, 0, error);
     return false;
   }
   if (halves_ == 2 && !lane.read->finished() && lane.next_bytes == 0) StartNext(lane, index);
   return true;
 }
 
-// Fewer than 64 bytes wait: they move to the front of the half in use, and a
+// Fewer than a block's bytes wait: they move to the front of the half in use, and a
 // chunk is read after them on this thread.
 void FileLanes::ReadNow(Lane& lane, std::size_t index) {
   std::uint8_t* half = Half(index, lane.half);
@@ -115,8 +118,8 @@ void FileLanes::CollectNext(Lane& lane, std::size_t index) {
   lane.next_bytes = got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
-// The other half, read meanwhile, goes on from the fewer than 64 bytes left
-// in this one, copied into the room before it.
+// The other half, read meanwhile, goes on from the fewer than a block's
+// bytes left in this one, copied into the room before it.
 void FileLanes::SwitchHalves(Lane& lane, std::size_t index) {
   const std::size_t carry = lane.end - lane.begin;
   assert(carry < kCarryRoom);
@@ -133,92 +136,87 @@ void FileLanes::Settle(Lane& lane, std::size_t index) {
   if (lane.next_pending) CollectNext(lane, index);
 }
 
-// The lane's file as a scalar state: its words, then the bytes buffered (a
-// settled lane's: none are being read).
-void FileLanes::LaneToState(const Lane& lane, std::size_t index, DigestState& state) const {
+// The lane's file as a one-stream state: its words, then the bytes buffered
+// (a settled lane's: none are being read).
+OwnState FileLanes::LaneToState(const Lane& lane, std::size_t index) const {
   assert(!lane.next_pending);
-  WordsToState(lane, index, state);
-  FeedDigest(state, lane.bytes + lane.begin, lane.end - lane.begin);
-  if (lane.next_bytes != 0) FeedDigest(state, Half(index, 1 - lane.half), lane.next_bytes);
-}
-
-void FileLanes::WordsToState(const Lane& lane, std::size_t index, DigestState& state) const {
-  const std::uint32_t words[4] = {words_.a[index], words_.b[index], words_.c[index], words_.d[index]};
-  ResumeDigest(state, words, lane.hashed);
-}
-
-void FileLanes::StateToWords(std::size_t index, const DigestState& state) {
-  words_.a[index] = state.a, words_.b[index] = state.b, words_.c[index] = state.c, words_.d[index] = state.d;
+  OwnState state = kernel_->ToScalar(index, lane.hashed);
+  FeedOwn(state, lane.bytes + lane.begin, lane.end - lane.begin);
+  if (lane.next_bytes != 0) FeedOwn(state, Half(index, 1 - lane.half), lane.next_bytes);
+  return state;
 }
 
 void FileLanes::Adopt(Lane& lane, std::size_t index, Rest& rest) {
-  const DigestState& state = rest.state;
-  const std::uint64_t bytes = BytesFed(state);
-  const std::size_t carried = static_cast<std::size_t>(bytes % 64);  // the start of a block, in state.buffer
+  const std::uint64_t bytes = OwnFed(rest.state);
+  const std::span<const std::uint8_t> carried = OwnCarried(rest.state);  // the start of a block
   lane = Lane{};
   lane.stream = std::move(rest.stream);
   lane.read = rest.read;
   lane.tag = rest.tag;
-  lane.hashed = bytes - carried;
+  lane.hashed = bytes - carried.size();
   lane.size = bytes + static_cast<std::uint64_t>(std::max<std::int64_t>(0, rest.read->left()));
   lane.bytes = Half(index, 0);
-  lane.end = carried;
-  std::memcpy(lane.bytes, state.buffer, carried);
-  StateToWords(index, state);
+  lane.end = carried.size();
+  std::memcpy(lane.bytes, carried.data(), carried.size());
+  kernel_->ToLane(rest.state, index);
 }
 
-void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_scalar, const FileDone& done) {
+void FileLanes::Finish(Lane& lane, std::size_t index, bool rest_alone, Feed& feed) {
   Settle(lane, index);
-  DigestState state;
-  LaneToState(lane, index, state);
+  OwnState state = LaneToState(lane, index);
   int error = lane.read->error();
-  if (rest_scalar && !lane.read->finished()) error = FeedRestOfFile(state, *lane.read);
-  const DigestBytes digest = FinishDigest(state);
+  if (rest_alone && !lane.read->finished()) error = FeedRestOfFile(state, *lane.read);
+  const DigestValue digest = FinishOwn(state);
+  const std::uint64_t bytes = lane.read->done();
   lane.stream.reset();
-  done(lane.tag, error == 0 ? digest : DigestBytes{}, error);
+  feed.Done(lane.tag, error == 0 ? digest : DigestValue{}, bytes, error);
+}
+
+int FinishAlone(FileLanes::Rest& rest, DigestValue& digest, std::uint64_t& bytes) {
+  const int error = FeedRestOfFile(rest.state, *rest.read);
+  digest = FinishOwn(rest.state);
+  bytes = rest.read->done();
+  rest.stream.reset();
+  if (error != 0) digest = DigestValue{};
+  return error;
 }
 
 bool FileLanes::cold() const { return slow_reads_ > kColdFrom; }
 
-bool FileLanes::NextFile(const TakeFile& take, File& file, std::size_t wanted) {
+bool FileLanes::NextFile(Feed& feed, File& file, std::size_t wanted) {
   if (cold()) {
     while (ahead_.size() < lanes_) {
       File next;
-      if (!take(next, wanted + ahead_.size())) break;
+      if (!feed.Take(next, wanted + ahead_.size())) break;
       next.stream->ReadAhead(0, std::min<std::int64_t>(next.stream->Size(), kOverlapFrom));
       ahead_.push_back(std::move(next));
     }
   }
-  if (ahead_.empty()) return take(file, wanted);
+  if (ahead_.empty()) return feed.Take(file, wanted);
   file = std::move(ahead_.front());
   ahead_.pop_front();
   return true;
 }
 
-void FileLanes::GiveAway(Lane& lane, std::size_t index, const HandOver& hand_over) {
+void FileLanes::GiveAway(Lane& lane, std::size_t index, Feed& feed) {
   Settle(lane, index);
-  Rest rest;
-  LaneToState(lane, index, rest.state);
-  rest.read = lane.read;
-  rest.tag = lane.tag;
+  Rest rest{nullptr, lane.read, LaneToState(lane, index), lane.tag};
   rest.stream = std::move(lane.stream);
   lane.read.reset();
-  hand_over.give(std::move(rest));
+  feed.Give(std::move(rest));
 }
 
-void FileLanes::StepOnScalar(Lane& lane, std::size_t index) {
-  const std::size_t bytes = (lane.end - lane.begin) / 64 * 64;
-  DigestState state;
-  WordsToState(lane, index, state);
-  FeedDigest(state, lane.bytes + lane.begin, bytes);
-  StateToWords(index, state);
+void FileLanes::StepAlone(Lane& lane, std::size_t index) {
+  const std::size_t bytes = (lane.end - lane.begin) / kLaneBlock * kLaneBlock;
+  OwnState state = kernel_->ToScalar(index, lane.hashed);
+  FeedOwn(state, lane.bytes + lane.begin, bytes);
+  kernel_->ToLane(state, index);
   lane.begin += bytes;
   lane.hashed += bytes;
 }
 
-void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomic<bool>& stop,
-                    const HandOver* hand_over, const std::function<bool()>& more_may_come) {
-  // However the run ends (a stop, an exception from take, done or a stream),
+void FileLanes::Run(Feed& feed, const std::atomic<bool>& stop) {
+  // However the run ends (a stop, an exception from the feed or a stream),
   // no file stays open in a lane.
   struct CloseAll {
     FileLanes& lanes;
@@ -234,23 +232,23 @@ void FileLanes::Run(const TakeFile& take, const FileDone& done, const std::atomi
     }
   } close_all{*this};
   while (!stop.load(std::memory_order_relaxed)) {
-    Busy busy = FillLanes(take, done);
-    if (GiveAwayWanted(busy, hand_over) || AdoptGivenAway(busy, hand_over) || GiveAwayThin(busy, hand_over)) continue;
+    Busy busy = FillLanes(feed);
+    if (GiveAwayWanted(busy, feed) || AdoptGivenAway(busy, feed) || GiveAwayThin(busy, feed)) continue;
     if (busy.count == 0) return;
-    if (busy.count == 1 && !busy.take_has_more) {
-      RunAlone(busy, done, more_may_come);
+    if (busy.count == 1 && !busy.feed_has_more) {
+      RunAlone(busy, feed);
     } else {
       RunKernel(busy);
     }
   }
 }
 
-// Every lane gets a file holding a whole block, or stays free when take has
-// no more; a file that ends here is finished at once.
-FileLanes::Busy FileLanes::FillLanes(const TakeFile& take, const FileDone& done) {
+// Every lane gets a file holding a whole block, or stays free when the feed
+// has no more; a file that ends here is finished at once.
+FileLanes::Busy FileLanes::FillLanes(Feed& feed) {
   Busy busy;
   for (std::size_t i = 0; i < lanes_; ++i) {
-    if (!FillLane(i, take, done, busy.take_has_more)) continue;
+    if (!FillLane(i, feed, busy.feed_has_more)) continue;
     ++busy.count;
     busy.last = i;
   }
@@ -258,38 +256,38 @@ FileLanes::Busy FileLanes::FillLanes(const TakeFile& take, const FileDone& done)
   return busy;
 }
 
-bool FileLanes::FillLane(std::size_t i, const TakeFile& take, const FileDone& done, bool& take_has_more) {
+bool FileLanes::FillLane(std::size_t i, Feed& feed, bool& feed_has_more) {
   Lane& lane = lane_[i];
   for (;;) {
     if (!lane.stream) {
       std::size_t free_lanes = 0;
       for (std::size_t j = i; j < lanes_; ++j) free_lanes += !lane_[j].stream;
       File file;
-      if (!take_has_more || !(take_has_more = NextFile(take, file, free_lanes))) return false;
+      if (!feed_has_more || !(feed_has_more = NextFile(feed, file, free_lanes))) return false;
       lane = Lane{};
       lane.bytes = Half(i, 0);
       lane.stream = std::move(file.stream);
       lane.size = static_cast<std::uint64_t>(std::max<std::int64_t>(0, lane.stream->Size()));
       lane.read.emplace(*lane.stream, lane.stream->Size());
       lane.tag = file.tag;
-      StartLane(words_, i);
+      kernel_->Start(i);
     }
-    if (!Fill(lane, i, done)) continue;
-    if (lane.end - lane.begin >= 64) return true;
-    Finish(lane, i, false, done);
+    if (!Fill(lane, i, feed)) continue;
+    if (lane.end - lane.begin >= kLaneBlock) return true;
+    Finish(lane, i, false, feed);
   }
 }
 
 // Only lanes run thin give a file up: while many are busy, each costs less
-// there than on the scalar engine, and the scalar engine is only faster for
+// there than on the one-stream engine, and that engine is only faster for
 // the one file. The kernel runs until its longest file ends, so giving away
-// a file as long as the next one frees nothing: the scalar engine's CPU
+// a file as long as the next one frees nothing: the one-stream engine's CPU
 // time would be spent for no gain (eight files of 128 MiB took 1.6 times
 // the CPU time so, and no less wall time). Of two, the one left runs alone,
-// on the scalar engine too.
-bool FileLanes::GiveAwayWanted(const Busy& busy, const HandOver* hand_over) {
-  if (hand_over == nullptr || !hand_over->wanted || busy.count < 2 || busy.count > NarrowLaneCount(engine_) ||
-      !hand_over->wanted())
+// on the one-stream engine too.
+bool FileLanes::GiveAwayWanted(const Busy& busy, Feed& feed) {
+  if (feed.sharing() != Feed::Sharing::kLongLanes || busy.count < 2 || busy.count > info_.narrow_lanes ||
+      !feed.FinisherWaiting())
     return false;
   // Told from what the lanes hashed, not from their reads: a read under way
   // is the reader's, and waiting for it here would stall every round.
@@ -307,19 +305,19 @@ bool FileLanes::GiveAwayWanted(const Busy& busy, const HandOver* hand_over) {
   }
   if (left(most) < static_cast<std::uint64_t>(kOverlapFrom) || (busy.count > 2 && next_most > left(most) / 4 * 3))
     return false;
-  GiveAway(lane_[most], most, *hand_over);
+  GiveAway(lane_[most], most, feed);
   return true;
 }
 
 // Files given away join a kernel that will run anyway, or gather into one
-// (adopt decides from the busy count).
-bool FileLanes::AdoptGivenAway(Busy& busy, const HandOver* hand_over) {
-  if (hand_over == nullptr || !hand_over->adopt || busy.take_has_more || busy.count == lanes_) return false;
+// (Adopt decides from the busy count).
+bool FileLanes::AdoptGivenAway(Busy& busy, Feed& feed) {
+  if (feed.sharing() != Feed::Sharing::kWorker || busy.feed_has_more || busy.count == lanes_) return false;
   bool adopted = false;
   for (std::size_t i = 0; i < lanes_; ++i) {
     if (lane_[i].stream) continue;
     Rest rest;
-    if (!hand_over->adopt(rest, busy.count)) break;
+    if (!feed.Adopt(rest, info_.digest, busy.count)) break;
     Adopt(lane_[i], i, rest);
     ++busy.count;
     adopted = true;
@@ -327,74 +325,52 @@ bool FileLanes::AdoptGivenAway(Busy& busy, const HandOver* hand_over) {
   return adopted;
 }
 
-// A kernel with two busy lanes or fewer costs more than the scalar engine
-// on each of their files: large ones go to a thread that has nothing else.
-bool FileLanes::GiveAwayThin(const Busy& busy, const HandOver* hand_over) {
-  if (hand_over == nullptr || !hand_over->adopt || busy.take_has_more || busy.count > 2) return false;
+// A kernel with two busy lanes or fewer costs more than the one-stream
+// engine on each of their files: large ones go to a thread that has nothing
+// else.
+bool FileLanes::GiveAwayThin(const Busy& busy, Feed& feed) {
+  if (feed.sharing() != Feed::Sharing::kWorker || busy.feed_has_more || busy.count > 2) return false;
   bool given = false;
   for (std::size_t i = 0; i < lanes_; ++i) {
     if (!lane_[i].stream) continue;
     Settle(lane_[i], i);
     if (lane_[i].read->left() < kOverlapFrom) continue;
-    GiveAway(lane_[i], i, *hand_over);
+    GiveAway(lane_[i], i, feed);
     given = true;
   }
   return given;
 }
 
-// One lane of many would run slower than the scalar engine.
-void FileLanes::RunAlone(const Busy& busy, const FileDone& done, const std::function<bool()>& more_may_come) {
+// One lane of many would run slower than the one-stream engine.
+void FileLanes::RunAlone(const Busy& busy, Feed& feed) {
   Lane& alone = lane_[busy.last];
-  if (more_may_come && more_may_come()) {
-    StepOnScalar(alone, busy.last);
+  if (feed.sharing() == Feed::Sharing::kLongLanes && feed.MoreMayCome()) {
+    StepAlone(alone, busy.last);
   } else {
-    Finish(alone, busy.last, true, done);
+    Finish(alone, busy.last, true, feed);
   }
 }
 
 void FileLanes::RunKernel(const Busy& busy) {
   std::size_t blocks = static_cast<std::size_t>(-1);
-  for (std::size_t i = 0; i < lanes_; ++i) {
-    if (lane_[i].stream) blocks = std::min(blocks, (lane_[i].end - lane_[i].begin) / 64);
-  }
-  assert(blocks != 0 && blocks != static_cast<std::size_t>(-1));
-  if (busy.count <= narrow_) {
-    TransformNarrow(blocks);
-  } else {
-    const std::uint8_t* data[kMaxLanes];
-    for (std::size_t i = 0; i < lanes_; ++i) {
-      // A free lane reads the busy one's bytes; its words are not used.
-      const std::size_t source = lane_[i].stream ? i : busy.last;
-      data[i] = lane_[source].bytes + lane_[source].begin;
-    }
-    TransformLanes(engine_, words_, data, blocks);
-  }
+  std::size_t busy_lanes[kMaxLanes];
+  std::size_t count = 0;
   for (std::size_t i = 0; i < lanes_; ++i) {
     if (!lane_[i].stream) continue;
-    lane_[i].begin += blocks * 64;
-    lane_[i].hashed += blocks * 64;
+    blocks = std::min(blocks, (lane_[i].end - lane_[i].begin) / kLaneBlock);
+    busy_lanes[count++] = i;
   }
-}
-
-// The busy lanes' words go into the narrow kernel's first lanes and back, so
-// files stay in their lanes (and buffers) whichever kernel runs them.
-void FileLanes::TransformNarrow(std::size_t blocks) {
-  LaneWords narrow;
-  std::size_t from[kMaxLanes];
-  const std::uint8_t* data[kMaxLanes] = {};
-  std::size_t n = 0;
+  assert(blocks != 0 && blocks != static_cast<std::size_t>(-1) && count == busy.count);
+  const std::uint8_t* data[kMaxLanes];
   for (std::size_t i = 0; i < lanes_; ++i) {
-    if (!lane_[i].stream) continue;
-    from[n] = i;
-    data[n] = lane_[i].bytes + lane_[i].begin;
-    narrow.a[n] = words_.a[i], narrow.b[n] = words_.b[i], narrow.c[n] = words_.c[i], narrow.d[n] = words_.d[i];
-    ++n;
+    // A free lane reads the busy one's bytes; its words are not used.
+    const std::size_t source = lane_[i].stream ? i : busy.last;
+    data[i] = lane_[source].bytes + lane_[source].begin;
   }
-  for (std::size_t j = n; j < narrow_; ++j) data[j] = data[0];
-  TransformLanes(engine_, narrow, data, blocks, narrow_);
-  for (std::size_t j = 0; j < n; ++j) {
-    const std::size_t i = from[j];
-    words_.a[i] = narrow.a[j], words_.b[i] = narrow.b[j], words_.c[i] = narrow.c[j], words_.d[i] = narrow.d[j];
+  kernel_->Compress(data, blocks, std::span<const std::size_t>(busy_lanes, count));
+  for (std::size_t i : std::span<const std::size_t>(busy_lanes, count)) {
+    lane_[i].begin += blocks * kLaneBlock;
+    lane_[i].hashed += blocks * kLaneBlock;
   }
 }
 

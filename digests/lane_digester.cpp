@@ -1,79 +1,108 @@
 #include "digests/lane_digester.h"
 
-#include <cassert>
-#include <memory>
+#include <algorithm>
 #include <utility>
 
 #include "digests/single_digester.h"
 
 namespace quillora {
-namespace {
 
-// A lane's file taken out of it as a scalar state: any thread may finish it
-// on the scalar engine, and a LaneDigester may take it into a lane again.
-class LaneRest final : public Unfinished {
+// One family's lanes' side of the source and the exchange.
+class LaneDigester::Feed final : public FileLanes::Feed {
  public:
-  explicit LaneRest(FileLanes::Rest&& rest) : rest_(std::move(rest)) {}
-  std::uint64_t number() const override { return rest_.tag; }
-  AheadOutcome Finish() override {
-    const int error = FeedRestOfFile(rest_.state, *rest_.read);
-    AheadOutcome outcome = Md5Outcome(FinishDigest(rest_.state), error);
-    rest_.stream.reset();
-    return outcome;
+  Feed(LaneDigester& digester, FileSource& source, LaneExchange& exchange, DigestId family)
+      : digester_(digester), source_(source), exchange_(exchange), family_(family) {}
+
+  bool Take(FileLanes::File& file, std::size_t wanted) override {
+    OpenedFile opened;
+    std::deque<OpenedFile>& waiting = digester_.FamilyOf(family_).waiting;
+    if (!waiting.empty()) {
+      opened = std::move(waiting.front());
+      waiting.pop_front();
+    } else if (!digester_.NextForLanes(source_, exchange_, &family_, opened, wanted)) {
+      return false;
+    }
+    file = FileLanes::File{std::move(opened.stream), opened.number};
+    return true;
   }
-  FileLanes::Rest& rest() { return rest_; }
+  void Done(std::uint64_t tag, const DigestValue& digest, std::uint64_t bytes, int error) override {
+    source_.Done(tag, ReadOutcome({{family_, digest}}, bytes, error));
+  }
+  Sharing sharing() const override { return exchange_.sharing(); }
+  void Give(FileLanes::Rest&& rest) override { exchange_.HandOver(std::move(rest)); }
+  bool Adopt(FileLanes::Rest& rest, DigestId family, std::size_t busy) override {
+    return exchange_.Adopt(rest, family, busy);
+  }
+  bool FinisherWaiting() override { return exchange_.FinisherWaiting(); }
+  bool MoreMayCome() override { return exchange_.MoreMayCome(); }
 
  private:
-  FileLanes::Rest rest_;
+  LaneDigester& digester_;
+  FileSource& source_;
+  LaneExchange& exchange_;
+  DigestId family_;
 };
 
-}  // namespace
+LaneDigester::LaneDigester(const std::atomic<bool>& stop, bool long_lanes) : stop_(stop), long_lanes_(long_lanes) {}
 
-LaneDigester::LaneDigester(LaneEngine engine, const std::atomic<bool>& stop, bool long_lanes)
-    : lanes_(engine, long_lanes ? kApartChunk : kLaneChunk, /*reads_apart=*/long_lanes),
-      stop_(stop),
-      long_lanes_(long_lanes) {}
+LaneDigester::~LaneDigester() = default;
 
-void LaneDigester::Run(FileSource& source) {
-  const auto take = [&](FileLanes::File& file, std::size_t wanted) {
-    OpenedFile opened;
-    while (source.Next(opened, wanted)) {
-      if (opened.digests != DigestSet{DigestId::kMd5}) {  // not for MD5's lanes
-        AheadOutcome outcome = DigestedAlone(*opened.stream, opened.digests);
-        opened.stream.reset();
-        source.Done(opened.number, std::move(outcome));
-        continue;
-      }
-      if (!long_lanes_ && opened.stream->Size() >= kOverlapFrom && source.ToLongLanes(opened)) continue;
-      file = FileLanes::File{std::move(opened.stream), opened.number};
-      return true;
-    }
-    return false;
-  };
-  const auto done = [&](std::uint64_t number, const DigestBytes& digest, int error) {
-    source.Done(number, Md5Outcome(digest, error));
-  };
-  FileLanes::HandOver hand_over;
-  hand_over.give = [&](FileLanes::Rest&& rest) { source.HandOver(std::make_unique<LaneRest>(std::move(rest))); };
-  if (long_lanes_) {
-    // Once the workers are idle, one of them takes the file with the most
-    // left to its scalar engine; the rest stay on the narrow kernel.
-    hand_over.wanted = [&] { return source.FinisherWaiting(); };
-  } else {
-    hand_over.adopt = [&](FileLanes::Rest& rest, std::size_t busy) {
-      std::unique_ptr<Unfinished> given = source.Adopt(busy);
-      if (!given) return false;
-      // Only lanes give files away, so only their rests come back.
-      auto* lane_rest = dynamic_cast<LaneRest*>(given.get());
-      assert(lane_rest != nullptr);
-      rest = std::move(lane_rest->rest());
-      return true;
-    };
+LaneDigester::Family& LaneDigester::FamilyOf(DigestId digest) {
+  for (auto& [id, family] : families_) {
+    if (id == digest) return family;
   }
-  // While workers may still open large files, a file alone in the long lanes
-  // goes on a chunk at a time, so the next one joins it.
-  const auto more_may_come = [&] { return source.MoreMayCome(); };
-  lanes_.Run(take, done, stop_, &hand_over, long_lanes_ ? std::function<bool()>(more_may_come) : nullptr);
+  return families_.emplace_back(digest, Family{}).second;
+}
+
+bool LaneDigester::NextForLanes(FileSource& source, LaneExchange& exchange, const DigestId* only, OpenedFile& file,
+                                std::size_t wanted) {
+  while (source.Next(file, wanted)) {
+    const std::optional<DigestId> laned = LanedDigest(file.digests);
+    if (!laned) {  // no lanes for it: read whole right away
+      AheadOutcome outcome = DigestedAlone(*file.stream, file.digests);
+      file.stream.reset();
+      source.Done(file.number, std::move(outcome));
+      continue;
+    }
+    if (!long_lanes_ && file.stream->Size() >= kOverlapFrom && exchange.ToLongLanes(file)) continue;
+    if (only == nullptr || *laned == *only) return true;
+    FamilyOf(*laned).waiting.push_back(std::move(file));
+  }
+  return false;
+}
+
+void LaneDigester::Run(FileSource& source, LaneExchange& exchange) {
+  // However the run ends, no file waiting for its family's turn stays open.
+  struct CloseWaiting {
+    LaneDigester& digester;
+    ~CloseWaiting() {
+      for (auto& entry : digester.families_) entry.second.waiting.clear();
+    }
+  } close_waiting{*this};
+  while (!stop_.load(std::memory_order_relaxed)) {
+    auto turn = std::find_if(families_.begin(), families_.end(), [](const auto& f) { return !f.second.waiting.empty(); });
+    DigestId digest;
+    if (turn != families_.end()) {
+      digest = turn->first;
+    } else {
+      OpenedFile first;
+      if (!NextForLanes(source, exchange, nullptr, first, 1)) return;
+      digest = *LanedDigest(first.digests);
+      FamilyOf(digest).waiting.push_front(std::move(first));
+    }
+    Family& family = FamilyOf(digest);
+    if (!family.lanes) {
+      family.lanes = std::make_unique<FileLanes>(*ActiveKernel(digest), long_lanes_ ? kApartChunk : kLaneChunk,
+                                                 /*reads_apart=*/long_lanes_);
+    }
+    Feed feed(*this, source, exchange, digest);
+    family.lanes->Run(feed, stop_);
+  }
+}
+
+bool LaneDigester::cold() const {
+  return std::any_of(families_.begin(), families_.end(),
+                     [](const auto& f) { return f.second.lanes && f.second.lanes->cold(); });
 }
 
 }  // namespace quillora

@@ -9,8 +9,8 @@
 namespace quillora {
 
 // The long lanes' side of the seam: files come from those waiting, not from
-// the queue.
-class LongLanes::Source final : public FileSource {
+// the queue, and go to a worker's thread only when one is free.
+class LongLanes::Source final : public FileSource, public LaneExchange {
  public:
   explicit Source(LongLanes& lanes) : lanes_(lanes) {}
   bool Next(OpenedFile& file, std::size_t) override {
@@ -25,11 +25,11 @@ class LongLanes::Source final : public FileSource {
     lanes_.queue_.Post(number, std::move(outcome));
     LetGo(number);
   }
-  void HandOver(std::unique_ptr<Unfinished> file) override {
-    LetGo(file->number());
-    lanes_.peers_.HandOver(std::move(file));
+  void HandOver(FileLanes::Rest&& rest) override {
+    LetGo(rest.tag);
+    lanes_.peers_.HandOver(std::move(rest));
   }
-  std::unique_ptr<Unfinished> Adopt(std::size_t) override { return nullptr; }
+  bool Adopt(FileLanes::Rest&, DigestId, std::size_t) override { return false; }
   bool FinisherWaiting() override { return lanes_.peers_.FinisherWaiting(); }
   bool MoreMayCome() override {
     {
@@ -39,6 +39,7 @@ class LongLanes::Source final : public FileSource {
     return lanes_.peers_.WorkersMayOpenMore();
   }
   bool ToLongLanes(OpenedFile&) override { return false; }
+  FileLanes::Feed::Sharing sharing() const override { return FileLanes::Feed::Sharing::kLongLanes; }
 
  private:
   void LetGo(std::uint64_t number) {
@@ -49,19 +50,19 @@ class LongLanes::Source final : public FileSource {
   LongLanes& lanes_;
 };
 
-LongLanes::LongLanes(LaneEngine engine, OutcomeQueue& queue, LongLanesPeers& peers, const std::atomic<bool>& stop)
+LongLanes::LongLanes(OutcomeQueue& queue, LongLanesPeers& peers, std::size_t capacity)
     : queue_(queue),
       peers_(peers),
-      stop_(stop),
-      capacity_(LaneCount(engine)),
-      digester_(std::make_unique<LaneDigester>(engine, stop, /*long_lanes=*/true)) {
+      capacity_(capacity),
+      digester_(std::make_unique<LaneDigester>(stop_, /*long_lanes=*/true)) {
   holding_.reserve(capacity_);
   thread_ = std::jthread([this] { Work(); });
 }
 
 LongLanes::~LongLanes() {
   {
-    MutexLock lock(mutex_);  // the thread sees stop_ before it sleeps, or is woken
+    MutexLock lock(mutex_);
+    stop_ = true;
   }
   ready_.NotifyAll();
   if (thread_.joinable()) thread_.join();
@@ -86,7 +87,7 @@ void LongLanes::Work() {
       if (stop_) return;
     }
     Source source(*this);
-    PostingFaults(queue_, holding_, [&] { digester_->Run(source); });
+    PostingFaults(queue_, holding_, [&] { digester_->Run(source, source); });
     // Files a fault ended were posted by the boundary: they count no more.
     MutexLock lock(mutex_);
     count_ = waiting_.size() + holding_.size();

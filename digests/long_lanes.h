@@ -1,7 +1,7 @@
-// The long lanes: a thread of their own with MD5 lanes for large files only,
-// so that a large file runs at the kernel's pace from its open on, never at
-// the pace of the small files beside it in a worker's lanes. Workers hand
-// them large files once opened (Take); they post each outcome to the queue.
+// The long lanes: a thread of their own with lanes for large files only, so
+// that a large file runs at its kernel's pace from its open on, never at the
+// pace of the small files beside it in a worker's lanes. Workers hand them
+// large files once opened (Take); they post each outcome to the queue.
 #pragma once
 
 #include <atomic>
@@ -14,7 +14,6 @@
 
 #include "digests/digester.h"
 #include "digests/outcome_queue.h"
-#include "md5/md5_lanes.h"
 #include "platform/mutex.h"
 
 namespace quillora {
@@ -24,7 +23,7 @@ class LongLanesPeers {
  public:
   virtual ~LongLanesPeers() = default;
   // Takes a file from the long lanes, unfinished, for an idle worker.
-  virtual void HandOver(std::unique_ptr<Unfinished> file) = 0;
+  virtual void HandOver(FileLanes::Rest&& file) = 0;
   // True when a worker would finish a file handed over at once, alone.
   virtual bool FinisherWaiting() = 0;
   // True while workers may still open large files.
@@ -33,10 +32,10 @@ class LongLanesPeers {
 
 class LongLanes {
  public:
-  // Takes up to LaneCount(engine) files at once; stop: set when the job ends.
-  // Starts its thread.
-  LongLanes(LaneEngine engine, OutcomeQueue& queue, LongLanesPeers& peers, const std::atomic<bool>& stop);
-  // Wakes the thread to see stop, and joins it.
+  // Takes up to `capacity` files at once (the lanes of the widest kernel
+  // that runs). Starts its thread.
+  LongLanes(OutcomeQueue& queue, LongLanesPeers& peers, std::size_t capacity);
+  // Stops the thread, dropping the files it holds, and joins it.
   ~LongLanes();
 
   // Takes an open file when there is room; false when full.
@@ -48,7 +47,7 @@ class LongLanes {
 
   OutcomeQueue& queue_;
   LongLanesPeers& peers_;
-  const std::atomic<bool>& stop_;
+  std::atomic<bool> stop_{false};  // set under mutex_, so the thread's wait never misses it
   const std::size_t capacity_;
   std::unique_ptr<Digester> digester_;
   Mutex mutex_;

@@ -28,10 +28,9 @@
 
 namespace quillora {
 
-// What a job asks of one file: how to open it, and what to compute: MD5
-// alone goes to this program's engine (its SIMD lanes), any other set is
-// read once through the library's streaming digest. A request without a
-// file asks for nothing.
+// What a job asks of one file: how to open it, and what to compute, all in
+// one reading of it (a digest a lane kernel runs, alone, takes a lane: see
+// lane_kernel.h). A request without a file asks for nothing.
 struct DigestRequest {
   const FileToOpen* file = nullptr;
   DigestSet digests{DigestId::kMd5};
@@ -42,8 +41,8 @@ struct DigestRequest {
 struct AheadOutcome {
   bool exists = false;    // something may be there: the lookup did not say "no such name"
   bool readable = false;  // it passed the readability test
-  std::string digest;     // the MD5 digest text (lower case), for a request of MD5 alone
-  DigestValues values;    // each digest of any other request
+  DigestValues values;    // when digested: each digest asked for, in the table's order
+  std::uint64_t size = 0;  // when digested: the bytes read
   // The system error number that kept the file from being digested: the
   // readability test's when not readable, else the digest's own (an open or
   // a read that failed part way, kChangedWhileRead); 0 when digested.
@@ -53,10 +52,14 @@ struct AheadOutcome {
   std::exception_ptr fault;
 
   bool digested() const { return readable && error == 0 && !fault; }
-  // The text of the one digest a request asked for, when digested: digest
-  // for MD5, else the lower-case hex of values' first.
-  std::string text() const { return values.empty() ? digest : HexText(values.front().second); }
+  // The lower-case hexadecimal text of the one digest a request asked for,
+  // when digested; else empty.
+  std::string text() const { return values.empty() ? std::string() : HexText(values.front().second); }
 };
+
+// The outcome of a file opened and read whole (digested, or the error of
+// its read: kChangedWhileRead among them).
+AheadOutcome ReadOutcome(DigestValues values, std::uint64_t size, int error);
 
 // Opens file for its digest into stream, or gives the outcome of an open
 // that failed. Only a file that did not open is looked at again, to tell
@@ -98,6 +101,15 @@ class OutcomeQueue {
   // The outcome of the oldest file not yet taken (an empty outcome when none
   // is queued). While it waits, it calls idle about every 20 ms.
   AheadOutcome TakeNext(const std::function<void()>& idle = {}) EXCLUDES(mutex_);
+
+  // Digests one file ahead of every file queued and waits for its outcome,
+  // calling idle about every 20 ms: the first claim takes it, within the
+  // same budget of open files, and its outcome comes back here, not in
+  // queue order (a fault too, for the caller to rethrow). One at a time,
+  // from the job's thread.
+  AheadOutcome Now(const DigestRequest& request, const std::function<void()>& idle = {}) EXCLUDES(mutex_);
+  // The number a claim of Now's file carries.
+  static constexpr std::uint64_t kNowNumber = ~std::uint64_t{0};
   // From now on nothing more is claimed; outcomes not taken are dropped.
   void Stop() EXCLUDES(mutex_);
 
@@ -108,7 +120,12 @@ class OutcomeQueue {
     std::optional<AheadOutcome> outcome;
   };
   bool ClaimableLocked() const REQUIRES(mutex_);
-  std::uint64_t Unclaimed() const REQUIRES(mutex_) { return taken_ + slots_.size() - next_to_claim_; }
+  std::uint64_t Unclaimed() const REQUIRES(mutex_) {
+    return taken_ + slots_.size() - next_to_claim_ + (now_ && !now_claimed_ ? 1 : 0);
+  }
+  // Waits for slot's outcome, calling idle about every 20 ms; with the lock
+  // held on entry and on return.
+  void AwaitOutcome(const Slot& slot, const std::function<void()>& idle) REQUIRES(mutex_);
 
   const std::size_t max_queued_;
   const std::function<void()> on_claimable_;
@@ -118,7 +135,9 @@ class OutcomeQueue {
   std::uint64_t taken_ GUARDED_BY(mutex_) = 0;  // files taken: the number of slots_.front()
   std::uint64_t next_to_claim_ GUARDED_BY(mutex_) = 0;
   std::size_t free_files_ GUARDED_BY(mutex_);   // claims the budget still allows
-  bool caller_waiting_ GUARDED_BY(mutex_) = false;  // TakeNext waits for the oldest outcome
+  bool caller_waiting_ GUARDED_BY(mutex_) = false;  // TakeNext or Now waits for an outcome
+  std::optional<Slot> now_ GUARDED_BY(mutex_);       // Now's file
+  bool now_claimed_ GUARDED_BY(mutex_) = false;
   bool stopped_ GUARDED_BY(mutex_) = false;
 };
 

@@ -4,27 +4,37 @@
 
 namespace quillora {
 
-AheadOutcome Md5Outcome(const DigestBytes& digest, int error) {
-  AheadOutcome outcome;
-  outcome.exists = outcome.readable = true;
-  outcome.error = error;
-  if (error == 0) outcome.digest = DigestToLowerHex(digest);
-  return outcome;
-}
-
 AheadOutcome DigestedAlone(Stream& file, DigestSet digests) {
-  if (digests == DigestSet{DigestId::kMd5}) {
-    DigestBytes digest;
-    const int error = DigestOfOpenFile(file, digest);
-    return Md5Outcome(digest, error);
-  }
-  AheadOutcome outcome;
-  outcome.exists = outcome.readable = true;
-  outcome.error = DigestsOfOpenFile(file, digests, outcome.values);
-  return outcome;
+  DigestValues values;
+  std::uint64_t bytes = 0;
+  const int error = DigestsOfOpenFile(file, digests, values, &bytes);
+  return ReadOutcome(std::move(values), bytes, error);
 }
 
-void SingleDigester::Run(FileSource& source) {
+AheadOutcome DigestedTwice(Env& env, const FileToOpen& file, DigestSet digests, std::unique_ptr<Stream> opened) {
+  AheadOutcome first = DigestedAlone(*opened, digests);
+  opened.reset();
+  if (!first.digested()) return first;
+  std::unique_ptr<Stream> again;
+  AheadOutcome second = OpenToDigest(env, file, again);
+  if (!again) return second;  // gone, or not to be read, since
+  second = DigestedAlone(*again, digests);
+  if (second.digested() && (second.values != first.values || second.size != first.size)) {
+    second.values.clear();
+    second.error = kChangedWhileRead;
+  }
+  return second;
+}
+
+AheadOutcome FinishedAlone(FileLanes::Rest& rest) {
+  DigestValue digest;
+  std::uint64_t bytes = 0;
+  const DigestId family = DigestOfState(rest.state);
+  const int error = FinishAlone(rest, digest, bytes);
+  return ReadOutcome({{family, digest}}, bytes, error);
+}
+
+void SingleDigester::Run(FileSource& source, LaneExchange&) {
   OpenedFile file;
   while (source.Next(file, 1)) {
     AheadOutcome outcome = DigestedAlone(*file.stream, file.digests);

@@ -1,23 +1,27 @@
-// The Digester of one file at a time, on the thread that opened it: MD5 on
-// the scalar engine (when the processor has no lanes), or any other set of
-// digests through the library's streaming digest, in one reading.
+// The Digester of one file at a time, on the thread that opened it: every
+// request through the one-stream engines in one reading (a processor or a
+// build without lanes, or the command line's --engine scalar).
 #pragma once
 
+#include <memory>
+
 #include "digests/digester.h"
-#include "md5/md5.h"
+#include "platform/env.h"
 
 namespace quillora {
 
 class SingleDigester final : public Digester {
  public:
-  void Run(FileSource& source) override;
+  void Run(FileSource& source, LaneExchange& exchange) override;
 };
 
 // The outcome of an open file's digests, read once on this thread.
 AheadOutcome DigestedAlone(Stream& file, DigestSet digests);
 
-// The outcome of an MD5 digest, or of its read's error (kChangedWhileRead
-// among them).
-AheadOutcome Md5Outcome(const DigestBytes& digest, int error);
+// The outcome of a file changed a moment before its open (Stream::
+// Unsettled), whose digest may hold part of two versions when a write was
+// under way: it is read, then opened anew from file and read again, and the
+// two readings must give the same digests, or it changed while it was read.
+AheadOutcome DigestedTwice(Env& env, const FileToOpen& file, DigestSet digests, std::unique_ptr<Stream> opened);
 
 }  // namespace quillora

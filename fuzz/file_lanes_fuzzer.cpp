@@ -1,9 +1,9 @@
-// libFuzzer target for the lane kernels and their scheduling. The input picks
-// the kernel, the read size per lane, how many bytes each read may return, and
+// libFuzzer target for the lane kernels and their manager. The input picks
+// the kernel (of any family), the read size per lane, how many bytes each read may return, and
 // a mix of up to 24 messages, so lanes are refilled: each one's length (0 to
 // 5,000 bytes), where its reads start failing, if ever, and its bytes. Every
-// digest and every failure must be what the scalar engine makes of the same
-// file, and no read may stray outside a buffer.
+// digest and every failure must be what the family's one-stream engine makes
+// of the same file, and no read may stray outside a buffer.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "digests/file_digest.h"
 #include "digests/file_lanes.h"
 #include "testing/string_stream.h"
 
@@ -31,17 +32,56 @@ struct Message {
   std::size_t fail_at;
 };
 
+// Feeds the messages in order; checks each outcome against the one-stream
+// engine's own file loop over the same stream.
+class Feed final : public quillora::FileLanes::Feed {
+ public:
+  Feed(const std::vector<Message>& messages, std::size_t max_read, quillora::DigestId digest)
+      : messages_(messages), max_read_(max_read), digest_(digest), finished_(messages.size(), 0) {}
+  bool Take(quillora::FileLanes::File& file, std::size_t) override {
+    if (next_ == messages_.size()) return false;
+    file.stream = std::make_unique<quillora::testing::StringStream>(messages_[next_].bytes, max_read_,
+                                                                    messages_[next_].fail_at);
+    file.tag = next_++;
+    return true;
+  }
+  void Done(std::uint64_t tag, const quillora::DigestValue& digest, std::uint64_t bytes, int error) override {
+    const Message& m = messages_[tag];
+    quillora::testing::StringStream stream(m.bytes, max_read_, m.fail_at);
+    quillora::DigestValues expected;
+    std::uint64_t expected_bytes = 0;
+    const int expected_error = quillora::DigestsOfOpenFile(stream, quillora::DigestSet{digest_}, expected, &expected_bytes);
+    ++finished_[tag];
+    if (error != expected_error ||
+        (error == 0 && (!(digest == expected.front().second) || bytes != expected_bytes)))
+      std::abort();
+  }
+  bool AllFinishedOnce() const {
+    for (int count : finished_) {
+      if (count != 1) return false;
+    }
+    return true;
+  }
+
+ private:
+  const std::vector<Message>& messages_;
+  std::size_t max_read_;
+  quillora::DigestId digest_;
+  std::size_t next_ = 0;
+  std::vector<int> finished_;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillora;
   Input in{data, size};
-  std::vector<LaneEngine> kernels;
-  for (LaneEngine engine : {LaneEngine::kAvx2, LaneEngine::kAvx512}) {
-    if (LaneEngineSupported(engine)) kernels.push_back(engine);
+  std::vector<const KernelInfo*> kernels;
+  for (const KernelInfo& kernel : AllKernels()) {
+    if (kernel.supported()) kernels.push_back(&kernel);
   }
   if (kernels.empty()) return 0;
-  const LaneEngine engine = kernels[in.Take(1) % kernels.size()];
+  const KernelInfo& kernel = *kernels[in.Take(1) % kernels.size()];
   const std::size_t chunk = 64 * (1 + in.Take(1) % 64);
   const std::size_t max_read = 1 + in.Take(2);
   std::vector<Message> messages;
@@ -54,29 +94,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     messages.push_back(std::move(m));
   }
 
-  std::size_t next = 0;
-  std::vector<int> finished(messages.size(), 0);
+  Feed feed(messages, max_read, kernel.digest);
   std::atomic<bool> stop{false};
-  FileLanes lanes(engine, chunk);
-  lanes.Run(
-      [&](FileLanes::File& file, std::size_t) {
-        if (next == messages.size()) return false;
-        file.stream = std::make_unique<testing::StringStream>(messages[next].bytes, max_read, messages[next].fail_at);
-        file.tag = next++;
-        return true;
-      },
-      [&](std::uint64_t tag, const DigestBytes& digest, int error) {
-        // The scalar engine's own file loop over the same stream is the oracle.
-        const Message& m = messages[tag];
-        testing::StringStream stream(m.bytes, max_read, m.fail_at);
-        DigestBytes expected;
-        const int expected_error = DigestOfOpenFile(stream, expected);
-        ++finished[tag];
-        if (error != expected_error || (error == 0 && digest != expected)) std::abort();
-      },
-      stop);
-  for (int count : finished) {
-    if (count != 1) std::abort();
-  }
+  FileLanes lanes(kernel, chunk);
+  lanes.Run(feed, stop);
+  if (!feed.AllFinishedOnce()) std::abort();
   return 0;
 }

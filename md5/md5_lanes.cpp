@@ -58,16 +58,6 @@ bool CpuHasNarrow512() { return false; }
 
 #endif
 
-LaneEngine WidestSupported() {
-  static const LaneEngine widest = CpuHas(LaneEngine::kAvx512) ? LaneEngine::kAvx512
-                                   : CpuHas(LaneEngine::kAvx2) ? LaneEngine::kAvx2
-                                                                : LaneEngine::kScalar;
-  return widest;
-}
-
-// -1 while no engine is forced.
-std::atomic<int> forced_engine{-1};
-
 }  // namespace
 
 std::string_view LaneEngineName(LaneEngine engine) {
@@ -106,19 +96,6 @@ std::size_t NarrowLaneCount(LaneEngine engine) {
 }
 
 bool LaneEngineSupported(LaneEngine engine) { return CpuHas(engine); }
-
-LaneEngine ActiveLaneEngine() {
-  const int forced = forced_engine.load(std::memory_order_relaxed);
-  return forced < 0 ? WidestSupported() : static_cast<LaneEngine>(forced);
-}
-
-bool ForceLaneEngine(LaneEngine engine) {
-  if (!LaneEngineSupported(engine)) return false;
-  forced_engine = static_cast<int>(engine);
-  return true;
-}
-
-void ClearForcedLaneEngine() { forced_engine = -1; }
 
 void StartLane(LaneWords& words, std::size_t lane) {
   words.a[lane] = md5_detail::kStartWords[0];

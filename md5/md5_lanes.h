@@ -4,14 +4,16 @@
 //
 // MD5 is serial within one message, so one message never goes faster than
 // one core's scalar rounds; many messages side by side do. This unit holds
-// only the kernels and the choice among them: whole 64-byte blocks in, the
-// chaining words out. Padding, the length and the digest bytes stay with the
-// scalar engine, which finishes each message from its lane's words.
+// only the kernels and what each says of itself (lanes, support): whole
+// 64-byte blocks in, the chaining words out. Padding, the length and the
+// digest bytes stay with the scalar engine, which finishes each message from
+// its lane's words. Which one runs, the lane manager chooses
+// (digests/lane_kernel.h).
 //
 // The kernels are compiled for their instruction sets function by function
-// (the build keeps the compiler's default target), and one is chosen at run
-// time from what the CPU supports. Other CPUs, other architectures and
-// Windows builds have no lane kernel: everything runs on the scalar engine.
+// (the build keeps the compiler's default target). Other CPUs, other
+// architectures and Windows builds have no lane kernel: everything runs on
+// the scalar engine.
 #pragma once
 
 #include <cstddef>
@@ -28,12 +30,12 @@ enum class LaneEngine {
 };
 
 // The most lanes any kernel has.
-inline constexpr std::size_t kMaxLanes = 16;
+inline constexpr std::size_t kMd5MaxLanes = 16;
 
-// The chaining words of up to kMaxLanes messages in flight, word by word:
+// The chaining words of up to kMd5MaxLanes messages in flight, word by word:
 // lane i's A is a[i]. Aligned so a kernel loads each word of all lanes at once.
 struct alignas(64) LaneWords {
-  std::uint32_t a[kMaxLanes], b[kMaxLanes], c[kMaxLanes], d[kMaxLanes];
+  std::uint32_t a[kMd5MaxLanes], b[kMd5MaxLanes], c[kMd5MaxLanes], d[kMd5MaxLanes];
 };
 
 // Every engine, narrowest first: the one list the command line's names, help
@@ -51,17 +53,6 @@ std::size_t LaneCount(LaneEngine engine);
 // True when this build has the engine and this CPU runs it. The scalar
 // engine is always supported.
 bool LaneEngineSupported(LaneEngine engine);
-
-// The engine digests use: the one forced by ForceLaneEngine, else the widest
-// supported one, chosen once.
-LaneEngine ActiveLaneEngine();
-
-// Makes every later digest use engine (for tests, benchmarks and the command
-// line's diagnostic option). Returns false, and changes nothing, when the
-// engine is not supported here. Digests already running are not affected.
-bool ForceLaneEngine(LaneEngine engine);
-// Goes back to the widest supported engine.
-void ClearForcedLaneEngine();
 
 // Sets lane's chaining words to the four start words of RFC 1321.
 void StartLane(LaneWords& words, std::size_t lane);
@@ -81,6 +72,6 @@ std::size_t NarrowLaneCount(LaneEngine engine);
 // message may point at another lane's data and its words are then
 // meaningless. Requires a supported engine with more than one lane.
 void TransformLanes(LaneEngine engine, LaneWords& words, const std::uint8_t* const* data, std::size_t blocks,
-                    std::size_t lanes = kMaxLanes);
+                    std::size_t lanes = kMd5MaxLanes);
 
 }  // namespace quillora

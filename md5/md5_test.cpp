@@ -149,17 +149,17 @@ std::vector<Kernel> KernelsHere() {
 // engine leaves them, and the lanes it does not run as they were.
 TEST(Md5, LaneKernelsMatchTheScalarEngineWhateverLanesRun) {
   constexpr std::size_t kBlocks = 3;
-  std::vector<std::uint8_t> bytes(kMaxLanes * kBlocks * 64);
+  std::vector<std::uint8_t> bytes(kMd5MaxLanes * kBlocks * 64);
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 131 + i / 7);
-  const std::uint8_t* data[kMaxLanes];
-  for (std::size_t lane = 0; lane < kMaxLanes; ++lane) data[lane] = bytes.data() + lane * kBlocks * 64;
+  const std::uint8_t* data[kMd5MaxLanes];
+  for (std::size_t lane = 0; lane < kMd5MaxLanes; ++lane) data[lane] = bytes.data() + lane * kBlocks * 64;
   for (const Kernel& kernel : KernelsHere()) {
     for (std::size_t running = 1; running <= kernel.lanes; ++running) {
       LaneWords words;
-      for (std::size_t lane = 0; lane < kMaxLanes; ++lane) StartLane(words, lane);
+      for (std::size_t lane = 0; lane < kMd5MaxLanes; ++lane) StartLane(words, lane);
       kernel.run(words, data, kBlocks, running);
       const std::size_t ran = running <= kernel.narrow ? kernel.narrow : kernel.lanes;
-      for (std::size_t lane = 0; lane < kMaxLanes; ++lane) {
+      for (std::size_t lane = 0; lane < kMd5MaxLanes; ++lane) {
         DigestState state;
         StartDigest(state);
         if (lane < ran) FeedDigest(state, data[lane], kBlocks * 64);

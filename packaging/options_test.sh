@@ -35,5 +35,5 @@ done
 engines=$("$cli" --engine '?' 2>&1 | sed -n 's/.*(\(.*\))$/\1/; s/,\| or / /gp' | words)
 same "the completion's engines" "$engines" "$(completed --engine '')"
 same "the manual's engines" "$engines" \
-  "$(sed -n '/^\.BI \\-\\-engine/,/^\.TP/s/^\.B \([a-z0-9]*\)$/\1/p' "$manual" | words)"
+  "$(sed -n '/^\.BI \\-\\-engine/,/^\.TP/s/^\.B \([a-z0-9-]*\)$/\1/p' "$manual" | words)"
 [ "$failures" -eq 0 ] && echo "options_test: OK"

@@ -69,7 +69,7 @@ _quillora_cli() {
         return
         ;;
       --engine)
-        COMPREPLY=($(compgen -W "scalar avx2 avx512" -- "$cur"))
+        COMPREPLY=($(compgen -W "scalar avx2 avx512 sha-ni" -- "$cur"))
         return
         ;;
       --format)

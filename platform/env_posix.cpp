@@ -107,7 +107,7 @@ class FileStream final : public Stream {
  public:
   // opened: the file's status when it was opened; its size is what Size()
   // reports.
-  FileStream(int fd, const struct stat& opened) : fd_(fd), opened_(opened) {}
+  FileStream(int fd, const struct stat& opened) : fd_(fd), opened_(opened), unsettled_(UnsettledAt(opened)) {}
   ~FileStream() override { ::close(fd_); }
 
   std::int64_t Size() override { return opened_.st_size; }
@@ -132,6 +132,10 @@ class FileStream final : public Stream {
                       SameTime(now.st_ctim, opened_.st_ctim);
     return same ? 0 : kChangedWhileRead;
   }
+  std::chrono::nanoseconds Unsettled() const override {
+    if (unsettled_.count() <= 0) return unsettled_;
+    return std::max(std::chrono::nanoseconds(0), unsettled_ - (std::chrono::steady_clock::now() - opened_at_));
+  }
   void ReadAhead(std::int64_t from, std::int64_t bytes) override {
     // On a spinning disk, starting many files at once makes it seek between
     // them: there, a large file's start waits until it is read in turn, and
@@ -146,8 +150,23 @@ class FileStream final : public Stream {
     last_error_ = errno;
     return -1;
   }
+  // How much of kSettleTime is left of the file's last change, at its open:
+  // its change time against the clock the system stamps it with. A change
+  // time further ahead than that is of a clock that disagrees (a file
+  // server's), which tells nothing.
+  static std::chrono::nanoseconds UnsettledAt(const struct stat& opened) {
+    struct timespec now;
+    if (::clock_gettime(CLOCK_REALTIME_COARSE, &now) != 0) return std::chrono::nanoseconds(0);
+    const auto age = std::chrono::seconds(now.tv_sec - opened.st_ctim.tv_sec) +
+                     std::chrono::nanoseconds(now.tv_nsec - opened.st_ctim.tv_nsec);
+    if (age >= kSettleTime || age < -kSettleTime) return std::chrono::nanoseconds(0);
+    return std::min<std::chrono::nanoseconds>(kSettleTime, kSettleTime - age);
+  }
+
   int fd_;
   struct stat opened_;
+  std::chrono::nanoseconds unsettled_;
+  std::chrono::steady_clock::time_point opened_at_ = std::chrono::steady_clock::now();
   int last_error_ = 0;
 };
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -39,6 +40,15 @@ class Stream {
   // of one version of the file. Every stream answers (a wrapper forwards): a
   // stream that cannot change (bytes in memory) is always unchanged.
   virtual int ChangeSinceOpen() = 0;
+  // How much longer the file's last change is too recent to trust: a write
+  // that was running when it was opened leaves no mark on its size or times
+  // (they were set as it began), so a digest of a file changed within
+  // kSettleTime before its open may hold part of each version, and is
+  // checked by reading the file twice. Zero when it was changed longer ago,
+  // or cannot change while it is read (a file others may not write while it
+  // is open, bytes in memory).
+  virtual std::chrono::nanoseconds Unsettled() const { return std::chrono::nanoseconds(0); }
+  static constexpr std::chrono::seconds kSettleTime{1};
   // A hint that bytes [from, from + bytes) will be read soon: a file stream
   // may have the system start reading them now, so several reads are in
   // flight while one thread hashes. Changes nothing a read returns; a
@@ -68,6 +78,7 @@ class WrappingStream : public Stream {
   std::int64_t Read(void* buffer, std::size_t n) override { return wrapped_->Read(buffer, n); }
   int last_error() const override { return wrapped_->last_error(); }
   int ChangeSinceOpen() override { return wrapped_->ChangeSinceOpen(); }
+  std::chrono::nanoseconds Unsettled() const override { return wrapped_->Unsettled(); }
   void ReadAhead(std::int64_t from, std::int64_t bytes) override { wrapped_->ReadAhead(from, bytes); }
 
  protected:

@@ -67,22 +67,6 @@ bool CpuRuns(Sha256LaneEngine engine) {
   return false;
 }
 
-// On AMD Zen 3, SHA-NI's 3 streams ran twice as fast as one stream, AVX2's
-// 8 lanes at 0.85 times one stream (bench/sha256_lanes_bench.sh). AVX-512
-// comes first by its instruction count alone: a round of 16 lanes in about
-// 32 instructions, where AVX2 takes 64 for 8. That machine has no AVX-512;
-// on a CPU with both, the bench says whether it beats SHA-NI's streams.
-Sha256LaneEngine FastestSupported() {
-  static const Sha256LaneEngine fastest = CpuRuns(Sha256LaneEngine::kAvx512)  ? Sha256LaneEngine::kAvx512
-                                          : CpuRuns(Sha256LaneEngine::kShaNi) ? Sha256LaneEngine::kShaNi
-                                          : CpuRuns(Sha256LaneEngine::kAvx2)  ? Sha256LaneEngine::kAvx2
-                                                                              : Sha256LaneEngine::kScalar;
-  return fastest;
-}
-
-// -1 while no engine is forced.
-std::atomic<int> forced_engine{-1};
-
 }  // namespace
 
 std::string_view Sha256LaneEngineName(Sha256LaneEngine engine) {
@@ -119,21 +103,6 @@ std::size_t NarrowLaneCount(Sha256LaneEngine engine) {
 
 bool Sha256LaneEngineSupported(Sha256LaneEngine engine) {
   return CpuRuns(engine);
-}
-
-Sha256LaneEngine ActiveSha256LaneEngine() {
-  const int forced = forced_engine.load(std::memory_order_relaxed);
-  return forced < 0 ? FastestSupported() : static_cast<Sha256LaneEngine>(forced);
-}
-
-bool ForceSha256LaneEngine(Sha256LaneEngine engine) {
-  if (!Sha256LaneEngineSupported(engine)) return false;
-  forced_engine = static_cast<int>(engine);
-  return true;
-}
-
-void ClearForcedSha256LaneEngine() {
-  forced_engine = -1;
 }
 
 void StartSha256Lane(Sha256LaneWords& words, std::size_t lane) {

@@ -5,17 +5,21 @@
 //
 // SHA-256 is serial within one message: its SHA-NI rounds wait on each
 // other, and its SIMD rounds fill one lane of a register. Many messages side
-// by side fill the rest. This unit holds only the kernels and the choice
-// among them: whole 64-byte blocks in, the chaining words out. Padding, the
-// length and the digest bytes stay with the scalar engine (sha256/sha256.h),
-// which finishes each message from its lane's words (ResumeSha256), and can
-// hand one back to a lane (SetSha256Lane).
+// by side fill the rest. This unit holds only the kernels and what each
+// says of itself (lanes, support): whole 64-byte blocks in, the chaining
+// words out. Padding, the length and the digest bytes stay with the scalar
+// engine (sha256/sha256.h), which finishes each message from its lane's words
+// (ResumeSha256), and can hand one back to a lane (SetSha256Lane). Which one
+// runs, the lane manager chooses (digests/lane_kernel.h): on AMD Zen 3,
+// SHA-NI's 3 streams ran twice as fast as one stream, AVX2's 8 lanes at 0.85
+// times one stream (bench/sha256_lanes_bench.sh); AVX-512 comes first by its
+// instruction count alone (a round of 16 lanes in about 32 instructions,
+// where AVX2 takes 64 for 8), unmeasured.
 //
 // The kernels are compiled for their instruction sets function by function
-// (the build keeps the compiler's default target), and one is chosen at run
-// time from what the CPU supports. The AVX2 and AVX-512 kernels are left out
-// of Windows builds (GCC does not align the stack there for their 32- and
-// 64-byte spills); SHA-NI needs only 16 bytes and stays.
+// (the build keeps the compiler's default target). The AVX2 and AVX-512
+// kernels are left out of Windows builds (GCC does not align the stack there
+// for their 32- and 64-byte spills); SHA-NI needs only 16 bytes and stays.
 #pragma once
 
 #include <array>
@@ -68,18 +72,6 @@ std::size_t NarrowLaneCount(Sha256LaneEngine engine);
 // True when this build has the engine and this CPU runs it. The scalar
 // engine is always supported.
 bool Sha256LaneEngineSupported(Sha256LaneEngine engine);
-
-// The engine digests use: the one forced by ForceSha256LaneEngine, else the
-// fastest supported one, chosen once: AVX-512, else SHA-NI, else AVX2, else
-// scalar.
-Sha256LaneEngine ActiveSha256LaneEngine();
-
-// Makes every later digest use engine (for tests and benchmarks). Returns
-// false, and changes nothing, when the engine is not supported here. Digests
-// already running are not affected.
-bool ForceSha256LaneEngine(Sha256LaneEngine engine);
-// Goes back to the fastest supported engine.
-void ClearForcedSha256LaneEngine();
 
 // Sets lane's chaining words to the start words of FIPS 180-4.
 void StartSha256Lane(Sha256LaneWords& words, std::size_t lane);

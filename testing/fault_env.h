@@ -99,6 +99,10 @@ class FaultEnv : public EnvWrapper {
   // Asking a file whether it changed since it was opened (after the digest's
   // last read) fails with the error number given (EIO: a failing disk).
   std::map<std::string, int> change_checks_fail;
+  // Each file says it was changed a moment before its open (Stream::
+  // Unsettled): a write may still be under way as it is read. Every other
+  // file says it was changed long before, whenever the test wrote it.
+  std::vector<std::string> recently_changed;
   // Text files served from memory, read back 16 bytes at a time; reads fail
   // with EIO from byte text_read_fails_at on.
   std::map<std::string, std::string> texts;
@@ -212,6 +216,8 @@ class FaultEnv : public EnvWrapper {
       file = std::make_unique<Understated>(std::move(file), short_by->second);
     if (const auto fails = change_checks_fail.find(path); fails != change_checks_fail.end())
       file = std::make_unique<FailingChangeCheck>(std::move(file), fails->second);
+    file = std::make_unique<ChangedAt>(
+        std::move(file), std::find(recently_changed.begin(), recently_changed.end(), path) != recently_changed.end());
     if (read_delay.count() > 0) file = std::make_unique<SlowRead>(std::move(file), *this);
     return opening.Counted(std::move(file));
   }
@@ -420,6 +426,17 @@ class FaultEnv : public EnvWrapper {
 
    private:
     std::int64_t short_by_;
+  };
+
+  class ChangedAt final : public WrappingStream {
+   public:
+    ChangedAt(std::unique_ptr<Stream> real, bool just_now) : WrappingStream(std::move(real)), just_now_(just_now) {}
+    std::chrono::nanoseconds Unsettled() const override {
+      return just_now_ ? std::chrono::milliseconds(30) : std::chrono::milliseconds(0);
+    }
+
+   private:
+    bool just_now_;
   };
 
   class FailingChangeCheck final : public WrappingStream {

@@ -1,8 +1,10 @@
 // The main of the core's test programs. Takes --jobs=N (after GoogleTest's
 // own flags) as the default number of digest threads, so one test program can
 // be run both without threads and with several, and --engine=NAME as the
-// digest engine ("scalar", "avx2", "avx512"); a program asked for an engine
-// this CPU lacks runs nothing and exits with 77, which CTest counts as skipped.
+// lane kernel every digest that has it runs ("scalar": none, "avx2",
+// "avx512", ...: digests/lane_kernel.h); a program asked for a kernel this
+// CPU lacks runs nothing and exits with 77, which CTest counts as skipped.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "digests/digest_ahead.h"
-#include "md5/md5_lanes.h"
+#include "digests/lane_kernel.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
@@ -18,12 +20,13 @@ int main(int argc, char** argv) {
     if (std::strncmp(argv[i], "--jobs=", 7) == 0)
       quillora::DigestAhead::SetDefaultJobs(static_cast<unsigned>(std::atoi(argv[i] + 7)));
     if (std::strncmp(argv[i], "--engine=", 9) == 0) {
-      const auto engine = quillora::LaneEngineNamed(argv[i] + 9);
-      if (!engine) {
+      const std::string_view engine = argv[i] + 9;
+      const auto names = quillora::KernelNames();
+      if (std::find(names.begin(), names.end(), engine) == names.end()) {
         std::fprintf(stderr, "unknown engine %s\n", argv[i] + 9);
         return 2;
       }
-      if (!quillora::ForceLaneEngine(*engine)) {
+      if (!quillora::ForceKernel(engine)) {
         std::printf("this CPU has no %s engine: skipped\n", argv[i] + 9);
         return 77;
       }
