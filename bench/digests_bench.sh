@@ -6,14 +6,15 @@
 #     hash -a sha256 vs openssl dgst -sha256 (goal 0.95)
 #     hash -a sha1 and -a sha512, and an SFV's CRC-32, vs libgcrypt's own
 #       speed (bench/gcrypt_sum.c, one thread; goal 0.95)
-#     hash -a blake2b vs b2sum (goal 1)
+#     hash -a blake2b vs b2sum (goal 1), and vs libgcrypt's BLAKE2b-512
+#       (goal 0.9; bench/blake2b_bench.sh times the engine alone)
 #   the 20,000-file tree (1 KiB to 1 MiB) and the long-tailed tree, cached:
 #     verify of a SHA256SUMS vs sha256sum -c (goal 5), and vs openssl dgst
 #       -sha256 over the same files in one process (goal 1.8)
 #     hash -a sha1 and -a sha512, and verify of an SFV, vs libgcrypt's own
 #       speed over the same files in one process (goal 1.8)
 #   a check file of untagged 64-digit SHA3-256 records named "sums" (its
-#     name tells no digest, so each line may be any of four): the bytes the
+#     name tells no digest, so each line may be any of six): the bytes the
 #     verify reads over the bytes of its files (goal: 1, one read a file),
 #     and its time against a SHA3-256 verify told the digest (-a sha3 -l 256)
 # Usage: bench/digests_bench.sh [path/to/quillora-cli]   (default build/bin)
@@ -72,6 +73,8 @@ compare "libgcrypt SHA-512 / hash -a sha512" 0.95 "'$cli' hash -a sha512 '$file'
 compare "libgcrypt CRC-32 / verify of an .sfv" 0.95 "'$cli' verify --base-folder '$(dirname "$file")' '$work/one.sfv'" \
   "'$gcrypt_sum' crc32 '$file'"
 compare "b2sum / hash -a blake2b" 1 "'$cli' hash -a blake2b '$file'" "b2sum '$file'"
+compare "libgcrypt BLAKE2b-512 / hash -a blake2b" 0.9 "'$cli' hash -a blake2b '$file'" \
+  "'$gcrypt_sum' blake2b '$file'"
 
 for name in tree longtail; do
   root=$tree

@@ -82,9 +82,8 @@ ScanRules ScanRulesFor(const WrittenLayout& written) {
 
 std::string CheckFileNameFor(const WrittenLayout& written) {
   if (written.layout == CheckFileLayout::kQuillora) return std::string(kCheckFileName);
-  const DigestInfo& info = InfoOf(written.digest);
-  if (!info.file_names.empty()) return std::string(FirstWord(info.file_names));
-  return std::string(FirstWord(info.tags)) + "SUMS";
+  // The table names the file of every digest make writes, and reads it back.
+  return std::string(FirstWord(InfoOf(written.digest).file_names));
 }
 
 bool CanRecordRelativePath(std::string_view native_relative_path) {

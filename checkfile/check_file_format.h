@@ -69,9 +69,10 @@ inline std::string Md5sumRecordLine(std::string_view digest_text, std::string_vi
 }
 
 // The name of the check file a make writes: "CheckSum.md5" in Quillora's
-// layout; in the sums layout the name the digest's own tool gives it
-// ("MD5SUMS", "SHA256SUMS", "B2SUMS"), else its tag and "SUMS"
-// ("SHA3-256SUMS").
+// layout; in the sums layout the table's first name of the digest, which
+// reads back as that digest: the name its own tool gives it ("MD5SUMS",
+// "SHA256SUMS", "B2SUMS"), else its tag and "SUMS" ("SHA3-256SUMS",
+// "SM3SUMS").
 std::string CheckFileNameFor(const WrittenLayout& written);
 
 // What the folder scan for a check file refuses and passes over besides the

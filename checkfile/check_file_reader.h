@@ -39,7 +39,7 @@
 // backslashes_may_separate), or a path of its own when it starts at a root
 // ("/srv/disc.iso"; on Windows "C:\disc.iso" too), as md5sum reads it. Every
 // other line is improper: counted and numbered, never a record; so is a line
-// of a digest this program lacks (MD4), named with what it is. A record of a
+// of a digest this program lacks (MD4, hashdeep's tiger), named with what it is. A record of a
 // digest other than those the user fixed (ReadingRules::fixed: its tag names
 // another) is passed over as asked, and only counted (passed_over_lines).
 #pragma once
@@ -65,7 +65,7 @@ struct UnreadLine {
   std::int64_t number = 0;  // 1 for the first line of the file
   // What it looks like a record of, when it looks like one of another digest:
   // its tag ("SHA256"), or the digest's size ("256-bit"); for a record of a
-  // digest this program lacks, that digest ("BLAKE2b-128", "MD4"); else empty.
+  // digest this program lacks, that digest ("MD4", "tiger"); else empty.
   std::string looks_like;
   bool operator==(const UnreadLine&) const = default;
 };

@@ -125,7 +125,9 @@ TEST_P(CheckFileReaderTest, AFileWithoutOwnRecordsIsReadInMd5sumLayouts) {
       {kDigest.substr(1) + "  short", "", "", true},
       {kDigest + "*nospace", "", "", true},
       {kDigest, "", "", true},
-      {"g" + kDigest.substr(1) + "  nonhex", "", "", true},
+      {"g" + kDigest.substr(2) + "  nonhex", "", "", true},
+      // Not hexadecimal, but base64 of 24 bytes: cksum --base64 -a blake2b -l 192
+      {"g" + kDigest.substr(1) + "  b64", "838d5df1c77df1fd346f6d387bdf34d3df7c79c7fce36ede", "b64"},
       // md5sum --tag, openssl md5
       {"MD5 (a b) = " + kDigest, kDigest, "a b"},
       {"MD5 (x) = y) = " + kDigest, kDigest, "x) = y"},
@@ -201,9 +203,12 @@ TEST_P(CheckFileReaderTest, LinesThatAreNoRecordAreCountedByNumber) {
       {kDigest + "  a\n" + sha256 + "  b\n#c\n" + sha1 + " *d\n\n" + "SHA1(e)= " + kDigest + "\nx\nSHA1(f)= " + sha1,
        {"MD5SUMS", {}}, CheckFileLayout::kMd5sum, {{2, "256-bit"}, {4, "160-bit"}, {6, "SHA1"}, {7, ""}},
        {{"256-bit", 1}, {"160-bit", 1}, {"SHA1", 1}}},
+      // Every BLAKE2b length is computed (b2sum -l 128); MD4 is not.
       {kDigest + "  a\nMD4 (b) = " + kDigest + "\nMD4 (c) = " + kDigest, {"B2SUMS", {}}, CheckFileLayout::kMd5sum,
-       {{1, "BLAKE2b-128"}, {2, "MD4"}, {3, "MD4"}},
-       {{"BLAKE2b-128", 1, UnreadWhy::kLacked}, {"MD4", 2, UnreadWhy::kLacked}}},
+       {{2, "MD4"}, {3, "MD4"}}, {{"MD4", 2, UnreadWhy::kLacked}}},
+      // A run of digits longer than MD5's is some BLAKE2b's length; a shorter one may be a year.
+      {kDigest + "\town\n" + std::string(34, 'c') + "  x\n2024  y\n", {}, CheckFileLayout::kQuillora,
+       {{2, "136-bit"}, {3, ""}}, {{"136-bit", 1}}},
       // The user's digest: none of Quillora's own records; a line its tag
       // says is of another is passed over, as asked.
       {kDigest + "\town\n" + sha256 + "  a\nSHA1 (b) = " + sha1 + "\n", {"", {DigestId::kSha256}},

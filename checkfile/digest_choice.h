@@ -2,7 +2,8 @@
 // and what the computed ones say of each record.
 //
 // A line's digest may fit several digests (64 hexadecimal digits: SHA-256,
-// SHA3-256, BLAKE2b-256 or BLAKE2s-256). All of them are computed in one read
+// SHA-512/256, SHA3-256, BLAKE2b-256, BLAKE2s-256 or SM3; 32: MD5 or
+// BLAKE2b-128). All of them are computed in one read
 // of the file; the one that matched is remembered for those candidates, and
 // the records read after it ask for that one alone. Such a record that
 // matches none of the digests asked for is read again for its other

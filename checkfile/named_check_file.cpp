@@ -47,8 +47,12 @@ std::optional<std::string> CheckFileNamedBy(Env& env, const std::string& path) {
       if (NamesCheckFile(NameOf(path))) return path;
     } else if (env.FolderExists(path)) {
       std::vector<std::string> names{std::string(kCheckFileName), std::string(kMd5sumsFileName)};
-      for (const DigestInfo& row : AllDigests())
-        ForEachWord(row.file_names, [&names](std::string_view name) { names.emplace_back(name); });
+      // BLAKE2b's 64 rows share B2SUMS: each name is looked for once.
+      for (const DigestInfo& row : AllDigests()) {
+        ForEachWord(row.file_names, [&names](std::string_view name) {
+          if (std::find(names.begin(), names.end(), name) == names.end()) names.emplace_back(name);
+        });
+      }
       for (const std::string& name : names) {
         std::string inside = JoinPath(path, name);
         if (env.FileExists(inside)) return inside;

@@ -31,10 +31,10 @@ bool Improper(SumLine& line) {
 }
 
 // Reads a digest text as one of `allowed`, or, with none allowed, as any
-// digest of its length published untagged. Hexadecimal first.
+// digest of its length. Hexadecimal first.
 bool ReadDigest(std::string_view text, DigestSet allowed, ExpectedDigest& digest) {
   const auto fits = [&](std::size_t size) {
-    return allowed.empty() ? DigestsByHexLength(2 * size) : allowed & DigestsOfSize(size);
+    return allowed.empty() ? DigestsOfSize(size) : allowed & DigestsOfSize(size);
   };
   if (const auto value = ParseHexDigest(text); value && !fits(value->size).empty()) {
     digest = {*value, DigestEncoding::kHex, fits(value->size)};
@@ -287,14 +287,9 @@ bool SumLineParser::ReadDigestOnly(std::string_view text, SumLine& line) const {
   text.remove_prefix(SkipBlanks(text, 0));
   if (text.find_first_of(" \t") != std::string_view::npos) return false;
   ExpectedDigest digest;
-  if (ReadDigest(text, implied_, digest)) {
-    line.kind = SumLineKind::kRecord;
-    line.digests.assign(1, digest);
-  } else {
-    line.unavailable = MissingVariantName(implied_, DigestTextSize(text));
-    if (line.unavailable.empty()) return false;
-    line.kind = SumLineKind::kUnavailable;
-  }
+  if (!ReadDigest(text, implied_, digest)) return false;
+  line.kind = SumLineKind::kRecord;
+  line.digests.assign(1, digest);
   line.layout = SumLayout::kDigestOnly;
   return true;
 }
@@ -311,9 +306,7 @@ bool SumLineParser::ReadSums(std::string_view text, SumLine& line) {
   if (end == text.size()) return false;
   const std::string_view digest_text = text.substr(at, end - at);
   ExpectedDigest digest;
-  const bool known = ReadDigest(digest_text, implied_, digest);
-  std::string missing = known ? std::string() : MissingVariantName(implied_, DigestTextSize(digest_text));
-  if (!known && missing.empty()) return false;
+  if (!ReadDigest(digest_text, implied_, digest)) return false;
   std::size_t name_at = end + 1;
   const bool one_blank = text.size() - name_at <= 1 || (text[name_at] != ' ' && text[name_at] != '*');
   if (one_blank) {
@@ -323,9 +316,7 @@ bool SumLineParser::ReadSums(std::string_view text, SumLine& line) {
     form_ = Form::kModeMark;
     ++name_at;
   }
-  const std::string_view name = text.substr(name_at);
-  if (!known) return SetUnavailable(SumLayout::kSums, name, escaped, std::move(missing), line);
-  return SetRecord(SumLayout::kSums, name, escaped, digest, line);
+  return SetRecord(SumLayout::kSums, text.substr(name_at), escaped, digest, line);
 }
 
 }  // namespace quillora

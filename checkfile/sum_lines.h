@@ -31,12 +31,12 @@
 // with its mode mark, a one-blank line is improper.
 //
 // Which digests a DIGEST may be: the one its tag names; else those the check
-// file's name implies, of its length; else every digest of its length that
-// is published untagged (DigestsByHexLength). Hexadecimal is read first, so
-// 64 hexadecimal digits are a 32-byte digest unless only a 48-byte one
-// (base64) fits. A length that fits none of a b2sum-style family the name
-// implies (B2SUMS with 32 digits) is a digest this program lacks
-// (kUnavailable, "BLAKE2b-128"), as is any tag the table does not know.
+// file's name implies, of its length; else every digest of its length
+// (DigestsOfSize: 32 hexadecimal digits are MD5 or BLAKE2b-128, 8 are
+// BLAKE2b-32 or CRC-32). Hexadecimal is read first, so 64 hexadecimal digits
+// are a 32-byte digest unless only a 48-byte one (base64) fits. A tag the
+// table does not know ("MD4") names a digest this program lacks
+// (kUnavailable), as does a hashdeep column ("tiger").
 //
 // Empty lines, lines of blanks, lines whose first character is "#" or ";"
 // (comments of SFV, hashdeep, md5sum), and "%%%%" header lines are passed over.
@@ -90,7 +90,7 @@ struct SumLine {
   // letter, ":" and a separator ("C:\disc.iso").
   bool absolute = false;
   std::optional<std::uint64_t> size;  // hashdeep's recorded size, checked too
-  std::string unavailable;            // kUnavailable: the digest as the line names it ("BLAKE2b-128", "MD4")
+  std::string unavailable;            // kUnavailable: the digest as the line names it ("MD4", "tiger")
 };
 
 // Writes line.name decoded into out from byte `at` on, and ends out there:

@@ -230,7 +230,7 @@ struct CountingEnv : EnvWrapper {
 
 std::string HexOf(DigestId id, std::string_view bytes) { return HexText(DigestOfBytes(id, bytes)); }
 
-// 64 digits fit four digests: each file is read once under all of them, or
+// 64 digits fit six digests: each file is read once under all of them, or
 // under the one that matched before, and again for the others only when that
 // one does not match; no file that matches under one is called changed.
 TEST_F(VerifierTest, ADigestThatFitsSeveralIsNeverJudgedUnderOneAlone) {
@@ -249,6 +249,41 @@ TEST_F(VerifierTest, ADigestThatFitsSeveralIsNeverJudgedUnderOneAlone) {
                    "Operation completes.", "5 files were verified. 1 file did not exist. 1 file changed. ",
                    "These are SHA-256 and SHA3-256 records."}));
   EXPECT_EQ(counting.opens, (std::map<std::string, int>{{"a", 1}, {"b", 1}, {"c", 2}, {"d", 2}, {"gone", 1}}));
+}
+
+// A bare digest, in a file whose name names none, may be any digest of its
+// length: a file that matches one is OK, and where none matched, the closing
+// line names each digest tried.
+TEST_F(VerifierTest, ABareDigestIsTriedAsEveryDigestOfItsLength) {
+  using enum DigestId;
+  tree.Write("a", "abc");
+  const std::string no_file_matched = ": no file matched one to tell which.";
+  const struct {
+    std::string record;
+    std::string verdict, records;
+  } cases[] = {
+      {HexOf(kSm3, "abc"), "OK", "These are SM3 records."},
+      {HexOf(kSha512_256, "abc"), "OK", "These are SHA-512/256 records."},
+      {HexOf(kBlake2b128, "abc"), "OK", "These are BLAKE2b-128 records."},
+      {HexOf(kBlake2b32, "abc"), "OK", "These are BLAKE2b-32 records."},
+      {HexOf(Blake2bOfBytes(33), "abc"), "OK", "These are BLAKE2b-264 records."},
+      {std::string(8, '0'), "File changed", "These are records of BLAKE2b-32 or CRC-32" + no_file_matched},
+      {std::string(32, '0'), "File changed", "These are records of MD5 or BLAKE2b-128" + no_file_matched},
+      {std::string(56, '0'), "File changed",
+       "These are records of SHA-224, SHA-512/224, SHA3-224 or BLAKE2b-224" + no_file_matched},
+      {std::string(64, '0'), "File changed",
+       "These are records of SHA-256, SHA-512/256, SHA3-256, BLAKE2b-256, BLAKE2s-256 or SM3" + no_file_matched},
+      {std::string(2, '0'), "File changed", "These are BLAKE2b-8 records."},  // the one digest of a byte
+  };
+  for (const auto& c : cases) {
+    sink = RecordingSink();
+    VerifyCheckFile(env, tree.Write("sums", c.record + "  a\n"), sink);
+    const std::string counts = c.verdict == "OK" ? "0 file changed. " : "1 file changed. ";
+    EXPECT_EQ(Lines(sink.lines.begin(), sink.lines.begin() + std::min<std::size_t>(sink.lines.size(), 5)),
+              (Lines{c.verdict + " ... " + Quoted("a"), "", "Operation completes.", "1 file was verified. " + counts,
+                     c.records}))
+        << c.record;
+  }
 }
 
 // Other layouts' records: a hashdeep row's size, a signature, absolute names,

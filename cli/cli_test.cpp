@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include "hashes/digest_table.h"
 #include "md5/md5.h"
 #include "digests/lane_kernel.h"
 #include "platform/env.h"
@@ -896,6 +897,8 @@ TEST_F(CliTest, OtherDigestsAreWrittenAsTheirToolsWriteThem) {
       {{"-a", "sha512", "--tag"}, "SHA512SUMS", "/usr/bin/sha512sum"},
       {{"-a", "blake2b", "-l", "256", "--tag"}, "B2SUMS", "/usr/bin/b2sum"},
       {{"-a", "blake2b"}, "B2SUMS", "/usr/bin/b2sum"},
+      {{"-a", "blake2b", "-l", "128"}, "B2SUMS", "/usr/bin/b2sum"},
+      {{"-a", "blake2b", "-l", "8", "--tag"}, "B2SUMS", "/usr/bin/b2sum"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.make;
@@ -913,12 +916,66 @@ TEST_F(CliTest, OtherDigestsAreWrittenAsTheirToolsWriteThem) {
   EXPECT_EQ(Cli({"hash", "-a", "sha1", "a.txt", "new\nline"}, data).out,
             RunProgram("/usr/bin/sha1sum", {"a.txt", "new\nline"}, capture, data).out);
   for (const std::vector<std::string>& wrong :
-       {std::vector<std::string>{"-a", "sha3"}, {"-a", "crc32b"}, {"-l", "256"}, {"-a", "md4"}, {"-a", "blake2b", "-l", "128"}}) {
+       {std::vector<std::string>{"-a", "sha3"}, {"-a", "crc32b"}, {"-l", "256"}, {"-a", "md4"},
+        {"-a", "sha3", "-l", "128"}, {"-a", "blake2b", "-l", "7"}, {"-a", "blake2b", "-l", "520"}}) {
     std::vector<std::string> args = wrong;
     args.insert(args.begin(), "hash");
     args.push_back(In(data, "a.txt"));
     EXPECT_EQ(Cli(args).status, 2) << wrong[1];
   }
+}
+
+// Every digest make writes, by each name -a takes and each length -l takes
+// with it, tagged and not: verify reads the file make wrote back as that
+// digest, every file OK. Its name alone tells the digest (SM3SUMS,
+// SHA3-256SUMS, B2SUMS with 32 digits), not the length of a line: a file
+// changed since is that digest's mismatch, where a digest guessed by its
+// length would say that no candidate matched.
+TEST_F(CliTest, EveryDigestMakeWritesVerifiesAsThatDigest) {
+  tree.Write("data/a.txt", "abc");
+  struct Choice {
+    std::vector<std::string> args;
+    std::string_view digest;
+  };
+  std::vector<Choice> choices = {{{"-a", "blake2b"}, InfoOf(DigestId::kBlake2b512).name}};  // b2sum's default
+  for (const DigestInfo& row : AllDigests()) {
+    if (row.id == DigestId::kCrc32) continue;  // read from SFV files, never written
+    if (!row.cksum_legacy_name.empty()) choices.push_back({{"-a", std::string(row.cksum_legacy_name)}, row.name});
+    if (row.cksum_name.empty()) continue;
+    std::vector<std::string> args = {"-a", std::string(row.cksum_name)};
+    if (row.cksum_bits != 0) args.insert(args.end(), {"-l", std::to_string(row.cksum_bits)});
+    choices.push_back({args, row.name});
+  }
+  for (const Choice& choice : choices) {
+    for (const bool tagged : {false, true}) {
+      std::vector<std::string> make = {"make"};
+      make.insert(make.end(), choice.args.begin(), choice.args.end());
+      if (tagged) make.push_back("--tag");
+      make.push_back(data);
+      SCOPED_TRACE(::testing::PrintToString(make));
+      tree.Write("data/a.txt", "abc");
+      CliRun run = Cli(make);
+      ASSERT_EQ(run.status, 0) << run.err;
+      const std::string said = "checksum file is save at \"";
+      ASSERT_NE(run.out.find(said), std::string::npos) << run.out;
+      const std::size_t from = run.out.find(said) + said.size(), to = run.out.find('"', from);
+      const std::string check_file = run.out.substr(from, to - from);
+      // MD5, the program's own, is the one digest the closing lines do not name.
+      const std::string records =
+          choice.digest == "MD5" ? "" : "These are " + std::string(choice.digest) + " records.\n";
+
+      run = Cli({"verify", check_file});
+      EXPECT_EQ(run.status, 0) << run.out << run.err;
+      EXPECT_TRUE(run.out.ends_with("1 file was verified. 0 file changed. \n" + records)) << run.out;
+
+      tree.Write("data/a.txt", "changed");
+      run = Cli({"verify", check_file});
+      EXPECT_EQ(run.status, 1) << run.out << run.err;
+      EXPECT_NE(run.out.find("1 file was verified. 1 file changed. \n" + records + "\n"), std::string::npos) << run.out;
+      std::filesystem::remove(check_file);
+    }
+  }
+  EXPECT_GE(choices.size(), kLongestBlake2b + 1) << "every BLAKE2b length, 8 to 512 bits, is a choice";
 }
 
 TEST_F(CliTest, VerifyTakesMd5sumsHabits) {

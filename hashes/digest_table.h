@@ -5,7 +5,8 @@
 //
 // MD5 is a row like the others, but a file of MD5 alone is digested by this
 // program's own engine (md5/); streaming_digest.h computes every other
-// digest, and MD5 too where a pass needs it beside another.
+// digest (BLAKE2b on blake2b/'s engine, the rest through libgcrypt), and MD5
+// too where a pass needs it beside another.
 #pragma once
 
 #include <bit>
@@ -21,6 +22,10 @@ namespace quillora {
 
 // The table's rows, in its order. Where several digests fit a line, this
 // order is the order they are tried in.
+//
+// BLAKE2b has a row for each length b2sum -l takes, 1 to 64 bytes, in a
+// run from kBlake2b8 to kBlake2b512 (Blake2bOfBytes gives any of them);
+// only the lengths the code names have names here.
 enum class DigestId : std::uint8_t {
   kMd5,
   kSha1,
@@ -34,15 +39,33 @@ enum class DigestId : std::uint8_t {
   kSha3_256,
   kSha3_384,
   kSha3_512,
-  kBlake2b160,
-  kBlake2b256,
-  kBlake2b384,
-  kBlake2b512,
+  kBlake2b8,
+  kBlake2b32 = kBlake2b8 + 3,
+  kBlake2b128 = kBlake2b8 + 15,
+  kBlake2b160 = kBlake2b8 + 19,
+  kBlake2b224 = kBlake2b8 + 27,
+  kBlake2b256 = kBlake2b8 + 31,
+  kBlake2b384 = kBlake2b8 + 47,
+  kBlake2b512 = kBlake2b8 + 63,
   kBlake2s256,
   kSm3,
   kCrc32,
 };
 inline constexpr std::size_t kDigestCount = static_cast<std::size_t>(DigestId::kCrc32) + 1;
+
+// The longest BLAKE2b, in bytes; its row is kBlake2b512.
+inline constexpr std::size_t kLongestBlake2b = 64;
+
+// The BLAKE2b row of `bytes` bytes, 1 to 64.
+constexpr DigestId Blake2bOfBytes(std::size_t bytes) {
+  return static_cast<DigestId>(static_cast<std::size_t>(DigestId::kBlake2b8) + bytes - 1);
+}
+
+// The bytes of a BLAKE2b row (1 to 64), or 0 for any other digest.
+constexpr std::size_t Blake2bBytesOf(DigestId id) {
+  const auto first = static_cast<std::size_t>(DigestId::kBlake2b8), at = static_cast<std::size_t>(id);
+  return at >= first && at < first + kLongestBlake2b ? at - first + 1 : 0;
+}
 
 // A set of digests: the candidates a line's digest may be. Iterates in the
 // table's order.
@@ -52,36 +75,52 @@ class DigestSet {
   constexpr DigestSet(std::initializer_list<DigestId> ids) {
     for (DigestId id : ids) insert(id);
   }
-  static constexpr DigestSet All() { return DigestSet((std::uint32_t{1} << kDigestCount) - 1); }
+  static constexpr DigestSet All() {
+    DigestSet set;
+    for (std::size_t i = 0; i < kDigestCount; ++i) set.insert(static_cast<DigestId>(i));
+    return set;
+  }
 
-  constexpr void insert(DigestId id) { bits_ |= Bit(id); }
-  constexpr bool contains(DigestId id) const { return (bits_ & Bit(id)) != 0; }
-  constexpr bool empty() const { return bits_ == 0; }
-  constexpr int size() const { return std::popcount(bits_); }
-  constexpr DigestSet operator&(DigestSet other) const { return DigestSet(bits_ & other.bits_); }
-  constexpr DigestSet operator|(DigestSet other) const { return DigestSet(bits_ | other.bits_); }
+  constexpr void insert(DigestId id) { words_[WordOf(id)] |= BitOf(id); }
+  constexpr bool contains(DigestId id) const { return (words_[WordOf(id)] & BitOf(id)) != 0; }
+  constexpr bool empty() const { return (words_[0] | words_[1]) == 0; }
+  constexpr int size() const { return std::popcount(words_[0]) + std::popcount(words_[1]); }
+  constexpr DigestSet operator&(DigestSet other) const {
+    return DigestSet(words_[0] & other.words_[0], words_[1] & other.words_[1]);
+  }
+  constexpr DigestSet operator|(DigestSet other) const {
+    return DigestSet(words_[0] | other.words_[0], words_[1] | other.words_[1]);
+  }
   constexpr bool operator==(const DigestSet&) const = default;
 
   class Iterator {
    public:
-    constexpr explicit Iterator(std::uint32_t left) : left_(left) {}
-    constexpr DigestId operator*() const { return static_cast<DigestId>(std::countr_zero(left_)); }
+    constexpr Iterator(std::uint64_t low, std::uint64_t high) : low_(low), high_(high) {}
+    constexpr DigestId operator*() const {
+      return static_cast<DigestId>(low_ != 0 ? std::countr_zero(low_) : 64 + std::countr_zero(high_));
+    }
     constexpr Iterator& operator++() {
-      left_ &= left_ - 1;
+      if (low_ != 0) {
+        low_ &= low_ - 1;
+      } else {
+        high_ &= high_ - 1;
+      }
       return *this;
     }
     constexpr bool operator==(const Iterator&) const = default;
 
    private:
-    std::uint32_t left_;
+    std::uint64_t low_, high_;
   };
-  constexpr Iterator begin() const { return Iterator(bits_); }
-  constexpr Iterator end() const { return Iterator(0); }
+  constexpr Iterator begin() const { return Iterator(words_[0], words_[1]); }
+  constexpr Iterator end() const { return Iterator(0, 0); }
 
  private:
-  constexpr explicit DigestSet(std::uint32_t bits) : bits_(bits) {}
-  static constexpr std::uint32_t Bit(DigestId id) { return std::uint32_t{1} << static_cast<unsigned>(id); }
-  std::uint32_t bits_ = 0;
+  static_assert(kDigestCount <= 128, "a DigestSet holds 128 digests");
+  constexpr DigestSet(std::uint64_t low, std::uint64_t high) : words_{low, high} {}
+  static constexpr std::size_t WordOf(DigestId id) { return static_cast<std::size_t>(id) / 64; }
+  static constexpr std::uint64_t BitOf(DigestId id) { return std::uint64_t{1} << (static_cast<unsigned>(id) % 64); }
+  std::uint64_t words_[2] = {0, 0};
 };
 
 // One row. The word lists are words separated by single blanks.
@@ -98,14 +137,14 @@ struct DigestInfo {
   // The family of a digest whose length the user picks freely in steps of
   // 8 bits (b2sum -l): "BLAKE2b". Empty for the others.
   std::string_view any_length_family;
-  // Whether a bare untagged digest of this length, from a file whose name
-  // says nothing, may be this one. Off for the digests only ever published
-  // with their tag: each candidate costs a digest of every file.
-  bool guessed_by_length;
-  std::string_view tags;        // the BSD-style tags of coreutils, OpenSSL 1 and 3, rhash
-  std::string_view file_names;  // check-file names that imply this digest: "SHA256SUMS"
+  std::string_view tags;  // the BSD-style tags of coreutils, OpenSSL 1 and 3, rhash
+  // Check-file names that imply this digest, the one `make` writes first
+  // ("SHA256SUMS", "SM3SUMS"); empty for a digest make never writes.
+  std::string_view file_names;
   std::string_view extensions;  // check-file extensions that imply it, without the dot: "sha256"
-  int library_algorithm;        // libgcrypt's GCRY_MD_* number
+  // libgcrypt's GCRY_MD_* number; GCRY_MD_NONE (0) for BLAKE2b, which
+  // blake2b/ computes at every length.
+  int library_algorithm;
 };
 
 // Every row, in the order of DigestId.
@@ -137,9 +176,9 @@ std::optional<DigestId> DigestByTag(std::string_view tag);
 // What `cksum -a name -l bits` names (bits 0: no -l). A family name without
 // bits names the whole family ("sha2", "sha3", "blake2b"), as when cksum
 // checks and the line decides; when making, b2sum's default is the family's
-// last (longest) member. An empty set: cksum takes the name, but this
-// program has no digest at that length (blake2b -l 128). Nothing: not a
-// name of a digest this program knows ("crc", "sysv", "md4").
+// last (longest) member. An empty set: cksum takes the name, but the family
+// has no digest of that length (sha3 -l 200). Nothing: not a name of a
+// digest this program knows ("crc", "sysv", "md4").
 std::optional<DigestSet> DigestsByCksumName(std::string_view name, int bits = 0);
 
 // A check file's name without one trailing ".txt" or ".asc" (a signed or
@@ -151,18 +190,8 @@ std::string_view WithoutTextSuffix(std::string_view file_name);
 // trailing ".txt" or ".asc" is cut. Empty when the name says nothing.
 DigestSet DigestsByFileName(std::string_view file_name);
 
-// Every digest of `bytes` bytes.
+// Every digest of `bytes` bytes: the candidates of a bare digest of that
+// length, in hexadecimal or base64, when nothing else names them.
 DigestSet DigestsOfSize(std::size_t bytes);
-// The digests a bare digest text of that many characters may be, in hex or
-// base64, when nothing else names them (those with guessed_by_length).
-DigestSet DigestsByHexLength(std::size_t chars);
-DigestSet DigestsByBase64Length(std::size_t chars);
-
-// A name for a digest of `bytes` bytes in a family this program has no such
-// length of ("BLAKE2b-128" where `family` holds the BLAKE2b rows): what a
-// line of it is called while it is left unchecked. Empty unless every
-// member of `family` belongs to one any-length family that has no member of
-// that length and a longer one.
-std::string MissingVariantName(DigestSet family, std::size_t bytes);
 
 }  // namespace quillora

@@ -22,10 +22,15 @@ DigestValue ValueOf(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-bool IsOwnDigest(DigestId id) { return id == DigestId::kMd5 || id == DigestId::kSha256; }
+bool IsOwnDigest(DigestId id) { return id == DigestId::kMd5 || id == DigestId::kSha256 || Blake2bBytesOf(id) != 0; }
 
 OwnState StartOwn(DigestId id) {
   assert(IsOwnDigest(id));
+  if (const std::size_t bytes = Blake2bBytesOf(id); bytes != 0) {
+    Blake2bState blake2b;
+    StartBlake2b(blake2b, bytes);
+    return blake2b;
+  }
   if (id == DigestId::kSha256) {
     Sha256State sha256;
     StartSha256(sha256);
@@ -38,19 +43,22 @@ OwnState StartOwn(DigestId id) {
 
 DigestId DigestOfState(const OwnState& state) {
   return std::visit(Overloaded{[](const DigestState&) { return DigestId::kMd5; },
-                               [](const Sha256State&) { return DigestId::kSha256; }},
+                               [](const Sha256State&) { return DigestId::kSha256; },
+                               [](const Blake2bState& blake2b) { return Blake2bOfBytes(blake2b.out_bytes); }},
                     state);
 }
 
 void FeedOwn(OwnState& state, const void* data, std::size_t count) {
   std::visit(Overloaded{[&](DigestState& md5) { FeedDigest(md5, data, count); },
-                        [&](Sha256State& sha256) { FeedSha256(sha256, data, count); }},
+                        [&](Sha256State& sha256) { FeedSha256(sha256, data, count); },
+                        [&](Blake2bState& blake2b) { FeedBlake2b(blake2b, data, count); }},
              state);
 }
 
 std::uint64_t OwnFed(const OwnState& state) {
   return std::visit(Overloaded{[](const DigestState& md5) { return BytesFed(md5); },
-                               [](const Sha256State& sha256) { return Sha256BytesFed(sha256); }},
+                               [](const Sha256State& sha256) { return Sha256BytesFed(sha256); },
+                               [](const Blake2bState& blake2b) { return blake2b.compressed + blake2b.held; }},
                     state);
 }
 
@@ -60,13 +68,17 @@ std::span<const std::uint8_t> OwnCarried(const OwnState& state) {
                                },
                                [](const Sha256State& sha256) {
                                  return std::span<const std::uint8_t>(sha256.buffer, Sha256BytesFed(sha256) % 64);
+                               },
+                               [](const Blake2bState& blake2b) {
+                                 return std::span<const std::uint8_t>(blake2b.block, blake2b.held);
                                }},
                     state);
 }
 
 DigestValue FinishOwn(OwnState& state) {
   return std::visit(Overloaded{[](DigestState& md5) { return ValueOf(FinishDigest(md5)); },
-                               [](Sha256State& sha256) { return ValueOf(FinishSha256(sha256)); }},
+                               [](Sha256State& sha256) { return ValueOf(FinishSha256(sha256)); },
+                               [](Blake2bState& blake2b) { return ValueOf(FinishBlake2b(blake2b).view()); }},
                     state);
 }
 

@@ -13,13 +13,14 @@
 
 #include "hashes/digest_table.h"
 #include "hashes/digest_value.h"
+#include "blake2b/blake2b.h"
 #include "md5/md5.h"
 #include "sha256/sha256.h"
 
 namespace quillora {
 
 // One message's running state on its family's one-stream engine.
-using OwnState = std::variant<DigestState, Sha256State>;
+using OwnState = std::variant<DigestState, Sha256State, Blake2bState>;
 
 // Whether an engine of this program's own computes id.
 bool IsOwnDigest(DigestId id);
@@ -33,8 +34,9 @@ DigestId DigestOfState(const OwnState& state);
 // Adds count bytes to the message; any count, 0 included.
 void FeedOwn(OwnState& state, const void* data, std::size_t count);
 
-// The bytes fed so far, and those of them past the last whole block (held in
-// the state, not yet compressed): what a lane takes back with the words.
+// The bytes fed so far, and those of them not yet compressed (held in the
+// state: past the last whole block; BLAKE2b holds back up to a whole block):
+// what a lane takes back with the words.
 std::uint64_t OwnFed(const OwnState& state);
 std::span<const std::uint8_t> OwnCarried(const OwnState& state);
 

@@ -47,11 +47,17 @@ namespace {
 
 StreamingDigest::StreamingDigest(DigestSet digests) : digests_(digests) {
   assert(!digests.empty());
-  SetUpDigestLibrary();
-  gcry_md_hd_t handle = nullptr;
-  if (const gcry_error_t error = gcry_md_open(&handle, 0, 0); error != 0) Fail(error, "digest");
-  handle_ = handle;
   for (DigestId id : digests) {
+    if (IsOwnDigest(id)) {
+      own_.push_back({id, StartOwn(id), {}});
+      continue;
+    }
+    if (handle_ == nullptr) {
+      SetUpDigestLibrary();
+      gcry_md_hd_t handle = nullptr;
+      if (const gcry_error_t error = gcry_md_open(&handle, 0, 0); error != 0) Fail(error, "digest");
+      handle_ = handle;
+    }
     if (const gcry_error_t error = gcry_md_enable(handle_, InfoOf(id).library_algorithm); error != 0) {
       gcry_md_close(std::exchange(handle_, nullptr));
       Fail(error, InfoOf(id).name);
@@ -64,12 +70,16 @@ StreamingDigest::~StreamingDigest() {
 }
 
 StreamingDigest::StreamingDigest(StreamingDigest&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), digests_(other.digests_), finished_(other.finished_) {}
+    : handle_(std::exchange(other.handle_, nullptr)),
+      own_(std::move(other.own_)),
+      digests_(other.digests_),
+      finished_(other.finished_) {}
 
 StreamingDigest& StreamingDigest::operator=(StreamingDigest&& other) noexcept {
   if (this != &other) {
     if (handle_ != nullptr) gcry_md_close(handle_);
     handle_ = std::exchange(other.handle_, nullptr);
+    own_ = std::move(other.own_);
     digests_ = other.digests_;
     finished_ = other.finished_;
   }
@@ -77,18 +87,23 @@ StreamingDigest& StreamingDigest::operator=(StreamingDigest&& other) noexcept {
 }
 
 void StreamingDigest::Update(const void* data, std::size_t count) {
-  assert(handle_ != nullptr && !finished_);
-  gcry_md_write(handle_, data, count);
+  assert(!finished_ && !digests_.empty());
+  if (handle_ != nullptr) gcry_md_write(handle_, data, count);
+  for (Own& own : own_) FeedOwn(own.state, data, count);
 }
 
 void StreamingDigest::Finish() {
-  assert(handle_ != nullptr && !finished_);
-  gcry_md_final(handle_);
+  assert(!finished_ && !digests_.empty());
+  if (handle_ != nullptr) gcry_md_final(handle_);
+  for (Own& own : own_) own.value = FinishOwn(own.state);
   finished_ = true;
 }
 
 DigestValue StreamingDigest::Value(DigestId id) const {
-  assert(handle_ != nullptr && finished_ && digests_.contains(id));
+  assert(finished_ && digests_.contains(id));
+  for (const Own& own : own_) {
+    if (own.id == id) return own.value;
+  }
   const DigestInfo& info = InfoOf(id);
   DigestValue value;
   value.size = info.size;
@@ -97,8 +112,9 @@ DigestValue StreamingDigest::Value(DigestId id) const {
 }
 
 void StreamingDigest::Start() {
-  assert(handle_ != nullptr);
-  gcry_md_reset(handle_);
+  assert(!digests_.empty());
+  if (handle_ != nullptr) gcry_md_reset(handle_);
+  for (Own& own : own_) own.state = StartOwn(own.id);
   finished_ = false;
 }
 

@@ -1,14 +1,15 @@
-// Digests other than this program's own MD5 engine, computed by libgcrypt:
-// start, update with bytes, finish, read each digest. One object computes
-// several digests over the same bytes in one pass (a line whose 64 digits
-// may be SHA-256, SHA3-256, BLAKE2b-256 or BLAKE2s-256 costs one read of
-// its file, not four).
+// Every digest of the table over a stream of bytes: start, update with
+// bytes, finish, read each digest. The digests of this program's own engines
+// (MD5, SHA-256, BLAKE2b at every length: own_state.h) are computed by them;
+// every other digest by libgcrypt. One object computes several digests over
+// the same bytes in one pass (a line whose 64 digits may be SHA-256,
+// SHA-512/256, SHA3-256, BLAKE2b-256, BLAKE2s-256 or SM3 costs one read of
+// its file, not six), each own digest in a state of its own.
 //
-// The library is set up once, by SetUpDigestLibrary in main, or else on
-// first use, whichever thread comes first.
 // Each StreamingDigest is used by one thread at a time; any number of them
-// run on separate threads at once. MD5 is computed here too when asked (a
-// hashdeep row holds MD5 beside SHA-256); a file of MD5 alone goes to md5/.
+// run on separate threads at once. libgcrypt is set up once, by
+// SetUpDigestLibrary in main, or else on its first use, whichever thread
+// comes first.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "hashes/digest_table.h"
+#include "hashes/own_state.h"
 #include "hashes/digest_value.h"
 
 struct gcry_md_handle;
@@ -26,8 +28,8 @@ namespace quillora {
 class StreamingDigest {
  public:
   // Starts a message for each member of `digests`, which must not be empty.
-  // Throws std::runtime_error, naming the digest, when the library cannot
-  // give one (too old a library, or a system that forbids it), and
+  // Throws std::runtime_error, naming the digest, when libgcrypt cannot give
+  // one (too old a library, or a system that forbids it), and
   // std::bad_alloc when out of memory.
   explicit StreamingDigest(DigestSet digests);
   ~StreamingDigest();
@@ -54,7 +56,15 @@ class StreamingDigest {
   DigestSet digests() const { return digests_; }
 
  private:
-  gcry_md_handle* handle_ = nullptr;
+  // One own digest asked for: its state, and its digest once finished.
+  struct Own {
+    DigestId id;
+    OwnState state;
+    DigestValue value;
+  };
+
+  gcry_md_handle* handle_ = nullptr;  // libgcrypt's digests; none when every one is this program's own
+  std::vector<Own> own_;              // in the table's order
   DigestSet digests_;
   bool finished_ = false;
 };

@@ -1,11 +1,17 @@
 #include "hashes/streaming_digest.h"
 
+#include <filesystem>
+#include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <gcrypt.h>
 #include <gtest/gtest.h>
 
+#include "testing/child_process.h"
+#include "testing/posix_only.h"
 #include "testing/temp_tree.h"
 
 namespace quillora {
@@ -15,10 +21,13 @@ using enum DigestId;
 
 std::string Hex(DigestId id, std::string_view message) { return HexText(DigestOfBytes(id, message)); }
 
+// Every BLAKE2b length, 8 to 512 bits.
+const DigestSet kBlake2b = *DigestsByCksumName("blake2b");
+
 // The known answers of each digest's standard: FIPS 180-4 ("abc" and the
 // two-block messages), FIPS 202, RFC 7693 (BLAKE2b-512, BLAKE2s-256), GB/T
-// 32905 (SM3), RFC 1321, the CRC-32 check value; the shorter BLAKE2b
-// lengths from Python's hashlib.
+// 32905 (SM3), RFC 1321, the CRC-32 check value; three shorter BLAKE2b
+// lengths from Python's hashlib (every length is b2sum's below).
 TEST(StreamingDigest, KnownAnswers) {
   const std::string m448 = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
   const std::string m896 =
@@ -70,7 +79,7 @@ TEST(StreamingDigest, KnownAnswers) {
     EXPECT_EQ(Hex(v.id, v.message), v.hex) << InfoOf(v.id).name << " of \"" << v.message << '"';
     tested.insert(v.id);
   }
-  EXPECT_EQ(tested, DigestSet::All()) << "every digest of the table has a known answer";
+  EXPECT_EQ(tested | kBlake2b, DigestSet::All()) << "every digest of the table has a known answer";
 }
 
 // Fed in odd pieces across block and padding edges, fed again after Start,
@@ -95,6 +104,76 @@ TEST(StreamingDigest, PiecesReuseOnePassAndThreadsGiveEachDigestAlone) {
   std::vector<std::thread> threads(3);
   for (std::thread& thread : threads) thread = std::thread(digest_twice);
   for (std::thread& thread : threads) thread.join();
+}
+
+// libgcrypt has four of BLAKE2b's lengths: random messages, fed in random
+// pieces, all four in one pass, give its digests, on each kernel this CPU
+// has.
+TEST(StreamingDigest, Blake2bAgreesWithLibgcrypt) {
+  const std::pair<DigestId, int> lengths[] = {{kBlake2b160, GCRY_MD_BLAKE2B_160},
+                                              {kBlake2b256, GCRY_MD_BLAKE2B_256},
+                                              {kBlake2b384, GCRY_MD_BLAKE2B_384},
+                                              {kBlake2b512, GCRY_MD_BLAKE2B_512}};
+  DigestSet four;
+  for (const auto& [id, algorithm] : lengths) four.insert(id);
+  (void)DigestOfBytes(kSha256, "");  // sets libgcrypt up, as the first of its digests does
+  std::mt19937 random(17);
+  for (const Blake2bKernel kernel : {Blake2bKernel::kPortable, Blake2bKernel::kAvx2}) {
+    if (!ForceBlake2bKernel(kernel)) continue;
+    for (unsigned trial = 0; trial < 300; ++trial) {
+      // Block edges half the time, any length else.
+      const std::size_t blocks = random() % 20, length = trial % 2 ? blocks * 128 + random() % 3 : random() % 5000;
+      const std::string message = testing::RandomBytes(length, trial);
+      StreamingDigest together(four);
+      for (std::size_t at = 0, piece; at < message.size(); at += piece) {
+        piece = std::min<std::size_t>(random() % 700, message.size() - at);  // empty pieces too
+        together.Update(message.data() + at, piece);
+      }
+      together.Finish();
+      for (const auto& [id, algorithm] : lengths) {
+        DigestValue theirs;
+        theirs.size = InfoOf(id).size;
+        gcry_md_hash_buffer(algorithm, theirs.bytes.data(), message.data(), message.size());
+        ASSERT_EQ(together.Value(id), theirs) << InfoOf(id).name << " of " << length << " bytes, trial " << trial;
+      }
+    }
+  }
+  ClearForcedBlake2bKernel();
+}
+
+// Every length b2sum -l takes, all 64 in one pass, over messages on each
+// side of the block edge: b2sum's digests.
+TEST(StreamingDigest, Blake2bOfEveryLengthIsB2sums) {
+  SKIP_WITHOUT_POSIX("coreutils' b2sum");
+#ifndef _WIN32
+  const std::string b2sum = "/usr/bin/b2sum";
+  if (!std::filesystem::exists(b2sum)) GTEST_SKIP() << "no " << b2sum;
+  testing::TempTree tree;
+  const std::string capture = tree.Folder("capture");
+  const std::string random = testing::RandomBytes(1000, 3);
+  const std::vector<std::string> messages = {"", "abc", random.substr(0, 128), random.substr(0, 129), random};
+  std::vector<std::string> files;
+  std::vector<StreamingDigest> ours;
+  for (std::size_t i = 0; i < messages.size(); ++i) {
+    files.push_back(tree.Write("m" + std::to_string(i), messages[i]));
+    StreamingDigest& digest = ours.emplace_back(kBlake2b);
+    digest.Update(messages[i].data(), messages[i].size());
+    digest.Finish();
+  }
+  for (std::size_t bytes = 1; bytes <= kLongestBlake2b; ++bytes) {
+    std::vector<std::string> args = {"-l", std::to_string(8 * bytes)};
+    args.insert(args.end(), files.begin(), files.end());
+    const testing::ChildRun run = testing::RunChild(b2sum, args, capture);
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::istringstream lines(run.out);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      std::string hex, path;
+      lines >> hex >> path;
+      EXPECT_EQ(hex, HexText(ours[i].Value(Blake2bOfBytes(bytes))))
+          << "b2sum -l " << 8 * bytes << " of " << messages[i].size() << " bytes";
+    }
+  }
+#endif
 }
 
 }  // namespace

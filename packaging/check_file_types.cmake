@@ -25,7 +25,8 @@ endmacro()
 # each row's name, check-file names and extensions), read here as the build
 # is set up, so a digest added there reaches the desktop with nothing more
 # to write. Digests that share their files (BLAKE2b's lengths share B2SUMS)
-# make one kind; the kind is named after the first extension.
+# make one kind; the kind is named after the first extension, or the first
+# name where there is none (sm3sums for SM3SUMS).
 set(quillora_digest_table_file ${CMAKE_CURRENT_LIST_DIR}/../hashes/digest_table.cpp)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${quillora_digest_table_file})
 file(READ ${quillora_digest_table_file} quillora_digest_table)
@@ -52,7 +53,12 @@ foreach(row IN LISTS quillora_digest_rows)
     continue()
   endif()
   list(APPEND quillora_seen_patterns "${key}")
-  list(GET extensions 0 kind)
+  if(extensions)
+    list(GET extensions 0 kind)
+  else()
+    list(GET names 0 kind)
+    string(TOLOWER "${kind}" kind)
+  endif()
   if(family STREQUAL "")
     set(family "${name}")
   endif()

@@ -81,7 +81,7 @@ _quillora_cli() {
         return
         ;;
       -l | --length)
-        COMPREPLY=($(compgen -W "160 224 256 384 512" -- "$cur"))
+        COMPREPLY=($(compgen -W "128 160 224 256 384 512" -- "$cur"))
         return
         ;;
       --base-folder)
