@@ -56,6 +56,10 @@ std::string SumsRecordLine(const WrittenLayout& written, std::string_view digest
   bool escaped = false;
   for (char ch : native_relative_path) {
     if (ch == kPathSeparator) ch = '/';
+    if (written.nul_ended) {
+      name += ch;
+      continue;
+    }
     switch (ch) {
       case '\\': name += "\\\\"; escaped = true; break;
       case '\n': name += "\\n"; escaped = true; break;
@@ -69,9 +73,9 @@ std::string SumsRecordLine(const WrittenLayout& written, std::string_view digest
   if (written.tagged) {
     line.append(FirstWord(InfoOf(written.digest).tags)).append(" (").append(name).append(") = ").append(digest_text);
   } else {
-    line.append(digest_text).append("  ").append(name);
+    line.append(digest_text).append(written.binary ? " *" : "  ").append(name);
   }
-  line += '\n';
+  line += written.nul_ended ? '\0' : '\n';
   return line;
 }
 

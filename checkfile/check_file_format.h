@@ -54,13 +54,17 @@ struct WrittenLayout {
   CheckFileLayout layout;
   DigestId digest;
   bool tagged;
+  bool binary = false;     // untagged lines mark the name "*", as `sha256sum -b` does, not " "
+  bool nul_ended = false;  // lines end with NUL, names unescaped, as `sha256sum -z` writes them
 };
 
-// One line of the sums layout with its LF: the digest text, two blanks and
-// the native relative path with "/" between folders (or the tag, the name
-// in brackets, " = " and the digest text), the name escaped as md5sum
-// escapes one: when it holds a backslash, LF or CR, the line starts with "\"
-// and they are written "\\", "\n" and "\r". Every name can be written.
+// One line of the sums layout with its LF: the digest text, a blank, the
+// mode mark (a blank, or "*" when binary) and the native relative path with
+// "/" between folders (or the tag, the name in brackets, " = " and the
+// digest text), the name escaped as md5sum escapes one: when it holds a
+// backslash, LF or CR, the line starts with "\" and they are written "\\",
+// "\n" and "\r". Every name can be written. With nul_ended, a NUL ends the
+// line instead, and the name stands as it is.
 std::string SumsRecordLine(const WrittenLayout& written, std::string_view digest_text,
                            std::string_view native_relative_path);
 // SumsRecordLine of md5sum's own layout: MD5, untagged.

@@ -97,13 +97,15 @@ CheckFileReader::CheckFileReader(Stream& input, std::string path_prefix, const R
       start_(input.Position()),
       block_(kBlockSize, '\0'),
       fixed_(rules.fixed),
+      line_end_(rules.nul_ended ? '\0' : '\n'),
+      keep_unread_numbers_(rules.keep_unread_numbers),
       parser_(rules.fixed.empty() ? DigestsByFileName(rules.file_name) : rules.fixed),
       sidecar_(SidecarTarget(rules.file_name)),
       prefix_(std::move(path_prefix)) {
   head_.reserve(kDigestTextLength);
   // Quillora's own records are MD5's: a user who fixed another digest wants
-  // none of them.
-  if (!fixed_.empty() && !fixed_.contains(DigestId::kMd5)) Restart();
+  // none of them; nor does one who reads records ended by NUL.
+  if ((!fixed_.empty() && !fixed_.contains(DigestId::kMd5)) || rules.nul_ended) Restart();
 }
 
 void CheckFileReader::AppendPath(const char* bytes, std::size_t count) {
@@ -122,7 +124,7 @@ void CheckFileReader::AppendPath(const char* bytes, std::size_t count) {
 
 std::uint64_t CheckFileReader::LineBytesFromHere() {
   const std::string_view in_block(block_.data() + at_, size_ - at_);
-  if (const std::size_t lf = in_block.find('\n'); lf != std::string_view::npos) return lf;
+  if (const std::size_t lf = in_block.find(line_end_); lf != std::string_view::npos) return lf;
   std::uint64_t bytes = in_block.size();
   const std::int64_t resume = input_.Position();
   if (resume < 0) return bytes;  // no going back: the line grows as it comes
@@ -132,7 +134,7 @@ std::uint64_t CheckFileReader::LineBytesFromHere() {
     if (got < 0) throw IoError::FromSystem(input_.last_error());
     if (got == 0) break;
     const std::string_view read(scan.data(), static_cast<std::size_t>(got));
-    if (const std::size_t lf = read.find('\n'); lf != std::string_view::npos) {
+    if (const std::size_t lf = read.find(line_end_); lf != std::string_view::npos) {
       bytes += lf;
       break;
     }
@@ -210,6 +212,7 @@ void CheckFileReader::CountUnread(std::string looks_like, UnreadWhy why) {
     if (kind == kinds_.end()) kind = kinds_.insert(kind, {looks_like, 0, why});
     ++kind->count;
   }
+  if (keep_unread_numbers_) unread_numbers_.push_back(line_number_);
   if (unread_.size() < kUnreadKept) unread_.push_back({line_number_, std::move(looks_like)});
   ++unread_count_;
 }
@@ -221,7 +224,8 @@ bool CheckFileReader::EndOtherLine(CheckRecord& record) {
   }
   std::string& line = record.path;
   TakeGathered(line);
-  if (line.size() > prefix_.size() && line.back() == '\r') line.pop_back();
+  // A CR ends a line of LF's; a NUL-ended record keeps it, as part of its name.
+  if (line_end_ == '\n' && line.size() > prefix_.size() && line.back() == '\r') line.pop_back();
   const ClearSignedText::Unwrapped unwrapped = clear_signed_.Unwrap(std::string_view(line).substr(prefix_.size()));
   const std::string_view text = unwrapped.text;
   if (unwrapped.part == ClearSignedText::Part::kOutside && !IsBlankOnly(text))
@@ -265,7 +269,7 @@ bool CheckFileReader::TakeRecord(CheckRecord& record) {
   } else {
     // On POSIX a backslash is a byte a name may hold: the name as written
     // is kept for the file of that very name (SeparateAtBackslashes).
-    const bool literal = !sum_line_.escaped && kPathSeparator != '\\' &&
+    const bool literal = !sum_line_.escaped && !sum_line_.native && kPathSeparator != '\\' &&
                          sum_line_.name.find('\\') != std::string_view::npos;
     DecodeSumName(sum_line_, literal ? '\\' : kPathSeparator, path, prefix_.size());
     record.backslashes_may_separate = literal;
@@ -329,6 +333,7 @@ void CheckFileReader::Restart() {
   line_number_ = 1;
   unread_count_ = 0;
   unread_.clear();
+  unread_numbers_.clear();
   kinds_.clear();
 }
 
@@ -373,7 +378,7 @@ void CheckFileReader::TakeRun(bool md5sum) {
   const char* const data = block_.data();
   std::size_t run = at_;
   if (md5sum) {
-    while (run < size_ && data[run] != '\n') ++run;
+    while (run < size_ && data[run] != line_end_) ++run;
   } else {
     while (run < size_ && !IsSpecial(data[run])) ++run;
   }
@@ -388,7 +393,7 @@ void CheckFileReader::TakeRun(bool md5sum) {
 }
 
 bool CheckFileReader::TakeOtherToolsByte(char ch, CheckRecord& record) {
-  if (ch == '\n') return EndLine(record);
+  if (ch == line_end_) return EndLine(record);
   if (ch == '#' || ch == ';') {
     state_ = LineState::kComment;
   } else {

@@ -121,6 +121,13 @@ struct ReadingRules {
   // own layout is not read either. Empty: each line's tag, the file's name or
   // the digest's length decides.
   DigestSet fixed;
+  // Records end at NUL, as `sha256sum -z` writes them, not at a line end: a
+  // line feed or a carriage return is a byte of the name, and Quillora's own
+  // layout, whose lines end at LF, is not read.
+  bool nul_ended = false;
+  // Keep the number of every unread line, past the first kUnreadKept, until
+  // TakeUnreadNumbers takes them: for a caller that names each in its place.
+  bool keep_unread_numbers = false;
 };
 
 class CheckFileReader {
@@ -158,6 +165,11 @@ class CheckFileReader {
   // (UnreadLine::looks_like), in the order first met.
   const std::vector<UnreadKind>& unread_kinds() const { return kinds_; }
   static constexpr std::size_t kUnreadKept = 1000;
+  // With ReadingRules::keep_unread_numbers, the numbers of the unread lines
+  // counted since the last call, in order; a caller that takes them after
+  // each Next has those before the record it returned (none of a reading
+  // given up for the second one). Empty without it.
+  std::vector<std::int64_t> TakeUnreadNumbers() { return std::exchange(unread_numbers_, {}); }
 
   // Lines of records of another digest than those the user fixed
   // (ReadingRules::fixed), passed over as asked: no finding.
@@ -225,6 +237,9 @@ class CheckFileReader {
   std::vector<UnreadKind> kinds_;
   std::int64_t line_number_ = 1;  // of the line being read
   DigestSet fixed_;
+  char line_end_;  // of the other tools' layouts: LF, or NUL (ReadingRules::nul_ended)
+  bool keep_unread_numbers_;
+  std::vector<std::int64_t> unread_numbers_;
   SumLineParser parser_;
   SumLine sum_line_;
   ClearSignedText clear_signed_;

@@ -234,6 +234,48 @@ TEST_P(CheckFileReaderTest, LinesThatAreNoRecordAreCountedByNumber) {
   }
 }
 
+// As `sha256sum -z` writes them: a NUL ends each record, and a line feed or a
+// carriage return in a name is a byte of it, never escaped.
+TEST_P(CheckFileReaderTest, RecordsEndedByNulKeepLineBreaksInTheirNames) {
+  const std::string text = kDigest + "  new\nline\r"s + '\0' + kDigest + "  plain" + '\0' + "junk" + '\0' + kDigest +
+                           " *last";
+  testing::StringStream input(text, GetParam());
+  CheckFileReader reader(input, "", {.nul_ended = true});
+  Records records;
+  CheckRecord record;
+  while (reader.Next(record)) records.emplace_back(DigestOf(record), record.path);
+  EXPECT_EQ(records, (Records{{kDigest, "new\nline\r"}, {kDigest, "plain"}, {kDigest, "last"}}));
+  EXPECT_EQ(reader.first_unread(), (std::vector<UnreadLine>{{3, ""}}));
+}
+
+// Each unread line's number comes once, after the records before it and
+// before those after it, every one of them past the kept, and none of a
+// first reading given up for the other tools' layouts.
+TEST_P(CheckFileReaderTest, UnreadNumbersComeInPlaceAndAllOfThem) {
+  std::string text = "junk\n" + kDigest + "  a\n";
+  for (std::size_t i = 0; i < CheckFileReader::kUnreadKept + 5; ++i) text += "junk\n";
+  text += kDigest + "  b\n#comment\njunk";
+  testing::StringStream input(text, GetParam());
+  CheckFileReader reader(input, "", {.keep_unread_numbers = true});
+  CheckRecord record;
+  ASSERT_TRUE(reader.Next(record));
+  EXPECT_EQ(reader.TakeUnreadNumbers(), (std::vector<std::int64_t>{1})) << "the first reading's lines are not told";
+  ASSERT_TRUE(reader.Next(record));
+  const std::vector<std::int64_t> between = reader.TakeUnreadNumbers();
+  ASSERT_EQ(between.size(), CheckFileReader::kUnreadKept + 5);
+  EXPECT_EQ(between.front(), 3);
+  EXPECT_EQ(between.back(), static_cast<std::int64_t>(CheckFileReader::kUnreadKept) + 7);
+  EXPECT_FALSE(reader.Next(record));
+  EXPECT_EQ(reader.TakeUnreadNumbers(), (std::vector<std::int64_t>{between.back() + 3}));
+  EXPECT_EQ(reader.first_unread().size(), CheckFileReader::kUnreadKept) << "the kept for the summary stay as many";
+
+  testing::StringStream again(text, GetParam());
+  CheckFileReader untold(again);
+  while (untold.Next(record)) {
+  }
+  EXPECT_TRUE(untold.TakeUnreadNumbers().empty()) << "kept only when asked for";
+}
+
 TEST_P(CheckFileReaderTest, NoLineLengthLimit) {
   const std::string long_path(3 << 20, 'p');
   const std::string long_comment = ";" + std::string(2 << 20, 'c');

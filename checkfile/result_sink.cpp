@@ -66,4 +66,6 @@ void ResultSink::NewFile(std::string_view full_path) { Line("New file ... \"" + 
 
 void ResultSink::LineNotRead(std::int64_t number, bool) { Line("Line " + std::to_string(number)); }
 
+void ResultSink::UnreadLineMet(std::int64_t) {}
+
 }  // namespace quillora

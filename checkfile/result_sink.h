@@ -42,8 +42,10 @@ class ResultSink : public JobSink {
   // full_path may be quoted in place, so a path as long as the check file is
   // never copied; it is given back as it came. error: for kUnopenable, the
   // system error number that kept the file from being read, or
-  // kChangedWhileRead (SystemErrorMessage words it); 0 for the others. The
-  // line never shows it: a front that names the reason does so apart.
+  // kChangedWhileRead (SystemErrorMessage words it); for kLost, the
+  // lookup's that found nothing (ENOENT, ENOTDIR), or 0 when none is known;
+  // 0 for the others. The line never shows it: a front that names the
+  // reason does so apart.
   virtual void VerdictOn(Verdict verdict, std::string& full_path, int error);
   // The job's closing lines begin: the empty line that opens them. Every
   // line after it is a closing line.
@@ -60,6 +62,12 @@ class ResultSink : public JobSink {
   // damaged: in Quillora's own layout, where every line but a comment or an
   // empty one is a record; else improperly formatted in another layout.
   virtual void LineNotRead(std::int64_t number, bool damaged);
+  // The same line told in its place, when the verify was asked to
+  // (VerifyOptions::unread_lines_in_place): after the verdicts of the
+  // records before it, before those after it. Renders nothing, since the
+  // result box names such lines among its closing lines; for a front that
+  // names each as it comes.
+  virtual void UnreadLineMet(std::int64_t number);
 
  protected:
   // Where each rendered line goes: one line of the result box, without a

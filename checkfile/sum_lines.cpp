@@ -4,6 +4,8 @@
 #include <cassert>
 #include <charconv>
 
+#include "platform/paths.h"
+
 namespace quillora {
 namespace {
 
@@ -40,11 +42,12 @@ bool ReadDigest(std::string_view text, DigestSet allowed, ExpectedDigest& digest
     digest = {*value, DigestEncoding::kHex, fits(value->size)};
     return true;
   }
-  if (const auto value = ParseBase64Digest(text); value && !fits(value->size).empty()) {
-    digest = {*value, DigestEncoding::kBase64, fits(value->size)};
-    return true;
-  }
-  return false;
+  // Base64 by its length alone only from MD5's length on: every short word
+  // of letters and digits ("data/tab", "junk") is some BLAKE2b's base64.
+  const auto value = ParseBase64Digest(text);
+  if (!value || (allowed.empty() && value->size < InfoOf(kMd5).size) || fits(value->size).empty()) return false;
+  digest = {*value, DigestEncoding::kBase64, fits(value->size)};
+  return true;
 }
 
 // The bytes a digest text holds, whatever its digest; 0 when it holds none.
@@ -159,7 +162,7 @@ void DecodeSumName(const SumLine& line, char separator, std::string& out, std::s
   char* to = out.data() + at;
   for (std::size_t i = 0; i < name.size(); ++i) {
     char ch = name[i];
-    if (ch == '\\') {
+    if (ch == '\\' && !line.native) {
       if (!line.escaped) {
         ch = separator;
       } else if (++i < name.size()) {  // Parse let only md5sum's escapes through
@@ -176,6 +179,7 @@ void SumLineParser::Parse(std::string_view text, SumLine& line) {
   line.digests.clear();
   line.name = {};
   line.escaped = false;
+  line.native = false;
   line.absolute = false;
   line.size.reset();
   line.unavailable.clear();
@@ -183,7 +187,9 @@ void SumLineParser::Parse(std::string_view text, SumLine& line) {
     line.kind = SumLineKind::kPassedOver;
     return;
   }
-  if (ReadHashdeep(text, line) || ReadTagged(text, false, line)) return;
+  // A saved list's row ends in five blanks and MD5's digits, which no other
+  // layout's line does.
+  if (ReadHashdeep(text, line) || ReadTagged(text, false, line) || ReadSavedList(text, line)) return;
   // In an SFV file its own layout comes before the sums layout: "0badf00d
   // 12345678" is a name and a CRC there. A tag the table does not know is
   // tried after the sums layout, whose names may hold "(x) = y", but before
@@ -317,6 +323,26 @@ bool SumLineParser::ReadSums(std::string_view text, SumLine& line) {
     ++name_at;
   }
   return SetRecord(SumLayout::kSums, text.substr(name_at), escaped, digest, line);
+}
+
+bool SumLineParser::ReadSavedList(std::string_view text, SumLine& line) const {
+  constexpr std::string_view kGap = "     ";
+  if (!implied_.empty() && !implied_.contains(kMd5)) return false;
+  const std::size_t digits = 2 * InfoOf(kMd5).size;
+  if (text.size() <= kGap.size() + digits) return false;
+  const std::string_view digest_text = text.substr(text.size() - digits);
+  std::string_view path = text.substr(0, text.size() - digits);
+  if (!path.ends_with(kGap)) return false;
+  path.remove_suffix(kGap.size());
+  const std::optional<DigestValue> value = ParseHexDigest(digest_text);
+  if (!value) return false;
+  // `quillora-cli hash` escapes a line as md5sum escapes a name; where "\\"
+  // is the separator a name holds no line break, and its lines never are.
+  const bool escaped = kPathSeparator != '\\' && path.starts_with('\\');
+  if (escaped) path.remove_prefix(1);
+  SetRecord(SumLayout::kSavedList, path, escaped, {*value, DigestEncoding::kHex, DigestSet{kMd5}}, line);
+  line.native = !escaped;
+  return true;
 }
 
 }  // namespace quillora

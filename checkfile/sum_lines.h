@@ -16,6 +16,16 @@
 //                                     naming the columns ("size,md5,sha256,filename")
 //   DIGEST                            alone, nothing after it: a sidecar file's
 //                                     ("disc.iso.sha256")
+//   PATH     DIGEST                   a saved digest list's row: the path, five
+//                                     blanks, 32 hexadecimal digits (MD5), as
+//                                     the window's "Save" and `quillora-cli
+//                                     hash` write it; the path as it stands
+//                                     (a backslash is a separator only where
+//                                     the system's paths have it), or escaped
+//                                     as md5sum escapes one when the line
+//                                     starts with "\" where that is no
+//                                     separator. Its rows "Could not open
+//                                     file" are no records: improper.
 // DIGEST is hexadecimal (either case) or base64 (`cksum --base64`). In the
 // sums and tagged layouts, blanks before the line's first character are
 // passed over, and a "\" first makes NAME escaped as md5sum escapes it:
@@ -33,8 +43,10 @@
 // Which digests a DIGEST may be: the one its tag names; else those the check
 // file's name implies, of its length; else every digest of its length
 // (DigestsOfSize: 32 hexadecimal digits are MD5 or BLAKE2b-128, 8 are
-// BLAKE2b-32 or CRC-32). Hexadecimal is read first, so 64 hexadecimal digits
-// are a 32-byte digest unless only a 48-byte one (base64) fits. A tag the
+// BLAKE2b-32 or CRC-32; base64 so from MD5's 16 bytes on, since a shorter
+// word of letters is too often a name). Hexadecimal is read first, so 64
+// hexadecimal digits are a 32-byte digest unless only a 48-byte one (base64)
+// fits. A saved list's row is read before the sums layout. A tag the
 // table does not know ("MD4") names a digest this program lacks
 // (kUnavailable), as does a hashdeep column ("tiger").
 //
@@ -60,7 +72,7 @@ enum class SumLineKind : std::uint8_t {
   kImproper,     // fits no layout: counted and said
 };
 
-enum class SumLayout : std::uint8_t { kSums, kTagged, kSfv, kHashdeep, kDigestOnly };
+enum class SumLayout : std::uint8_t { kSums, kTagged, kSfv, kHashdeep, kDigestOnly, kSavedList };
 
 // One digest a record expects.
 struct ExpectedDigest {
@@ -85,6 +97,9 @@ struct SumLine {
   // name. Otherwise a backslash is a folder separator, as the Windows tools
   // write it.
   bool escaped = false;
+  // Neither escaped nor another system's: the name's bytes are the path
+  // here as they stand (a saved list's), each backslash kept.
+  bool native = false;
   // The name is a path of its own, not below the check file's folder: it
   // starts with "/", with a backslash that is a separator, or with a drive
   // letter, ":" and a separator ("C:\disc.iso").
@@ -94,7 +109,8 @@ struct SumLine {
 };
 
 // Writes line.name decoded into out from byte `at` on, and ends out there:
-// escapes undone, or, in a name not escaped, each "\" made `separator`.
+// escapes undone, or, in a name neither escaped nor native, each "\" made
+// `separator`.
 // line.name may lie inside out itself, at or after `at`: decoding only
 // shrinks, so a long line is decoded where it stands, never copied.
 void DecodeSumName(const SumLine& line, char separator, std::string& out, std::size_t at);
@@ -124,6 +140,7 @@ class SumLineParser {
   bool ReadSfv(std::string_view text, SumLine& line) const;
   bool ReadDigestOnly(std::string_view text, SumLine& line) const;
   bool ReadSums(std::string_view text, SumLine& line);
+  bool ReadSavedList(std::string_view text, SumLine& line) const;
 
   DigestSet implied_;
   Form form_ = Form::kUnsettled;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/paths.h"
+
 namespace quillora {
 namespace {
 
@@ -14,12 +16,12 @@ namespace {
 std::string Describe(const SumLine& line) {
   if (line.kind == SumLineKind::kPassedOver) return "passed";
   if (line.kind == SumLineKind::kImproper) return "improper";
-  static const char* const kLayouts[] = {"sums", "tagged", "sfv", "hashdeep", "alone"};
+  static const char* const kLayouts[] = {"sums", "tagged", "sfv", "hashdeep", "alone", "saved"};
   std::string text = line.kind == SumLineKind::kRecord ? "record " : "unavailable ";
   std::string name;
   DecodeSumName(line, '\\', name, 0);  // a separator left as written
   text += std::string(kLayouts[static_cast<int>(line.layout)]) + " \"" + name + '"';
-  text += std::string(line.escaped ? " esc" : "") + (line.absolute ? " abs" : "");
+  text += std::string(line.escaped ? " esc" : "") + (line.native ? " native" : "") + (line.absolute ? " abs" : "");
   if (!line.unavailable.empty()) text += ' ' + line.unavailable;
   for (const ExpectedDigest& digest : line.digests) {
     std::string names;
@@ -132,7 +134,34 @@ const Case kCases[] = {
     {"disc.iso.b2", {{"cf4ab791c62b8d2b2109c90275287816", "record alone \"\" BLAKE2b-128 cf4ab791"}}},
     {"SM3SUMS",
      {{"66c7f0f462eeedd9d1f2d46bdc10e4e24167c4875cf2f7a2297da02b8f4ba8e0  a", "record sums \"a\" SM3 66c7f0f4"}}},
+    // A saved list, as the window's "Save" and quillora-cli hash write it.
+    {"list.txt",
+     {{"/home/u/a b.txt     900150983cd24fb0d6963f7d28e17f72",
+       "record saved \"/home/u/a b.txt\" native abs MD5 90015098"},
+      {"data/tab\there      900150983cd24fb0d6963f7d28e17f72", "record saved \"data/tab\there \" native MD5 90015098"},
+      {"data/back\\slash     900150983cd24fb0d6963f7d28e17f72",
+       "record saved \"data/back\\slash\" native MD5 90015098"},
+      {"data/a     Could not open file", "improper"},
+      {"data/a    900150983cd24fb0d6963f7d28e17f72", "improper"}}},
+    {"SHA256SUMS", {{"data/a     900150983cd24fb0d6963f7d28e17f72", "improper"}}},
 };
+
+// A saved list's line that starts with "\\" holds an escaped path where "\\"
+// is no separator: quillora-cli hash escapes a name with a line break so.
+TEST(SumLines, ASavedListLineIsEscapedOnlyWhereABackslashIsNoSeparator) {
+  SumLineParser parser;
+  SumLine line;
+  parser.Parse("\\data/x\\ny     900150983cd24fb0d6963f7d28e17f72", line);
+  std::string name;
+  DecodeSumName(line, '/', name, 0);
+  if (kPathSeparator == '\\') {
+    EXPECT_TRUE(line.native && line.absolute);
+    EXPECT_EQ(name, "\\data/x\\ny");
+  } else {
+    EXPECT_TRUE(line.escaped && !line.native);
+    EXPECT_EQ(name, "data/x\ny");
+  }
+}
 
 TEST(SumLines, RealLinesOfEachLayout) {
   for (const Case& c : kCases) {

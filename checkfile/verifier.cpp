@@ -40,6 +40,9 @@ struct VerifyItem {
   std::exception_ptr read_error;  // set instead: the check file failed here
   bool too_long = false;          // a path no system can look at
   DigestSet digests{DigestId::kMd5};  // what to compute
+  // The lines read as no record between the record before and this one,
+  // when they are told in place (VerifyOptions::unread_lines_in_place).
+  std::vector<std::int64_t> unread_before;
   // Computed at once, with every candidate (DigestChoice); rare, so held
   // apart from the many items queued ahead.
   std::unique_ptr<AheadOutcome> probed;
@@ -124,6 +127,7 @@ class RecordSource {
       if (item.record.backslashes_may_separate && !SomethingAt(item.record.path))
         reader_.SeparateAtBackslashes(item.record);
       Watch(item.record);
+      item.unread_before = reader_.TakeUnreadNumbers();
       item.read_error = nullptr;
       item.file = FileToOpen{std::move(item.record.path)};
       // Whether the file is there, the digest's open tells. Records of a
@@ -133,6 +137,7 @@ class RecordSource {
       if (!item.too_long) listed_.Vouch(item.file);
       Choose(item);
     } catch (...) {
+      item.unread_before.clear();
       item.read_error = std::current_exception();
       failed_ = true;
     }
@@ -181,7 +186,7 @@ class RecordSource {
 
 // What a verify found of one record's file.
 Judged JudgeItem(const VerifyItem& item, const AheadOutcome& outcome, OtherLayoutJudge& other_layouts) {
-  if (!outcome.exists) return {Verdict::kLost};
+  if (!outcome.exists) return {Verdict::kLost, outcome.error};
   // Also a file whose read failed part way: that one file could not be
   // read, and the run goes on.
   if (!outcome.digested()) return {Verdict::kUnopenable, outcome.error};
@@ -222,10 +227,16 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
   const SignatureFinding signature = CheckFileSignature(
       env, check_file_path, checked, options.dash_is_standard_input && NamesStandardInput(check_file_path));
   if (signature.Fails()) return ReportRecordsNotVerified(sink, signature);
-  const std::string base = options.base_folder.empty() ? checked.base : WithTrailingSeparator(options.base_folder);
+  const std::string base = options.names_as_written        ? std::string()
+                           : options.base_folder.empty() ? checked.base
+                                                         : WithTrailingSeparator(options.base_folder);
   // Each record's path comes with the base folder before it: the full path
   // is made without copying the record's path again.
-  CheckFileReader reader(*checked.stream, base, ReadingRules{checked.name, options.digests});
+  CheckFileReader reader(*checked.stream, base,
+                         ReadingRules{.file_name = checked.name,
+                                      .fixed = options.digests,
+                                      .nul_ended = options.nul_ended,
+                                      .keep_unread_numbers = options.unread_lines_in_place});
   const auto keep_alive = [&sink] { sink.KeepAlive(); };
   DigestChoice choice;
   const DescriptorBudget budget(env);
@@ -240,6 +251,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
   VerifyItem item;
   while (queue.Next(item)) {
     if (item.read_error) std::rethrow_exception(item.read_error);
+    for (const std::int64_t number : item.unread_before) sink.UnreadLineMet(number);
     AheadOutcome outcome;
     if (item.too_long) {
       outcome.exists = true;
@@ -261,6 +273,7 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
     ReportVerdict(sink, judged.verdict, item.file.path, judged.error);
     tally.Add(judged.verdict, std::move(item.file.path), item.record.absolute);
   }
+  for (const std::int64_t number : reader.TakeUnreadNumbers()) sink.UnreadLineMet(number);
   checked.stream.reset();
   std::vector<std::string> about_records;
   if (std::string line = choice.RecordsLine(); !line.empty()) about_records.push_back(std::move(line));
@@ -273,6 +286,8 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
   ReportUnreadLines(sink, reader);
   VerifyCounts counts = tally.counts();
   counts.unread_lines = reader.unread_lines();
+  counts.unread_kinds = reader.unread_kinds();
+  counts.signature_unchecked = signature.Unchecked();
   return counts;
 }
 

@@ -34,8 +34,9 @@ std::string_view VerifyInputMessage(VerifyInput input);
 std::string BaseFolderOf(const std::string& check_file_path);
 
 // Verifies the check file at check_file_path (used exactly as given). For each
-// record, in file order, the full path is the base folder followed by the
-// relative path in native form, and the verdict (sink.VerdictOn) is one of
+// record, in file order, the full path is the base folder (none with
+// options.names_as_written) followed by the relative path in native form,
+// and the verdict (sink.VerdictOn) is one of
 //   OK ... "<full>"                  the digest matches (letter case ignored)
 //   File changed ... "<full>"        it does not
 //   File does not exist ... "<full>" nothing there (nor at a path holding a
@@ -51,8 +52,9 @@ std::string BaseFolderOf(const std::string& check_file_path);
 // Records are read in Quillora's layout, or in those of md5sum's family in a
 // file without one (check_file_reader.h); an absolute name there is the path
 // itself, not below the base folder. Returns the counts, with the lines read
-// as no record. A record costs about its own length in memory, however long
-// its path.
+// as no record, what they look like, and whether a signature went
+// unchecked. A record costs about its own length in memory, however long its
+// path.
 //
 // A record of another tool's layout is OK when each digest it holds equals
 // one of the digests its line allows (its tag, the check file's name, or its
@@ -120,6 +122,15 @@ struct VerifyOptions {
   // (ReadingRules::fixed). Empty: each line's tag, the check file's name or
   // the digest's length decides.
   DigestSet digests = {};
+  // Names are taken from the current folder, with no folder before them,
+  // as the GNU checkers take them: each verdict's path is the record's name
+  // as its line writes it (decoded, in native form). base_folder is unused.
+  bool names_as_written = false;
+  // Records end at NUL, as `sha256sum -z` writes them (ReadingRules::nul_ended).
+  bool nul_ended = false;
+  // Each line read as no record is also told in its place among the
+  // verdicts (ResultSink::UnreadLineMet), every one of them.
+  bool unread_lines_in_place = false;
   // Told of every record as it is read (a finder of new files), or none.
   RecordWatcher* watcher = nullptr;
 };

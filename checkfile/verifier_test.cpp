@@ -403,6 +403,45 @@ TEST_F(VerifierTest, ABareNameResolvesAgainstTheCurrentFolder) {
 #endif
 }
 
+// The events the GNU checkers' lines are made of: each verdict with its path
+// and reason, and each line not read in its place among them.
+class InPlaceSink : public RecordingSink {
+ public:
+  void UnreadLineMet(std::int64_t number) override { events.push_back("line " + std::to_string(number)); }
+  void VerdictOn(Verdict verdict, std::string& path, int error) override {
+    events.push_back(std::string(VerdictLead(verdict)) + path + (error != 0 ? ": " + SystemErrorMessage(error) : ""));
+    RecordingSink::VerdictOn(verdict, path, error);
+  }
+  Lines events;
+};
+
+// As sha256sum -c takes them: names from the current folder, whatever
+// folder holds the check file, each reported as written.
+TEST_F(VerifierTest, NamesAsWrittenComeFromTheCurrentFolderWithEachUnreadLineInItsPlace) {
+  SKIP_WITHOUT_POSIX("a name below a file, and its error text");
+  tree.Write("a.txt", "a");
+  tree.Write("file", "f");
+  const std::string check_file =
+      tree.Write("elsewhere/SUMS", Hex("a") + "  a.txt\njunk\n" + Hex("x") + "  ./a.txt\n" + Hex("x") + "  gone\n" +
+                                       Hex("x") + "  file/x\njunk\n");
+  const std::string before = std::filesystem::current_path().string();
+  ASSERT_EQ(::chdir(tree.path().c_str()), 0);
+  InPlaceSink in_place;
+  counts = VerifyCheckFile(env, check_file, in_place, 0,
+                           {.base_folder = "/nowhere", .names_as_written = true, .unread_lines_in_place = true});
+  InPlaceSink at_the_end;
+  VerifyCheckFile(env, check_file, at_the_end, 0, {.names_as_written = true});
+  ASSERT_EQ(::chdir(before.c_str()), 0);
+  EXPECT_EQ(in_place.events, (Lines{"OK ... a.txt", "line 2", "File changed ... ./a.txt",
+                                    "File does not exist ... gone: " + SystemErrorMessage(ENOENT),
+                                    "File does not exist ... file/x: " + SystemErrorMessage(ENOTDIR), "line 6"}));
+  EXPECT_EQ(in_place.lines, at_the_end.lines) << "the result box's lines stay as they were";
+  EXPECT_EQ(std::count_if(at_the_end.events.begin(), at_the_end.events.end(),
+                          [](const std::string& event) { return event.starts_with("line "); }),
+            0);
+  EXPECT_EQ(counts.unread_lines, 2);
+}
+
 TEST_F(VerifierTest, WhatTheMakerWritesVerifiesAfterTheFolderMoves) {
   tree.Write("data/a.txt", "a");
   tree.Write("data/x/y/b.bin", testing::RandomBytes(100'000));

@@ -25,6 +25,12 @@ struct VerifyCounts {
   // Records whose file does not exist, passed over (VerifyOptions::
   // ignore_missing): no part of the total either.
   std::int64_t missing_ignored = 0;
+  // Of the unread lines, how many look like records of each other digest
+  // (CheckFileReader::unread_kinds).
+  std::vector<UnreadKind> unread_kinds = {};
+  // The check file is signed, but GnuPG did not check the signature
+  // (SignatureFinding::Unchecked: a key not in the keyring, no GnuPG).
+  bool signature_unchecked = false;
   // The check file's signature fails (SignatureFinding::Fails): its records
   // were not read, and the verify is no pass.
   bool signature_fails = false;

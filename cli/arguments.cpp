@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "digests/lane_kernel.h"
+#include "hashes/digest_table.h"
 
 namespace quillora::cli {
 namespace {
@@ -59,17 +61,53 @@ std::string SetLength(Invocation& invocation, const std::string& value) {
   return "";
 }
 
+// "md5, sha1<last>crc32b": every name -a takes, from the digest table.
+std::string AlgorithmNames(std::string_view last) {
+  std::string names;
+  const std::span<const std::string_view> all = CksumNames();
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (i > 0) names += i + 1 == all.size() ? last : ", ";
+    names += all[i];
+  }
+  return names;
+}
+
+std::string SetAlgorithm(Invocation& invocation, const std::string& value) {
+  if (!DigestsByCksumName(value)) return "invalid algorithm '" + value + "' (" + AlgorithmNames(" or ") + ")";
+  invocation.algorithm = value;
+  return "";
+}
+
+// --quiet, --status and --warn: each sets its own for verify, and undoes
+// the others for check, as the GNU checkers take them.
+std::string Report(Invocation& invocation, CheckReport report) {
+  invocation.check_report = report;
+  invocation.quiet = invocation.quiet || report == CheckReport::kQuiet;
+  invocation.status_only = invocation.status_only || report == CheckReport::kStatus;
+  invocation.warn = invocation.warn || report == CheckReport::kWarn;
+  return "";
+}
+
+std::string SetModeMark(Invocation& invocation, char mark) {
+  invocation.mode_mark = mark;
+  return "";
+}
+
 }  // namespace
 
 const std::vector<OptionRow>& Options() {
   static const std::string engine_help =
       "diagnostic: digest with kernel E where a digest has it (" + EngineNames(", ") +
       "; scalar: none; default: each digest's fastest this processor runs)";
+  static const std::string algorithm_help =
+      "the digest, as cksum -a names it (blake2s, sha512-224 and sha512-256 besides): " + AlgorithmNames(", ") +
+      "; md5 is the default. make and hash then write sha256sum's lines (make: FOLDER/SHA256SUMS and the "
+      "like; crc32b is only read), and verify and check read every line as that digest";
   static const std::vector<OptionRow> options = {
       {"jobs", 'j', "N", {}, "digest with N threads (default: one per core)", SetJobs},
       {"progress", 0, "", {},
        "show progress on standard error (default: when standard error is a terminal and standard output is not, or "
-       "with verify --quiet or --status)",
+       "with --quiet or --status)",
        [](Invocation& i, const std::string&) { return i.progress = ProgressMode::kOn, std::string(); }},
       {"no-progress", 0, "", {}, "show no progress line",
        [](Invocation& i, const std::string&) { return i.progress = ProgressMode::kOff, std::string(); }},
@@ -80,37 +118,42 @@ const std::vector<OptionRow>& Options() {
        [](Invocation& i, const std::string&) { return i.version = true, std::string(); }},
       {"no-subfolders", 0, "", {"make"}, "record only FOLDER's own files",
        [](Invocation& i, const std::string&) { return i.no_subfolders = true, std::string(); }},
-      {"quiet", 0, "", {"verify"}, "print only the verdicts that are not OK, and the summary",
-       [](Invocation& i, const std::string&) { return i.quiet = true, std::string(); }},
-      {"status", 0, "", {"verify"}, "print nothing; the exit status alone tells",
-       [](Invocation& i, const std::string&) { return i.status_only = true, std::string(); }},
+      {"check", 'c', "", {"check"}, "the check command: verify each CHECKFILE as sha256sum -c does",
+       [](Invocation& i, const std::string&) { return i.check = true, std::string(); }},
+      {"quiet", 0, "", {"verify", "check"}, "print no line for a file that is OK (verify: still the summary)",
+       [](Invocation& i, const std::string&) { return Report(i, CheckReport::kQuiet); }},
+      {"status", 0, "", {"verify", "check"}, "print nothing; the exit status alone tells",
+       [](Invocation& i, const std::string&) { return Report(i, CheckReport::kStatus); }},
       {"new", 0, "", {"verify"},
        "also report each file below the check file's folder that no record names (New file ... \"PATH\") and "
        "their count",
        [](Invocation& i, const std::string&) { return i.new_files = true, std::string(); }},
-      {"ignore-missing", 0, "", {"verify"},
+      {"ignore-missing", 0, "", {"verify", "check"},
        "a recorded file that does not exist is no finding: no verdict, no count (when none exists, no file was "
        "verified: exit status 1)",
        [](Invocation& i, const std::string&) { return i.ignore_missing = true, std::string(); }},
       {"base-folder", 0, "DIR", {"verify"},
        "take the names from DIR instead of the check file's folder; with --new, look for new files in DIR",
        [](Invocation& i, const std::string& value) { return i.base_folder = value, std::string(); }},
-      // What md5sum's --strict asks for, a verify always does.
-      {"strict", 0, "", {"verify"}, "a line not read as a record fails the verify (always so)",
-       [](Invocation&, const std::string&) { return std::string(); }},
-      {"warn", 'w', "", {"verify"}, "name each line not read as a record on standard error",
-       [](Invocation& i, const std::string&) { return i.warn = true, std::string(); }},
-      {"algorithm", 'a', "NAME", {"make", "hash", "verify"},
-       "the digest, as cksum -a names it: md5 (default), sha1, sha224, sha256, sha384, sha512, sha2, sha3, "
-       "blake2b, sm3; make and hash then write sha256sum's lines (make: FOLDER/SHA256SUMS and the like), and "
-       "verify reads every line as that digest",
-       [](Invocation& i, const std::string& value) { return i.algorithm = value, std::string(); }},
-      {"length", 'l', "BITS", {"make", "hash", "verify"}, "with -a sha2, sha3 or blake2b: the digest's length",
+      {"strict", 0, "", {"verify", "check"}, "a line not read as a record fails the run (verify: always so)",
+       [](Invocation& i, const std::string&) { return i.strict = true, std::string(); }},
+      {"warn", 'w', "", {"verify", "check"}, "name each line not read as a record on standard error",
+       [](Invocation& i, const std::string&) { return Report(i, CheckReport::kWarn); }},
+      {"algorithm", 'a', "NAME", {"make", "hash", "verify", "check"}, algorithm_help, SetAlgorithm},
+      {"length", 'l', "BITS", {"make", "hash", "verify", "check"}, "with -a sha2, sha3 or blake2b: the digest's length",
        SetLength},
       {"tag", 0, "", {"make", "hash"}, "write BSD-style lines, as cksum and --tag write them: SHA256 (PATH) = DIGEST",
        [](Invocation& i, const std::string&) { return i.tag = true, std::string(); }},
+      {"binary", 'b', "", {"hash"}, "write sha256sum's lines with the binary mark, as -b writes them: DIGEST *PATH",
+       [](Invocation& i, const std::string&) { return SetModeMark(i, '*'); }},
+      {"text", 't', "", {"hash"}, "write sha256sum's lines with the text mark, as -t writes them: DIGEST  PATH",
+       [](Invocation& i, const std::string&) { return SetModeMark(i, ' '); }},
+      {"zero", 'z', "", {"hash", "check"},
+       "hash: end each line with NUL, not a line feed, and escape no name; check: read records ended by NUL, as "
+       "sha256sum -z writes them",
+       [](Invocation& i, const std::string&) { return i.nul_ended = true, std::string(); }},
       {"format", 0, "F", {"make", "hash"},
-       "quillora (default) or md5sum: write md5sum's lines (DIGEST  PATH, names escaped as md5sum escapes "
+       "quillora (default) or md5sum: write md5sum's lines (DIGEST  NAME, names escaped as md5sum escapes "
        "them); make writes FOLDER/MD5SUMS instead of FOLDER/CheckSum.md5, for md5sum -c",
        SetFormat},
   };
@@ -151,7 +194,7 @@ class Parser {
       const std::string& arg = args_[at_];
       std::string problem;
       if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
-        problem = Operand(arg);
+        words_.push_back(&arg);
       } else if (arg == "--") {
         options_ended = true;
       } else if (arg[1] == '-') {
@@ -159,21 +202,31 @@ class Parser {
       } else {
         problem = ShortOptions(arg);
       }
-      if (!problem.empty()) return problem;
+      if (!problem.empty()) {
+        TakeWords();
+        return problem;
+      }
     }
+    if (std::string problem = TakeWords(); !problem.empty()) return problem;
     return invocation_.help || invocation_.version ? "" : OptionsFitTheCommand();
   }
 
  private:
-  std::string Operand(const std::string& arg) {
-    if (invocation_.command == nullptr && !invocation_.help && !invocation_.version) {
-      invocation_.command = FindCommand(arg);
-      if (invocation_.command == nullptr) return "unknown command '" + arg + "'";
-    } else if (invocation_.command == nullptr) {
-      invocation_.command = FindCommand(arg);  // "--help make": the help of that command
-    } else {
-      invocation_.operands.push_back(arg);
+  // The command and its operands, from the words that are no options: the
+  // first names the command ("--help make": the help of that command), but
+  // after -c, only when it is a command's name.
+  std::string TakeWords() {
+    auto word = words_.begin();
+    if (word != words_.end()) {
+      invocation_.command = FindCommand(**word);
+      if (invocation_.command != nullptr) {
+        ++word;
+      } else if (!invocation_.check && !invocation_.help && !invocation_.version) {
+        return "unknown command '" + **word + "'";
+      }
     }
+    if (invocation_.check && invocation_.command == nullptr) invocation_.command = FindCommand("check");
+    for (; word != words_.end(); ++word) invocation_.operands.push_back(**word);
     return "";
   }
 
@@ -234,6 +287,7 @@ class Parser {
   Invocation& invocation_;
   std::size_t at_ = 0;
   std::vector<const OptionRow*> given_;
+  std::vector<const std::string*> words_;  // the arguments that are no options, in order
 };
 
 }  // namespace

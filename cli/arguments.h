@@ -16,6 +16,10 @@ namespace quillora::cli {
 
 enum class ProgressMode { kAuto, kOn, kOff };
 
+// What check prints, as the GNU checkers take --quiet, --status and --warn:
+// the last given undoes the others.
+enum class CheckReport { kAll, kQuiet, kStatus, kWarn };
+
 // What the arguments asked for.
 struct Invocation {
   const CommandRow* command = nullptr;  // none when no command was given
@@ -36,6 +40,11 @@ struct Invocation {
   std::string algorithm;                        // -a, --algorithm NAME, as cksum -a takes it; empty: none given
   int length_bits = 0;                          // -l, --length BITS; 0: none given
   bool tag = false;                             // make, hash --tag
+  bool check = false;                           // -c, --check: the check command
+  CheckReport check_report = CheckReport::kAll;  // check's --quiet, --status, --warn, the last given
+  bool strict = false;                          // check --strict
+  bool nul_ended = false;                       // hash, check -z, --zero: lines end with NUL
+  char mode_mark = 0;                           // hash -b '*', -t ' ': the sums layout's mark; 0: none given
   std::string engine;                           // --engine, a diagnostic: a kernel's name; empty: each digest's own
 };
 
@@ -56,10 +65,13 @@ struct OptionRow {
 // In the order the help texts list them.
 const std::vector<OptionRow>& Options();
 
-// Parses the arguments after the program's name into invocation. Returns an
-// empty text on success, or the one line that names what is wrong (an
-// unknown option or command, a missing or bad value, an option the command
-// does not take), without the program's name.
+// Parses the arguments after the program's name into invocation. The first
+// operand names the command, but after -c (--check), which is the check
+// command, unless that operand names a command. Returns an empty text on
+// success, or the one line that names what is wrong (an unknown option or
+// command, a missing or bad value, an option the command does not take),
+// without the program's name; invocation.command is then the command as far
+// as the arguments before the problem named it.
 std::string ParseArguments(const std::vector<std::string>& args, Invocation& invocation);
 
 }  // namespace quillora::cli

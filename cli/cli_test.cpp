@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include "hashes/digest_table.h"
+#include "filelist/saved_list.h"
 #include "md5/md5.h"
 #include "digests/lane_kernel.h"
 #include "platform/env.h"
@@ -434,8 +435,8 @@ TEST_F(CliTest, WhatWasNotReadIsToldOnStandardErrorAndExitsWithOne) {
        "read:\nLine 1\n",
        "quillora-cli: " + not_records + ": 1 line is improperly formatted\nquillora-cli: " + not_records +
            ": no records found; the layouts read are DIGEST<TAB>PATH (Quillora's), DIGEST  NAME and DIGEST *NAME "
-           "(md5sum's, sha256sum's and their kin's), TAG (NAME) = DIGEST (--tag), TAG(NAME)= DIGEST (openssl) and "
-           "NAME CRC32 (SFV)\n"},
+           "(md5sum's, sha256sum's and their kin's), TAG (NAME) = DIGEST (--tag), TAG(NAME)= DIGEST (openssl), "
+           "NAME CRC32 (SFV) and PATH     DIGEST (a saved list)\n"},
   };
   for (const auto& c : cases) {
     const CliRun run = Cli(c.args);
@@ -882,6 +883,79 @@ TEST_F(CliTest, HashWritesMd5sumLinesToStandardOutput) {
   EXPECT_EQ(Cli({"hash", "data/x\ny"}, tree.path()).out, "\\data/x\\ny     " + Hex("a") + "\n");
 }
 
+// hash -b, -t and -z write what the GNU tools write with them, names that
+// break a line included; -a takes BLAKE2s too.
+TEST_F(CliTest, HashWritesTheGnuToolsModesAndLineEnds) {
+  SKIP_WITHOUT_POSIX("coreutils' sha256sum and md5sum, and names with line breaks");
+  const std::vector<std::string> files = {tree.Write("data/a", "abc"), tree.Write("data/new\nline", "n"),
+                                          tree.Write("data/back\\slash", "b")};
+  const struct {
+    std::vector<std::string> ours;
+    std::string tool;
+    std::vector<std::string> theirs;
+  } cases[] = {
+      {{"-a", "sha256", "-b"}, "/usr/bin/sha256sum", {"-b"}},
+      {{"-a", "sha256", "-t"}, "/usr/bin/sha256sum", {"-t"}},
+      {{"-a", "sha256", "-z"}, "/usr/bin/sha256sum", {"-z"}},
+      {{"-a", "sha256", "-bz"}, "/usr/bin/sha256sum", {"-bz"}},
+      {{"-a", "sha256", "--tag", "-z"}, "/usr/bin/sha256sum", {"--tag", "-z"}},
+      {{"-b"}, "/usr/bin/md5sum", {"-b"}},
+      {{"--format", "md5sum", "-z"}, "/usr/bin/md5sum", {"-z"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> ours = c.ours, theirs = c.theirs;
+    ours.insert(ours.begin(), "hash");
+    ours.insert(ours.end(), files.begin(), files.end());
+    theirs.insert(theirs.end(), files.begin(), files.end());
+    const CliRun run = Cli(ours);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, RunProgram(c.tool, theirs, capture).out) << ::testing::PrintToString(ours);
+  }
+  const std::string nul(1, '\0');
+  EXPECT_EQ(Cli({"hash", "-z", files[1]}).out, files[1] + "     " + Hex("n") + nul) << "a saved list's line, unescaped";
+  const CliRun wrong = Cli({"hash", "--tag", "-t", files[0]});
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_EQ(wrong.err,
+            "quillora-cli: --tag does not support --text mode\nTry 'quillora-cli --help' for more information.\n");
+  // BLAKE2s-256 of "abc", RFC 7693's own example.
+  const std::string blake2s = "508c5e8c327c14e2e1a72ba34eeb452f37458b209ed63a294d999b4c86675982";
+  EXPECT_EQ(Cli({"hash", "-a", "blake2s", "a"}, data).out, blake2s + "  a\n");
+  EXPECT_EQ(Cli({"hash", "-a", "blake2s", "--tag", "a"}, data).out, "BLAKE2s (a) = " + blake2s + "\n");
+}
+
+// What hash and the window's "Save" write, verify and -c read back: every
+// path as it stands, an escaped line's name unescaped, a row "Could not open
+// file" a line not read.
+TEST_F(CliTest, ASavedListVerifies) {
+  SKIP_WITHOUT_POSIX("names with line breaks and backslashes");
+  tree.Write("data/a b", "a"), tree.Write("data/new\nline", "n"), tree.Write("data/back\\slash", "b");
+  const std::string list = tree.Write("list", Cli({"hash", "data"}, tree.path()).out);
+  const std::string all_ok = "3 files were verified. 0 file changed. \n";
+  CliRun run = Cli({"verify", "--quiet", list});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "\nOperation completes.\n" + all_ok);
+  run = Cli({"-c", "list"}, tree.path());
+  EXPECT_EQ(run.status, 0) << run.err;
+  const auto lines = [](const std::string& text) {
+    std::multiset<std::string> each;
+    for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+      each.insert(text.substr(at, end - at));
+    return each;
+  };
+  EXPECT_EQ(lines(run.out),
+            (std::multiset<std::string>{"data/a b: OK", "\\data/back\\\\slash: OK", "\\data/new\\nline: OK"}));
+  tree.Write("zero", Cli({"hash", "-z", "data"}, tree.path()).out);
+  EXPECT_EQ(Cli({"-c", "-z", "zero"}, tree.path()).out, run.out);
+
+  // The window's list: absolute paths, CR LF, and a file it could not read.
+  const std::vector<ListRow> rows = {{tree.At("data/a b"), Hex("a")}, {tree.At("data/gone"), std::nullopt}};
+  SaveList(Env::Default(), tree.At("saved.txt"), rows);
+  run = Cli({"verify", tree.At("saved.txt")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("OK ... \"" + tree.At("data/a b") + "\"\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("1 line of the check file was not read as a record."), std::string::npos) << run.out;
+}
+
 // Several check files, md5sum's options of verify and a name that breaks its
 // line, with the exit status md5sum gives where it takes the same arguments.
 // make -a and hash -a write what the digest's own tool reads back, names
@@ -940,7 +1014,7 @@ TEST_F(CliTest, EveryDigestMakeWritesVerifiesAsThatDigest) {
   std::vector<Choice> choices = {{{"-a", "blake2b"}, InfoOf(DigestId::kBlake2b512).name}};  // b2sum's default
   for (const DigestInfo& row : AllDigests()) {
     if (row.id == DigestId::kCrc32) continue;  // read from SFV files, never written
-    if (!row.cksum_legacy_name.empty()) choices.push_back({{"-a", std::string(row.cksum_legacy_name)}, row.name});
+    if (!row.alone_name.empty()) choices.push_back({{"-a", std::string(row.alone_name)}, row.name});
     if (row.cksum_name.empty()) continue;
     std::vector<std::string> args = {"-a", std::string(row.cksum_name)};
     if (row.cksum_bits != 0) args.insert(args.end(), {"-l", std::to_string(row.cksum_bits)});
@@ -1011,7 +1085,7 @@ TEST_F(CliTest, VerifyTakesMd5sumsHabits) {
        "quillora-cli: W.sha256: 1: improperly formatted SHA256 checksum line\nquillora-cli: W.sha256: 1 line is "
        "improperly formatted\nquillora-cli: W.sha256: no records found; the layouts read are DIGEST<TAB>PATH "
        "(Quillora's), DIGEST  NAME and DIGEST *NAME (md5sum's, sha256sum's and their kin's), TAG (NAME) = DIGEST "
-       "(--tag), TAG(NAME)= DIGEST (openssl) and NAME CRC32 (SFV)\n"},
+       "(--tag), TAG(NAME)= DIGEST (openssl), NAME CRC32 (SFV) and PATH     DIGEST (a saved list)\n"},
       {{"--new", "--base-folder", data, away}, false, 1, {"OK ... \"" + In(data, "a\"\n"), "New file ... \"" + data}},
   };
   for (const auto& c : cases) {

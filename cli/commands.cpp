@@ -38,8 +38,8 @@ const std::vector<CommandRow>& Commands() {
        "Check every file that CHECKFILE records, relative to the folder that holds it, and print a verdict per "
        "file and the summary. CHECKFILE is read in Quillora's layout (DIGEST<TAB>PATH) or, when it holds no "
        "such line, in another tool's: md5sum's, sha256sum's and their kin's (DIGEST  NAME, DIGEST *NAME, "
-       "TAG (NAME) = DIGEST, TAG(NAME)= DIGEST), SFV, hashdeep's, each line's digest known by its tag, the "
-       "check file's name or its length, or fixed by -a; CHECKFILE "
+       "TAG (NAME) = DIGEST, TAG(NAME)= DIGEST), SFV, hashdeep's, a saved list's (PATH, five blanks, DIGEST), "
+       "each line's digest known by its tag, the check file's name or its length, or fixed by -a; CHECKFILE "
        "- is standard input, names then relative to the current folder. A file that could not be opened is "
        "named on standard error with the reason, and so is each line not read as a record. Several check files "
        "are verified in turn, each one's lines after the line Check file ... \"CHECKFILE\", one that fails "
@@ -51,8 +51,32 @@ const std::vector<CommandRow>& Commands() {
         "holds no record, or its signature fails (then no record is read)",
         "bad usage, or CHECKFILE missing", "stopped by an error, such as a check file that cannot be read"},
        VerifyCommand},
+      {"check", "[CHECKFILE]...",
+       "verify each CHECKFILE as sha256sum -c does, in its words (also -c, --check)",
+       "Check every file that each CHECKFILE records as sha256sum -c, b2sum -c, md5sum -c and cksum -c check "
+       "them, so that a script may call quillora-cli -c in their place: names relative to the current folder, "
+       "one line per record in their order and words (NAME: OK, NAME: FAILED, NAME: FAILED open or read; a name "
+       "holding a backslash, line feed or carriage return escaped as they escape it), their warnings on standard "
+       "error, and their exit status. Every layout and digest that verify reads is read, a line's digest known "
+       "by its tag, the check file's name or its length, or fixed by -a, and the files are read on every core. "
+       "No CHECKFILE, or -, is standard input. What Quillora says besides (what the lines not read look like, a "
+       "signature not checked) comes on standard error after their lines. quillora-cli -c CHECKFILE... and "
+       "--check are this command.",
+       {"every file OK",
+        "a file changed or could not be read, a check file could not be read or held no record, no file was "
+        "verified (--ignore-missing), a line was not read (--strict); also bad usage or an error that ends the "
+        "run, as the GNU checkers exit",
+        "", ""},
+       CheckCommand},
   };
   return commands;
+}
+
+int ExitStatusOf(const CommandRow* command, int status) {
+  if (command == nullptr) return status;
+  int last = 0;
+  while (last + 1 < 4 && !command->exit_statuses[last + 1].empty()) ++last;
+  return status > last && status < 128 ? last : status;
 }
 
 const CommandRow* FindCommand(std::string_view name) {

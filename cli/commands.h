@@ -26,7 +26,9 @@ struct CommandRow {
   std::string_view operands;          // as its usage line shows them: "[PATH]..."
   std::string_view summary;           // the overview's words about it
   std::string_view about;             // the first paragraph of its help
-  std::string_view exit_statuses[4];  // what kExitOk ... kExitFailed mean for it
+  // What kExitOk ... kExitFailed mean for it; empty past the last it gives
+  // (check gives the GNU checkers' two).
+  std::string_view exit_statuses[4];
   int (*run)(const Invocation& invocation);
 };
 
@@ -37,6 +39,12 @@ const CommandRow* FindCommand(std::string_view name);
 int HashCommand(const Invocation& invocation);
 int MakeCommand(const Invocation& invocation);
 int VerifyCommand(const Invocation& invocation);
+int CheckCommand(const Invocation& invocation);
+
+// The status the program exits with when command (nullptr: none was named)
+// ended with status: status itself, or the last its row gives for any above
+// (check exits with 1 for bad usage, as the GNU checkers do).
+int ExitStatusOf(const CommandRow* command, int status);
 
 // Prints "quillora-cli: <problem>" and the pointer to --help on standard
 // error; returns kExitUsage.

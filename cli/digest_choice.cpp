@@ -29,8 +29,15 @@ std::optional<WrittenLayout> LayoutToWrite(const Invocation& invocation, std::st
     for (const DigestId id : named) digest = id;
   }
   if (digest == DigestId::kCrc32) return problem = "crc32b is read from .sfv files, not written", std::nullopt;
-  const bool sums = invocation.md5sum_format || invocation.tag || digest != DigestId::kMd5;
-  return WrittenLayout(sums ? CheckFileLayout::kMd5sum : CheckFileLayout::kQuillora, digest, invocation.tag);
+  if (invocation.tag && invocation.mode_mark == ' ') {
+    return problem = "--tag does not support --text mode", std::nullopt;
+  }
+  // A mode mark is the sums layout's own.
+  const bool sums = invocation.md5sum_format || invocation.tag || digest != DigestId::kMd5 || invocation.mode_mark != 0;
+  WrittenLayout layout(sums ? CheckFileLayout::kMd5sum : CheckFileLayout::kQuillora, digest, invocation.tag);
+  layout.binary = invocation.mode_mark == '*';
+  layout.nul_ended = invocation.nul_ended;
+  return layout;
 }
 
 DigestSet DigestsToVerify(const Invocation& invocation, std::string& problem) {
@@ -39,6 +46,18 @@ DigestSet DigestsToVerify(const Invocation& invocation, std::string& problem) {
     return {};
   }
   return Named(invocation, problem);
+}
+
+std::string DigestTypeName(DigestSet digests) {
+  if (digests.empty()) return "MD5";
+  std::string_view name;
+  for (const DigestId id : digests) {
+    const DigestInfo& info = InfoOf(id);
+    const std::string_view own = info.any_length_family.empty() ? FirstWord(info.tags) : info.any_length_family;
+    if (!name.empty() && own != name) return "";
+    name = own;
+  }
+  return std::string(name);
 }
 
 }  // namespace quillora::cli

@@ -57,14 +57,24 @@ class PrintingListSink final : public ListSink {
   }
 
   // A row as a saved list's line, or as md5sum's, whose name is escaped
-  // already and must not be escaped twice.
+  // already and must not be escaped twice. Ended by NUL (-z), neither is
+  // escaped.
   void PrintRow(const std::string& path, std::string_view text) {
     if (!sums_) {
-      PrintNamedLine(SavedListLine(path, text, ""));
+      PrintListLine(path, text);
+    } else if (layout_.nul_ended) {
+      PrintRaw(SumsRecordLine(layout_, text, path));
     } else {
       std::string line = SumsRecordLine(layout_, text, path);
       line.pop_back();
       PrintLine(line);
+    }
+  }
+  void PrintListLine(const std::string& path, std::string_view second_column) {
+    if (layout_.nul_ended) {
+      PrintRaw(SavedListLine(path, second_column, std::string_view("", 1)));
+    } else {
+      PrintNamedLine(SavedListLine(path, second_column, ""));
     }
   }
   // A file that could not be read: its row says "Could not open file", and
@@ -72,7 +82,7 @@ class PrintingListSink final : public ListSink {
   // md5sum's layout there is no row for it). error 0: no reason is known.
   void PrintUnreadable(const std::string& path, int error) {
     unreadable_ = true;
-    if (!sums_) PrintNamedLine(SavedListLine(path, kCouldNotOpenFile, ""));
+    if (!sums_) PrintListLine(path, kCouldNotOpenFile);
     if (error != 0 || sums_)
       PrintPathProblem(path, error != 0 ? SystemErrorMessage(error) : std::string(kCouldNotOpenFile));
   }

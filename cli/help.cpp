@@ -83,9 +83,10 @@ std::string CommandHelp(const CommandRow& command) {
   const std::size_t column = ColumnFor(options);
   for (const OptionRow* option : options) AppendEntry(text, OptionLabel(*option), option->help, column);
   std::string statuses = "Exit status:";
-  for (int status = 0; status < 4; ++status) {
+  for (int status = 0; status < 4 && !command.exit_statuses[status].empty(); ++status) {
+    const bool last = status == 3 || command.exit_statuses[status + 1].empty();
     statuses += " " + std::to_string(status) + " " + std::string(command.exit_statuses[status]);
-    statuses += status < 3 ? ";" : ".";
+    statuses += last ? "." : ";";
   }
   text += '\n';
   AppendWrapped(text, statuses, 0, 0);
@@ -130,7 +131,7 @@ std::string Overview() {
                 "out, changed, is lost or is new, or a check file holds no record; 2 bad usage or an input error "
                 "(its message on standard error); 3 stopped by an error, such as a failed write (its text on "
                 "standard error); above 128 stopped by a signal (141: the reader of standard output closed it, "
-                "as head does).",
+                "as head does). check exits as the GNU checkers do: 0 when every file is OK, else 1.",
                 0, 0);
   return text;
 }

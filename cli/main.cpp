@@ -29,9 +29,12 @@ std::string JobName(int argc, char** argv) {
   return "";
 }
 
-int Run(const std::vector<std::string>& args) {
+// Runs the arguments' command; command is set to it as soon as it is known.
+int Run(const std::vector<std::string>& args, const CommandRow*& command) {
   Invocation invocation;
-  if (const std::string problem = ParseArguments(args, invocation); !problem.empty()) return UsageError(problem);
+  const std::string problem = ParseArguments(args, invocation);
+  command = invocation.command;
+  if (!problem.empty()) return UsageError(problem);
   if (invocation.help) {
     PrintLine(HelpText(invocation.command));
     return kExitOk;
@@ -56,6 +59,7 @@ int main(int argc, char** argv) {
   InitOutput();
   // Caught here, memory or a thread that cannot be had ends the run as any
   // failure does: every destructor runs, and a make's temporary file goes.
+  const CommandRow* command = nullptr;
   try {
     // The digest library opens files as it starts and ends the program when
     // it cannot: it starts now, before any file of ours is open, with a
@@ -68,9 +72,9 @@ int main(int argc, char** argv) {
       return kExitFailed;
     }
     StartInterruptHandling();
-    const int status = Run(quillora::ProgramArguments(argc, argv));
+    const int status = Run(quillora::ProgramArguments(argc, argv), command);
     FlushLines();
-    return status;
+    return ExitStatusOf(command, status);
   } catch (const WriteError& e) {
     PrintError("quillora-cli: write error: " + quillora::SystemErrorMessage(e.number()));
   } catch (const std::bad_alloc&) {
@@ -78,5 +82,5 @@ int main(int argc, char** argv) {
   } catch (const std::system_error& e) {
     PrintError("quillora-cli: " + JobName(argc, argv) + e.code().message());
   }
-  return kExitFailed;
+  return ExitStatusOf(command, kExitFailed);
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "cli/gnu_names.h"
 #include "platform/mutex.h"
 #include "platform/paths.h"
 
@@ -26,6 +27,7 @@ namespace quillora::cli {
 namespace {
 
 bool stdout_is_terminal = false;
+bool quote_paths = false;
 bool holding = false;
 std::string held;
 int held_error = 0;  // a failed write of held lines, reported by FlushLines
@@ -201,6 +203,20 @@ void PrintLine(std::string_view line) {
   if (error != 0) Fail(error);
 }
 
+void PrintRaw(std::string_view bytes) {
+  WriteHeld();
+  if (held_error != 0) Fail(held_error);
+  int error;
+  if (stdout_is_terminal && stderr_is_terminal) {
+    MutexLock lock(status_mutex);
+    EraseStatusLocked();
+    error = WriteAll(1, bytes);
+  } else {
+    error = WriteAll(1, bytes);
+  }
+  if (error != 0) Fail(error);
+}
+
 void PrintNamedLine(std::string_view line) {
   const bool led_by_backslash = kPathSeparator != '\\' && line.starts_with('\\');
   if (!led_by_backslash && line.find_first_of("\n\r") == std::string_view::npos) return PrintLine(line);
@@ -232,7 +248,13 @@ void PrintError(std::string_view line) {
   WriteFramed(2, line, stderr_is_terminal);
 }
 
+void QuotePathsInMessages() { quote_paths = true; }
+
 void PrintPathProblem(std::string_view path, std::string_view reason) {
+  if (quote_paths) {
+    PrintError("quillora-cli: " + QuotedName(path) + ": " + std::string(reason));
+    return;
+  }
   if (stderr_is_terminal) {
     PrintError("quillora-cli: " + std::string(path) + ": " + std::string(reason));
     return;

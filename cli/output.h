@@ -41,6 +41,9 @@ bool StderrIsTerminal();
 bool StdinIsTerminal();  // asked anew each time
 
 void PrintLine(std::string_view line);   // line + "\n" to standard output; WriteError on failure
+// bytes to standard output as they stand, their end included, never framed:
+// a line of `hash -z` ends with NUL. WriteError on failure.
+void PrintRaw(std::string_view bytes);
 
 // A line that carries a name, on standard output, as md5sum writes a name
 // that would break its line: a line holding a line feed or a carriage return
@@ -64,6 +67,9 @@ void PrintError(std::string_view line);  // line + "\n" to standard error; its f
 // "quillora-cli: PATH: REASON" on standard error, as GNU tools name a file
 // and what went wrong with it.
 void PrintPathProblem(std::string_view path, std::string_view reason);
+// From now on PrintPathProblem quotes PATH as the GNU tools quote a name in
+// their messages (QuotedName, gnu_names.h): for `-c`, whose messages are theirs.
+void QuotePathsInMessages();
 
 // A status line on standard error that later lines replace: "\r", text and
 // an erase to the line's end. ClearStatus() erases it. Lines printed

@@ -80,29 +80,14 @@ int StatusOf(const Invocation& invocation, const std::string& check_file, const 
     for (const DigestId id : fixed) fixed_names += (fixed_names.empty() ? "" : " or ") + std::string(InfoOf(id).name);
     PrintPathProblem(check_file, "no records found; the layouts read are DIGEST<TAB>PATH (Quillora's), DIGEST  NAME "
                                  "and DIGEST *NAME (md5sum's, sha256sum's and their kin's), TAG (NAME) = DIGEST "
-                                 "(--tag), TAG(NAME)= DIGEST (openssl) and NAME CRC32 (SFV)" +
+                                 "(--tag), TAG(NAME)= DIGEST (openssl), NAME CRC32 (SFV) and PATH     DIGEST "
+                                 "(a saved list)" +
                                      (fixed_names.empty() ? "" : "; -a takes lines of " + fixed_names + " only"));
     return kExitFindings;
   }
   // What --new could not look at is named on standard error, as make does.
   return counts.all_ok() && run.new_files == 0 && left_out == 0 && counts.unread_lines == 0 ? kExitOk
                                                                                             : kExitFindings;
-}
-
-// The digest a warning names, as md5sum and its kin name theirs ("SHA256",
-// "BLAKE2b"): the one -a fixes or the check file's name implies; MD5, the
-// program's own, when neither says; none when they allow several.
-std::string WarningName(DigestSet digests) {
-  if (digests.empty()) return "MD5";
-  std::string_view name;
-  for (const DigestId id : digests) {
-    const DigestInfo& info = InfoOf(id);
-    const std::string_view own =
-        info.any_length_family.empty() ? FirstWord(info.tags) : info.any_length_family;
-    if (!name.empty() && own != name) return "";
-    name = own;
-  }
-  return std::string(name);
 }
 
 CheckFileRun VerifyOne(const Invocation& invocation, Env& env, const std::string& check_file, DigestSet fixed) {
@@ -130,7 +115,7 @@ CheckFileRun VerifyOne(const Invocation& invocation, Env& env, const std::string
                                  .digests = fixed,
                                  .watcher = finder.get()};
   PrintingJobSink sink(invocation.quiet, invocation.status_only, check_file, invocation.warn,
-                       WarningName(fixed.empty() && !once ? DigestsByFileName(NameOf(check_file)) : fixed));
+                       DigestTypeName(fixed.empty() && !once ? DigestsByFileName(NameOf(check_file)) : fixed));
   Progress progress;
   // Files passed over as missing never count as done: no count of those
   // left, which would not come down to 0.

@@ -202,8 +202,8 @@ std::string ActiveKernelsText() {
     if (std::find(families.begin(), families.end(), kernel.digest) != families.end()) continue;
     families.push_back(kernel.digest);
     const KernelInfo* active = ActiveKernel(kernel.digest);
-    std::string family(InfoOf(kernel.digest).cksum_legacy_name.empty() ? InfoOf(kernel.digest).cksum_name
-                                                                       : InfoOf(kernel.digest).cksum_legacy_name);
+    std::string family(InfoOf(kernel.digest).alone_name.empty() ? InfoOf(kernel.digest).cksum_name
+                                                                       : InfoOf(kernel.digest).alone_name);
     text += (text.empty() ? "" : ", ") + family + ": " + std::string(active != nullptr ? active->name : "none");
   }
   return text;

@@ -52,11 +52,11 @@ const std::pair<std::string, std::string> kNames[] = {{"", ""},
                                                       {"disc.iso.sum", "disc.iso"}};
 const quillora::DigestSet kFixed[] = {{}, {quillora::DigestId::kSha256}, {quillora::DigestId::kMd5}};
 
-std::vector<std::string> SplitAtLf(const std::string& text) {
+std::vector<std::string> SplitAt(const std::string& text, char end_of_line) {
   std::vector<std::string> lines;
   std::size_t at = 0;
   while (at <= text.size()) {
-    std::size_t end = text.find('\n', at);
+    std::size_t end = text.find(end_of_line, at);
     if (end == std::string::npos) end = text.size();
     lines.push_back(text.substr(at, end - at));
     at = end + 1;
@@ -75,7 +75,7 @@ Whole ReadOwnLayout(const std::string& text) {
   }
   const std::size_t mark = without_cr.find('\x1a');
   Whole whole;
-  for (const std::string& line : SplitAtLf(without_cr.substr(0, mark))) {
+  for (const std::string& line : SplitAt(without_cr.substr(0, mark), '\n')) {
     if (!line.empty() && line[0] != ';' && line.find('\t') == 32) {
       whole.records.push_back(Text({line.substr(0, 32), {}, {}, quillora::FromCheckFilePath(line.substr(33))}));
     } else if (!Blank(line) && line[0] != ';') {
@@ -83,15 +83,16 @@ Whole ReadOwnLayout(const std::string& text) {
     }
   }
   if (mark != std::string::npos) {
-    for (const std::string& line : SplitAtLf(without_cr.substr(mark + 1))) whole.improper += !Blank(line);
+    for (const std::string& line : SplitAt(without_cr.substr(mark + 1), '\n')) whole.improper += !Blank(line);
   }
   return whole;
 }
 
 // The rules, the obvious way: everything in memory at once.
-Whole ReadWhole(std::string text, const std::pair<std::string, std::string>& name, quillora::DigestSet fixed) {
+Whole ReadWhole(std::string text, const std::pair<std::string, std::string>& name, quillora::DigestSet fixed,
+                bool nul_ended) {
   if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
-  if (fixed.empty() || fixed.contains(quillora::DigestId::kMd5)) {
+  if ((fixed.empty() || fixed.contains(quillora::DigestId::kMd5)) && !nul_ended) {
     Whole own = ReadOwnLayout(text);
     if (!own.records.empty()) return own;
   }
@@ -101,10 +102,10 @@ Whole ReadWhole(std::string text, const std::pair<std::string, std::string>& nam
   quillora::testing::StringStream whole_text(text);
   if (quillora::HoldsSignedMessage(whole_text)) wrapper.ExpectSignedMessage();
   quillora::SumLine sum;
-  const std::vector<std::string> lines = SplitAtLf(text);
+  const std::vector<std::string> lines = SplitAt(text, nul_ended ? '\0' : '\n');
   for (std::size_t i = 0; i < lines.size(); ++i) {
     std::string line = lines[i];
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!nul_ended && !line.empty() && line.back() == '\r') line.pop_back();
     if (line.starts_with('#') || line.starts_with(';')) continue;
     const quillora::ClearSignedText::Unwrapped unwrapped = wrapper.Unwrap(line);
     if (unwrapped.part == quillora::ClearSignedText::Part::kOutside) whole.improper += !Blank(line);
@@ -129,7 +130,7 @@ Whole ReadWhole(std::string text, const std::pair<std::string, std::string>& nam
     }
     quillora::CheckRecord record{{}, sum.digests, sum.size, name.second};
     if (!lone) {
-      const bool literal = !sum.escaped && quillora::kPathSeparator != '\\' &&
+      const bool literal = !sum.escaped && !sum.native && quillora::kPathSeparator != '\\' &&
                            sum.name.find('\\') != std::string_view::npos;
       quillora::DecodeSumName(sum, literal ? '\\' : quillora::kPathSeparator, record.path, 0);
       record.backslashes_may_separate = literal;
@@ -148,15 +149,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t max_read = data[0] < 128 ? 1 + data[0] % 40 : 1 << 16;
   const auto& name = kNames[data[1] % std::size(kNames)];
   const quillora::DigestSet fixed = kFixed[data[1] / std::size(kNames) % std::size(kFixed)];
+  const bool nul_ended = data[1] / std::size(kNames) / std::size(kFixed) % 2 == 1;
   const std::string text(reinterpret_cast<const char*>(data) + 2, size - 2);
 
   quillora::testing::StringStream input(text, max_read);
-  quillora::CheckFileReader reader(input, {}, {name.first, fixed});
+  quillora::CheckFileReader reader(input, {}, {.file_name = name.first, .fixed = fixed, .nul_ended = nul_ended});
   Records streamed;
   quillora::CheckRecord record;
   while (reader.Next(record)) streamed.push_back(Text(record));
   if (reader.Next(record)) std::abort();
-  const Whole whole = ReadWhole(text, name, fixed);
+  const Whole whole = ReadWhole(text, name, fixed, nul_ended);
   if (streamed != whole.records || reader.unread_lines() != whole.improper ||
       reader.passed_over_lines() != whole.passed_over)
     std::abort();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include <gcrypt.h>
 
@@ -32,15 +33,15 @@ constexpr DigestInfo kTypedRows[] = {
      GCRY_MD_SHA384},
     {kSha512, "SHA-512", 64, "sha2", 512, "sha512", "", "SHA512 SHA2-512", "SHA512SUMS SHA512SUM", "sha512 sha512sum",
      GCRY_MD_SHA512},
-    {kSha512_224, "SHA-512/224", 28, "", 0, "", "", "SHA512-224 SHA2-512/224", "", "", GCRY_MD_SHA512_224},
-    {kSha512_256, "SHA-512/256", 32, "", 0, "", "", "SHA512-256 SHA2-512/256", "", "", GCRY_MD_SHA512_256},
+    {kSha512_224, "SHA-512/224", 28, "", 0, "sha512-224", "", "SHA512-224 SHA2-512/224", "SHA512-224SUMS", "", GCRY_MD_SHA512_224},
+    {kSha512_256, "SHA-512/256", 32, "", 0, "sha512-256", "", "SHA512-256 SHA2-512/256", "SHA512-256SUMS", "", GCRY_MD_SHA512_256},
     {kSha3_224, "SHA3-224", 28, "sha3", 224, "", "", "SHA3-224", "SHA3-224SUMS", "", GCRY_MD_SHA3_224},
     {kSha3_256, "SHA3-256", 32, "sha3", 256, "", "", "SHA3-256", "SHA3-256SUMS", "", GCRY_MD_SHA3_256},
     {kSha3_384, "SHA3-384", 48, "sha3", 384, "", "", "SHA3-384", "SHA3-384SUMS", "", GCRY_MD_SHA3_384},
     {kSha3_512, "SHA3-512", 64, "sha3", 512, "", "", "SHA3-512", "SHA3-512SUMS", "", GCRY_MD_SHA3_512},
     {kBlake2b512, "BLAKE2b-512", 64, "blake2b", 512, "", "BLAKE2b", "BLAKE2b BLAKE2b-512 BLAKE2b512", "B2SUMS",
      "b2 b2sum", GCRY_MD_NONE},
-    {kBlake2s256, "BLAKE2s-256", 32, "", 0, "", "", "BLAKE2s BLAKE2s-256 BLAKE2s256", "", "", GCRY_MD_BLAKE2S_256},
+    {kBlake2s256, "BLAKE2s-256", 32, "", 0, "blake2s", "", "BLAKE2s BLAKE2s-256 BLAKE2s256", "BLAKE2sSUMS", "", GCRY_MD_BLAKE2S_256},
     {kSm3, "SM3", 32, "sm3", 0, "", "", "SM3", "SM3SUMS", "", GCRY_MD_SM3},
     {kCrc32, "CRC-32", 4, "crc32b", 0, "", "", "CRC32", "", "sfv", GCRY_MD_CRC32},
 };
@@ -155,13 +156,26 @@ std::optional<DigestSet> DigestsByCksumName(std::string_view name, int bits) {
   bool known = false;
   const DigestSet set = RowsWhere([&](const DigestInfo& row) {
     const bool family = row.cksum_name == name;
-    const bool legacy = !row.cksum_legacy_name.empty() && row.cksum_legacy_name == name;
-    known = known || family || legacy;
-    if (bits == 0) return family || legacy;
+    const bool alone = !row.alone_name.empty() && row.alone_name == name;
+    known = known || family || alone;
+    if (bits == 0) return family || alone;
     return family && row.cksum_bits == bits;
   });
   if (!known) return std::nullopt;
   return set;
+}
+
+std::span<const std::string_view> CksumNames() {
+  static const std::vector<std::string_view> names = [] {
+    std::vector<std::string_view> listed;
+    for (const DigestInfo& row : kDigests) {
+      for (const std::string_view name : {row.cksum_name, row.alone_name}) {
+        if (!name.empty() && std::find(listed.begin(), listed.end(), name) == listed.end()) listed.push_back(name);
+      }
+    }
+    return listed;
+  }();
+  return names;
 }
 
 std::string_view WithoutTextSuffix(std::string_view file_name) {

@@ -130,10 +130,11 @@ struct DigestInfo {
   std::size_t size;       // bytes
   // `cksum -a NAME [-l BITS]`: the name of its family ("sha2", "blake2b";
   // empty when cksum has none), the -l that picks this row (0 when the name
-  // alone does), and the older name that needs no -l ("sha256"; or empty).
+  // alone does), and a name that picks it with no -l: cksum's older one
+  // ("sha256"), or this program's where cksum has none ("blake2s"); or empty.
   std::string_view cksum_name;
   int cksum_bits;
-  std::string_view cksum_legacy_name;
+  std::string_view alone_name;
   // The family of a digest whose length the user picks freely in steps of
   // 8 bits (b2sum -l): "BLAKE2b". Empty for the others.
   std::string_view any_length_family;
@@ -173,13 +174,19 @@ const DigestInfo& InfoOf(DigestId id);
 // blanks, "BLAKE2b" (512 bits), "BLAKE2b-256". Nothing for any other text.
 std::optional<DigestId> DigestByTag(std::string_view tag);
 
-// What `cksum -a name -l bits` names (bits 0: no -l). A family name without
+// What `cksum -a name -l bits` names (bits 0: no -l), and the names cksum
+// lacks that this program gives a digest of its own (alone_name). A family name without
 // bits names the whole family ("sha2", "sha3", "blake2b"), as when cksum
 // checks and the line decides; when making, b2sum's default is the family's
 // last (longest) member. An empty set: cksum takes the name, but the family
 // has no digest of that length (sha3 -l 200). Nothing: not a name of a
 // digest this program knows ("crc", "sysv", "md4").
 std::optional<DigestSet> DigestsByCksumName(std::string_view name, int bits = 0);
+
+// Every name DigestsByCksumName takes, each once, in the table's order (a
+// family's name before its members' own): the one list of names the help,
+// the completion and the manual page give for `-a`.
+std::span<const std::string_view> CksumNames();
 
 // A check file's name without one trailing ".txt" or ".asc" (a signed or
 // renamed copy), letter case ignored: "SHA256SUMS" for "SHA256SUMS.Asc".

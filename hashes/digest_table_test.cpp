@@ -1,5 +1,6 @@
 #include "hashes/digest_table.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,8 +41,25 @@ TEST(DigestTable, CksumNames) {
       {"sha3", 200, DigestSet{}},        {"sm3", 0, DigestSet{kSm3}},       {"crc32b", 0, DigestSet{kCrc32}},
       {"crc", 0, std::nullopt},          {"SHA256", 0, std::nullopt},
       {"sha2", 0, DigestSet{kSha224, kSha256, kSha384, kSha512}},
+      // Names of this program's own, where cksum has none.
+      {"blake2s", 0, DigestSet{kBlake2s256}},    {"sha512-224", 0, DigestSet{kSha512_224}},
+      {"sha512-256", 0, DigestSet{kSha512_256}}, {"blake2s", 256, DigestSet{}},
   };
   for (const auto& c : cases) EXPECT_EQ(DigestsByCksumName(c.name, c.bits), c.digests) << c.name << " -l " << c.bits;
+}
+
+// The one list of -a's names: each name once, and every row of the table
+// reached by one of them, alone or with its -l.
+TEST(DigestTable, EveryDigestHasACksumName) {
+  DigestSet reached;
+  std::set<std::string_view> seen;
+  for (const std::string_view name : CksumNames()) {
+    EXPECT_TRUE(seen.insert(name).second) << name << " twice";
+    ASSERT_TRUE(DigestsByCksumName(name)) << name;
+    reached = reached | *DigestsByCksumName(name);
+  }
+  EXPECT_EQ(reached, DigestSet::All());
+  EXPECT_EQ(CksumNames().front(), "md5");
 }
 
 TEST(DigestTable, FileNames) {

@@ -33,7 +33,7 @@ file(READ ${quillora_digest_table_file} quillora_digest_table)
 string(REGEX MATCHALL "\\{k[A-Za-z0-9_]+, \"[^}]*GCRY_MD_[A-Z0-9_]+\\}" quillora_digest_rows "${quillora_digest_table}")
 set(quillora_seen_patterns "")
 foreach(row IN LISTS quillora_digest_rows)
-  # The row's strings, in order: name, cksum name, its older name, family,
+  # The row's strings, in order: name, cksum name, the name alone, family,
   # tags, check-file names, extensions.
   string(REGEX MATCHALL "\"[^\"]*\"" fields "${row}")
   list(TRANSFORM fields REPLACE "\"" "")

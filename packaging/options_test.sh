@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The completion and the manual page name the commands, options and engines that quillora-cli's tables give
-# its help, and no others. Usage: options_test.sh QUILLORA_CLI COMPLETION MANUAL
+# The completion and the manual page name the commands, options, engines and digests that quillora-cli's tables
+# give its help, and no others; the completion offers as check files every name and extension the digest table
+# gives them (PATTERNS: "*.sha256 SHA256SUMS ...", as packaging/check_file_types.cmake reads them), and nothing else.
+# Usage: options_test.sh QUILLORA_CLI COMPLETION MANUAL [PATTERNS]
 set -uo pipefail
 cli=$1 completion=$(readlink -f "$2") manual=$3 failures=0
 same() {  # WHAT WANT GOT
@@ -36,4 +38,31 @@ engines=$("$cli" --engine '?' 2>&1 | sed -n 's/.*(\(.*\))$/\1/; s/,\| or / /gp' 
 same "the completion's engines" "$engines" "$(completed --engine '')"
 same "the manual's engines" "$engines" \
   "$(sed -n '/^\.BI \\-\\-engine/,/^\.TP/s/^\.B \([a-z0-9-]*\)$/\1/p' "$manual" | words)"
+# -a's names, from the one list in the digest table; in the manual each stands first on a .B or .BR line of -a's
+# paragraph, and nothing else does.
+digests=$("$cli" hash -a '?' 2>&1 | sed -n 's/.*(\(.*\))$/\1/; s/,\| or / /gp' | words)
+same "the completion's digests" "$digests" "$(completed -a '')"
+same "the manual's digests" "$digests" \
+  "$(sed -n '/^\.BR \\-a ", "/,/^\.TP/s/^\.BR\{0,1\} \([a-z][a-z0-9-]*\)\( .*\)\{0,1\}$/\1/p' "$manual" | words)"
+if [ -n "${4:-}" ]; then
+  folder=$(mktemp -d)
+  trap 'rm -rf "$folder"' EXIT
+  want=""
+  set -f
+  for pattern in $4; do  # each in its letter cases, and renamed or signed
+    case $pattern in
+      '*.'*) extension=${pattern#\*.} && names="x.$extension X.${extension^^} x.$extension.asc" ;;
+      *) names="$pattern ${pattern,,} $pattern.txt" ;;
+    esac
+    for name in $names; do
+      touch "$folder/$name" && want+=" $name"
+    done
+  done
+  set +f
+  touch "$folder/notes.txt" "$folder/x.sha256.zip" "$folder/SHA256SUMS.gpg" "$folder/MD5SUMS-old"
+  want=$(printf '%s\n' $want | words)
+  for command in verify check; do
+    same "the completion's check files for $command" "$want" "$(cd "$folder" && completed "$command" '')"
+  done
+fi
 [ "$failures" -eq 0 ] && echo "options_test: OK"

@@ -56,6 +56,13 @@ struct SignatureFinding {
 
   // True when the signature is no pass: the verify calls no record OK.
   bool Fails() const;
+  // True when there is a signature GnuPG did not check: a key not in the
+  // keyring, no GnuPG, or a failure of its own (kKeyMissing, kNoGnuPG,
+  // kNotChecked).
+  bool Unchecked() const {
+    return state == SignatureState::kKeyMissing || state == SignatureState::kNoGnuPG ||
+           state == SignatureState::kNotChecked;
+  }
   bool operator==(const SignatureFinding&) const = default;
 };
 
