@@ -1087,6 +1087,9 @@ TEST_F(CliTest, VerifyTakesMd5sumsHabits) {
        "(Quillora's), DIGEST  NAME and DIGEST *NAME (md5sum's, sha256sum's and their kin's), TAG (NAME) = DIGEST "
        "(--tag), TAG(NAME)= DIGEST (openssl), NAME CRC32 (SFV) and PATH     DIGEST (a saved list)\n"},
       {{"--new", "--base-folder", data, away}, false, 1, {"OK ... \"" + In(data, "a\"\n"), "New file ... \"" + data}},
+      // An empty name names no folder: not the check file's own.
+      {{"--base-folder", "", "A.md5"}, false, 2, {},
+       "quillora-cli: --base-folder names no folder: ''\nTry 'quillora-cli --help' for more information.\n"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.args;

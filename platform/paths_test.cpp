@@ -8,6 +8,25 @@ namespace {
 // Each row: a path under one family's rules, what splitting it gives, what
 // joining the name "n" below it (taken as a folder) gives, and the folder
 // without its trailing separator.
+// A record's "/" is shown as "\\" on Windows, and a POSIX path keeps every
+// byte.
+TEST(Paths, SeparatorsBecomeTheNativeOne) {
+  const struct {
+    PathRules rules;
+    std::string path, native;
+    std::size_t from;
+  } cases[] = {
+      {kWin32Paths, "C:\\Data\\sub \xcf\x89/deep.txt", "C:\\Data\\sub \xcf\x89\\deep.txt", 0},
+      {kWin32Paths, "C:/x/y", "C:/x\\y", 3},
+      {kPosixPaths, "a\\b/c", "a\\b/c", 0},
+  };
+  for (const auto& c : cases) {
+    std::string path = c.path;
+    ToNativeSeparators(path, c.from, c.rules);
+    EXPECT_EQ(path, c.native) << c.path;
+  }
+}
+
 TEST(Paths, SplitAndJoinUnderBothRules) {
   struct Row {
     PathRules rules;
