@@ -1,6 +1,7 @@
 // The PGP clear-signed wrapper some check files come in (Fedora's CHECKSUM,
 // many a SHA256SUMS.asc): taken off line by line, so the lines inside read
-// as any others. Whether the signature holds is not this unit's to say.
+// as any others. Whether the signature holds is GnuPG's to say, before the
+// verify reads a line (signatures/signature_check.h).
 //
 // From "-----BEGIN PGP SIGNED MESSAGE-----" its header lines ("Hash:
 // SHA256") run to the first empty line; the signed lines follow, each
@@ -53,10 +54,10 @@ class ClearSignedText {
 };
 
 // Whether the stream, read from its current position to its end, holds the
-// line that begins a signed message ("-----BEGIN PGP SIGNED MESSAGE-----",
-// then blanks and a CR at most, as the reader cuts lines), a UTF-8 byte-order
-// mark at that position passed over. Reads block by block, holding no line;
-// leaves the position at the end. A failed read raises IoError.
+// line that begins a signed message: HoldsClearSignedMessage
+// (signatures/signature_check.h), the one rule, so that the lines the reader
+// takes for a signed message's are those whose signature GnuPG was asked
+// about. Leaves the position at the end. A failed read raises IoError.
 bool HoldsSignedMessage(Stream& input);
 
 }  // namespace quillora

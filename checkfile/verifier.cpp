@@ -8,6 +8,7 @@
 
 #include "checkfile/check_file_format.h"
 #include "checkfile/check_file_input.h"
+#include "checkfile/check_file_signature.h"
 #include "checkfile/input_text.h"
 #include "checkfile/check_file_reader.h"
 #include "checkfile/digest_choice.h"
@@ -222,9 +223,13 @@ std::string BaseFolderOf(const std::string& check_file_path) {
 VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, ResultSink& sink, unsigned jobs,
                              const VerifyOptions& options) {
   CheckFileInput checked = OpenCheckFile(env, check_file_path, options.dash_is_standard_input);
+  // GnuPG reads the very bytes the records are read from below.
+  const SignatureFinding signature = CheckFileSignature(
+      env, check_file_path, checked, options.dash_is_standard_input && NamesStandardInput(check_file_path));
+  if (signature.Fails()) return ReportRecordsNotVerified(sink, signature);
   const std::string base = options.names_as_written        ? std::string()
                            : options.base_folder.empty() ? checked.base
-                                                          : WithTrailingSeparator(options.base_folder);
+                                                         : WithTrailingSeparator(options.base_folder);
   // Each record's path comes with the base folder before it: the full path
   // is made without copying the record's path again.
   CheckFileReader reader(*checked.stream, base,
@@ -276,13 +281,13 @@ VerifyCounts VerifyCheckFile(Env& env, const std::string& check_file_path, Resul
     about_records.push_back(others == 1 ? "1 record of another digest was passed over, as asked."
                                         : std::to_string(others) + " records of other digests were passed over, as asked.");
   }
-  if (reader.signed_message()) about_records.push_back("The check file's signature was not checked.");
+  for (std::string& line : SignatureLines(signature)) about_records.push_back(std::move(line));
   tally.ReportSummary(sink, about_records, choice.CalculationName());
   ReportUnreadLines(sink, reader);
   VerifyCounts counts = tally.counts();
   counts.unread_lines = reader.unread_lines();
   counts.unread_kinds = reader.unread_kinds();
-  counts.signature_unchecked = reader.signed_message();
+  counts.signature_unchecked = signature.Unchecked();
   return counts;
 }
 

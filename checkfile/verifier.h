@@ -62,13 +62,21 @@ std::string BaseFolderOf(const std::string& check_file_path);
 // before it calls it changed under fewer than all), and a hashdeep row's size
 // equals the file's. Among the closing lines, after the count line, the
 // verify says which digest the records are when they are not MD5 alone
-// (DigestChoice::RecordsLine), and that a PGP-signed check file's signature
-// was not checked.
+// (DigestChoice::RecordsLine), then what GnuPG found of the check file's
+// signature (SignatureLines), when it is clear-signed or has a signature
+// file beside it.
 //
-// Raises IoError when the check file cannot be opened or read, and a
-// SystemFault when a file's digest finds no descriptor or memory (nothing
-// said of that file); the lines reported before stay, and no summary is
-// reported.
+// That signature is checked once the check file is open, before any record
+// is read, over the bytes the records are then read from
+// (check_file_signature.h). One that fails (a BAD signature, a revoked key,
+// an expired signature) ends the verify at once: no record is read or
+// verified, the closing lines say why, and the counts have signature_fails.
+//
+// Raises IoError when the check file cannot be opened or read (the whole of
+// it is read for a signature before its first record, so a failed read
+// comes before any verdict), and a SystemFault when a file's digest finds no
+// descriptor or memory (nothing said of that file); the lines reported
+// before stay, and no summary is reported.
 //
 // Digests are computed ahead by `jobs` worker threads (0: one per core);
 // the lines and pumps stay the same.

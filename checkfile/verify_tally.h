@@ -28,12 +28,17 @@ struct VerifyCounts {
   // Of the unread lines, how many look like records of each other digest
   // (CheckFileReader::unread_kinds).
   std::vector<UnreadKind> unread_kinds = {};
-  // The check file was a signed message whose signature was not checked.
+  // The check file is signed, but GnuPG did not check the signature
+  // (SignatureFinding::Unchecked: a key not in the keyring, no GnuPG).
   bool signature_unchecked = false;
+  // The check file's signature fails (SignatureFinding::Fails): its records
+  // were not read, and the verify is no pass.
+  bool signature_fails = false;
 
   std::int64_t total() const { return unchanged + changed + lost + unopenable; }
-  // True when every record was unchanged (also when there was none).
-  bool all_ok() const { return changed == 0 && lost == 0 && unopenable == 0; }
+  // True when every record was unchanged (also when there was none), and no
+  // signature failed.
+  bool all_ok() const { return changed == 0 && lost == 0 && unopenable == 0 && !signature_fails; }
 };
 
 // The count line: the total, the lost and unopenable counts when not 0, and

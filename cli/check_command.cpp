@@ -110,6 +110,11 @@ bool Conclude(const Invocation& invocation, const std::string& check_file, const
   const std::int64_t failed_reads = counts.lost + counts.unopenable;
   const bool formatted = counts.total() + counts.missing_ignored > 0;
   const bool silent = invocation.check_report == CheckReport::kStatus;
+  // No record was read: the check file's signature fails.
+  if (counts.signature_fails) {
+    if (!silent) PrintPathProblem(check_file, "the signature fails: no file was verified");
+    return false;
+  }
   if (!formatted) {
     PrintPathProblem(check_file, "no properly formatted checksum lines found");
   } else if (!silent) {

@@ -33,6 +33,9 @@
 #include "platform/paths.h"
 #include "platform/wide_text.h"
 #include "testing/child_process.h"
+#ifndef _WIN32
+#include "testing/gnupg_keys.h"
+#endif
 #include "testing/posix_only.h"
 #include "testing/temp_tree.h"
 
@@ -1148,6 +1151,76 @@ TEST_F(CliTest, ProgressGoesToTheTerminalOnStandardErrorOnly) {
   ::close(ends[1]);
   EXPECT_EQ(Wait(status_child), 1) << "an empty check file holds no record";
   ::close(master);
+#endif
+}
+
+// A check file's signature, checked by GnuPG against the keyring GNUPGHOME
+// names, through the real program: a signature that fails is exit status 1
+// and no record read; one not checked leaves the records to say.
+TEST_F(CliTest, VerifyChecksTheSignature) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the test keys are made by Debian's gpg";
+#else
+  testing::GnuPGKeys keys;
+  if (!keys.ok()) GTEST_SKIP() << "the test keys could not be made";
+  ::setenv("GNUPGHOME", keys.user_home().c_str(), 1);
+  using Key = testing::GnuPGKeys::Key;
+  tree.Write("data/a", "a");
+  tree.Write("data/b", "b");
+  const std::string sums = Hex("a") + "  a\n" + Hex("b") + "  b\n";
+  std::string tampered = keys.ClearSigned(Key::kTrusted, sums);
+  tampered.replace(tampered.find(Hex("b")), 32, Hex("B"));
+  const std::string records = "OK ... \"" + In(data, "a") + "\"\nOK ... \"" + In(data, "b") +
+                              "\"\n\nOperation completes.\n2 files were verified. 0 file changed. \n";
+  const auto by = [&](Key key) { return testing::GnuPGKeys::UserId(key) + " (key " + keys.Fingerprint(key) + ")"; };
+  const std::string good = "The check file's signature is good: signed by " + by(Key::kTrusted) + ".\n";
+  const std::string unverified =
+      "No record was verified: a check file whose signature fails vouches for none of its files.\n";
+  const std::string failed = "quillora-cli: " + In(data, "MD5SUMS") + ": the signature fails: no file was verified\n";
+  const std::string stranger = keys.Fingerprint(Key::kStranger);
+  const struct {
+    const char* name;
+    std::string check_file;
+    std::string signature_suffix;  // a signature file beside it; none when empty
+    std::string signature;
+    int status;
+    std::string out, err;
+  } cases[] = {
+      {"good", keys.ClearSigned(Key::kTrusted, sums), "", "", 0, records + good, ""},
+      {"tampered", tampered, "", "", 1, "\nThe check file's signature is BAD.\n" + unverified, failed},
+      {"unknown key", keys.ClearSigned(Key::kStranger, sums), "", "", 0,
+       records + "The check file is signed by key " + stranger +
+           ", which is not in your keyring: the signature was not checked.\nFetch the key with \"gpg --recv-keys " +
+           stranger + "\", or from the publisher, and verify again.\n",
+       ""},
+      {"detached .gpg", sums, ".gpg", keys.DetachedSignature(Key::kTrusted, sums, false), 0, records + good, ""},
+      {"detached .sig", sums, ".sig", keys.DetachedSignature(Key::kTrusted, sums, false), 0, records + good, ""},
+      {"detached .asc", sums, ".asc", keys.DetachedSignature(Key::kTrusted, sums, true), 0, records + good, ""},
+      {"detached, tampered", sums + "\n", ".asc", keys.DetachedSignature(Key::kTrusted, sums, true), 1,
+       "\nThe check file's signature is BAD.\n" + unverified, failed},
+      {"expired key", keys.ClearSigned(Key::kExpired, sums), "", "", 0,
+       records + "The check file's signature is good: signed by " + by(Key::kExpired) +
+           ".\nNote: the key has expired since; it made this signature on 2019-01-01.\nWarning: no key you trust "
+           "certifies this key: make sure " + keys.Fingerprint(Key::kExpired) + " is the publisher's.\n",
+       ""},
+      {"revoked key", keys.ClearSigned(Key::kRevoked, sums), "", "", 1,
+       "\nThe check file's signature is by a REVOKED key: " + by(Key::kRevoked) + ".\n" + unverified, failed},
+      {"expired signature",
+       keys.ClearSigned(Key::kTrusted, sums, {"--faked-system-time=20200101T010000", "--default-sig-expire=1d"}), "",
+       "", 1, "\nThe check file's signature EXPIRED on 2020-01-02: signed by " + by(Key::kTrusted) + ".\n" + unverified,
+       failed},
+      {"no signature", sums, "", "", 0, records, ""},
+  };
+  for (const auto& c : cases) {
+    for (const char* suffix : {".gpg", ".sig", ".asc"}) std::filesystem::remove(In(data, std::string("MD5SUMS") + suffix));
+    tree.Write("data/MD5SUMS", c.check_file);
+    if (!c.signature_suffix.empty()) tree.Write("data/MD5SUMS" + c.signature_suffix, c.signature);
+    const CliRun run = Cli({"verify", In(data, "MD5SUMS")});
+    EXPECT_EQ(run.status, c.status) << c.name;
+    EXPECT_EQ(run.out, c.out) << c.name;
+    EXPECT_EQ(run.err, c.err) << c.name;
+  }
+  ::unsetenv("GNUPGHOME");
 #endif
 }
 

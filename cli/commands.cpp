@@ -47,8 +47,8 @@ const std::vector<CommandRow>& Commands() {
        "holding a line break is written as md5sum writes it: the line starts with \\ and the name holds \\n, "
        "\\r and \\\\.",
        {"every file OK",
-        "a file changed, is lost, could not be opened or is new, a line was not read as a record, or CHECKFILE "
-        "holds no record",
+        "a file changed, is lost, could not be opened or is new, a line was not read as a record, CHECKFILE "
+        "holds no record, or its signature fails (then no record is read)",
         "bad usage, or CHECKFILE missing", "stopped by an error, such as a check file that cannot be read"},
        VerifyCommand},
       {"check", "[CHECKFILE]...",

@@ -56,6 +56,11 @@ int NoFolderReason(Env& env, const std::string& folder) {
 int StatusOf(const Invocation& invocation, const std::string& check_file, const CheckFileRun& run,
              std::int64_t left_out, DigestSet fixed) {
   const VerifyCounts& counts = run.counts;
+  // Its closing lines say what GnuPG found; the records went unread.
+  if (counts.signature_fails) {
+    if (!invocation.status_only) PrintPathProblem(check_file, "the signature fails: no file was verified");
+    return kExitFindings;
+  }
   // A line read as no record may have been one: a file it named went
   // unchecked, so it is a finding. md5sum's wording; --status keeps quiet
   // about it as md5sum's does.
@@ -120,7 +125,11 @@ CheckFileRun VerifyOne(const Invocation& invocation, Env& env, const std::string
   try {
     run.counts = VerifyCheckFile(env, check_file, sink, invocation.jobs, options);
     progress.Stop();
-    if (finder) run.new_files = ReportNewFiles(sink, finder->Finish());
+    // Nor are new files told against records no signature vouches for.
+    if (finder) {
+      const std::vector<NewFileFinding> found = finder->Finish();
+      if (!run.counts.signature_fails) run.new_files = ReportNewFiles(sink, found);
+    }
   } catch (const Error& e) {
     progress.Stop();
     return NotVerified(JobFailed(e, check_file));

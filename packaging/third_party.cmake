@@ -76,6 +76,19 @@ quillora_third_party(Libgpg-error
   STATIC WIN32
   NOTE "Libgcrypt's error codes, linked wherever Libgcrypt is.")
 
+quillora_third_party(GPGME
+  VERSION 1.18.0
+  LICENSE LGPL-2.1-or-later
+  SOURCE gpgme1.0 1.18.0-3+deb12u1
+  RECORD libgpgme11
+  TEXTS LGPL-2.1
+  COPYRIGHT "Copyright (C) 2000-2022 g10 Code GmbH"
+            "Copyright (C) Free Software Foundation, Inc., and Werner Koch"
+  LINKED "gpgme"
+  NOTE "Checks a check file's signature with GnuPG, which it runs as a program of its own (gpg)."
+       "Linux only: on Windows the programs run Gpg4win's gpg.exe, when it is installed, and link"
+       "nothing of it.")
+
 quillora_third_party("MinGW-w64 runtime"
   VERSION 10.0.0
   LICENSE "ZPL-2.1 AND MIT AND BSD-3-Clause"
